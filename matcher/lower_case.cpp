@@ -1,0 +1,20 @@
+// Lower-casing of a byte range in place: 0x41..0x5A get the bit 0x20, every
+// other byte stays. Runs the kernel of the instruction set in use.
+#include "matcher/routine_set.h"
+#include "matcher/search_param.h"
+
+namespace tw {
+
+alignas(16) const std::uint8_t ascii_A1_8[16] = {0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40,
+                                                 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40};
+alignas(16) const std::uint8_t ascii_Z1_8[16] = {0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B,
+                                                 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B, 0x5B};
+alignas(16) const std::uint8_t ascii_case_bit[16] = {0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20,
+                                                     0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+
+void make_lower_case_asm(std::uint64_t length, std::uint8_t* start) {
+    if (length == 0) return;
+    detail::active_routines().lower_case(length, start);
+}
+
+}  // namespace tw

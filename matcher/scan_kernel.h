@@ -1,0 +1,277 @@
+// Internal: the scanning kernel and the lower-casing kernel, written once over
+// a vector-traits type V (matcher/vector_traits.h) and instantiated by
+// scan_scalar.cpp, scan_sse2.cpp and scan_avx2.cpp. The including file defines
+// TW_KERNEL_TARGET (empty, or the target attribute its traits need) and
+// includes this header once; everything here has internal linkage, so the
+// instantiations of different files never mix.
+//
+// The scan examines start positions x = TEXT_PTR, TEXT_PTR + 1, ... up to the
+// last start position L = TEXT_END - m. The byte step (scan_bytes) does it one
+// position at a time: count the end-of-line byte at x, test the first and the
+// second significant byte, compare the rest of the pattern, write a record.
+// That is the whole scan of the scalar instantiation and the reference. The
+// vector instantiations first run blocks of whole vectors (scan_blocks): one
+// compare of CHAR_1 at x..x+W-1 and one of CHAR_2 at x+1+k.., whose masks are
+// ANDed into a candidate mask verified lowest bit first, and one compare with
+// the end-of-line byte whose popcount gives the line count. A block runs only
+// while its last position is <= L; as m >= 2 + k whenever CHAR_2 is tested,
+// the CHAR_2 load then also ends before TEXT_END. The positions left (fewer
+// than one vector) go through the byte step.
+#ifndef TW_KERNEL_TARGET
+#error "define TW_KERNEL_TARGET before including matcher/scan_kernel.h"
+#endif
+
+#include <cstdint>
+
+#include "matcher/search_param.h"
+#include "matcher/vector_traits.h"
+
+namespace tw::detail {
+namespace {
+
+// End-of-line byte counted by a routine; None for routines without line numbers.
+enum class Eol : std::uint8_t { None = 0, LF = 10, CR = 13 };
+
+// Pattern shape, fixed at compile time.
+//   Second:   CHAR_2 is tested (every shape but the one-byte pattern)
+//   Run:      CHAR_2 sits after the wildcard run of NB_WILD_SEQ bytes
+//   Compare:  pattern bytes from 2 + k on are compared one by one
+//   SkipWild: pattern bytes equal to WILD_CHAR match any text byte
+template <bool Second, bool Run, bool Compare, bool SkipWild>
+struct Shape {
+    static constexpr bool kSecond = Second;
+    static constexpr bool kRun = Run;
+    static constexpr bool kCompare = Compare;
+    static constexpr bool kSkipWild = SkipWild;
+};
+
+using OneByte = Shape<false, false, false, false>;
+using TwoBytes = Shape<true, false, false, false>;
+using Literal = Shape<true, false, true, false>;
+using WildTail = Shape<true, false, true, true>;
+using RunOnly = Shape<true, true, false, false>;
+using RunThenMore = Shape<true, true, true, true>;
+
+// Inputs loaded once at entry.
+struct Inputs {
+    const std::uint8_t* pattern;
+    std::uint64_t m;           // pattern length
+    std::uint64_t k;           // wildcard run length (0 unless the shape has a run)
+    std::uint64_t text_start;  // address of TEXT_START
+    std::uint64_t text_offset;
+    std::uint64_t occ_end;
+    std::uint8_t c1, c2, wild;
+};
+
+inline const std::uint8_t* at(std::uint64_t address) {
+    return reinterpret_cast<const std::uint8_t*>(address);
+}
+
+// Compares pattern bytes 2 + k .. m - 1 with the text at start position y.
+template <class S>
+TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y) {
+    const std::uint8_t* t = at(y);
+    for (std::uint64_t j = 2 + in.k; j < in.m; ++j) {
+        const std::uint8_t pj = in.pattern[j];
+        if constexpr (S::kSkipWild) {
+            if (pj == in.wild) continue;
+        }
+        if (pj != t[j]) return false;
+    }
+    return true;
+}
+
+// Writes the record of the occurrence at y and returns the next slot.
+template <Eol E>
+TW_KERNEL_TARGET inline std::uint64_t put_record(const Inputs& in, std::uint64_t out, std::uint64_t y,
+                                                 std::uint64_t n) {
+    const std::uint64_t offset = in.text_offset + (y - in.text_start);
+    auto* slot = reinterpret_cast<unsigned char*>(out);
+    __builtin_memcpy(slot, &offset, 8);
+    if constexpr (E != Eol::None) {
+        __builtin_memcpy(slot + 8, &n, 8);
+        return out + 16;
+    } else {
+        (void)n;
+        return out + 8;
+    }
+}
+
+// The byte step from x while x <= last. Returns true when a record filled the
+// occurrence buffer: x is then that occurrence's position and n its count.
+// Otherwise x ends as the first position past last.
+template <class S, Eol E>
+TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, std::uint64_t& x, std::uint64_t& n,
+                                        std::uint64_t& out) {
+    for (; x <= last; ++x) {
+        const std::uint8_t b = *at(x);
+        if constexpr (E != Eol::None) {
+            if (b == static_cast<std::uint8_t>(E)) ++n;
+        }
+        if (b != in.c1) continue;
+        if constexpr (S::kSecond) {
+            if (*at(x + 1 + in.k) != in.c2) continue;
+        }
+        if constexpr (S::kCompare) {
+            if (!rest_matches<S>(in, x)) continue;
+        }
+        out = put_record<E>(in, out, x, n);
+        if (out >= in.occ_end) return true;
+    }
+    return false;
+}
+
+#if defined(__x86_64__)
+
+// Vector blocks of N vectors (N * W <= 64 positions, one bit each) from x
+// while the whole block lies at or below last. Same result convention as
+// scan_bytes, except that x ends at the first position not yet examined.
+template <class V, class S, Eol E, unsigned N>
+TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, std::uint64_t& x, std::uint64_t& n,
+                                         std::uint64_t& out) {
+    constexpr unsigned W = V::kWidth;
+    constexpr std::uint64_t kSpan = std::uint64_t{N} * W;
+    static_assert(kSpan <= 64);
+    const typename V::Reg v1 = V::splat(in.c1);
+    const typename V::Reg v2 = V::splat(in.c2);
+    const typename V::Reg veol = V::splat(static_cast<std::uint8_t>(E));
+    const std::uint64_t second = 1 + in.k;
+    while (x <= last && last - x >= kSpan - 1) {
+        const std::uint8_t* t = at(x);
+        std::uint64_t cand = 0;
+        std::uint64_t eol = 0;
+        for (unsigned v = 0; v < N; ++v) {
+            const typename V::Reg a = V::load(t + v * W);
+            typename V::Reg hit = V::cmpeq(a, v1);
+            if constexpr (S::kSecond) hit = V::and_(hit, V::cmpeq(V::load(t + second + v * W), v2));
+            cand |= V::mask(hit) << (v * W);
+            if constexpr (E != Eol::None) eol |= V::mask(V::cmpeq(a, veol)) << (v * W);
+        }
+        while (cand != 0) {
+            const unsigned i = static_cast<unsigned>(__builtin_ctzll(cand));
+            cand &= cand - 1;
+            const std::uint64_t y = x + i;
+            if constexpr (S::kCompare) {
+                if (!rest_matches<S>(in, y)) continue;
+            }
+            std::uint64_t ny = n;
+            // End-of-line bytes at positions x .. y, y included.
+            if constexpr (E != Eol::None) ny += V::popcount(eol & (~std::uint64_t{0} >> (63 - i)));
+            out = put_record<E>(in, out, y, ny);
+            if (out >= in.occ_end) {
+                x = y;
+                n = ny;
+                return true;
+            }
+        }
+        if constexpr (E != Eol::None) n += V::popcount(eol);
+        x += kSpan;
+    }
+    return false;
+}
+
+#endif  // __x86_64__
+
+// One routine: shape S, end-of-line byte E, instruction set V.
+template <class V, class S, Eol E>
+TW_KERNEL_TARGET void scan(SearchParam* sr) {
+    Inputs in;
+    in.pattern = at(sr->STR_START);
+    in.m = sr->STR_END - sr->STR_START;
+    in.k = S::kRun ? sr->NB_WILD_SEQ : 0;
+    in.text_start = sr->TEXT_START;
+    in.text_offset = sr->TEXT_OFFSET;
+    in.occ_end = sr->OCC_END;
+    in.c1 = static_cast<std::uint8_t>(sr->CHAR_1);
+    in.c2 = S::kSecond ? static_cast<std::uint8_t>(sr->CHAR_2) : 0;
+    in.wild = static_cast<std::uint8_t>(sr->WILD_CHAR);
+
+    const std::uint64_t last = sr->TEXT_END - in.m;
+    std::uint64_t x = sr->TEXT_PTR;
+    std::uint64_t n = E != Eol::None ? sr->LINE_COUNT : 0;
+    std::uint64_t out = sr->OCC_PTR;
+
+    bool full = false;
+#if defined(__x86_64__)
+    if constexpr (V::kWidth > 1) {
+        full = scan_blocks<V, S, E, 64 / V::kWidth>(in, last, x, n, out);
+        if (!full && V::kWidth < 64) full = scan_blocks<V, S, E, 1>(in, last, x, n, out);
+    }
+#endif
+    if (!full) full = scan_bytes<S, E>(in, last, x, n, out);
+
+    if (full) {
+        sr->SEARCH_RESULT = x + 1 > last ? TW_END_BOTH : TW_END_OCC;
+    } else {
+        sr->SEARCH_RESULT = out >= in.occ_end ? TW_END_BOTH : TW_END_TEXT;
+    }
+    sr->TEXT_PTR = x + 1;
+    sr->OCC_PTR = out;
+    if constexpr (E != Eol::None) sr->LINE_COUNT = n;
+}
+
+// The routines for one or two bytes test CHAR_2 only when there is a second byte.
+template <class V, Eol E>
+TW_KERNEL_TARGET void scan_short(SearchParam* sr) {
+    if (sr->STR_END - sr->STR_START == 1) {
+        scan<V, OneByte, E>(sr);
+    } else {
+        scan<V, TwoBytes, E>(sr);
+    }
+}
+
+inline bool is_capital(std::uint8_t b) {
+    return static_cast<std::uint8_t>(b - 0x41) < 26;
+}
+
+// Lowers start[0 .. length): bytes up to the first W-byte boundary one at a
+// time, then aligned blocks of W bytes, then the rest one at a time.
+template <class V>
+TW_KERNEL_TARGET void lower_case(std::uint64_t length, std::uint8_t* start) {
+    std::uint8_t* p = start;
+    std::uint64_t rest = length;
+#if defined(__x86_64__)
+    if constexpr (V::kWidth > 1) {
+        constexpr std::uint64_t W = V::kWidth;
+        std::uint64_t head = (W - (reinterpret_cast<std::uint64_t>(p) & (W - 1))) & (W - 1);
+        if (head > rest) head = rest;
+        for (std::uint64_t i = 0; i < head; ++i) {
+            if (is_capital(p[i])) p[i] |= 0x20;
+        }
+        p += head;
+        rest -= head;
+        const typename V::Reg below_a = V::broadcast16(ascii_A1_8);
+        const typename V::Reg above_z = V::broadcast16(ascii_Z1_8);
+        const typename V::Reg case_bit = V::broadcast16(ascii_case_bit);
+        const std::uint64_t blocks = rest & ~(W - 1);
+        for (std::uint64_t i = 0; i < blocks; i += W) {
+            const typename V::Reg a = V::load_aligned(p + i);
+            // Signed compares: bytes 0x80..0xFF are negative and never qualify.
+            const typename V::Reg capital = V::and_(V::cmpgt_signed(a, below_a), V::cmpgt_signed(above_z, a));
+            V::store_aligned(p + i, V::or_(a, V::and_(capital, case_bit)));
+        }
+        p += blocks;
+        rest -= blocks;
+    }
+#endif
+    for (std::uint64_t i = 0; i < rest; ++i) {
+        if (is_capital(p[i])) p[i] |= 0x20;
+    }
+}
+
+// The routine set of instruction set V.
+template <class V>
+constexpr RoutineSet make_routine_set(Isa isa) {
+    return RoutineSet{
+        isa,
+        &scan_short<V, Eol::None>, &scan_short<V, Eol::CR>, &scan_short<V, Eol::LF>,
+        &scan<V, Literal, Eol::None>, &scan<V, Literal, Eol::CR>, &scan<V, Literal, Eol::LF>,
+        &scan<V, WildTail, Eol::None>, &scan<V, WildTail, Eol::CR>, &scan<V, WildTail, Eol::LF>,
+        &scan<V, RunOnly, Eol::None>, &scan<V, RunOnly, Eol::CR>, &scan<V, RunOnly, Eol::LF>,
+        &scan<V, RunThenMore, Eol::None>, &scan<V, RunThenMore, Eol::CR>, &scan<V, RunThenMore, Eol::LF>,
+        &lower_case<V>,
+    };
+}
+
+}  // namespace
+}  // namespace tw::detail
