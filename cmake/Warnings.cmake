@@ -1,0 +1,4 @@
+# Strict warnings for the project's own targets (not for third-party code).
+function(trawlex_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()

@@ -1,0 +1,182 @@
+// The search engine: one object that owns every record and buffer of the
+// engine and offers its operations. The application and its search thread
+// share one instance; tests build one each on a temporary resource folder.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/tw_records.h"
+#include "matcher/search_param.h"
+
+namespace tw {
+
+// Where the engine's owned buffers come from. Tests replace it to force an
+// allocation failure or a given alignment.
+struct Allocator {
+    void* (*allocate)(std::size_t size);
+    void* (*reallocate)(void* block, std::size_t size);
+    void (*release)(void* block);
+
+    static Allocator system();
+};
+
+// File names of the engine's files under the resource folder.
+inline constexpr const char* TW_TARGET_DIR = "TW_target";
+inline constexpr const char* TW_FOUND_DIR = "TW_found";
+inline constexpr const char* TW_TARGET_PREFIX = "TW_target_";
+inline constexpr const char* TW_FOUND_HEADER = "TW_found_header";
+inline constexpr const char* TW_FOUND_OFFSET = "TW_found_offset";
+inline constexpr const char* TW_FOUND_PATH = "TW_found_path";
+inline constexpr const char* TW_PREFERENCE = "TW_preference";
+inline constexpr const char* TW_LAUNCHER = "TW_launcher";
+
+// get_type results.
+inline constexpr u64 TW_TYPE_FILE = 0;
+inline constexpr u64 TW_TYPE_FOLDER = 1;
+inline constexpr u64 TW_TYPE_OTHER = 65535;
+
+// "TW_target_" + number, at least three digits.
+std::string target_file_name(u64 number);
+
+// Parses "TW_target_" followed by 1 to 9 decimal digits; 0 or 12.
+u64 target_posfix_index_from_filename(const char* file_name, u64* number);
+
+// 1 for a folder, 0 for a regular file, 65535 otherwise (follows links).
+u64 get_type(const char* path);
+
+// Text helpers.
+i64 hexa_str_to_bytes_array(const char* text, std::uint8_t* bytes, u64* count, i64* err_pos,
+                            i64 wildcard);
+u64 bytes_array_to_hexa_str(char* text, const std::uint8_t* bytes, u64 count, u64 wildcard);
+u64 build_dump_line(char* line, u64 count, const std::uint8_t* bytes, u64 offset);
+
+class Engine {
+public:
+    explicit Engine(Allocator allocator = Allocator::system());
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // ---- Shared scalars ---------------------------------------------------
+    std::atomic<std::uint8_t> need_stop_searching{0};
+    std::atomic<std::uint8_t> searching_now{0};
+    i64 cur_target_index = -1;
+    // Written by the search thread before it clears searching_now (release);
+    // read by the main thread after it sees searching_now clear (acquire).
+    u64 fatal_err_index = 0;
+    u64 ellipsed_time = 0;  // microseconds of wall time of the last search
+    char err_str[256] = {};
+    char fatal_err_str[256] = {};
+    int language = 0;  // 0 English, 1 French
+    std::string resource_dir_pathname_ptr;
+    std::string bundle_dir_pathname_ptr;
+
+    // ---- Records ----------------------------------------------------------
+    TargetRecord tr{};
+    TargetRecord tr_temp{};
+    SearchParam sr{};
+    BufferRecord br{};
+    InfoRecord ir;
+    ShowInfoRecord sir{};
+    SummaryRecord sur{};
+    PreferenceRecord pr{};
+    WorkFile wf[WF_SLOT_NB]{};
+    FoundFileHeader ffh{};
+
+    // ---- State and buffers --------------------------------------------------
+    u64 initialize_tw_buffer();
+    void finalize_tw_buffer();
+    u64 set_str_buf(u64 size);
+    u64 copy_file_name(const char* name);
+    u64 copy_dir_name(const char* path);
+    u64 append_to_dir_name(const char* name);
+    u64 open_file_with_dir_path(int slot, const char* mode);
+    const char* build_str_err(u64 code);
+    const char* build_fatal_str_err();
+    u64 initialize_and_load_tw_parameter();
+    void finalize_and_save_tw_parameter();
+
+    // Path of a file or folder under the resource folder.
+    std::string resource_path(const char* sub) const;
+    std::string resource_path(const char* sub, const char* name) const;
+
+    // The file or folder named by the last failure, appended to the fatal
+    // error text of codes 1 to 6.
+    void record_failure(const std::string& path);
+    const std::string& failure_detail() const { return failure_detail_; }
+
+    // ---- Target store --------------------------------------------------------
+    void init_target(TargetRecord& t);
+    void clear_target_buffer(TargetRecord& t);
+    u64 load_target_file(u64 number, TargetRecord& t);
+    u64 save_target_file(u64 number, const TargetRecord& t);
+    u64 make_target_current(u64 number);
+    u64 build_target_list();
+    u64 put_target_name_into_target_list(const char* file_name);
+    u64 append_to_target_list(const char* name);
+    u64 nb_of_target_from_target_list() const;
+    u64 delete_target_file(u64 number);
+    u64 decrease_target_files_postfix_index_from(u64 number);
+
+    // ---- Search parameters -------------------------------------------------
+    u64 set_search_param_from_target();
+
+    // ---- Search driver ------------------------------------------------------
+    void search_in_target();
+    u64 search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth);
+    u64 search_in_file(const char* path);
+    u64 tw_search();
+    void set_show_info(int mode);
+    const char* file_or_dir_exist_in_current_target();
+    // Starts search_in_target on a background thread. searching_now is 1 from
+    // before the thread starts until the search has ended; false when a
+    // search is already running or the thread cannot start.
+    bool start_search_thread();
+    // Asks the running search to stop and waits until its thread has left.
+    void stop_and_join_search();
+    // Waits for a search thread that has ended (or is ending) on its own.
+    void join_search_thread();
+
+    // ---- Found-occurrence store -----------------------------------------------
+    u64 open_found_file(const char* mode);
+    u64 close_found_file();
+    u64 write_path_and_ffh();
+    u64 get_search_info_for_file();
+    u64 build_summary();
+    u64 build_summary_from_occ_file();
+    void set_summary_filename();
+    void set_summary_dirname();
+
+    // ---- Settings files ---------------------------------------------------------
+    u64 load_pref_file();
+    u64 save_pref_file();
+    u64 load_launcher_file();
+    u64 save_launcher_file();
+    u64 append_to_launcher(const char* path);
+    u64 delete_from_launcher(u64 index);
+
+    // ---- Report ---------------------------------------------------------------
+    u64 save_search_info_in_text_file(const char* path);
+
+private:
+    // Grows a name or list buffer to exactly `needed` bytes, keeping its
+    // content; on failure the old buffer and capacity stay and 8 is returned.
+    u64 grow_buffer(char*& buffer, u64& capacity, u64 needed);
+    u64 allocate_search_buffer(std::uint8_t*& raw, u64& raw_size, u64 size, u64& start,
+                               u64& usable);
+    void reset_defaults();
+    void set_dir_name_locked(const char* path, std::size_t length);
+
+    Allocator alloc_;
+    std::string failure_detail_;
+    // Guards file_name and dir_name while the search thread changes them, so
+    // the progress display never reads a name that is being reallocated.
+    mutable std::mutex names_mutex_;
+    std::thread search_thread_;
+    int search_dir_fd_ = -1;  // the folder that holds the searched file
+};
+
+}  // namespace tw

@@ -1,0 +1,146 @@
+// Progress texts of a search: reset, periodic update and final summary.
+#include <cstdio>
+#include <cstring>
+
+#include "engine/tw.h"
+
+namespace tw {
+
+namespace {
+
+const char* const files_summary_s[2] = {
+    "%llu files scanned,   %llu errors,  search time: %.2f sec.",
+    "%llu fichiers vus,   %llu erreurs,  temps: %.2f sec.",
+};
+const char* const folders_summary_s[2] = {
+    "%llu directories scanned,   %llu errors",
+    "%llu directories scanned,   %llu errors",
+};
+
+constexpr std::size_t kFileShown = 56;
+constexpr std::size_t kFolderShown = 72;
+constexpr u64 kKiloThreshold = 20479;
+
+template <std::size_t N>
+void write_count(char (&field)[N], u64 value) {
+    std::snprintf(field, N, "%llu", static_cast<unsigned long long>(value));
+}
+
+// Sizes above 20,479 bytes are shown in units of 1024 with a K.
+template <std::size_t N>
+void write_size(char (&field)[N], u64 value) {
+    if (value > kKiloThreshold)
+        std::snprintf(field, N, "%lluK", static_cast<unsigned long long>(value / 1024));
+    else
+        write_count(field, value);
+}
+
+// A name longer than `shown` characters becomes "..." and its last
+// shown - 3 characters; the field keeps its final NUL.
+template <std::size_t N>
+void write_shortened(char (&field)[N], const char* name, std::size_t shown) {
+    const std::size_t n = std::strlen(name);
+    if (n > shown) {
+        std::memcpy(field, "...", 3);
+        std::memcpy(field + 3, name + n - (shown - 3), shown - 3);
+        field[shown] = '\0';
+    } else {
+        std::memcpy(field, name, n + 1);
+    }
+}
+
+template <std::size_t N>
+void clear_text(char (&field)[N]) {
+    field[0] = '\0';
+}
+
+}  // namespace
+
+void Engine::set_show_info(int mode) {
+    if (mode == 0) {
+        const char* name = tr.target_name != nullptr ? tr.target_name : "";
+        std::snprintf(sir.target_text, sizeof sir.target_text, "%s", name);
+        clear_text(sir.file_text);
+        clear_text(sir.file_size_text);
+        clear_text(sir.folder_text);
+        clear_text(sir.found_text);
+        clear_text(sir.files_text);
+        clear_text(sir.bytes_text);
+        sir.target_changed = sir.file_changed = sir.folder_changed = 1;
+        sir.found_changed = sir.files_changed = sir.bytes_changed = sir.errors_changed = 1;
+        return;
+    }
+
+    const u64 found_nb = ir.found_nb.load(std::memory_order_relaxed);
+    const u64 total_bytes = ir.total_bytes.load(std::memory_order_relaxed);
+    const u64 file_nb = ir.file_nb.load(std::memory_order_relaxed);
+    const u64 errors = ir.file_err_nb.load(std::memory_order_relaxed) +
+                       ir.dir_err_nb.load(std::memory_order_relaxed) +
+                       ir.other_err_nb.load(std::memory_order_relaxed);
+
+    if (mode == 1) {
+        sir.file_changed = sir.folder_changed = 0;
+        {
+            std::lock_guard lock(names_mutex_);
+            if (sir.show_file_name && br.file_name != nullptr &&
+                std::strncmp(sir.file_text, br.file_name, kFileShown) != 0) {
+                write_shortened(sir.file_text, br.file_name, kFileShown);
+                sir.last_file_size = ir.cur_file_size.load(std::memory_order_relaxed);
+                write_size(sir.file_size_text, sir.last_file_size);
+                sir.file_changed = 1;
+            }
+            if (sir.show_folder_name && br.dir_name != nullptr &&
+                std::strncmp(sir.folder_text, br.dir_name, kFolderShown) != 0) {
+                write_shortened(sir.folder_text, br.dir_name, kFolderShown);
+                sir.folder_changed = 1;
+            }
+        }
+        sir.found_changed = sir.show_found_occ_nb && found_nb != sir.last_found_nb;
+        if (sir.found_changed) {
+            sir.last_found_nb = found_nb;
+            write_count(sir.found_text, found_nb);
+        }
+        sir.files_changed = sir.show_found_file_nb && file_nb != sir.last_file_nb;
+        if (sir.files_changed) {
+            sir.last_file_nb = file_nb;
+            write_count(sir.files_text, file_nb);
+        }
+        sir.bytes_changed = sir.show_total_bytes && total_bytes != sir.last_total_bytes;
+        if (sir.bytes_changed) {
+            sir.last_total_bytes = total_bytes;
+            write_size(sir.bytes_text, total_bytes);
+        }
+        sir.errors_changed = sir.show_access_err_nb && errors != sir.last_err_nb;
+        if (sir.errors_changed) {
+            sir.last_err_nb = errors;
+            write_count(sir.errors_text, errors);
+        }
+        return;
+    }
+
+    // Final summary, whatever the show options.
+    const int lang = language == 1 ? 1 : 0;
+    std::snprintf(sir.file_text, sizeof sir.file_text, files_summary_s[lang],
+                  static_cast<unsigned long long>(file_nb),
+                  static_cast<unsigned long long>(ir.file_err_nb.load(std::memory_order_relaxed)),
+                  static_cast<double>(ellipsed_time) / 1000000.0);
+    sir.folder_changed = 1;
+    std::snprintf(sir.folder_text, sizeof sir.folder_text, folders_summary_s[lang],
+                  static_cast<unsigned long long>(ir.dir_nb.load(std::memory_order_relaxed)),
+                  static_cast<unsigned long long>(ir.dir_err_nb.load(std::memory_order_relaxed)));
+    clear_text(sir.file_size_text);
+    sir.file_changed = 1;
+    sir.last_found_nb = found_nb;
+    write_count(sir.found_text, found_nb);
+    sir.found_changed = 1;
+    clear_text(sir.files_text);
+    sir.files_changed = 1;
+    sir.last_total_bytes = total_bytes;
+    write_size(sir.bytes_text, total_bytes);
+    sir.bytes_changed = 1;
+    clear_text(sir.errors_text);
+    sir.last_err_nb = errors;
+    sir.errors_changed = 1;
+}
+
+}  // namespace tw

@@ -1,0 +1,88 @@
+// Temporary folders and small file helpers for the engine tests.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tw_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/trawlex-test-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+        // Readable by everybody, so a test that drops to another user can
+        // still reach what it is meant to reach.
+        ::chmod(path_.c_str(), 0755);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline void write_file(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+inline void write_file(const std::string& path, const std::string& text) {
+    write_file(path, Bytes(text.begin(), text.end()));
+}
+
+inline Bytes read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void append_le64(Bytes& out, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+inline void append_text(Bytes& out, const std::string& text, bool with_nul) {
+    out.insert(out.end(), text.begin(), text.end());
+    if (with_nul) out.push_back(0);
+}
+
+// Runs `body` in a forked child that has dropped to the unprivileged user
+// 65534, so permission checks apply (the tests run as root). Returns the
+// child's exit status, or -1 when it did not exit normally.
+inline int run_as_nobody(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(250);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+}  // namespace tw_test
