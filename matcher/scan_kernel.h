@@ -67,11 +67,12 @@ inline const std::uint8_t* at(std::uint64_t address) {
     return reinterpret_cast<const std::uint8_t*>(address);
 }
 
-// Compares pattern bytes 2 + k .. m - 1 with the text at start position y.
+// Compares pattern bytes 2 + k .. end - 1 with the text at start position y
+// (end is m, or m - 1 when the last byte has already been compared).
 template <class S>
-TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y) {
+TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y, std::uint64_t end) {
     const std::uint8_t* t = at(y);
-    for (std::uint64_t j = 2 + in.k; j < in.m; ++j) {
+    for (std::uint64_t j = 2 + in.k; j < end; ++j) {
         const std::uint8_t pj = in.pattern[j];
         if constexpr (S::kSkipWild) {
             if (pj == in.wild) continue;
@@ -113,7 +114,7 @@ TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, st
             if (*at(x + 1 + in.k) != in.c2) continue;
         }
         if constexpr (S::kCompare) {
-            if (!rest_matches<S>(in, x)) continue;
+            if (!rest_matches<S>(in, x, in.m)) continue;
         }
         out = put_record<E>(in, out, x, n);
         if (out >= in.occ_end) return true;
@@ -126,42 +127,68 @@ TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, st
 // Vector blocks of N vectors (N * W <= 64 positions, one bit each) from x
 // while the whole block lies at or below last. Same result convention as
 // scan_bytes, except that x ends at the first position not yet examined.
+//
+// A block without CHAR_1 costs one compare per vector and one test of the
+// ORed lanes (plus the end-of-line count). Otherwise the CHAR_1 lanes are
+// ANDed with the CHAR_2 compare at 1 + k and, for shapes with a byte-by-byte
+// compare, with a compare of the last pattern byte at m - 1: a lane that
+// fails either cannot start an occurrence, so this only thins out the
+// candidates that rest_matches checks in increasing order. All these loads end at or before last + m - 1, inside
+// the text.
 template <class V, class S, Eol E, unsigned N>
 TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, std::uint64_t& x, std::uint64_t& n,
                                          std::uint64_t& out) {
+    using Reg = typename V::Reg;
     constexpr unsigned W = V::kWidth;
     constexpr std::uint64_t kSpan = std::uint64_t{N} * W;
     static_assert(kSpan <= 64);
-    const typename V::Reg v1 = V::splat(in.c1);
-    const typename V::Reg v2 = V::splat(in.c2);
-    const typename V::Reg veol = V::splat(static_cast<std::uint8_t>(E));
+    const Reg v1 = V::splat(in.c1);
+    const Reg v2 = V::splat(in.c2);
+    const Reg veol = V::splat(static_cast<std::uint8_t>(E));
     const std::uint64_t second = 1 + in.k;
+    // The last pattern byte, or CHAR_2 again when the last byte is a
+    // wildcard (which the selection never yields, but then it must not filter).
+    std::uint64_t final_at = second;
+    if constexpr (S::kCompare) {
+        if (!(S::kSkipWild && in.pattern[in.m - 1] == in.wild)) final_at = in.m - 1;
+    }
+    const Reg v3 = V::splat(in.pattern[final_at]);
+    const std::uint64_t rest_end = final_at == in.m - 1 ? in.m - 1 : in.m;
     while (x <= last && last - x >= kSpan - 1) {
         const std::uint8_t* t = at(x);
-        std::uint64_t cand = 0;
+        Reg first[N];
+        Reg any_first;
         std::uint64_t eol = 0;
         for (unsigned v = 0; v < N; ++v) {
-            const typename V::Reg a = V::load(t + v * W);
-            typename V::Reg hit = V::cmpeq(a, v1);
-            if constexpr (S::kSecond) hit = V::and_(hit, V::cmpeq(V::load(t + second + v * W), v2));
-            cand |= V::mask(hit) << (v * W);
+            const Reg a = V::load(t + v * W);
+            first[v] = V::cmpeq(a, v1);
+            any_first = v == 0 ? first[v] : V::or_(any_first, first[v]);
             if constexpr (E != Eol::None) eol |= V::mask(V::cmpeq(a, veol)) << (v * W);
         }
-        while (cand != 0) {
-            const unsigned i = static_cast<unsigned>(__builtin_ctzll(cand));
-            cand &= cand - 1;
-            const std::uint64_t y = x + i;
-            if constexpr (S::kCompare) {
-                if (!rest_matches<S>(in, y)) continue;
+        if (V::any(any_first)) {
+            std::uint64_t cand = 0;
+            for (unsigned v = 0; v < N; ++v) {
+                Reg h = first[v];
+                if constexpr (S::kSecond) h = V::and_(h, V::cmpeq(V::load(t + second + v * W), v2));
+                if constexpr (S::kCompare) h = V::and_(h, V::cmpeq(V::load(t + final_at + v * W), v3));
+                cand |= V::mask(h) << (v * W);
             }
-            std::uint64_t ny = n;
-            // End-of-line bytes at positions x .. y, y included.
-            if constexpr (E != Eol::None) ny += V::popcount(eol & (~std::uint64_t{0} >> (63 - i)));
-            out = put_record<E>(in, out, y, ny);
-            if (out >= in.occ_end) {
-                x = y;
-                n = ny;
-                return true;
+            while (cand != 0) {
+                const unsigned i = static_cast<unsigned>(__builtin_ctzll(cand));
+                cand &= cand - 1;
+                const std::uint64_t y = x + i;
+                if constexpr (S::kCompare) {
+                    if (!rest_matches<S>(in, y, rest_end)) continue;
+                }
+                std::uint64_t ny = n;
+                // End-of-line bytes at positions x .. y, y included.
+                if constexpr (E != Eol::None) ny += V::popcount(eol & (~std::uint64_t{0} >> (63 - i)));
+                out = put_record<E>(in, out, y, ny);
+                if (out >= in.occ_end) {
+                    x = y;
+                    n = ny;
+                    return true;
+                }
             }
         }
         if constexpr (E != Eol::None) n += V::popcount(eol);
@@ -224,6 +251,18 @@ inline bool is_capital(std::uint8_t b) {
     return static_cast<std::uint8_t>(b - 0x41) < 26;
 }
 
+#if defined(__x86_64__)
+// Lowers one aligned vector of bytes. Signed compares: bytes 0x80..0xFF are
+// negative, so neither they nor 0x40 and 0x5B qualify.
+template <class V>
+TW_KERNEL_TARGET inline void lower_block(std::uint8_t* p, typename V::Reg below_a, typename V::Reg above_z,
+                                         typename V::Reg case_bit) {
+    const typename V::Reg a = V::load_aligned(p);
+    const typename V::Reg capital = V::and_(V::cmpgt_signed(a, below_a), V::cmpgt_signed(above_z, a));
+    V::store_aligned(p, V::or_(a, V::and_(capital, case_bit)));
+}
+#endif
+
 // Lowers start[0 .. length): bytes up to the first W-byte boundary one at a
 // time, then aligned blocks of W bytes, then the rest one at a time.
 template <class V>
@@ -244,12 +283,15 @@ TW_KERNEL_TARGET void lower_case(std::uint64_t length, std::uint8_t* start) {
         const typename V::Reg above_z = V::broadcast16(ascii_Z1_8);
         const typename V::Reg case_bit = V::broadcast16(ascii_case_bit);
         const std::uint64_t blocks = rest & ~(W - 1);
-        for (std::uint64_t i = 0; i < blocks; i += W) {
-            const typename V::Reg a = V::load_aligned(p + i);
-            // Signed compares: bytes 0x80..0xFF are negative and never qualify.
-            const typename V::Reg capital = V::and_(V::cmpgt_signed(a, below_a), V::cmpgt_signed(above_z, a));
-            V::store_aligned(p + i, V::or_(a, V::and_(capital, case_bit)));
+        std::uint64_t i = 0;
+        // Four vectors per step, then single vectors.
+        for (; i + 4 * W <= blocks; i += 4 * W) {
+            lower_block<V>(p + i, below_a, above_z, case_bit);
+            lower_block<V>(p + i + W, below_a, above_z, case_bit);
+            lower_block<V>(p + i + 2 * W, below_a, above_z, case_bit);
+            lower_block<V>(p + i + 3 * W, below_a, above_z, case_bit);
         }
+        for (; i < blocks; i += W) lower_block<V>(p + i, below_a, above_z, case_bit);
         p += blocks;
         rest -= blocks;
     }

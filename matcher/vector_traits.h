@@ -38,6 +38,8 @@ struct Sse2Traits {
     static Reg and_(Reg a, Reg b) { return _mm_and_si128(a, b); }
     static Reg or_(Reg a, Reg b) { return _mm_or_si128(a, b); }
     static std::uint64_t mask(Reg v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+    // True when any lane is non-zero.
+    static bool any(Reg v) { return _mm_movemask_epi8(v) != 0; }
     // Baseline x86-64 has no POPCNT instruction: count bits arithmetically.
     static unsigned popcount(std::uint64_t m) {
         m = m - ((m >> 1) & 0x5555555555555555ULL);
@@ -71,6 +73,7 @@ struct Avx2Traits {
     TW_AVX2_TARGET static std::uint64_t mask(Reg v) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
     }
+    TW_AVX2_TARGET static bool any(Reg v) { return !_mm256_testz_si256(v, v); }
     TW_AVX2_TARGET static unsigned popcount(std::uint64_t m) {
         return static_cast<unsigned>(_mm_popcnt_u64(m));
     }
