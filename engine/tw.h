@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/tw_records.h"
 #include "matcher/search_param.h"
@@ -170,6 +171,18 @@ private:
     void reset_defaults();
     void set_dir_name_locked(const char* path, std::size_t length);
 
+    // One level of the folder walk: the folder `name` relative to parent_fd
+    // (an absolute path with AT_FDCWD at depth 0).
+    u64 walk_folder(int parent_fd, const char* name, bool skip_dot_names, bool skip_errors,
+                    u64 depth);
+    // Cuts the last "/" component off dir_name; false when it holds no "/".
+    bool cut_dir_name();
+    // True when dir_name lies inside a folder the walk must never enter.
+    bool dir_name_is_excluded() const;
+    // Reads one piece of the searched file into the text buffer.
+    u64 read_piece(int fd, u64 offset, u64 limit, u64* got);
+    u64 write_occurrences();
+
     Allocator alloc_;
     std::string failure_detail_;
     // Guards file_name and dir_name while the search thread changes them, so
@@ -177,6 +190,8 @@ private:
     mutable std::mutex names_mutex_;
     std::thread search_thread_;
     int search_dir_fd_ = -1;  // the folder that holds the searched file
+    bool occ_written_ = false;  // some records of the current file are written
+    std::vector<std::string> excluded_roots_;  // folders the walk never enters
 };
 
 }  // namespace tw

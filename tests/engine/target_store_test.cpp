@@ -245,7 +245,9 @@ TEST_F(TargetStoreTest, EveryTruncationOfAValidFileIsRefused) {
         EXPECT_TRUE(code == ERR_READ_FILE || code == ERR_CORRUPTED) << n << " bytes: " << code;
         EXPECT_EQ(code, n < 96 ? ERR_READ_FILE : ERR_CORRUPTED) << n << " bytes";
         // The list reads only the header and the name.
-        if (n < 96 + 48 + 6) EXPECT_NE(engine->build_target_list(), 0u) << n << " bytes";
+        if (n < 96 + 48 + 6) {
+            EXPECT_NE(engine->build_target_list(), 0u) << n << " bytes";
+        }
     }
 }
 

@@ -1,0 +1,231 @@
+// The result files of a search: TW_found_header, TW_found_path and
+// TW_found_offset, and the summary of one found file for the viewer.
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "engine/tw.h"
+#include "engine/tw_file_util.h"
+#include "engine/tw_le.h"
+
+namespace tw {
+
+namespace {
+
+constexpr u64 kHeaderRecord = sizeof(FoundFileHeader);
+constexpr std::size_t kPathBuffer = 1 << 16;
+
+void encode_header(const FoundFileHeader& h, std::uint8_t (&out)[kHeaderRecord]) {
+    const u64 words[] = {h.dir_name_pos, h.dir_name_len, h.file_name_pos,
+                         h.file_name_len, h.occ_nb,      h.occ_pos};
+    for (int i = 0; i < 6; ++i) store_le64(out + 8 * i, words[i]);
+}
+
+void decode_header(const std::uint8_t (&in)[kHeaderRecord], FoundFileHeader& h) {
+    u64* words[] = {&h.dir_name_pos, &h.dir_name_len, &h.file_name_pos,
+                    &h.file_name_len, &h.occ_nb,      &h.occ_pos};
+    for (int i = 0; i < 6; ++i) *words[i] = load_le64(in + 8 * i);
+}
+
+bool seek_to(std::FILE* f, u64 offset) {
+    return offset <= static_cast<u64>(INT64_MAX) &&
+           ::fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+u64 stream_size(std::FILE* f) {
+    struct stat st{};
+    return ::fstat(::fileno(f), &st) == 0 ? static_cast<u64>(st.st_size) : 0;
+}
+
+template <std::size_t N>
+void shorten_for_display(char (&field)[N], const char* name) {
+    constexpr std::size_t shown = N - 1;  // 64 characters
+    const std::size_t n = std::strlen(name);
+    std::memset(field, 0, N);
+    if (n >= N) {
+        std::memcpy(field, "...", 3);
+        std::memcpy(field + 3, name + n - (shown - 3), shown - 3);
+    } else {
+        std::memcpy(field, name, n);
+    }
+}
+
+}  // namespace
+
+u64 Engine::open_found_file(const char* mode) {
+    const char* names[] = {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH};
+    const int slots[] = {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH};
+    for (int slot : slots) {
+        wf[slot].position = 0;
+        wf[slot].dir_path = TW_FOUND_DIR;
+    }
+    const std::string dir = resource_path(TW_FOUND_DIR);
+    if (!is_directory(dir)) {
+        record_failure(dir);
+        return ERR_ACCESS_DIR;
+    }
+    const bool writing = mode[0] == 'w';
+    for (int i = 0; i < 3; ++i) {
+        WorkFile& w = wf[slots[i]];
+        w.name = names[i];
+        const std::string path = dir + "/" + names[i];
+        w.stream = std::fopen(path.c_str(), writing ? "wb" : "rb");
+        if (w.stream == nullptr) {
+            record_failure(path);
+            close_found_file();
+            return ERR_OPEN_FILE;
+        }
+        // The occurrence records leave in one write per occurrence buffer;
+        // headers and names are small and go through a stream buffer.
+        if (writing) {
+            if (slots[i] == WF_FOUND_OFFSET)
+                std::setvbuf(w.stream, nullptr, _IONBF, 0);
+            else
+                std::setvbuf(w.stream, nullptr, _IOFBF, kPathBuffer);
+        }
+    }
+    return 0;
+}
+
+u64 Engine::close_found_file() {
+    u64 code = 0;
+    for (int slot : {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH}) {
+        WorkFile& w = wf[slot];
+        if (w.stream == nullptr) continue;
+        // Buffered names and headers reach the disk here: a failure to do so
+        // is a failed write, not only a failed close.
+        const bool flushed = std::fflush(w.stream) == 0;
+        const bool closed = std::fclose(w.stream) == 0;
+        w.stream = nullptr;
+        if (!flushed && code == 0) code = ERR_WRITE_FILE;
+        if (!closed && code == 0) code = ERR_CLOSE_FILE;
+        if (code != 0 && failure_detail_.empty()) record_failure(resource_path(TW_FOUND_DIR, w.name));
+    }
+    return code;
+}
+
+u64 Engine::write_path_and_ffh() {
+    WorkFile& paths = wf[WF_FOUND_PATH];
+    ffh.dir_name_len = std::strlen(br.dir_name) + 1;
+    ffh.dir_name_pos = paths.position;
+    paths.position += ffh.dir_name_len;
+    bool ok = write_all(paths.stream, br.dir_name, ffh.dir_name_len);
+    ffh.file_name_len = std::strlen(br.file_name) + 1;
+    ffh.file_name_pos = paths.position;
+    paths.position += ffh.file_name_len;
+    ok = ok && write_all(paths.stream, br.file_name, ffh.file_name_len);
+    std::uint8_t record[kHeaderRecord];
+    encode_header(ffh, record);
+    ok = ok && write_all(wf[WF_FOUND_HEADER].stream, record, kHeaderRecord);
+    if (!ok) {
+        record_failure(resource_path(TW_FOUND_DIR));
+        return ERR_WRITE_FILE;
+    }
+    return 0;
+}
+
+// Reads found file file_index and its occurrence occ_index. Every position
+// and length read from the result files is checked against the files'
+// sizes, so damaged result files give an error, never a huge allocation.
+u64 Engine::get_search_info_for_file() {
+    WorkFile& headers = wf[WF_FOUND_HEADER];
+    WorkFile& paths = wf[WF_FOUND_PATH];
+    WorkFile& offsets = wf[WF_FOUND_OFFSET];
+    if (sur.file_index > (~u64{0}) / kHeaderRecord) return ERR_BAD_INDEX;
+    headers.position = sur.file_index * kHeaderRecord;
+    if (!seek_to(headers.stream, headers.position)) return ERR_BAD_INDEX;
+    std::uint8_t record[kHeaderRecord];
+    if (!read_all(headers.stream, record, kHeaderRecord)) return ERR_READ_FILE;
+    decode_header(record, ffh);
+
+    const u64 path_size = stream_size(paths.stream);
+    struct Name {
+        u64 pos, len;
+        char*& buffer;
+        u64& capacity;
+    } names[] = {{ffh.dir_name_pos, ffh.dir_name_len, br.dir_name, br.dir_name_size},
+                 {ffh.file_name_pos, ffh.file_name_len, br.file_name, br.file_name_size}};
+    for (Name& n : names) {
+        if (n.len == 0 || n.pos > path_size || n.len > path_size - n.pos) return ERR_READ_FILE;
+        std::lock_guard lock(names_mutex_);
+        if (grow_buffer(n.buffer, n.capacity, n.len) != 0) return ERR_MEMORY;
+        if (!seek_to(paths.stream, n.pos) || !read_all(paths.stream, n.buffer, n.len))
+            return ERR_READ_FILE;
+        n.buffer[n.len - 1] = '\0';
+    }
+
+    sur.occ_nb = ffh.occ_nb;
+    if (sur.occ_index >= ffh.occ_nb) return ERR_BAD_INDEX;
+    const u64 record_len = tr.add_line_nb != 0 ? 16 : 8;
+    if (sur.occ_index > (~u64{0} - ffh.occ_pos) / record_len) return ERR_READ_FILE;
+    offsets.position = ffh.occ_pos + sur.occ_index * record_len;
+    std::uint8_t words[16];
+    if (!seek_to(offsets.stream, offsets.position) || !read_all(offsets.stream, words, record_len))
+        return ERR_READ_FILE;
+    sur.occ_offset = load_le64(words);
+    sur.has_line = tr.add_line_nb;
+    if (tr.add_line_nb != 0) sur.occ_line = load_le64(words + 8);
+    return 0;
+}
+
+u64 Engine::build_summary() {
+    if (const u64 code = open_found_file("r"); code != 0) return code;
+    sur.file_nb = 0;
+    sur.summary_status = 0;
+    u64 result = 0;
+    struct stat st{};
+    if (::fstat(::fileno(wf[WF_FOUND_HEADER].stream), &st) != 0) {
+        result = ERR_READ_FILE;
+    } else {
+        sur.file_nb = static_cast<u64>(st.st_size) / kHeaderRecord;
+        if (sur.file_nb > 0) result = build_summary_from_occ_file();
+    }
+    const u64 closed = close_found_file();
+    return result != 0 ? result : closed;
+}
+
+u64 Engine::build_summary_from_occ_file() {
+    if (const u64 code = get_search_info_for_file(); code != 0) return code;
+    WorkFile& w = wf[WF_SEARCHED];
+    w.dir_path = br.dir_name;
+    w.name = br.file_name;
+    if (open_file_with_dir_path(WF_SEARCHED, "rb") != 0) {
+        sur.summary_status = ERR_ACCESS_DENIED;
+        return 0;
+    }
+    const u64 length = tr.search_str_len;
+    const u64 half = length / 2;
+    u64 start = 0;
+    if (length <= TW_EXCERPT_SIZE) {
+        // The middle of the occurrence lands at position 1000 when it can.
+        if (sur.occ_offset + half > 999) start = sur.occ_offset + half - 1000;
+        sur.excerpt_mark_len = length;
+    } else {
+        sur.excerpt_mark_len = TW_EXCERPT_SIZE;
+    }
+    sur.excerpt_occ_pos = sur.occ_offset - start;
+    sur.excerpt_file_offset = start;
+    sur.excerpt_len = 0;
+    if (!seek_to(w.stream, start)) {
+        sur.summary_status = ERR_ACCESS_DENIED;
+    } else {
+        sur.excerpt_len = std::fread(sur.excerpt, 1, TW_EXCERPT_SIZE, w.stream);
+        if (sur.excerpt_len == 0) sur.summary_status = ERR_ACCESS_DENIED;
+    }
+    sur.excerpt[sur.excerpt_len] = 0;
+    if (std::fclose(w.stream) != 0) sur.summary_status = ERR_ACCESS_DENIED;
+    w.stream = nullptr;
+    return 0;
+}
+
+void Engine::set_summary_filename() {
+    shorten_for_display(sur.file_name_shown, br.file_name);
+    sur.file_name_ptr = br.file_name;
+}
+
+void Engine::set_summary_dirname() {
+    shorten_for_display(sur.dir_name_shown, br.dir_name);
+    sur.dir_name_ptr = br.dir_name;
+}
+
+}  // namespace tw
