@@ -149,10 +149,14 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
     // The last pattern byte, or CHAR_2 again when the last byte is a
     // wildcard (which the selection never yields, but then it must not filter).
     std::uint64_t final_at = second;
+    std::uint8_t final_byte = in.c2;
     if constexpr (S::kCompare) {
-        if (!(S::kSkipWild && in.pattern[in.m - 1] == in.wild)) final_at = in.m - 1;
+        if (!(S::kSkipWild && in.pattern[in.m - 1] == in.wild)) {
+            final_at = in.m - 1;
+            final_byte = in.pattern[final_at];
+        }
     }
-    const Reg v3 = V::splat(in.pattern[final_at]);
+    const Reg v3 = V::splat(final_byte);
     const std::uint64_t rest_end = final_at == in.m - 1 ? in.m - 1 : in.m;
     while (x <= last && last - x >= kSpan - 1) {
         const std::uint8_t* t = at(x);
