@@ -61,6 +61,12 @@ struct Inputs {
     std::uint64_t text_offset;
     std::uint64_t occ_end;
     std::uint8_t c1, c2, wild;
+    // Vector filter on a third byte: the last pattern byte at final_at = m - 1
+    // in shapes with a byte-by-byte compare (else CHAR_2 again); rest_end is
+    // where rest_matches stops once that byte is known to match.
+    std::uint64_t final_at;
+    std::uint64_t rest_end;
+    std::uint8_t final_byte;
 };
 
 inline const std::uint8_t* at(std::uint64_t address) {
@@ -135,7 +141,7 @@ TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, st
 // fails either cannot start an occurrence, so this only thins out the
 // candidates that rest_matches checks in increasing order. All these loads end at or before last + m - 1, inside
 // the text.
-template <class V, class S, Eol E, unsigned N>
+template <class V, class S, Eol E, unsigned N, bool kPairs>
 TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, std::uint64_t& x, std::uint64_t& n,
                                          std::uint64_t& out) {
     using Reg = typename V::Reg;
@@ -146,18 +152,17 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
     const Reg v2 = V::splat(in.c2);
     const Reg veol = V::splat(static_cast<std::uint8_t>(E));
     const std::uint64_t second = 1 + in.k;
-    // The last pattern byte, or CHAR_2 again when the last byte is a
-    // wildcard (which the selection never yields, but then it must not filter).
-    std::uint64_t final_at = second;
-    std::uint8_t final_byte = in.c2;
-    if constexpr (S::kCompare) {
-        if (!(S::kSkipWild && in.pattern[in.m - 1] == in.wild)) {
-            final_at = in.m - 1;
-            final_byte = in.pattern[final_at];
-        }
-    }
-    const Reg v3 = V::splat(final_byte);
-    const std::uint64_t rest_end = final_at == in.m - 1 ? in.m - 1 : in.m;
+    const std::uint64_t final_at = in.final_at;
+    const std::uint64_t rest_end = in.rest_end;
+    const Reg v3 = V::splat(in.final_byte);
+    constexpr std::uint64_t kRecord = E != Eol::None ? 16 : 8;
+    // Share of recent blocks that held an occurrence, in 1/256 (each block
+    // keeps 7/8 of it and adds 32 when it held one). Blocks with and without
+    // occurrences alternating at random defeat branch prediction; a dense
+    // share selects the branch-free pairs below, a sparse one the plain loop,
+    // and the share itself changes too slowly to be mispredicted.
+    constexpr unsigned kDense = 48;
+    unsigned density = 0;
     while (x <= last && last - x >= kSpan - 1) {
         const std::uint8_t* t = at(x);
         Reg first[N];
@@ -176,6 +181,38 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
                 if constexpr (S::kSecond) h = V::and_(h, V::cmpeq(V::load(t + second + v * W), v2));
                 if constexpr (S::kCompare) h = V::and_(h, V::cmpeq(V::load(t + final_at + v * W), v3));
                 cand |= V::mask(h) << (v * W);
+            }
+            // Every candidate is an occurrence and the buffer cannot fill in
+            // this block: write records two at a time without testing for
+            // the end of the candidates, so that the usual zero, one or two
+            // occurrences per block take no unpredictable branch. The pairs
+            // write up to two slots past the last candidate (two when there
+            // is none); with room for two more records than candidates those
+            // slots lie inside the buffer and beyond OCC_PTR, so they are
+            // scratch. Their bit index is 63 (the sentinel), which keeps the
+            // arithmetic defined.
+            if constexpr (kPairs) density = density - (density >> 3) + (cand != 0 ? 32 : 0);
+            if (kPairs && density >= kDense) {
+                const std::uint64_t count = V::popcount(cand);
+                if ((in.occ_end - out) / kRecord >= count + 2) {
+                    constexpr std::uint64_t kSentinel = std::uint64_t{1} << 63;
+                    std::uint64_t slot = out;
+                    do {
+                        for (unsigned pair = 0; pair < 2; ++pair) {
+                            const unsigned i = static_cast<unsigned>(__builtin_ctzll(cand | kSentinel));
+                            cand &= cand - 1;
+                            std::uint64_t ny = n;
+                            if constexpr (E != Eol::None) {
+                                ny += V::popcount(eol & (~std::uint64_t{0} >> (63 - i)));
+                            }
+                            slot = put_record<E>(in, slot, x + i, ny);
+                        }
+                    } while (cand != 0);
+                    out += count * kRecord;
+                    if constexpr (E != Eol::None) n += V::popcount(eol);
+                    x += kSpan;
+                    continue;
+                }
             }
             while (cand != 0) {
                 const unsigned i = static_cast<unsigned>(__builtin_ctzll(cand));
@@ -216,6 +253,17 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
     in.c1 = static_cast<std::uint8_t>(sr->CHAR_1);
     in.c2 = S::kSecond ? static_cast<std::uint8_t>(sr->CHAR_2) : 0;
     in.wild = static_cast<std::uint8_t>(sr->WILD_CHAR);
+    in.final_at = 1 + in.k;
+    in.final_byte = in.c2;
+    in.rest_end = in.m;
+    if constexpr (S::kCompare) {
+        // A wildcard as last byte (never selected) must not filter.
+        if (!(S::kSkipWild && in.pattern[in.m - 1] == in.wild)) {
+            in.final_at = in.m - 1;
+            in.final_byte = in.pattern[in.m - 1];
+            in.rest_end = in.m - 1;
+        }
+    }
 
     const std::uint64_t last = sr->TEXT_END - in.m;
     std::uint64_t x = sr->TEXT_PTR;
@@ -225,8 +273,15 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
     bool full = false;
 #if defined(__x86_64__)
     if constexpr (V::kWidth > 1) {
-        full = scan_blocks<V, S, E, 64 / V::kWidth>(in, last, x, n, out);
-        if (!full && V::kWidth < 64) full = scan_blocks<V, S, E, 1>(in, last, x, n, out);
+        // Pairs of records need the vector filter to decide alone (no pattern
+        // byte left to compare) and cheap popcounts for the line counts.
+        constexpr bool kPairsPossible = E == Eol::None || V::kFastPopcount;
+        if (kPairsPossible && in.rest_end <= 2 + in.k) {
+            full = scan_blocks<V, S, E, 64 / V::kWidth, kPairsPossible>(in, last, x, n, out);
+        } else {
+            full = scan_blocks<V, S, E, 64 / V::kWidth, false>(in, last, x, n, out);
+        }
+        if (!full && V::kWidth < 64) full = scan_blocks<V, S, E, 1, false>(in, last, x, n, out);
     }
 #endif
     if (!full) full = scan_bytes<S, E>(in, last, x, n, out);

@@ -41,6 +41,7 @@ struct Sse2Traits {
     // True when any lane is non-zero.
     static bool any(Reg v) { return _mm_movemask_epi8(v) != 0; }
     // Baseline x86-64 has no POPCNT instruction: count bits arithmetically.
+    static constexpr bool kFastPopcount = false;
     static unsigned popcount(std::uint64_t m) {
         m = m - ((m >> 1) & 0x5555555555555555ULL);
         m = (m & 0x3333333333333333ULL) + ((m >> 2) & 0x3333333333333333ULL);
@@ -74,6 +75,7 @@ struct Avx2Traits {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
     }
     TW_AVX2_TARGET static bool any(Reg v) { return !_mm256_testz_si256(v, v); }
+    static constexpr bool kFastPopcount = true;
     TW_AVX2_TARGET static unsigned popcount(std::uint64_t m) {
         return static_cast<unsigned>(_mm_popcnt_u64(m));
     }
