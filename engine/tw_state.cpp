@@ -41,6 +41,24 @@ void copy_clamped(char (&field)[256], const char* text) {
 
 u64 align16(u64 address) { return (address + 15) & BITS_CLR_0_3; }
 
+// Buffer sizes from a damaged or hand-edited preference file that could
+// never work fall back to their defaults before anything is allocated: a
+// text buffer below 64 KiB or beyond what a 32-bit count of KiB can hold, a
+// string buffer of 0, an occurrence buffer that cannot hold one 16-byte
+// record, and string or occurrence buffers beyond 1 GiB.
+void repair_buffer_sizes(PreferenceRecord& p) {
+    constexpr u64 kMinText = u64{64} << 10;
+    constexpr u64 kMaxText = u64{0xFFFFFFFF} << 10;
+    constexpr u64 kMinOcc = 16;
+    constexpr u64 kMaxSmallBuffer = u64{1} << 30;
+    if (p.text_mem_size < kMinText || p.text_mem_size > kMaxText)
+        p.text_mem_size = TW_DEFAULT_TEXT_MEM_SIZE;
+    if (p.str_mem_size == 0 || p.str_mem_size > kMaxSmallBuffer)
+        p.str_mem_size = TW_DEFAULT_STR_MEM_SIZE;
+    if (p.occ_mem_size < kMinOcc || p.occ_mem_size > kMaxSmallBuffer)
+        p.occ_mem_size = TW_DEFAULT_OCC_MEM_SIZE;
+}
+
 }  // namespace
 
 Engine::Engine(Allocator allocator) : alloc_(allocator) { reset_defaults(); }
@@ -244,12 +262,20 @@ u64 Engine::initialize_and_load_tw_parameter() {
     err_str[sizeof err_str - 1] = '\0';
     fatal_err_str[sizeof fatal_err_str - 1] = '\0';
     load_pref_file();
+    repair_buffer_sizes(pr);
     if (pr.show_info_every < TW_MIN_SHOW_INFO_EVERY) pr.show_info_every = TW_MIN_SHOW_INFO_EVERY;
     sur.file_name_shown[TW_SHOWN_NAME_SIZE - 1] = '\0';
     sur.dir_name_shown[TW_SHOWN_NAME_SIZE - 1] = '\0';
     sur.occ_index = 0;
     sur.file_index = 0;
-    if (const u64 code = initialize_tw_buffer(); code != 0) return code;
+    if (initialize_tw_buffer() != 0) {
+        // Sizes that pass the checks above may still be more than this
+        // machine can give: start with the defaults rather than not at all.
+        pr.str_mem_size = TW_DEFAULT_STR_MEM_SIZE;
+        pr.text_mem_size = TW_DEFAULT_TEXT_MEM_SIZE;
+        pr.occ_mem_size = TW_DEFAULT_OCC_MEM_SIZE;
+        if (const u64 code = initialize_tw_buffer(); code != 0) return code;
+    }
     load_launcher_file();
     cur_target_index = pr.saved_target_index;
     return 0;

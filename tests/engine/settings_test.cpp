@@ -115,3 +115,75 @@ TEST_F(EngineTest, LauncherFileWithoutFinalNulIsRefused) {
     EXPECT_EQ(engine->load_launcher_file(), ERR_CORRUPTED);
     EXPECT_EQ(engine->br.launcher_list_len, 0u);
 }
+
+namespace {
+
+Bytes preference_bytes_with_sizes(u64 str_size, u64 text_size, u64 occ_size) {
+    Bytes b = preference_bytes();
+    const u64 sizes[] = {str_size, text_size, occ_size};
+    for (int w = 0; w < 3; ++w)
+        for (int i = 0; i < 8; ++i) b[8 * w + i] = static_cast<std::uint8_t>(sizes[w] >> (8 * i));
+    return b;
+}
+
+// Refuses every allocation of more than 8 MiB.
+void* small_allocate(std::size_t n) { return n > (std::size_t{8} << 20) ? nullptr : std::malloc(n); }
+void* small_reallocate(void* p, std::size_t n) {
+    return n > (std::size_t{8} << 20) ? nullptr : std::realloc(p, n);
+}
+
+}  // namespace
+
+TEST_F(EngineTest, UnworkableBufferSizesFallBackToTheirDefaultsAtStartUp) {
+    constexpr u64 kKiB = 1024;
+    constexpr u64 kMaxText = u64{0xFFFFFFFF} * kKiB;
+    constexpr u64 kGiB = u64{1} << 30;
+    struct Case {
+        u64 str, text, occ;     // stored
+        u64 want_str, want_text, want_occ;
+    } cases[] = {
+        // Sizes that work are kept as stored.
+        {1, 64 * kKiB, 16, 1, 64 * kKiB, 16},
+        {8 * kKiB * kKiB, 8 * kKiB * kKiB, 8 * kKiB * kKiB, 8 * kKiB * kKiB, 8 * kKiB * kKiB,
+         8 * kKiB * kKiB},
+        // A text buffer below 64 KiB or beyond a 32-bit count of KiB.
+        {4096, 64 * kKiB - 1, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
+        {4096, 0, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
+        {4096, kMaxText + 1, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
+        {4096, ~u64{0}, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
+        // String buffers of 0 or beyond 1 GiB.
+        {0, 65536, 1024, TW_DEFAULT_STR_MEM_SIZE, 65536, 1024},
+        {kGiB + 1, 65536, 1024, TW_DEFAULT_STR_MEM_SIZE, 65536, 1024},
+        // Occurrence buffers that cannot hold one 16-byte record, or beyond 1 GiB.
+        {4096, 65536, 0, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
+        {4096, 65536, 15, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
+        {4096, 65536, ~u64{0}, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.str << " " << c.text << " " << c.occ);
+        write_file(dir / "TW_preference", preference_bytes_with_sizes(c.str, c.text, c.occ));
+        Engine e(Allocator{&small_allocate, &small_reallocate, &std::free});
+        e.resource_dir_pathname_ptr = dir.path();
+        ASSERT_EQ(e.initialize_and_load_tw_parameter(), 0u);
+        EXPECT_EQ(e.pr.str_mem_size, c.want_str);
+        EXPECT_EQ(e.pr.text_mem_size, c.want_text);
+        EXPECT_EQ(e.pr.occ_mem_size, c.want_occ);
+        EXPECT_EQ(e.br.occ_buf_size, c.want_occ);
+        // Whatever was stored, the engine starts with buffers a search can
+        // use (the string buffer grows with the pattern).
+        EXPECT_GE(e.sr.TEXT_BUF_SIZE, 64 * kKiB - 16);
+        EXPECT_GE(e.sr.OCC_BUF_SIZE, 16u);
+    }
+}
+
+TEST_F(EngineTest, SizesThatCannotBeAllocatedFallBackToTheDefaults) {
+    // 64 MiB passes the checks but is more than this allocator gives.
+    write_file(dir / "TW_preference", preference_bytes_with_sizes(4096, u64{64} << 20, 1024));
+    Engine e(Allocator{&small_allocate, &small_reallocate, &std::free});
+    e.resource_dir_pathname_ptr = dir.path();
+    ASSERT_EQ(e.initialize_and_load_tw_parameter(), 0u);
+    EXPECT_EQ(e.pr.text_mem_size, TW_DEFAULT_TEXT_MEM_SIZE);
+    EXPECT_EQ(e.pr.str_mem_size, TW_DEFAULT_STR_MEM_SIZE);
+    EXPECT_EQ(e.pr.occ_mem_size, TW_DEFAULT_OCC_MEM_SIZE);
+    EXPECT_EQ(e.br.text_buf_size, TW_DEFAULT_TEXT_MEM_SIZE);
+}

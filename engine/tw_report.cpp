@@ -1,0 +1,98 @@
+// The text report of the last search: the target's name, the number of found
+// files, and for each found file its path, its number of occurrences and
+// where the first one lies.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/tw.h"
+#include "engine/tw_file_util.h"
+
+namespace tw {
+
+namespace {
+
+struct ReportTexts {
+    const char* title;
+    const char* count_line;
+    const char* occurrence_with_line;
+    const char* occurrence;
+};
+
+// English (language 0) and French (language 1), UTF-8.
+const ReportTexts report_texts[2] = {
+    {
+        "**** Search result for target '%s' *****\n\n",
+        "Number of files with at least one occurence: %llu\n\n",
+        "\nNumber of found: %llu, First at file offset: %llu, Line: %llu\n\n",
+        "\nNumber of found: %llu, First at file offset: %llu\n\n",
+    },
+    {
+        "**** R\xC3\xA9sultat de la recherche pour le canevas '%s' *****\n\n",
+        "Nombre de fichiers avec au moins un: %llu\n\n",
+        "\nNombre de trouv\xC3\xA9: %llu, Premier dans le fichier \xC3\xA0 l'index: %llu, "
+        "Ligne: %llu\n\n",
+        "\nNombre de trouv\xC3\xA9: %llu,  Premier dans le fichier \xC3\xA0 l'index: %llu\n\n",
+    },
+};
+
+unsigned long long ull(u64 v) { return static_cast<unsigned long long>(v); }
+
+}  // namespace
+
+// The report goes to a temporary file beside `path` that replaces it only
+// once complete, so a failure leaves any earlier report untouched.
+u64 Engine::save_search_info_in_text_file(const char* path) {
+    if (const u64 code = open_found_file("r"); code != 0) return code;
+
+    struct stat st{};
+    if (::fstat(::fileno(wf[WF_FOUND_HEADER].stream), &st) != 0) {
+        close_found_file();
+        return ERR_READ_FILE;
+    }
+    const u64 found_nb = static_cast<u64>(st.st_size) / sizeof(FoundFileHeader);
+
+    AtomicFileWriter report(path);
+    if (report.open() != 0) {
+        close_found_file();
+        record_failure(path);
+        return ERR_OPEN_FILE;
+    }
+    std::FILE* out = report.stream();
+    const ReportTexts& texts = report_texts[language == 1 ? 1 : 0];
+    const char* name = tr.target_name != nullptr ? tr.target_name : "";
+
+    auto fail = [&](u64 code) {
+        // The writer removes its temporary file when it goes out of scope.
+        close_found_file();
+        return code;
+    };
+
+    if (std::fprintf(out, texts.title, name) < 0 ||
+        std::fprintf(out, texts.count_line, ull(found_nb)) < 0)
+        return fail(ERR_WRITE_FILE);
+
+    for (u64 i = 0; i < found_nb; ++i) {
+        sur.occ_index = 0;
+        sur.file_index = i;
+        if (const u64 code = get_search_info_for_file(); code != 0) return fail(code);
+        if (std::fprintf(out, "%s/%s", br.dir_name, br.file_name) < 0) return fail(ERR_WRITE_FILE);
+        const int written =
+            tr.add_line_nb != 0
+                ? std::fprintf(out, texts.occurrence_with_line, ull(sur.occ_nb),
+                               ull(sur.occ_offset), ull(sur.occ_line + 1))
+                : std::fprintf(out, texts.occurrence, ull(sur.occ_nb), ull(sur.occ_offset));
+        if (written < 0) return fail(ERR_WRITE_FILE);
+    }
+
+    const u64 committed = report.commit();
+    const u64 closed = close_found_file();
+    if (committed != 0) {
+        record_failure(path);
+        return committed;
+    }
+    return closed != 0 ? ERR_CLOSE_FILE : 0;
+}
+
+}  // namespace tw
