@@ -1,0 +1,236 @@
+#include "cli/cli_options.h"
+
+#include <getopt.h>
+
+#include <cstring>
+#include <vector>
+
+#include "encoding/string_encoding.h"
+#include "engine/tw.h"
+
+namespace tw::cli {
+
+namespace {
+
+enum LongOnly : int {
+    kEol = 1000,
+    kHidden,
+    kStopOnError,
+    kReport,
+    kTarget,
+    kResourceDir,
+    kStats,
+};
+
+const option kLongOptions[] = {
+    {"hex", no_argument, nullptr, 'x'},
+    {"encoding", required_argument, nullptr, 'e'},
+    {"wildcard", required_argument, nullptr, 'w'},
+    {"ignore-case", no_argument, nullptr, 'i'},
+    {"line-number", no_argument, nullptr, 'n'},
+    {"count", no_argument, nullptr, 'c'},
+    {"help", no_argument, nullptr, 'h'},
+    {"eol", required_argument, nullptr, kEol},
+    {"hidden", no_argument, nullptr, kHidden},
+    {"stop-on-error", no_argument, nullptr, kStopOnError},
+    {"report", required_argument, nullptr, kReport},
+    {"target", required_argument, nullptr, kTarget},
+    {"resource-dir", required_argument, nullptr, kResourceDir},
+    {"stats", no_argument, nullptr, kStats},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool is_hex_digit_or_blank(unsigned char c) {
+    return std::strchr("0123456789abcdefABCDEF \t\r\n", c) != nullptr;
+}
+
+}  // namespace
+
+std::string usage_text() {
+    return R"(Usage: trawlex-cli [OPTIONS] PATTERN PATH...
+       trawlex-cli [OPTIONS] --target NAME|NUMBER
+Searches the files and folders PATH... for every occurrence of PATTERN and
+prints one line per occurrence: PATH<TAB>OFFSET (OFFSET in bytes from 0), or
+PATH<TAB>OFFSET<TAB>LINE with -n (LINE from 1). PATH is absolute.
+
+Pattern:
+  -x, --hex              PATTERN is hexadecimal digits ("41 42", "4142");
+                         blanks are ignored, an odd count gets a leading 0
+  -e, --encoding NAME    search PATTERN (typed in UTF-8) as encoded in NAME:
+                         ascii, utf-8 (default), utf-16 (little-endian),
+                         macroman, symbol, latin1, latin2, cp1250, cp1251,
+                         cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
+  -w, --wildcard C       the byte C in PATTERN matches any byte (not first
+                         or last)
+  -i, --ignore-case      ASCII letters match either case
+
+Search:
+      --eol cr|lf        end-of-line byte for line numbers (default lf)
+      --hidden           also search names that begin with a dot
+      --stop-on-error    end at the first unreadable file or folder
+      --target NAME|NUMBER
+                         run a stored target of the resource folder
+      --resource-dir DIR resource folder (default $XDG_DATA_HOME/Trawlex,
+                         or ~/.local/share/Trawlex; a temporary one, removed
+                         at exit, when it has no TW_found folder)
+
+Output:
+  -n, --line-number      add the line number of each occurrence
+  -c, --count            one line per found file: PATH<TAB>COUNT
+      --report FILE      also write the text report of the search to FILE
+      --stats            print the search summary on stderr
+  -h, --help             show this help
+
+Exit status: 0 when something was found, 1 when nothing was, 2 on an error.
+The environment variable TRAWLEX_ISA (scalar, sse2 or avx2) limits the
+instruction set of the scanning routines.
+)";
+}
+
+std::optional<Options> parse_options(int argc, char** argv, std::string& error) {
+    Options o;
+    opterr = 0;  // messages are ours
+    optind = 1;
+    for (;;) {
+        int index = 0;
+        const int c = ::getopt_long(argc, argv, ":xe:w:inch", kLongOptions, &index);
+        if (c == -1) break;
+        switch (c) {
+        case 'x':
+            o.hex = true;
+            o.pattern_options.emplace_back("--hex");
+            break;
+        case 'e': {
+            const auto id = encoding::encoding_from_short_name(optarg);
+            if (!id) {
+                error = std::string("unknown encoding '") + optarg + "' (see --help)";
+                return std::nullopt;
+            }
+            o.encoding = *id;
+            o.encoding_name = optarg;
+            o.pattern_options.emplace_back("--encoding");
+            break;
+        }
+        case 'w':
+            if (std::strlen(optarg) != 1) {
+                error = std::string("the wildcard must be one byte, not '") + optarg + "'";
+                return std::nullopt;
+            }
+            o.wildcard = static_cast<unsigned char>(optarg[0]);
+            o.pattern_options.emplace_back("--wildcard");
+            break;
+        case 'i':
+            o.ignore_case = true;
+            o.pattern_options.emplace_back("--ignore-case");
+            break;
+        case 'n': o.line_numbers = true; break;
+        case 'c': o.count = true; break;
+        case 'h': o.help = true; break;
+        case kEol:
+            if (std::strcmp(optarg, "lf") == 0) {
+                o.eol = '\n';
+            } else if (std::strcmp(optarg, "cr") == 0) {
+                o.eol = '\r';
+            } else {
+                error = std::string("--eol takes cr or lf, not '") + optarg + "'";
+                return std::nullopt;
+            }
+            o.pattern_options.emplace_back("--eol");
+            break;
+        case kHidden:
+            o.hidden = true;
+            o.pattern_options.emplace_back("--hidden");
+            break;
+        case kStopOnError:
+            o.stop_on_error = true;
+            o.pattern_options.emplace_back("--stop-on-error");
+            break;
+        case kReport: o.report = optarg; break;
+        case kTarget: o.target = optarg; break;
+        case kResourceDir: o.resource_dir = optarg; break;
+        case kStats: o.stats = true; break;
+        case ':':
+            error = std::string("option ") + argv[optind - 1] + " needs a value";
+            return std::nullopt;
+        default:
+            if (optopt != 0)
+                error = std::string("unknown option -") + static_cast<char>(optopt);
+            else
+                error = std::string("unknown option ") + argv[optind - 1];
+            return std::nullopt;
+        }
+    }
+    if (o.help) return o;
+
+    std::vector<std::string> rest(argv + optind, argv + argc);
+    if (o.target) {
+        if (!o.pattern_options.empty()) {
+            error = o.pattern_options.front() + " cannot be combined with --target";
+            return std::nullopt;
+        }
+        if (!rest.empty()) {
+            error = "--target takes no PATTERN or PATH";
+            return std::nullopt;
+        }
+        return o;
+    }
+    if (rest.empty()) {
+        error = "missing PATTERN and PATH";
+        return std::nullopt;
+    }
+    if (rest.size() == 1) {
+        error = "missing PATH to search";
+        return std::nullopt;
+    }
+    o.pattern = rest.front();
+    o.paths.assign(rest.begin() + 1, rest.end());
+    if (o.hex && o.wildcard && is_hex_digit_or_blank(*o.wildcard)) {
+        error = "with --hex the wildcard cannot be a hexadecimal digit or a blank";
+        return std::nullopt;
+    }
+    return o;
+}
+
+std::optional<std::string> pattern_bytes(const Options& o, std::string& error) {
+    std::string bytes;
+    if (o.hex) {
+        std::vector<std::uint8_t> out(o.pattern.size() + 1);
+        u64 count = 0;
+        i64 err_pos = -1;
+        const i64 wildcard = o.wildcard ? static_cast<i64>(*o.wildcard) : -1;
+        if (hexa_str_to_bytes_array(o.pattern.c_str(), out.data(), &count, &err_pos, wildcard) != 0) {
+            const auto at = static_cast<std::size_t>(err_pos);
+            error = "invalid hexadecimal character '" + o.pattern.substr(at, 1) + "' at position " +
+                    std::to_string(at + 1) + " of the pattern";
+            return std::nullopt;
+        }
+        bytes.assign(reinterpret_cast<const char*>(out.data()), count);
+    } else {
+        const auto text = encoding::to_text(o.pattern, encoding::kUtf8);
+        if (!text) {
+            error = "the pattern is not valid UTF-8 (use --hex for raw bytes)";
+            return std::nullopt;
+        }
+        auto encoded = encoding::to_bytes(*text.value, o.encoding);
+        if (!encoded) {
+            error = encoded.error == encoding::ErrorKind::Unrepresentable
+                        ? "the pattern has a character that " + o.encoding_name +
+                              " cannot represent"
+                        : "the pattern cannot be converted to " + o.encoding_name;
+            return std::nullopt;
+        }
+        bytes = std::move(*encoded.value);
+    }
+    if (bytes.empty()) {
+        error = "the pattern is empty";
+        return std::nullopt;
+    }
+    if (o.wildcard && (static_cast<unsigned char>(bytes.front()) == *o.wildcard ||
+                       static_cast<unsigned char>(bytes.back()) == *o.wildcard)) {
+        error = "the pattern must not begin or end with the wildcard";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace tw::cli

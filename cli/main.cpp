@@ -1,0 +1,273 @@
+// trawlex-cli: searches files and folders for a byte string with the
+// Trawlex engine and prints where every occurrence lies.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "cli/resource_dir.h"
+#include "cli/result_printer.h"
+#include "engine/tw.h"
+
+namespace {
+
+using tw::u64;
+
+constexpr int kFound = 0;
+constexpr int kNothingFound = 1;
+constexpr int kError = 2;
+
+// The engine's stop flag, raised by SIGINT and SIGTERM so that the search
+// ends early and the temporary resource folder is still removed.
+std::atomic<std::uint8_t>* g_stop_flag = nullptr;
+
+extern "C" void on_stop_signal(int) {
+    if (g_stop_flag != nullptr) g_stop_flag->store(1, std::memory_order_relaxed);
+}
+
+void install_signal_handlers() {
+    // A closed output pipe shows as a failed write, not as a silent death
+    // that would leave the temporary resource folder behind.
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction action{};
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+int error(const std::string& message) {
+    std::fprintf(stderr, "trawlex-cli: %s\n", message.c_str());
+    return kError;
+}
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "trawlex-cli: %s\nTry 'trawlex-cli --help' for more information.\n",
+                 message.c_str());
+    return kError;
+}
+
+// A copy of `text` (NUL included) in a block the engine releases itself.
+template <typename T>
+T* engine_copy(const void* data, std::size_t size) {
+    auto* block = static_cast<T*>(std::malloc(size + 1));
+    if (block == nullptr) return nullptr;
+    std::memcpy(block, data, size);
+    reinterpret_cast<char*>(block)[size] = '\0';
+    return block;
+}
+
+// Makes the engine's current target the typed search: the pattern bytes,
+// the options, and the paths as file or folder items.
+bool set_typed_target(tw::Engine& e, const tw::cli::Options& o, const std::string& pattern,
+                      const std::vector<std::string>& paths, const std::vector<bool>& folders) {
+    e.clear_target_buffer(e.tr);
+    e.init_target(e.tr);
+    e.tr.eol_char = o.eol;
+    e.tr.wildcard_char = o.wildcard ? *o.wildcard : 63;
+    e.tr.use_wildcard = o.wildcard ? 1 : 0;
+    e.tr.add_line_nb = o.line_numbers ? 1 : 0;
+    e.tr.case_insensitive = o.ignore_case ? 1 : 0;
+    e.tr.skip_error = o.stop_on_error ? 0 : 1;
+    e.tr.not_inside = o.hidden ? 0 : 1;
+    e.tr.is_hexa = o.hex ? 1 : 0;
+    e.tr.encoding = o.encoding;
+    static const char kName[] = "trawlex-cli";
+    e.tr.target_name = engine_copy<char>(kName, sizeof kName - 1);
+    e.tr.search_str_len = pattern.size();
+    e.tr.search_str = engine_copy<std::uint8_t>(pattern.data(), pattern.size());
+    std::string pool;
+    for (const std::string& p : paths) {
+        pool += p;
+        pool.push_back('\0');
+    }
+    e.tr.path_pool = engine_copy<char>(pool.data(), pool.size());
+    e.tr.items = static_cast<tw::ItemRecord*>(std::malloc(sizeof(tw::ItemRecord) * paths.size()));
+    if (e.tr.target_name == nullptr || e.tr.search_str == nullptr || e.tr.path_pool == nullptr ||
+        e.tr.items == nullptr)
+        return false;
+    u64 offset = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        e.tr.items[i] = {folders[i] ? tw::TW_ITEM_FOLDER : tw::TW_ITEM_FILE, paths[i].size() + 1,
+                         offset};
+        offset += paths[i].size() + 1;
+    }
+    e.tr.item_nb = paths.size();
+    return true;
+}
+
+// Loads the stored target named or numbered `which` as the current target.
+int load_stored_target(tw::Engine& e, const std::string& which) {
+    if (const u64 code = e.build_target_list(); code != 0)
+        return error(std::string("cannot list the stored targets: ") + e.build_str_err(code));
+    const bool is_number = which.find_first_not_of("0123456789") == std::string::npos &&
+                           !which.empty() && which.size() <= 9;
+    u64 number = 0;
+    if (is_number) {
+        number = std::strtoull(which.c_str(), nullptr, 10);
+        if (number >= e.nb_of_target_from_target_list())
+            return error("no stored target number " + which);
+    } else {
+        bool found = false;
+        for (u64 pos = 0; pos < e.br.target_list_len; ++number) {
+            const char* name = e.br.target_list + pos;
+            if (which == name) {
+                found = true;
+                break;
+            }
+            pos += std::strlen(name) + 1;
+        }
+        if (!found) return error("no stored target named '" + which + "'");
+    }
+    if (const u64 code = e.make_target_current(number); code != 0)
+        return error("cannot load the stored target " + which + ": " + e.build_str_err(code));
+    return 0;
+}
+
+// Checks that every path names a file or a folder, and makes it absolute.
+int check_paths(const std::vector<std::string>& in, std::vector<std::string>& out,
+                std::vector<bool>& folders) {
+    for (const std::string& arg : in) {
+        if (arg.empty()) return error("an empty PATH names nothing");
+        const std::string path = tw::cli::absolute_path(arg);
+        const u64 type = tw::get_type(path.c_str());
+        if (type == tw::TW_TYPE_OTHER) {
+            struct stat st{};
+            if (::stat(path.c_str(), &st) != 0)
+                return error(arg + ": " + std::strerror(errno));
+            return error(arg + ": not a regular file or a folder");
+        }
+        out.push_back(path);
+        folders.push_back(type == tw::TW_TYPE_FOLDER);
+    }
+    return 0;
+}
+
+// The buffers of a command-line run may be larger than the application's:
+// bigger reads and fewer result writes, for no lasting cost in a short
+// process. The preference file is never written by this program.
+void enlarge_buffers(tw::Engine& e) {
+    constexpr u64 kText = u64{4} << 20;
+    constexpr u64 kOcc = u64{1} << 20;
+    if (e.pr.text_mem_size >= kText && e.pr.occ_mem_size >= kOcc) return;
+    const tw::PreferenceRecord saved = e.pr;
+    e.pr.text_mem_size = std::max(e.pr.text_mem_size, kText);
+    e.pr.occ_mem_size = std::max(e.pr.occ_mem_size, kOcc);
+    if (e.initialize_tw_buffer() != 0) {
+        e.pr = saved;
+        e.initialize_tw_buffer();
+    }
+}
+
+// Empties the three result files before the search, so that whatever
+// stops the search, they never hold an earlier search's result.
+int empty_result_files(const std::string& resource_dir) {
+    for (const char* name : {tw::TW_FOUND_HEADER, tw::TW_FOUND_OFFSET, tw::TW_FOUND_PATH}) {
+        const std::string path = resource_dir + "/" + tw::TW_FOUND_DIR + "/" + name;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) return error("cannot write the result file " + path + ": " + std::strerror(errno));
+        ::close(fd);
+    }
+    return 0;
+}
+
+int run(int argc, char** argv) {
+    std::string message;
+    const auto options = tw::cli::parse_options(argc, argv, message);
+    if (!options) return usage_error(message);
+    const tw::cli::Options& o = *options;
+    if (o.help) {
+        std::fputs(tw::cli::usage_text().c_str(), stdout);
+        return 0;
+    }
+
+    std::vector<std::string> paths;
+    std::vector<bool> folders;
+    std::string pattern;
+    if (!o.target) {
+        const auto bytes = tw::cli::pattern_bytes(o, message);
+        if (!bytes) return usage_error(message);
+        pattern = *bytes;
+        if (const int status = check_paths(o.paths, paths, folders); status != 0) return status;
+    }
+
+    tw::cli::ResourceDir resources;
+    if (!resources.prepare(o.resource_dir, message)) return error(message);
+
+    tw::Engine e;
+    e.resource_dir_pathname_ptr = resources.path();
+    // The program has no bundle of its own to keep out of the search.
+    e.bundle_dir_pathname_ptr.clear();
+    if (const u64 code = e.initialize_and_load_tw_parameter(); code != 0)
+        return error(std::string("cannot start the engine: ") + e.build_str_err(code));
+    enlarge_buffers(e);
+
+    if (o.target) {
+        if (const int status = load_stored_target(e, *o.target); status != 0) return status;
+        if (o.line_numbers) e.tr.add_line_nb = 1;
+    } else if (!set_typed_target(e, o, pattern, paths, folders)) {
+        return error(e.build_str_err(tw::ERR_MEMORY));
+    }
+
+    if (const int code = empty_result_files(resources.path()); code != 0) return code;
+    g_stop_flag = &e.need_stop_searching;
+    install_signal_handlers();
+    e.search_in_target();
+    const bool interrupted = e.need_stop_searching.load() != 0;
+    g_stop_flag = nullptr;
+
+    int status = e.ir.found_nb.load() > 0 ? kFound : kNothingFound;
+    const std::string fatal = e.fatal_err_index != 0 ? e.build_fatal_str_err() : "";
+    const auto mode = o.count ? tw::cli::PrintMode::Counts
+                      : o.line_numbers ? tw::cli::PrintMode::OffsetLines
+                                       : tw::cli::PrintMode::Offsets;
+    const auto printed = tw::cli::print_results(resources.path() + "/" + tw::TW_FOUND_DIR,
+                                                e.tr.add_line_nb != 0, mode, STDOUT_FILENO);
+    using Status = tw::cli::PrintResult::Status;
+    if (printed.status == Status::BrokenPipe) status = kError;
+    else if (printed.status != Status::Ok) status = error(printed.message);
+
+    if (o.report) {
+        const std::string report = tw::cli::absolute_path(*o.report);
+        if (const u64 code = e.save_search_info_in_text_file(report.c_str()); code != 0)
+            status = error("cannot write the report " + report + ": " + e.build_str_err(code));
+    }
+    if (o.stats) {
+        e.set_show_info(2);
+        std::fprintf(stderr, "%s\n%s\n", e.sir.file_text, e.sir.folder_text);
+    }
+    // With errors skipped, the engine still reports the error of a file
+    // item that could not be read when it was the last item; such an error
+    // is one of the skipped ones, whatever the order of the items.
+    const u64 skipped = e.ir.file_err_nb.load() + e.ir.dir_err_nb.load() + e.ir.other_err_nb.load();
+    const u64 code = e.fatal_err_index;
+    const bool item_error = (code == tw::ERR_OPEN_FILE || code == tw::ERR_READ_FILE ||
+                             code == tw::ERR_ACCESS_DIR || code == tw::ERR_OPEN_DIR ||
+                             code == tw::ERR_ACCESS_DENIED) &&
+                            e.ir.file_err_nb.load() + e.ir.dir_err_nb.load() > 0;
+    if (!fatal.empty() && !(item_error && !o.stop_on_error)) {
+        status = error(fatal);
+    } else if (skipped > 0) {
+        const std::string what = std::to_string(skipped) + " file(s) or folder(s) could not be read";
+        if (o.stop_on_error) {
+            const std::string& where = e.failure_detail();
+            status = error(what + "; the search stopped" + (where.empty() ? "" : " at " + where));
+        } else {
+            std::fprintf(stderr, "trawlex-cli: %s and were skipped\n", what.c_str());
+        }
+    }
+    if (interrupted) status = error("the search was interrupted");
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return run(argc, argv); }

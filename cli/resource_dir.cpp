@@ -1,0 +1,93 @@
+#include "cli/resource_dir.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "engine/tw.h"
+
+namespace tw::cli {
+
+namespace {
+
+bool is_folder(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Creates `path` as a folder unless it is one already.
+bool ensure_folder(const std::string& path, std::string& error) {
+    if (is_folder(path)) return true;
+    if (::mkdir(path.c_str(), 0755) == 0) return true;
+    error = "cannot create the folder " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+}  // namespace
+
+std::string absolute_path(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    if (p.is_relative()) {
+        std::error_code ec;
+        const fs::path cwd = fs::current_path(ec);
+        if (!ec) p = cwd / p;
+    }
+    std::string out = p.lexically_normal().string();
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
+std::string ResourceDir::default_path() {
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    if (data_home != nullptr && data_home[0] == '/') return std::string(data_home) + "/Trawlex";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') return std::string(home) + "/.local/share/Trawlex";
+    return {};
+}
+
+bool ResourceDir::prepare(const std::optional<std::string>& requested, std::string& error) {
+    if (requested) {
+        path_ = absolute_path(*requested);
+        if (!is_folder(path_)) {
+            error = "the resource folder " + path_ + " does not exist";
+            return false;
+        }
+        return ensure_folder(path_ + "/" + TW_FOUND_DIR, error) &&
+               ensure_folder(path_ + "/" + TW_TARGET_DIR, error);
+    }
+    const std::string own = default_path();
+    if (!own.empty() && is_folder(own + "/" + TW_FOUND_DIR)) {
+        path_ = own;
+        return true;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = (tmp != nullptr && tmp[0] == '/' ? std::string(tmp) : std::string("/tmp")) +
+                          "/trawlex-cli-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (::mkdtemp(buffer.data()) == nullptr) {
+        error = "cannot create a temporary resource folder " + pattern + ": " + std::strerror(errno);
+        return false;
+    }
+    path_ = buffer.data();
+    temporary_ = true;
+    return ensure_folder(path_ + "/" + TW_FOUND_DIR, error) &&
+           ensure_folder(path_ + "/" + TW_TARGET_DIR, error);
+}
+
+void ResourceDir::remove_temporary() {
+    if (!temporary_) return;
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+    temporary_ = false;
+}
+
+ResourceDir::~ResourceDir() { remove_temporary(); }
+
+}  // namespace tw::cli

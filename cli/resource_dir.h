@@ -1,0 +1,43 @@
+// The resource folder a trawlex-cli run works in: the one named by
+// --resource-dir, the application's own, or a temporary one removed at exit.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tw::cli {
+
+class ResourceDir {
+public:
+    ResourceDir() = default;
+    ~ResourceDir();
+    ResourceDir(const ResourceDir&) = delete;
+    ResourceDir& operator=(const ResourceDir&) = delete;
+
+    // With `requested`: that folder, which must exist; its TW_found and
+    // TW_target folders are created when missing. Without: the
+    // application's folder (default_path()) when it holds a TW_found
+    // folder, else a fresh temporary folder. False with `error` set when no
+    // usable folder could be had.
+    bool prepare(const std::optional<std::string>& requested, std::string& error);
+
+    const std::string& path() const { return path_; }
+    bool is_temporary() const { return temporary_; }
+
+    // Removes the temporary folder now (also done by the destructor).
+    void remove_temporary();
+
+    // $XDG_DATA_HOME/Trawlex when XDG_DATA_HOME is an absolute path, else
+    // $HOME/.local/share/Trawlex; empty when neither variable helps.
+    static std::string default_path();
+
+private:
+    std::string path_;
+    bool temporary_ = false;
+};
+
+// `path` made absolute against the current folder, without "." components,
+// repeated or trailing slashes ("/" stays "/"). Links are not resolved.
+std::string absolute_path(const std::string& path);
+
+}  // namespace tw::cli
