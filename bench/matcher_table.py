@@ -1,22 +1,28 @@
 #!/usr/bin/env python3
-"""Turns the JSON output of matcher_bench (run with --benchmark_repetitions and
-medians reported) into the Markdown table of bench/README.md.
+"""Turns the JSON output of several runs of matcher_bench into the Markdown
+table of bench/README.md: for each benchmark, the median over the runs.
+Separate whole runs (rather than repetitions of one benchmark in a row)
+spread the noise of a shared machine over every variant alike.
 
-    build-rel/bench/matcher_bench --benchmark_repetitions=5 \\
-        --benchmark_report_aggregates_only=true --benchmark_format=json > out.json
-    python3 bench/matcher_table.py out.json
+    for i in 1 2 3 4 5; do
+      build-rel/bench/matcher_bench --benchmark_min_time=0.2 \\
+          --benchmark_format=json > run$i.json
+    done
+    python3 bench/matcher_table.py run*.json
 """
 import json
+import statistics
 import sys
 
 
-def main(path):
-    data = json.load(open(path))
-    median = {}
-    for b in data["benchmarks"]:
-        if b.get("aggregate_name", "median") != "median":
-            continue
-        median[b["run_name"]] = b["bytes_per_second"] / 1e9
+def main(paths):
+    samples = {}
+    for path in paths:
+        for b in json.load(open(path))["benchmarks"]:
+            if b.get("aggregate_name", "median") != "median":
+                continue
+            samples.setdefault(b["run_name"], []).append(b["bytes_per_second"] / 1e9)
+    median = {name: statistics.median(v) for name, v in samples.items()}
     rows = {}
     for name, gbs in median.items():
         parts = name.split("/")
@@ -41,4 +47,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1:])

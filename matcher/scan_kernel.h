@@ -10,13 +10,14 @@
 // position at a time: count the end-of-line byte at x, test the first and the
 // second significant byte, compare the rest of the pattern, write a record.
 // That is the whole scan of the scalar instantiation and the reference. The
-// vector instantiations first run blocks of whole vectors (scan_blocks): one
-// compare of CHAR_1 at x..x+W-1 and one of CHAR_2 at x+1+k.., whose masks are
-// ANDed into a candidate mask verified lowest bit first, and one compare with
-// the end-of-line byte whose popcount gives the line count. A block runs only
-// while its last position is <= L; as m >= 2 + k whenever CHAR_2 is tested,
-// the CHAR_2 load then also ends before TEXT_END. The positions left (fewer
-// than one vector) go through the byte step.
+// vector instantiations first run blocks of 64 positions (scan_blocks): a
+// compare of CHAR_1 over the block, and only where CHAR_1 occurs, compares of
+// CHAR_2 at x+1+k.. and of the last pattern byte, whose lanes ANDed give a
+// candidate mask verified lowest bit first; a compare with the end-of-line
+// byte gives a mask whose popcount, up to and including a candidate's bit,
+// is that candidate's line count. A block runs only while its last position
+// is <= L, so every load ends at or before L + m - 1 < TEXT_END. The positions
+// left go through single vectors, then the byte step.
 #ifndef TW_KERNEL_TARGET
 #error "define TW_KERNEL_TARGET before including matcher/scan_kernel.h"
 #endif
