@@ -1,0 +1,36 @@
+#include "ui/toolkit/defaults.h"
+
+namespace tw::ui {
+
+QSettings& user_defaults() {
+    static QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                              QStringLiteral("Trawlex"), QStringLiteral("Trawlex"));
+    return settings;
+}
+
+bool default_bool(const char* key) { return user_defaults().value(QLatin1String(key)).toBool(); }
+
+void set_default_bool(const char* key, bool value) {
+    user_defaults().setValue(QLatin1String(key), value);
+}
+
+void save_default_color(const QColor& color, bool use_color) {
+    QSettings& s = user_defaults();
+    s.setValue(QLatin1String(kUseColorBoolKey), use_color);
+    s.setValue(QLatin1String(kUseColorKey), color);
+    s.sync();
+}
+
+std::optional<QColor> load_default_color(bool* use_color) {
+    QSettings& s = user_defaults();
+    *use_color = s.value(QLatin1String(kUseColorBoolKey)).toBool();
+    const QVariant stored = s.value(QLatin1String(kUseColorKey));
+    const QColor color = stored.value<QColor>();
+    if (!stored.isValid() || !color.isValid()) {
+        *use_color = false;
+        return std::nullopt;
+    }
+    return color;
+}
+
+}  // namespace tw::ui

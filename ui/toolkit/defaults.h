@@ -1,0 +1,25 @@
+// User defaults: per-user values kept between runs (QSettings).
+#pragma once
+
+#include <QColor>
+#include <QSettings>
+#include <optional>
+
+namespace tw::ui {
+
+inline constexpr const char* kUseColorBoolKey = "Use color bool";
+inline constexpr const char* kUseColorKey = "Use color nscolor";
+
+// The application's user defaults (~/.config/Trawlex/Trawlex.conf).
+QSettings& user_defaults();
+
+bool default_bool(const char* key);
+void set_default_bool(const char* key, bool value);
+
+// The window colour: stored as a QColor under "Use color nscolor", with its
+// use flag under "Use color bool".
+void save_default_color(const QColor& color, bool use_color);
+// The saved colour, or none (and *use_color false) when none is saved.
+std::optional<QColor> load_default_color(bool* use_color);
+
+}  // namespace tw::ui

@@ -1,0 +1,165 @@
+#include "ui/toolkit/pulldown.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace tw::ui {
+
+PullDown* PullDown::over_placeholder(QWidget* placeholder, QPoint offset, int width, int height) {
+    auto* pd = new PullDown(placeholder->parentWidget());
+    QRect frame = placeholder->geometry();
+    frame.translate(offset);
+    if (width > 0) frame.setWidth(width);
+    frame.setHeight(std::max(height > 0 ? height : frame.height(), pd->sizeHint().height()));
+    pd->setGeometry(frame);
+    placeholder->hide();
+    pd->show();
+    return pd;
+}
+
+PullDown::PullDown(QWidget* parent) : QToolButton(parent) { setup(); }
+
+void PullDown::setup() {
+    menu_ = new QMenu(this);
+    setMenu(menu_);
+    setPopupMode(QToolButton::InstantPopup);
+    setToolButtonStyle(Qt::ToolButtonTextOnly);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void PullDown::add_items(const QStringList& titles) {
+    for (const QString& t : titles) add_item(t);
+}
+
+void PullDown::add_item(const QString& title) {
+    if (!has_title_) {
+        has_title_ = true;
+        title_ = title;
+        setText(title);
+        return;
+    }
+    insert_item(count(), title);
+}
+
+void PullDown::insert_item(int index, const QString& title) {
+    if (index < 1) index = 1;
+    if (index > count()) index = count();
+    auto* action = new QAction(title, menu_);
+    action->setIconVisibleInMenu(true);
+    QAction* before = index - 1 < items_.size() ? items_[index - 1] : nullptr;
+    menu_->insertAction(before, action);
+    items_.insert(index - 1, action);
+    states_.insert(index - 1, ItemState::Off);
+    connect(action, &QAction::triggered, this, [this, action] {
+        choose_item(static_cast<int>(items_.indexOf(action)) + 1);
+    });
+}
+
+void PullDown::add_separator() {
+    if (!has_title_) add_item(QString());
+    QAction* sep = menu_->addSeparator();
+    items_.append(sep);
+    states_.append(ItemState::Off);
+}
+
+void PullDown::remove_item(int index) {
+    if (index < 1 || index >= count()) return;
+    QAction* action = items_.takeAt(index - 1);
+    states_.removeAt(index - 1);
+    menu_->removeAction(action);
+    delete action;
+}
+
+void PullDown::remove_all_items() {
+    while (count() > 1) remove_item(count() - 1);
+}
+
+QString PullDown::item_title(int index) const {
+    if (index == 0) return title_;
+    const QAction* a = item_action(index);
+    return a != nullptr ? a->text() : QString();
+}
+
+void PullDown::set_item_title(int index, const QString& title) {
+    if (index == 0) {
+        title_ = title;
+        setText(title);
+    } else if (QAction* a = item_action(index)) {
+        a->setText(title);
+    }
+}
+
+bool PullDown::is_separator(int index) const {
+    const QAction* a = item_action(index);
+    return a != nullptr && a->isSeparator();
+}
+
+void PullDown::set_item_enabled(int index, bool enabled) {
+    if (QAction* a = item_action(index)) a->setEnabled(enabled);
+}
+
+QAction* PullDown::item_action(int index) const {
+    if (index < 1 || index >= count()) return nullptr;
+    return items_[index - 1];
+}
+
+void PullDown::set_state(int index, ItemState state) {
+    QAction* a = item_action(index);
+    if (a == nullptr) return;
+    states_[index - 1] = state;
+    a->setIcon(state_icon(state));
+}
+
+ItemState PullDown::state(int index) const {
+    if (index < 1 || index >= count()) return ItemState::Off;
+    return states_[index - 1];
+}
+
+QIcon PullDown::state_icon(ItemState state) {
+    if (state == ItemState::Off) return {};
+    // Drawn here rather than taken from the style so that "mixed" always has
+    // its own mark: a check mark for on, a horizontal dash for mixed.
+    const int side = 16;
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor(40, 40, 40), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    if (state == ItemState::On) {
+        QPainterPath path;
+        path.moveTo(3.5, 8.5);
+        path.lineTo(6.5, 12.0);
+        path.lineTo(12.5, 4.0);
+        p.drawPath(path);
+    } else {
+        p.drawLine(QPointF(4.0, 8.0), QPointF(12.0, 8.0));
+    }
+    p.end();
+    return QIcon(pixmap);
+}
+
+void PullDown::choose_item(int index) {
+    if (index < 1 || index >= count()) return;
+    selected_ = index;
+    if (action_) action_(index);
+    emit item_chosen(index);
+}
+
+void PullDown::size_to_fit() {
+    // The widest of the title and the items decides, as a pull-down does.
+    const QFontMetrics fm(font());
+    int widest = fm.horizontalAdvance(title_);
+    for (const QAction* a : items_)
+        if (!a->isSeparator()) widest = std::max(widest, fm.horizontalAdvance(a->text()));
+    const int frame = sizeHint().width() - fm.horizontalAdvance(text());
+    resize(std::max(widest + frame, sizeHint().width()), height() > 0 ? height() : sizeHint().height());
+}
+
+}  // namespace tw::ui
