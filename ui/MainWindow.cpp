@@ -1,0 +1,34 @@
+#include "ui/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+
+#include "ui_MainWindow.h"
+
+namespace tw::ui {
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(new Ui::MainWindow) {
+    ui_->setupUi(this);
+    ui_->welcome_icon_ref->setPixmap(
+        QIcon(QStringLiteral(":/appl_icon.rsrc.icns")).pixmap(96, 96));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::set_window_color(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    setPalette(p);
+    setAutoFillBackground(true);
+    if (isVisible()) repaint();
+}
+
+QColor MainWindow::window_background() const { return palette().color(QPalette::Window); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    QCoreApplication::quit();
+}
+
+}  // namespace tw::ui

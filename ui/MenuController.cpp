@@ -1,0 +1,194 @@
+#include "ui/MenuController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QTimer>
+
+#include "ui/MainWindow.h"
+#include "ui/toolkit/alerts.h"
+#include "ui/toolkit/app_paths.h"
+#include "ui/toolkit/defaults.h"
+#include "ui/toolkit/panels.h"
+#include "ui/toolkit/timers.h"
+#include "ui/toolkit/workspace.h"
+#include "ui_MainWindow.h"
+
+namespace tw::ui {
+namespace {
+
+// Texts, English and French, indexed by the engine's language.
+const char* const product_name_s[2] = {"Trawlex", "Trawlex"};
+const char* const version_line_s[2] = {
+    "Version 3.0.0\nFinds every occurrence of a string of bytes in the contents of files.",
+    "Version 3.0.0\nTrouve chaque occurrence d'une suite d'octets dans le contenu des fichiers."};
+const char* const about_button_s[2] = {"Bye", "Au revoir"};
+const char* const help_doc_s[2] = {kEnglishDoc, kFrenchDoc};
+const char* const help_not_found_s[2] = {"Cannot find the the help doc",
+                                          "Impossible de trouver le fichier aide"};
+const char* const ok_s[2] = {"OK", "OK"};
+const char* const error_title_s[2] = {"Error", "Erreur"};
+const char* const init_fail_s[2] = {"Initialization fail: not enough memory",
+                                     "Initialisation impossible: pas assez de mémoire"};
+
+// The gathering delay of files handed to the application, in seconds.
+constexpr double kOpenDropDelay = 0.1;
+
+}  // namespace
+
+MenuController::MenuController(tw::Engine& engine, QObject* parent)
+    : QObject(parent), engine_(engine), languages_source_(&preferred_languages) {}
+
+MenuController::~MenuController() = default;
+
+bool MenuController::init() {
+    dropped_items_.clear();
+    set_language();
+    if (engine_.initialize_and_load_tw_parameter() != 0) {
+        const int l = language();
+        run_alert(nullptr, QString::fromUtf8(error_title_s[l]), QString::fromUtf8(init_fail_s[l]),
+                  QString::fromUtf8(ok_s[l]));
+        return false;
+    }
+    return true;
+}
+
+void MenuController::set_language() {
+    if (language_is_set_) return;
+    engine_.language = language_from_preferred(languages_source_());
+    language_is_set_ = true;
+}
+
+void MenuController::awake_from_nib(MainWindow* main_window) {
+    main_window_ = main_window;
+    Ui::MainWindow* ui = main_window->ui();
+    connect(ui->action_about, &QAction::triggered, this, &MenuController::About_menu_item);
+    connect(ui->action_help, &QAction::triggered, this, &MenuController::Help_menu_item);
+    connect(ui->action_quit, &QAction::triggered, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    connect(ui->action_set_color, &QAction::triggered, this, &MenuController::Set_color_menu_item);
+    connect(ui->action_clear_color, &QAction::triggered, this,
+            &MenuController::Clear_color_menu_item);
+    connect(ui->action_preferences, &QAction::triggered, this, [this] {
+        if (preferences_opener_) preferences_opener_();
+    });
+    ui->action_preferences->setEnabled(static_cast<bool>(preferences_opener_));
+    register_colored_window(main_window);
+
+    bool use_color = false;
+    const std::optional<QColor> color = load_default_color(&use_color);
+    if (use_color && color) set_windows_color(*color);
+}
+
+void MenuController::application_should_terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    stop_timer(open_drop_timer_);
+    engine_.finalize_and_save_tw_parameter();
+    dropped_items_.clear();
+}
+
+void MenuController::save_settings_now() {
+    if (terminated_) return;
+    engine_.pr.saved_target_index = engine_.cur_target_index;
+    engine_.save_pref_file();
+    engine_.save_launcher_file();
+}
+
+void MenuController::application_open_file(const QString& path) {
+    dropped_items_.append(path);
+    if (open_drop_timer_.isNull())
+        open_drop_timer_ = start_one_shot_timer(this, kOpenDropDelay, [this] { open_drop_items(); });
+}
+
+void MenuController::open_drop_items() {
+    if (dropped_items_.isEmpty()) return;
+    const QStringList items = dropped_items_;
+    if (drop_receiver_ != nullptr) {
+        drop_receiver_->show_target_window_drop_items(items);
+    } else {
+        // No target editor yet: the batch is only reported.
+        qInfo().noquote() << QStringLiteral("Trawlex: %1 item(s) handed over: %2")
+                                 .arg(items.size())
+                                 .arg(items.join(QStringLiteral(", ")));
+    }
+    dropped_items_.clear();
+    stop_timer(open_drop_timer_);
+    emit drop_items_opened(items);
+}
+
+void MenuController::About_menu_item() {
+    const int l = language();
+    run_alert(main_window_, QString::fromUtf8(product_name_s[l]),
+              QString::fromUtf8(version_line_s[l]), QString::fromUtf8(about_button_s[l]));
+}
+
+QString MenuController::help_document_path() const {
+    return QDir(QString::fromStdString(engine_.resource_dir_pathname_ptr))
+        .filePath(QLatin1String(help_doc_s[engine_.language != 0 ? 1 : 0]));
+}
+
+void MenuController::Help_menu_item() {
+    if (open_document(help_document_path())) return;
+    const int l = language();
+    run_alert(main_window_, QString::fromUtf8(product_name_s[l]),
+              QString::fromUtf8(help_not_found_s[l]), QString::fromUtf8(ok_s[l]));
+}
+
+void MenuController::register_colored_window(ColoredWindow* window) {
+    if (!colored_windows_.contains(window)) colored_windows_.append(window);
+}
+
+void MenuController::Set_color_menu_item() {
+    // The first window's own background, recorded once, is what the clear
+    // command gives back.
+    if (!original_window_background_color_ && !colored_windows_.isEmpty())
+        original_window_background_color_ = colored_windows_.first()->window_background();
+    QColor initial;
+    if (!colored_windows_.isEmpty()) initial = colored_windows_.first()->window_background();
+    ColorPanel::show(initial, [this](const QColor& c) { change_windows_color(c); });
+}
+
+void MenuController::change_windows_color(const QColor& color) {
+    set_windows_color(color);
+    save_default_color(color, true);
+}
+
+void MenuController::set_windows_color(const QColor& color) {
+    for (ColoredWindow* w : colored_windows_) w->set_window_color(color);
+}
+
+void MenuController::Clear_color_menu_item() {
+    // With no colour recorded in this run, the windows get the default one.
+    const QColor color = original_window_background_color_.value_or(
+        QApplication::palette().color(QPalette::Window));
+    for (ColoredWindow* w : colored_windows_) w->set_window_color(color);
+    save_default_color(color, false);
+}
+
+void MenuController::save_default_color(const QColor& color, bool use_color) {
+    tw::ui::save_default_color(color, use_color);
+}
+
+std::optional<QColor> MenuController::load_default_color(bool* use_color) {
+    return tw::ui::load_default_color(use_color);
+}
+
+void MenuController::set_preferences_opener(std::function<void()> opener) {
+    preferences_opener_ = std::move(opener);
+    if (main_window_ != nullptr)
+        main_window_->ui()->action_preferences->setEnabled(static_cast<bool>(preferences_opener_));
+}
+
+void MenuController::insert_menu_before_last(QMenu* menu) {
+    if (main_window_ == nullptr) return;
+    QMenuBar* bar = main_window_->menuBar();
+    const QList<QAction*> menus = bar->actions();
+    if (menus.isEmpty()) bar->addMenu(menu);
+    else bar->insertMenu(menus.last(), menu);
+}
+
+}  // namespace tw::ui

@@ -1,0 +1,90 @@
+// Trawlex: start-up and shutdown of the desktop application.
+#include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSessionManager>
+#include <QTranslator>
+
+#include "engine/tw.h"
+#include "ui/MainWindow.h"
+#include "ui/MenuController.h"
+#include "ui/quit_signals.h"
+#include "ui/single_instance.h"
+#include "ui/toolkit/app_paths.h"
+
+namespace {
+
+// The French translations of the fixed labels and of Qt's own dialogs.
+void install_translations(QApplication& app, int language) {
+    if (language != 1) return;
+    auto* own = new QTranslator(&app);
+    if (own->load(QStringLiteral(":/i18n/trawlex_fr.qm"))) app.installTranslator(own);
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tw::ui::set_application_identity();
+    tw::ui::init_resources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/appl_icon.rsrc.icns")));
+
+    // Files and folders handed over on the command line (Qt has taken its
+    // own options out of the arguments already).
+    QStringList handed;
+    for (const QString& argument : app.arguments().mid(1))
+        handed.append(QFileInfo(argument).absoluteFilePath());
+
+    // A running instance takes the files instead, and this one ends.
+    tw::ui::SingleInstance instance;
+    if (instance.forward_to_running_instance(handed)) return 0;
+
+    tw::ui::QuitOnSignals quit_on_signals;
+
+    const QString resource_dir = tw::ui::resource_folder();
+    const QString application_dir =
+        tw::ui::application_folder(QCoreApplication::applicationDirPath());
+    tw::ui::prepare_resource_folder(resource_dir, application_dir);
+
+    tw::Engine engine;
+    engine.resource_dir_pathname_ptr = QFile::encodeName(resource_dir).toStdString();
+    engine.bundle_dir_pathname_ptr = QFile::encodeName(application_dir).toStdString();
+
+    tw::ui::MenuController menu_controller(engine);
+    // Every way of quitting (Quit, closing the main window, a signal, the
+    // end of the session) leaves the main loop through quit(), which emits
+    // aboutToQuit before the loop returns.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &menu_controller,
+                     &tw::ui::MenuController::application_should_terminate);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &menu_controller,
+                     [&menu_controller](QSessionManager&) { menu_controller.save_settings_now(); });
+
+    if (!menu_controller.init()) {
+        menu_controller.application_should_terminate();
+        return 0;
+    }
+    install_translations(app, menu_controller.language());
+
+    tw::ui::MainWindow main_window;
+    menu_controller.awake_from_nib(&main_window);
+    main_window.show();
+
+    QObject::connect(&instance, &tw::ui::SingleInstance::paths_received, &menu_controller,
+                     [&menu_controller, &main_window](const QStringList& paths) {
+                         for (const QString& p : paths) menu_controller.application_open_file(p);
+                         main_window.raise();
+                         main_window.activateWindow();
+                     });
+    instance.listen();
+    for (const QString& path : handed) menu_controller.application_open_file(path);
+
+    const int status = QApplication::exec();
+    menu_controller.application_should_terminate();
+    return status;
+}
