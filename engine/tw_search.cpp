@@ -305,7 +305,7 @@ u64 Engine::tw_search() {
     // Bytes added after this point are not searched.
     w.size = static_cast<u64>(st.st_size);
     ir.cur_file_size.store(w.size, std::memory_order_relaxed);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (w.size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     const u64 m = sr.STR_END - sr.STR_START;
     const bool lower = (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
