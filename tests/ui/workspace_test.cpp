@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <QDropEvent>
+#include <QFileSystemModel>
+#include <QListView>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 
 #include "ui/toolkit/desktop_entry.h"
 #include "ui/toolkit/drop.h"
+#include "ui/toolkit/panels.h"
 #include "ui/toolkit/workspace.h"
 
 using namespace tw::ui;
@@ -134,6 +137,38 @@ private slots:
         QCOMPARE(file_attributes(link)->size, std::uint64_t(file.toUtf8().size()));
         QCOMPARE(file_attributes(link, true)->size, std::uint64_t(1234));
         QVERIFY(!file_attributes(dir.filePath("missing")).has_value());
+    }
+
+    void open_panel_chooses_files_and_folders_together() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QFile f(dir.filePath("file.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QFile hidden(dir.filePath(".hidden"));
+        QVERIFY(hidden.open(QIODevice::WriteOnly));
+        hidden.close();
+        OpenPanelOptions options;
+        options.directory = dir.path();
+        options.choose_folders = true;
+        options.multiple = true;
+        OpenPanel panel(nullptr, options);
+        panel.show();
+        auto* list = panel.findChild<QListView*>("listView");
+        QVERIFY(list != nullptr);
+        QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 2, 5000);
+        panel.set_shows_hidden_files(true);
+        QVERIFY(panel.shows_hidden_files());
+        QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 3, 5000);
+        panel.set_shows_hidden_files(false);
+        QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 2, 5000);
+        list->selectAll();
+        panel.accept();
+        QCOMPARE(panel.result(), int(QDialog::Accepted));
+        QStringList chosen = panel.filenames();
+        chosen.sort();
+        QCOMPARE(chosen, (QStringList{dir.filePath("file.txt"), dir.filePath("sub")}));
     }
 
     void drops_deliver_paths_before_text() {
