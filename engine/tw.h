@@ -115,6 +115,10 @@ public:
     u64 load_target_file(u64 number, TargetRecord& t);
     u64 save_target_file(u64 number, const TargetRecord& t);
     u64 make_target_current(u64 number);
+    // Replaces the search string of `t` by `length` bytes (followed by a
+    // zero byte) in a buffer of the engine's allocator; 8 when it cannot be
+    // had, and then `t` keeps its old string.
+    u64 set_target_search_str(TargetRecord& t, const std::uint8_t* bytes, u64 length);
     u64 build_target_list();
     u64 put_target_name_into_target_list(const char* file_name);
     u64 append_to_target_list(const char* name);

@@ -241,6 +241,18 @@ u64 Engine::make_target_current(u64 number) {
     return 0;
 }
 
+u64 Engine::set_target_search_str(TargetRecord& t, const std::uint8_t* bytes, u64 length) {
+    if (length >= SIZE_MAX) return ERR_MEMORY;
+    auto* fresh = static_cast<std::uint8_t*>(alloc_.allocate(static_cast<std::size_t>(length) + 1));
+    if (fresh == nullptr) return ERR_MEMORY;
+    if (length != 0) std::memcpy(fresh, bytes, static_cast<std::size_t>(length));
+    fresh[length] = 0;
+    alloc_.release(t.search_str);
+    t.search_str = fresh;
+    t.search_str_len = length;
+    return 0;
+}
+
 u64 Engine::build_target_list() {
     const std::string dir = resource_path(TW_TARGET_DIR);
     if (!is_directory(dir)) {
