@@ -49,6 +49,18 @@ void write_shortened(char (&field)[N], const char* name, std::size_t shown) {
     }
 }
 
+// Rewrites a counter's text when it is shown and its value changed since it
+// was last shown; the changed flag says whether it did.
+template <std::size_t N>
+void update_counter(std::uint8_t& changed, std::uint8_t show, u64 value, u64& last,
+                    char (&text)[N], void (*write)(char (&)[N], u64)) {
+    changed = show != 0 && value != last;
+    if (changed) {
+        last = value;
+        write(text, value);
+    }
+}
+
 template <std::size_t N>
 void clear_text(char (&field)[N]) {
     field[0] = '\0';
@@ -95,26 +107,14 @@ void Engine::set_show_info(int mode) {
                 sir.folder_changed = 1;
             }
         }
-        sir.found_changed = sir.show_found_occ_nb && found_nb != sir.last_found_nb;
-        if (sir.found_changed) {
-            sir.last_found_nb = found_nb;
-            write_count(sir.found_text, found_nb);
-        }
-        sir.files_changed = sir.show_found_file_nb && file_nb != sir.last_file_nb;
-        if (sir.files_changed) {
-            sir.last_file_nb = file_nb;
-            write_count(sir.files_text, file_nb);
-        }
-        sir.bytes_changed = sir.show_total_bytes && total_bytes != sir.last_total_bytes;
-        if (sir.bytes_changed) {
-            sir.last_total_bytes = total_bytes;
-            write_size(sir.bytes_text, total_bytes);
-        }
-        sir.errors_changed = sir.show_access_err_nb && errors != sir.last_err_nb;
-        if (sir.errors_changed) {
-            sir.last_err_nb = errors;
-            write_count(sir.errors_text, errors);
-        }
+        update_counter(sir.found_changed, sir.show_found_occ_nb, found_nb, sir.last_found_nb,
+                       sir.found_text, write_count<TW_SHORT_TEXT_SIZE>);
+        update_counter(sir.files_changed, sir.show_found_file_nb, file_nb, sir.last_file_nb,
+                       sir.files_text, write_count<TW_SHORT_TEXT_SIZE>);
+        update_counter(sir.bytes_changed, sir.show_total_bytes, total_bytes, sir.last_total_bytes,
+                       sir.bytes_text, write_size<TW_SHORT_TEXT_SIZE>);
+        update_counter(sir.errors_changed, sir.show_access_err_nb, errors, sir.last_err_nb,
+                       sir.errors_text, write_count<TW_SHORT_TEXT_SIZE>);
         return;
     }
 
