@@ -29,10 +29,12 @@ bool close_slot(WorkFile& w) {
     return ok;
 }
 
-u64 file_size_of(std::FILE* stream, u64* size) {
+// Takes the size of an open target file and reads its fixed header.
+u64 read_target_header(std::FILE* stream, u64* size, std::uint8_t (&header)[kHeaderSize]) {
     struct stat st{};
     if (::fstat(::fileno(stream), &st) != 0) return ERR_READ_FILE;
     *size = static_cast<u64>(st.st_size);
+    if (*size < kHeaderSize || !read_all(stream, header, kHeaderSize)) return ERR_READ_FILE;
     return 0;
 }
 
@@ -125,10 +127,9 @@ u64 Engine::load_target_file(u64 number, TargetRecord& t) {
     };
 
     u64 size = 0;
-    if (const u64 code = file_size_of(w.stream, &size); code != 0) return finish(code);
     std::uint8_t header[kHeaderSize];
-    if (size < kHeaderSize || !read_all(w.stream, header, kHeaderSize))
-        return finish(ERR_READ_FILE);
+    if (const u64 code = read_target_header(w.stream, &size, header); code != 0)
+        return finish(code);
     u64* fields[] = {&t.eol_char,         &t.wildcard_char, &t.use_wildcard,
                      &t.add_line_nb,      &t.case_insensitive, &t.skip_error,
                      &t.not_inside,       &t.is_hexa,       &t.encoding};
@@ -286,10 +287,9 @@ u64 Engine::put_target_name_into_target_list(const char* file_name) {
         return code;
     };
     u64 size = 0;
-    if (const u64 code = file_size_of(w.stream, &size); code != 0) return finish(code);
     std::uint8_t header[kHeaderSize];
-    if (size < kHeaderSize || !read_all(w.stream, header, kHeaderSize))
-        return finish(ERR_READ_FILE);
+    if (const u64 code = read_target_header(w.stream, &size, header); code != 0)
+        return finish(code);
     const u64 item_nb = load_le64(header + 72);
     const u64 name_size = load_le64(header + 80);
     const u64 remaining = size - kHeaderSize;
