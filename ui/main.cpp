@@ -8,8 +8,11 @@
 #include <QTranslator>
 
 #include "engine/tw.h"
+#include "ui/AlertController.h"
 #include "ui/MainWindow.h"
 #include "ui/MenuController.h"
+#include "ui/SearchController.h"
+#include "ui/ViewerController.h"
 #include "ui/quit_signals.h"
 #include "ui/single_instance.h"
 #include "ui/toolkit/app_paths.h"
@@ -56,6 +59,11 @@ int main(int argc, char** argv) {
     engine.resource_dir_pathname_ptr = QFile::encodeName(resource_dir).toStdString();
     engine.bundle_dir_pathname_ptr = QFile::encodeName(application_dir).toStdString();
 
+    // A search still running at quit is stopped, and its thread waited
+    // for, before anything releases the engine's buffers.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
+                     [&engine] { engine.stop_and_join_search(); });
+
     tw::ui::MenuController menu_controller(engine);
     // Every way of quitting (Quit, closing the main window, a signal, the
     // end of the session) leaves the main loop through quit(), which emits
@@ -73,7 +81,16 @@ int main(int argc, char** argv) {
 
     tw::ui::MainWindow main_window;
     menu_controller.awake_from_nib(&main_window);
+    tw::ui::ViewerController viewer_controller(engine);
+    // The search window: the main window's central area.
+    tw::ui::AlertController alert_controller;
+    tw::ui::SearchController search_controller(engine, alert_controller, &viewer_controller,
+                                               &main_window);
+    search_controller.install_in(&main_window);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &search_controller,
+                     [&search_controller] { search_controller.save_window_frame(); });
     main_window.show();
+    search_controller.awake_from_nib();
 
     QObject::connect(&instance, &tw::ui::SingleInstance::paths_received, &menu_controller,
                      [&menu_controller, &main_window](const QStringList& paths) {

@@ -72,4 +72,92 @@
         <translation>&amp;Aide de Trawlex</translation>
     </message>
 </context>
+<context>
+    <name>SearchWindow</name>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="14"/>
+        <source>New target (drop files, folders or text here)</source>
+        <translation>Nouveau canevas (déposer ici des fichiers, des dossiers ou du texte)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="33"/>
+        <source>No target</source>
+        <translation>Aucun canevas</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="42"/>
+        <source>Search string:</source>
+        <translation>Phrase recherchée :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="82"/>
+        <source>Options:</source>
+        <translation>Options :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="89"/>
+        <source>Use a wildcard</source>
+        <translation>Utiliser un joker</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="94"/>
+        <source>Wildcard:</source>
+        <translation>Joker :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="114"/>
+        <source>Line numbers</source>
+        <translation>Numéros de ligne</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="119"/>
+        <source>Ignore case (a-z)</source>
+        <translation>Ignorer la casse (a-z)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="124"/>
+        <source>Go on after read errors</source>
+        <translation>Continuer après les erreurs de lecture</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="129"/>
+        <source>Skip names beginning with a dot</source>
+        <translation>Ignorer les noms commençant par un point</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="145"/>
+        <source>Folder:</source>
+        <translation>Dossier :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="157"/>
+        <source>File:</source>
+        <translation>Fichier :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="169"/>
+        <source>Size:</source>
+        <translation>Taille :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="181"/>
+        <source>Found:</source>
+        <translation>Trouvées :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="193"/>
+        <source>Files:</source>
+        <translation>Fichiers :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="205"/>
+        <source>Bytes:</source>
+        <translation>Octets :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/SearchController.ui" line="217"/>
+        <source>Errors:</source>
+        <translation>Erreurs :</translation>
+    </message>
+</context>
 </TS>

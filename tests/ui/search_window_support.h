@@ -1,0 +1,172 @@
+// A search window over an engine on a temporary resource folder, with
+// targets written there by the test, and ways to read what the window shows.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "engine/search_support.h"
+#include "engine/tw.h"
+#include "ui/AlertController.h"
+#include "ui/SearchController.h"
+#include "ui/TargetEditorEntry.h"
+#include "ui/toolkit/app_paths.h"
+#include "ui/toolkit/pulldown.h"
+#include "ui_SearchController.h"
+
+namespace sw_test {
+
+using tw::ui::SearchController;
+
+// Records what the search window asks of the target editor.
+struct RecordingEditor : tw::ui::TargetEditorEntry {
+    QStringList calls;
+    void show_target_window() override { calls << "new"; }
+    void show_target_window_index_of_target(std::int64_t i) override {
+        calls << QString("index %1").arg(i);
+    }
+    void show_target_window_drop_items(const QStringList& p) override {
+        calls << "new items " + p.join(',');
+    }
+    void show_target_window_drop_string(const QString& t) override { calls << "new string " + t; }
+    void show_target_window_index_of_target_drop_items(std::int64_t i,
+                                                       const QStringList& p) override {
+        calls << QString("index %1 items ").arg(i) + p.join(',');
+    }
+    void show_target_window_index_of_target_drop_string(std::int64_t i,
+                                                        const QString& t) override {
+        calls << QString("index %1 string ").arg(i) + t;
+    }
+};
+
+struct TargetSpec {
+    std::string name = "test target";
+    std::string pattern;  // bytes
+    std::vector<tw_test::Item> items;
+    tw::u64 encoding = 1;
+    tw::u64 is_hexa = 0;
+    tw::u64 use_wildcard = 0;
+    tw::u64 wildcard_char = '?';
+    tw::u64 add_line_nb = 0;
+};
+
+class Harness {
+public:
+    Harness() {
+        QVERIFY(dir_.isValid());
+        resource = dir_.path().toStdString() + "/resources";
+        std::filesystem::create_directories(resource + "/TW_target");
+        std::filesystem::create_directories(resource + "/TW_found");
+        engine.resource_dir_pathname_ptr = resource;
+        engine.bundle_dir_pathname_ptr = dir_.path().toStdString() + "/application";
+        QCOMPARE(engine.initialize_and_load_tw_parameter(), tw::u64{0});
+    }
+    ~Harness() {
+        engine.stop_and_join_search();
+        controller.reset();
+        engine.finalize_tw_buffer();
+    }
+
+    std::string path(const std::string& sub) const { return dir_.path().toStdString() + "/" + sub; }
+
+    void write_file(const std::string& sub, const std::string& content) {
+        std::filesystem::create_directories(std::filesystem::path(path(sub)).parent_path());
+        std::ofstream(path(sub), std::ios::binary) << content;
+    }
+
+    // A file of `size` bytes that takes no room on disk (all zeros).
+    void write_sparse_file(const std::string& sub, off_t size) {
+        const int fd = ::open(path(sub).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::ftruncate(fd, size), 0);
+        ::close(fd);
+    }
+
+    // Writes target file `number` through the engine, leaving tr empty.
+    void save_target(tw::u64 number, const TargetSpec& spec) {
+        tw_test::set_target(engine, spec.pattern, spec.items);
+        std::free(engine.tr.target_name);
+        engine.tr.target_name = strdup(spec.name.c_str());
+        engine.tr.encoding = spec.encoding;
+        engine.tr.is_hexa = spec.is_hexa;
+        engine.tr.use_wildcard = spec.use_wildcard;
+        engine.tr.wildcard_char = spec.wildcard_char;
+        engine.tr.add_line_nb = spec.add_line_nb;
+        QCOMPARE(engine.save_target_file(number, engine.tr), tw::u64{0});
+        engine.clear_target_buffer(engine.tr);
+        engine.init_target(engine.tr);
+    }
+
+    // Opens the window as the application does at start, with `current` as
+    // the saved current target.
+    void open_window(tw::i64 current) {
+        engine.cur_target_index = current;
+        controller = std::make_unique<SearchController>(engine, alerts, nullptr);
+        controller->set_target_editor(&editor);
+        controller->widget()->resize(700, 440);
+        controller->widget()->show();
+        controller->awake_from_nib();
+    }
+
+    Ui::SearchWindow* ui() const { return controller->ui(); }
+    QWidget* window() const { return controller->widget(); }
+    QString view_text() const { return controller->search_view_text(); }
+
+    bool alert_shown() const { return alerts.is_shown(window()); }
+    QString alert_message() const {
+        QDialog* panel = alerts.panel(window());
+        if (panel == nullptr) return QStringLiteral("<no alert>");
+        auto* label = panel->findChild<QLabel*>("alert_mess_ref");
+        return label != nullptr ? label->text() : QStringLiteral("<no label>");
+    }
+    void answer_alert() { alerts.Alert_OK_but(window()); }
+
+    // Chooses an item of a pull-down as the user would.
+    static void choose(tw::ui::PullDown* popup, int item) { popup->choose_item(item); }
+
+    bool idle() const {
+        return !controller->search_is_running() && ui()->action_but_ref->text() == "Search";
+    }
+
+    tw::Engine engine;
+    tw::ui::AlertController alerts;
+    RecordingEditor editor;
+    std::unique_ptr<SearchController> controller;
+    std::string resource;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Answers the next application-modal alert with its first button, and
+// records its title and message.
+struct ModalAnswerer {
+    QString title, message;
+    bool seen = false;
+    void arm() { QTimer::singleShot(20, [this] { answer(); }); }
+    void answer() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            QTimer::singleShot(20, [this] { answer(); });
+            return;
+        }
+        seen = true;
+        title = box->windowTitle();
+        message = box->informativeText();
+        box->buttons().first()->click();
+    }
+};
+
+}  // namespace sw_test

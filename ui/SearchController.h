@@ -1,0 +1,160 @@
+// The search window: shows and edits the current target (its name, search
+// string and encoding, wildcard and options), starts a search on the
+// engine's background thread, follows it with live counters refreshed by a
+// timer, stops it, and hands the result to the viewer.
+//
+// SearchController.cpp: the widgets, the target pull-down, the options,
+// drops and the window; SearchRun.cpp: the search run and the window's
+// states; SearchString.cpp: the search string, its check while typed and
+// the encoding pull-down.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "engine/tw.h"
+
+class QShortcut;
+class QTimer;
+class QWidget;
+
+namespace Ui {
+class SearchWindow;
+}
+
+namespace tw::ui {
+
+class AlertController;
+class MainWindow;
+class PullDown;
+class TargetEditorEntry;
+class ViewerController;
+
+class SearchController : public QObject {
+    Q_OBJECT
+public:
+    // The window's controls are created as a widget whose parent is
+    // `parent` (none: a window of its own, as the tests use it).
+    SearchController(tw::Engine& engine, AlertController& alerts, ViewerController* viewer,
+                     QWidget* parent = nullptr);
+    ~SearchController() override;
+
+    QWidget* widget() const { return widget_; }
+    Ui::SearchWindow* ui() const { return ui_.get(); }
+    PullDown* target_popup() const { return target_popup_; }
+    PullDown* encoding_popup() const { return encoding_popup_; }
+
+    // Puts the window's controls into the main window's central area and
+    // gives the main window its saved frame.
+    void install_in(MainWindow* main_window);
+    // Keeps the frame of the window for the next run.
+    void save_window_frame() const;
+    void restore_window_frame();
+
+    // Other controllers. The target editor stands in as a logger until set.
+    void set_target_editor(TargetEditorEntry* editor);
+    void set_special_menu_activator(std::function<void(bool)> activator) {
+        special_menu_activator_ = std::move(activator);
+    }
+    bool special_menu_is_active() const { return special_menu_is_active_; }
+
+    // ---- Start-up -----------------------------------------------------------
+    // Pull-downs and the default target; with no usable default target, the
+    // application-modal "Cannot load default target" alert.
+    void awake_from_nib();
+
+    // ---- The window and the current target ----------------------------------
+    void set_widget();
+    void reset_widget();
+    tw::u64 update_current_target_from_widget();
+    void get_wildcard();
+    void set_wildcard();
+    void Use_wildcard_chk_box();
+    void set_target_popup();
+    void set_target_for_popup_item();
+    void Triangle_but();
+    // A drop of file paths or of text at `position` (window coordinates).
+    void conclude_drop_items(const QStringList& paths, QPoint position);
+    void conclude_drop_string(const QString& text, QPoint position);
+    void set_window_color(const QColor& color);
+    void get_window_background();
+    void set_window_visible(bool visible);
+    std::optional<QColor> original_window_background_color() const {
+        return original_window_background_color_;
+    }
+
+    // ---- The search run -------------------------------------------------------
+    void Search_but();
+    void do_action_but();
+    void start_search();
+    void periodic_task();
+    void stop_search();
+    void show_info();
+    void set_search_button();
+    void allow_searching();
+    void un_allow_searching();
+    void make_ready_to_search();
+    bool action_button_is_search() const { return action_button_is_search_; }
+    bool search_is_running() const { return !search_timer_.isNull(); }
+    // The target editor saved target `index` and wants it current. While a
+    // search runs, the running search keeps its target and the window its
+    // state: the change waits until the search has ended.
+    void target_saved(tw::i64 index);
+    // The target list changed (a save or a deletion): rebuild the pull-down,
+    // after the running search when there is one.
+    void target_list_changed();
+    bool has_deferred_target() const { return deferred_target_.has_value(); }
+
+    // ---- The search string and its encoding ------------------------------------
+    tw::u64 get_search_str();
+    tw::u64 set_search_str();
+    tw::u64 search_string_is_valid(tw::u64 encoding, tw::u64 is_hexa) const;
+    void set_encoding_popup();
+    void set_encoding_for_popup_item();
+    void set_encoding_popup_check_mark();
+    // The text now in the search-string view, exactly as typed.
+    QString search_view_text() const;
+    void set_search_view_text(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The typing check of one key press in the search-string view: true
+    // when the key press is refused (and so not handed to the view).
+    bool refuse_key_press(int key, const QString& characters);
+    void make_special_menu_active(bool active);
+    void show_error(const QString& message);
+    void set_label_grey(QWidget* label, bool grey);
+    void set_return_key_equivalent();
+    QString text(const char* const (&pair)[2]) const;
+
+    tw::Engine& engine_;
+    AlertController& alerts_;
+    ViewerController* viewer_;
+    std::unique_ptr<TargetEditorEntry> logging_editor_;
+    TargetEditorEntry* target_editor_;
+    QWidget* widget_;
+    std::unique_ptr<Ui::SearchWindow> ui_;
+    PullDown* target_popup_ = nullptr;
+    PullDown* encoding_popup_ = nullptr;
+    QShortcut* return_shortcut_ = nullptr;
+    QShortcut* enter_shortcut_ = nullptr;
+    QPointer<QTimer> search_timer_;
+    bool action_button_is_search_ = true;
+    bool special_menu_is_active_ = true;
+    std::function<void(bool)> special_menu_activator_;
+    std::optional<tw::i64> deferred_target_;
+    bool deferred_list_rebuild_ = false;
+    bool done_background_ = false;
+    std::optional<QColor> original_window_background_color_;
+};
+
+}  // namespace tw::ui

@@ -1,0 +1,191 @@
+// The search run: the Search/Stop button, validation and start of a search
+// on the engine's thread, the progress timer, the end of a search, and the
+// window's idle, running and no-target states.
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "ui/AlertController.h"
+#include "ui/SearchController.h"
+#include "ui/ViewerController.h"
+#include "ui/search_texts.h"
+#include "ui/toolkit/pulldown.h"
+#include "ui/toolkit/timers.h"
+#include "ui_SearchController.h"
+
+namespace tw::ui {
+
+using namespace search_texts;
+
+void SearchController::Search_but() { do_action_but(); }
+
+void SearchController::do_action_but() {
+    // The Return key reaches here even when the button cannot be pressed
+    // (no target): it does what the button would do, that is nothing.
+    if (!ui_->action_but_ref->isEnabled()) return;
+    if (action_button_is_search_) {
+        engine_.need_stop_searching.store(0, std::memory_order_relaxed);
+        start_search();
+    } else {
+        engine_.need_stop_searching.store(1, std::memory_order_relaxed);
+        stop_search();
+    }
+}
+
+void SearchController::start_search() {
+    if (search_is_running()) return;
+    engine_.set_show_info(0);
+    show_info();
+
+    const u64 code = update_current_target_from_widget();
+    if (code != 0) {
+        const char* const(*message)[2] = &search_param_error_s;
+        if (code == tw::ERR_INVALID_NAME) message = &wildcard_at_end_s;
+        else if (code == tw::ERR_INVALID_DIGIT) message = &invalid_hexa_s;
+        else if (code == tw::ERR_MEMORY) message = &no_memory_s;
+        show_error(text(*message));
+        return;
+    }
+
+    // A missing item is only a warning: the search still runs.
+    if (const char* missing = engine_.file_or_dir_exist_in_current_target())
+        show_error(text(missing_item_s) + QString::fromUtf8(missing));
+
+    // No result of an earlier search stays on show while this one runs.
+    if (viewer_ != nullptr) viewer_->clear_view();
+
+    const double period = static_cast<double>(engine_.pr.show_info_every) / 1000000.0;
+    search_timer_ = start_repeating_timer(this, period, [this] { periodic_task(); });
+    un_allow_searching();
+    // When the thread cannot start, the engine leaves searching_now clear
+    // and its code in fatal_err_index: the first tick reports it.
+    engine_.start_search_thread();
+}
+
+void SearchController::periodic_task() {
+    if (engine_.searching_now.load(std::memory_order_acquire) != 0) {
+        engine_.set_show_info(1);
+        show_info();
+    } else {
+        stop_search();
+    }
+}
+
+void SearchController::stop_search() {
+    stop_timer(search_timer_);
+    // Waits until the search thread has left: at once when it ended by
+    // itself, after its current unit of work when it was asked to stop.
+    engine_.join_search_thread();
+    allow_searching();
+    engine_.set_show_info(2);
+    show_info();
+    if (engine_.fatal_err_index != 0) {
+        engine_.build_fatal_str_err();
+        show_error(QString::fromUtf8(engine_.fatal_err_str));
+        if (viewer_ != nullptr) viewer_->clear_view();
+    } else if (viewer_ != nullptr) {
+        viewer_->show_view();
+    }
+
+    // What the target editor and the menus asked for during the search.
+    if (deferred_list_rebuild_) {
+        deferred_list_rebuild_ = false;
+        set_target_popup();
+    }
+    if (deferred_target_) {
+        const i64 index = *deferred_target_;
+        deferred_target_.reset();
+        target_saved(index);
+    }
+}
+
+void SearchController::show_info() {
+    const tw::ShowInfoRecord& sir = engine_.sir;
+    if (sir.target_changed) ui_->target_ref->setText(QString::fromUtf8(sir.target_text));
+    if (sir.folder_changed) ui_->folder_name_ref->setText(QString::fromUtf8(sir.folder_text));
+    if (sir.file_changed) {
+        ui_->file_name_ref->setText(QString::fromUtf8(sir.file_text));
+        ui_->file_sz_ref->setText(QString::fromUtf8(sir.file_size_text));
+    }
+    if (sir.found_changed) ui_->found_nb_ref->setText(QString::fromUtf8(sir.found_text));
+    if (sir.files_changed) ui_->files_nb_ref->setText(QString::fromUtf8(sir.files_text));
+    if (sir.bytes_changed) ui_->total_byte_ref->setText(QString::fromUtf8(sir.bytes_text));
+    if (sir.errors_changed) ui_->error_ref->setText(QString::fromUtf8(sir.errors_text));
+    // The engine has already cut long names from the left: show each from
+    // its beginning.
+    ui_->folder_name_ref->setCursorPosition(0);
+    ui_->file_name_ref->setCursorPosition(0);
+}
+
+void SearchController::set_search_button() {
+    ui_->action_but_ref->setText(text(action_button_is_search_ ? search_s : stop_s));
+    ui_->action_but_ref->setEnabled(engine_.cur_target_index >= 0);
+}
+
+void SearchController::allow_searching() {
+    action_button_is_search_ = true;
+    set_search_button();
+    set_label_grey(ui_->string_to_search_label_ref, false);
+    const bool wildcard = engine_.tr.use_wildcard != 0;
+    set_label_grey(ui_->wildcard_symbol_label_ref, !wildcard);
+    ui_->wildcard_symbol_ref->setEnabled(wildcard);
+    for (QCheckBox* box : {ui_->use_wildcard_ref, ui_->add_line_no_ref,
+                           ui_->case_insensentive_ref, ui_->skip_read_access_error_ref,
+                           ui_->not_inside_ref})
+        box->setEnabled(true);
+    set_label_grey(ui_->denied_ref, false);
+    ui_->string_to_search_ref->setReadOnly(false);
+    if (encoding_popup_ != nullptr) encoding_popup_->setEnabled(true);
+    if (target_popup_ != nullptr) target_popup_->setEnabled(true);
+    make_special_menu_active(true);
+}
+
+void SearchController::un_allow_searching() {
+    action_button_is_search_ = false;
+    set_search_button();
+    set_label_grey(ui_->string_to_search_label_ref, true);
+    set_label_grey(ui_->wildcard_symbol_label_ref, true);
+    for (QCheckBox* box : {ui_->use_wildcard_ref, ui_->add_line_no_ref,
+                           ui_->case_insensentive_ref, ui_->skip_read_access_error_ref,
+                           ui_->not_inside_ref})
+        box->setEnabled(false);
+    set_label_grey(ui_->denied_ref, true);
+    ui_->found_nb_ref->setEnabled(false);
+    ui_->string_to_search_ref->setReadOnly(true);
+    ui_->wildcard_symbol_ref->setEnabled(false);
+    if (encoding_popup_ != nullptr) encoding_popup_->setEnabled(false);
+    if (target_popup_ != nullptr) target_popup_->setEnabled(false);
+    make_special_menu_active(false);
+}
+
+void SearchController::make_ready_to_search() {
+    if (engine_.cur_target_index < 0) {
+        un_allow_searching();
+        make_special_menu_active(true);
+    } else {
+        set_widget();
+        allow_searching();
+    }
+    if (viewer_ != nullptr) viewer_->clear_view();
+}
+
+void SearchController::target_saved(i64 index) {
+    if (search_is_running()) {
+        // The running search keeps its target; the saved one becomes
+        // current when the search has ended.
+        deferred_target_ = index;
+        return;
+    }
+    if (index < 0 || engine_.make_target_current(static_cast<u64>(index)) != 0) {
+        engine_.cur_target_index = -1;
+        show_error(text(cannot_enable_s));
+    }
+    make_ready_to_search();
+}
+
+void SearchController::target_list_changed() { set_target_popup(); }
+
+}  // namespace tw::ui

@@ -1,0 +1,30 @@
+// The search window's texts, English and French, indexed by the engine's
+// language.
+#pragma once
+
+namespace tw::ui::search_texts {
+
+inline constexpr const char* const targets_title_s[2] = {"Targets", "Canevas"};
+inline constexpr const char* const cannot_enable_s[2] = {"Cannot enable this target",
+                                                         "Impossible d'activer ce canevas"};
+inline constexpr const char* const error_title_s[2] = {"Error", "Erreur"};
+inline constexpr const char* const ok_s[2] = {"OK", "OK"};
+inline constexpr const char* const search_s[2] = {"Search", "Rechercher"};
+inline constexpr const char* const stop_s[2] = {"Stop", "Arrêter"};
+inline constexpr const char* const no_default_target_s[2] = {
+    "Cannot load default target", "Impossible de charger le canevas corrrant"};
+inline constexpr const char* const no_memory_s[2] = {"Not enough memory", "Mémoire insuffisante"};
+inline constexpr const char* const invalid_hexa_s[2] = {"Invalid hexadecimal character",
+                                                        "Carratère hexadécimal non-défini"};
+inline constexpr const char* const wildcard_at_end_s[2] = {
+    "The search string must not begin/end by the wildcard char.",
+    "La phrase recherché ne doit pas commencer/finir par le caractère jocker"};
+inline constexpr const char* const search_param_error_s[2] = {
+    "Search parameter error", "Erreur dans les parametre de recherche"};
+inline constexpr const char* const missing_item_s[2] = {"File/Folder don't exist (first): ",
+                                                        "Fichier/Dossier inexistant (premier): "};
+inline constexpr const char* const cannot_encode_s[2] = {
+    "Cannot encode\n(try to erase completly the input string)",
+    "Encodage impossible\n(essayer d'effacer complètement la phrase)"};
+
+}  // namespace tw::ui::search_texts
