@@ -55,7 +55,8 @@ int usage_error(const std::string& message) {
     return kError;
 }
 
-// A copy of `text` (NUL included) in a block the engine releases itself.
+// A copy of `size` bytes followed by a NUL, in a block of the engine's
+// allocator (malloc), which the engine releases with the target.
 template <typename T>
 T* engine_copy(const void* data, std::size_t size) {
     auto* block = static_cast<T*>(std::malloc(size + 1));
@@ -151,16 +152,18 @@ int check_paths(const std::vector<std::string>& in, std::vector<std::string>& ou
     return 0;
 }
 
-// The buffers of a command-line run may be larger than the application's:
-// bigger reads and fewer result writes, for no lasting cost in a short
-// process. The preference file is never written by this program.
-void enlarge_buffers(tw::Engine& e) {
-    constexpr u64 kText = u64{4} << 20;
+// The command-line run picks its own buffer sizes instead of the
+// application's preferences: a 256 KiB text buffer, which stays in the
+// processor's cache between the read and the scan and measured fastest
+// (larger ones, the application's 1.25 MB included, were slower), at least
+// four times the pattern so that each read advances far enough; and 1 MiB of
+// occurrence records per write. The preference file is never written.
+void choose_buffers(tw::Engine& e, u64 pattern_length) {
+    constexpr u64 kText = u64{256} << 10;
     constexpr u64 kOcc = u64{1} << 20;
-    if (e.pr.text_mem_size >= kText && e.pr.occ_mem_size >= kOcc) return;
     const tw::PreferenceRecord saved = e.pr;
-    e.pr.text_mem_size = std::max(e.pr.text_mem_size, kText);
-    e.pr.occ_mem_size = std::max(e.pr.occ_mem_size, kOcc);
+    e.pr.text_mem_size = pattern_length > kText / 4 ? 4 * pattern_length + 64 : kText;
+    e.pr.occ_mem_size = kOcc;
     if (e.initialize_tw_buffer() != 0) {
         e.pr = saved;
         e.initialize_tw_buffer();
@@ -208,7 +211,6 @@ int run(int argc, char** argv) {
     e.bundle_dir_pathname_ptr.clear();
     if (const u64 code = e.initialize_and_load_tw_parameter(); code != 0)
         return error(std::string("cannot start the engine: ") + e.build_str_err(code));
-    enlarge_buffers(e);
 
     if (o.target) {
         if (const int status = load_stored_target(e, *o.target); status != 0) return status;
@@ -218,6 +220,7 @@ int run(int argc, char** argv) {
     }
 
     if (const int code = empty_result_files(resources.path()); code != 0) return code;
+    choose_buffers(e, e.tr.search_str_len);
     g_stop_flag = &e.need_stop_searching;
     install_signal_handlers();
     e.search_in_target();
