@@ -5,6 +5,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSessionManager>
+#include <QTimer>
 #include <QTranslator>
 
 #include "engine/tw.h"
@@ -90,7 +91,12 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &search_controller,
                      [&search_controller] { search_controller.save_window_frame(); });
     main_window.show();
-    search_controller.awake_from_nib();
+    // The window's start-up runs once the main loop does, so that its
+    // start-up alert never holds up the single-instance server or the
+    // signals.
+    QTimer::singleShot(0, &search_controller, [&search_controller] {
+        search_controller.awake_from_nib();
+    });
 
     QObject::connect(&instance, &tw::ui::SingleInstance::paths_received, &menu_controller,
                      [&menu_controller, &main_window](const QStringList& paths) {
