@@ -216,8 +216,11 @@ u64 Engine::append_to_dir_name(const char* name) {
     const std::size_t have = std::strlen(br.dir_name);
     const std::size_t add = std::strlen(name);
     if (grow_buffer(br.dir_name, br.dir_name_size, have + add + 2) != 0) return ERR_MEMORY;
-    br.dir_name[have] = '/';
-    std::memcpy(br.dir_name + have + 1, name, add + 1);
+    // A folder that already ends with "/" (the root folder, or an item typed
+    // with a final slash) takes no second one.
+    const std::size_t at = have > 0 && br.dir_name[have - 1] == '/' ? have : have + 1;
+    br.dir_name[at - 1] = '/';
+    std::memcpy(br.dir_name + at, name, add + 1);
     return 0;
 }
 

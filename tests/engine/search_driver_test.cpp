@@ -151,6 +151,26 @@ TEST_F(SearchTest, SmallBuffersKeepEveryOccurrenceAndExactLineCounts) {
     EXPECT_EQ(count(engine->ir.found_nb), offsets.size());
 }
 
+TEST_F(SearchTest, AFolderItemWithAFinalSlashGivesPlainPaths) {
+    make_dir("sub");
+    make_file("sub/c.txt", "needle");
+    make_dir("next");
+    make_file("next/d.txt", "needle");
+    set_target(*engine, "needle", {{tree() + "/", true}});
+    search();
+    auto found = results();
+    ASSERT_EQ(found.size(), 2u);
+    std::sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    EXPECT_EQ(found[0].dir, tree() + "/sub");
+    EXPECT_EQ(found[1].dir, tree() + "/next");
+}
+
+TEST_F(EngineTest, RootFolderTakesNoSecondSlash) {
+    ASSERT_EQ(engine->copy_dir_name("/"), 0u);
+    ASSERT_EQ(engine->append_to_dir_name("usr"), 0u);
+    EXPECT_STREQ(engine->br.dir_name, "/usr");
+}
+
 TEST_F(SearchTest, EmptyAndShortFilesAreCountedButLeaveNoTrace) {
     make_file("empty", "");
     make_file("short", "nee");
