@@ -88,6 +88,15 @@ QMessageBox* begin_alert_sheet(QWidget* parent, const QString& title, const QStr
     return box;
 }
 
-void beep() { QApplication::beep(); }
+namespace {
+unsigned long long beeps = 0;  // main thread only, as every widget call
+}  // namespace
+
+void beep() {
+    ++beeps;
+    QApplication::beep();
+}
+
+unsigned long long beep_count() { return beeps; }
 
 }  // namespace tw::ui

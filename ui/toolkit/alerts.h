@@ -39,5 +39,8 @@ QMessageBox* begin_alert_sheet(QWidget* parent, const QString& title, const QStr
 
 // The system beep.
 void beep();
+// How many times beep() has sounded since the program started; tests observe
+// refused actions through it.
+unsigned long long beep_count();
 
 }  // namespace tw::ui
