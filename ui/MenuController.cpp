@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
 #include <QTimer>
 
 #include "ui/MainWindow.h"
+#include "ui/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/defaults.h"
@@ -31,6 +33,8 @@ const char* const help_not_found_s[2] = {"Cannot find the the help doc",
                                           "Impossible de trouver le fichier aide"};
 const char* const ok_s[2] = {"OK", "OK"};
 const char* const error_title_s[2] = {"Error", "Erreur"};
+const char* const choose_application_s[2] = {"Add application...",
+                                              "Ajouter une application..."};
 const char* const init_fail_s[2] = {"Initialization fail: not enough memory",
                                      "Initialisation impossible: pas assez de mémoire"};
 
@@ -181,6 +185,24 @@ void MenuController::set_preferences_opener(std::function<void()> opener) {
     preferences_opener_ = std::move(opener);
     if (main_window_ != nullptr)
         main_window_->ui()->action_preferences->setEnabled(static_cast<bool>(preferences_opener_));
+}
+
+void MenuController::get_new_launcher_application() {
+    OpenPanelOptions options;
+    options.title = QString::fromUtf8(choose_application_s[language()]);
+    options.directory = QStringLiteral("/usr/share/applications");
+    options.choose_files = true;
+    const QStringList chosen = run_open_panel(main_window_, options);
+    if (chosen.isEmpty()) return;
+    const u64 code = engine_.append_to_launcher(QFile::encodeName(chosen.first()).constData());
+    if (code != 0) return show_error(code);
+    if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->update_launcher_popup();
+}
+
+void MenuController::show_error(u64 code) {
+    const int l = language();
+    run_alert(main_window_, QString::fromUtf8(error_title_s[l]),
+              QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
 }
 
 void MenuController::insert_menu_before_last(QMenu* menu) {

@@ -20,6 +20,7 @@ namespace tw::ui {
 
 class MainWindow;
 class ColoredWindow;
+class ViewerController;
 
 // Takes the batch of files and folders handed to the application (the
 // target editor opens a new target holding them).
@@ -86,6 +87,14 @@ public:
     // The Preferences… command opens what is given here (disabled until then).
     void set_preferences_opener(std::function<void()> opener);
 
+    // The launcher list: lets the user choose an application (an executable
+    // or a .desktop entry, starting in /usr/share/applications) and appends
+    // it to the engine's launcher list; the viewer's pull-down follows.
+    void get_new_launcher_application();
+    void set_viewer_controller(ViewerController* viewer) { viewer_controller_ref_ = viewer; }
+    // A modal "Error" alert with the engine's text for `code`.
+    void show_error(tw::u64 code);
+
     // Puts a menu into the main menu bar before its last menu (Help).
     void insert_menu_before_last(QMenu* menu);
 
@@ -105,6 +114,7 @@ private:
     QList<ColoredWindow*> colored_windows_;
     std::optional<QColor> original_window_background_color_;
     std::function<void()> preferences_opener_;
+    ViewerController* viewer_controller_ref_ = nullptr;
 };
 
 }  // namespace tw::ui

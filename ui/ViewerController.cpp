@@ -1,19 +1,384 @@
+// The found viewer's window and its navigation over the found files and
+// their occurrences.
 #include "ui/ViewerController.h"
 
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <climits>
+
 #include "engine/tw.h"
+#include "ui/toolkit/alerts.h"
+#include "ui/toolkit/defaults.h"
+#include "ui/toolkit/drop.h"
+#include "ui/toolkit/pulldown.h"
+#include "ui_ViewerController.h"
 
 namespace tw::ui {
+namespace {
 
-// The viewer's window comes with its own change; until then these entry
-// points do nothing.
+const char* const error_title_s[2] = {"Error", "Erreur"};
+const char* const ok_s[2] = {"OK", "OK"};
+
+// The user-defaults key under which the window's frame is kept.
+constexpr const char* kFrameKey = "Found Viewer Window";
+
+}  // namespace
+
 ViewerController::ViewerController(tw::Engine& engine, QObject* parent)
-    : QObject(parent), engine_(engine) {}
+    : QObject(parent), engine_(engine), ui_(new Ui::ViewerWindow) {
+    hexa_or_text_type_ = kModeText;
+    window_ = new QWidget(nullptr, Qt::Window);
+    ui_->setupUi(window_);
+    window_->installEventFilter(this);
+    restore_frame();
+    awake_from_nib();
+}
 
-ViewerController::~ViewerController() = default;
+ViewerController::~ViewerController() {
+    save_frame();
+    delete window_;
+}
 
-void ViewerController::show_view() {}
-void ViewerController::clear_view() {}
-void ViewerController::set_window_visible(bool) {}
-void ViewerController::set_window_color(const QColor&) {}
+void ViewerController::awake_from_nib() {
+    new DropTarget(
+        window_, [this](const QStringList& paths, QPoint) { conclude_drop_items(paths); },
+        [this](const QString& text, QPoint) { conclude_drop_string(text); });
+    connect_controls();
+    add_shortcuts();
+    ui_->text_viewer_ref->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The pull-downs first: clearing the view enables and disables them.
+    set_launcher_popup();
+    set_hexa_or_text_popup();
+    clear_view();
+    make_active(false);
+}
+
+void ViewerController::connect_controls() {
+    connect(ui_->next_occ_but_ref, &QPushButton::clicked, this, &ViewerController::Next_occ_but);
+    connect(ui_->previous_occ_but_ref, &QPushButton::clicked, this,
+            &ViewerController::Previous_occ_but);
+    connect(ui_->go_occ_but_ref, &QPushButton::clicked, this, &ViewerController::Go_occ_but);
+    connect(ui_->occ_index_tf_ref, &QLineEdit::returnPressed, this,
+            &ViewerController::Occ_index_tf);
+    connect(ui_->occ_slider_ref, &QSlider::valueChanged, this, [this] {
+        if (!updating_sliders_) Occ_slider();
+    });
+    connect(ui_->next_file_but_ref, &QPushButton::clicked, this, &ViewerController::Next_file_but);
+    connect(ui_->previous_file_but_ref, &QPushButton::clicked, this,
+            &ViewerController::Previous_file_but);
+    connect(ui_->go_file_but_ref, &QPushButton::clicked, this, &ViewerController::Go_file_but);
+    connect(ui_->file_index_tf_ref, &QLineEdit::returnPressed, this,
+            &ViewerController::File_index_tf);
+    connect(ui_->file_slider_ref, &QSlider::valueChanged, this, [this] {
+        if (!updating_sliders_) File_slider();
+    });
+    connect(ui_->show_in_finder_but_ref, &QPushButton::clicked, this,
+            &ViewerController::Show_in_finder_but);
+    connect(ui_->info_but_ref, &QPushButton::clicked, this, &ViewerController::Info_but);
+}
+
+void ViewerController::add_shortcuts() {
+    // Window-wide, so they work whichever control has the focus (the text
+    // area would otherwise take Page Up and Page Down for scrolling).
+    const struct {
+        QKeySequence key;
+        void (ViewerController::*action)();
+    } keys[] = {
+        {QKeySequence(Qt::Key_PageDown), &ViewerController::Next_occ_but},
+        {QKeySequence(Qt::CTRL | Qt::Key_Down), &ViewerController::Next_occ_but},
+        {QKeySequence(Qt::Key_PageUp), &ViewerController::Previous_occ_but},
+        {QKeySequence(Qt::CTRL | Qt::Key_Up), &ViewerController::Previous_occ_but},
+        {QKeySequence(Qt::CTRL | Qt::Key_Right), &ViewerController::Next_file_but},
+        {QKeySequence(Qt::CTRL | Qt::Key_Left), &ViewerController::Previous_file_but},
+    };
+    for (const auto& k : keys) {
+        auto* shortcut = new QShortcut(k.key, window_);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, k.action);
+    }
+}
+
+// ---- Showing ------------------------------------------------------------------
+
+void ViewerController::show_view() {
+    tw::SummaryRecord& sur = engine_.sur;
+    int state = kViewNothing;
+    const tw::u64 r = engine_.build_summary();
+    if (r != 0) {
+        sur.summary_status = r;
+        show_error(r);
+    } else if (sur.summary_status != 0) {
+        state = kViewFileOnly;
+    } else if (sur.file_nb >= 1) {
+        state = kViewOccurrence;
+    }
+    show_it(state);
+    set_window_visible(true);
+}
+
+void ViewerController::clear_view() {
+    engine_.sur.file_nb = 0;
+    engine_.sur.occ_nb = 0;
+    show_it(kViewNothing);
+}
+
+void ViewerController::show_it(int state) {
+    const tw::SummaryRecord& sur = engine_.sur;
+    display_state_ = state;
+    show_file_content(state);
+    show_view_filename(state);
+    show_view_foldername(state);
+    show_view_offset(state);
+    show_view_line(state);
+    show_view_file_nb_and_index(state);
+    show_view_occ_nb_and_index(state);
+
+    const bool occurrence = state == kViewOccurrence;
+    ui_->next_occ_but_ref->setEnabled(occurrence && sur.occ_index + 2 <= sur.occ_nb);
+    ui_->previous_occ_but_ref->setEnabled(occurrence && sur.occ_index > 0);
+    ui_->next_file_but_ref->setEnabled(state != kViewNothing && sur.file_index + 2 <= sur.file_nb);
+    ui_->previous_file_but_ref->setEnabled(state != kViewNothing && sur.file_index > 0);
+
+    const bool file_controls = state != kViewNothing && sur.file_nb > 0;
+    launcher_popup_->setEnabled(file_controls);
+    hexa_or_text_popup_->setEnabled(file_controls);
+    ui_->show_in_finder_but_ref->setEnabled(file_controls);
+    ui_->info_but_ref->setEnabled(file_controls);
+    ui_->file_slider_ref->setEnabled(file_controls);
+    ui_->go_file_but_ref->setEnabled(file_controls);
+    ui_->file_index_tf_ref->setEnabled(file_controls);
+    if (file_controls) {
+        set_slider(ui_->file_slider_ref, sur.file_nb, sur.file_index);
+        ui_->file_index_tf_ref->setText(QString::number(sur.file_index + 1));
+    }
+
+    const bool occ_controls = occurrence && sur.occ_nb > 0;
+    ui_->occ_slider_ref->setEnabled(occ_controls);
+    ui_->go_occ_but_ref->setEnabled(occ_controls);
+    ui_->occ_index_tf_ref->setEnabled(occ_controls);
+    if (occ_controls) {
+        set_slider(ui_->occ_slider_ref, sur.occ_nb, sur.occ_index);
+        ui_->occ_index_tf_ref->setText(QString::number(sur.occ_index + 1));
+    }
+}
+
+void ViewerController::set_slider(QSlider* slider, tw::u64 count, tw::u64 value) {
+    // A slider holds an int: a larger count keeps its last positions apart
+    // from the end, which the index field still reaches.
+    const int top = count - 1 > static_cast<tw::u64>(INT_MAX) ? INT_MAX : static_cast<int>(count - 1);
+    const int at = value > static_cast<tw::u64>(top) ? top : static_cast<int>(value);
+    updating_sliders_ = true;
+    slider->setRange(0, top);
+    slider->setValue(at);
+    updating_sliders_ = false;
+}
+
+void ViewerController::show_view_filename(int state) {
+    if (state != kViewNothing) {
+        engine_.set_summary_filename();
+        ui_->filename_ref->setText(QString::fromUtf8(engine_.sur.file_name_shown));
+        ui_->filename_ref->setToolTip(QString::fromUtf8(engine_.sur.file_name_ptr));
+    } else {
+        ui_->filename_ref->clear();
+        ui_->filename_ref->setToolTip(QString());
+    }
+}
+
+void ViewerController::show_view_foldername(int state) {
+    if (state != kViewNothing) {
+        engine_.set_summary_dirname();
+        ui_->foldername_ref->setText(QString::fromUtf8(engine_.sur.dir_name_shown));
+        ui_->foldername_ref->setToolTip(QString::fromUtf8(engine_.sur.dir_name_ptr));
+    } else {
+        ui_->foldername_ref->clear();
+        ui_->foldername_ref->setToolTip(QString());
+    }
+}
+
+void ViewerController::show_view_offset(int state) {
+    ui_->offset_ref->setText(state == kViewOccurrence ? QString::number(engine_.sur.occ_offset)
+                                                      : QString());
+}
+
+void ViewerController::show_view_line(int state) {
+    const tw::SummaryRecord& sur = engine_.sur;
+    ui_->line_ref->setText(state == kViewOccurrence && sur.has_line != 0
+                               ? QString::number(sur.occ_line + 1)
+                               : QString());
+}
+
+void ViewerController::show_view_file_nb_and_index(int state) {
+    const tw::SummaryRecord& sur = engine_.sur;
+    ui_->file_nb_and_index_ref->setText(
+        state != kViewNothing ? QStringLiteral("%1 / %2").arg(sur.file_index + 1).arg(sur.file_nb)
+                              : QString());
+}
+
+void ViewerController::show_view_occ_nb_and_index(int state) {
+    const tw::SummaryRecord& sur = engine_.sur;
+    ui_->occ_nb_and_index_ref->setText(
+        state == kViewOccurrence ? QStringLiteral("%1 / %2").arg(sur.occ_index + 1).arg(sur.occ_nb)
+                                 : QString());
+}
+
+void ViewerController::make_active(bool active) {
+    launcher_popup_->setEnabled(active);
+    hexa_or_text_popup_->setEnabled(active);
+    ui_->show_in_finder_but_ref->setEnabled(active);
+    ui_->info_but_ref->setEnabled(active);
+    ui_->file_slider_ref->setEnabled(active);
+    ui_->go_file_but_ref->setEnabled(active);
+    ui_->file_index_tf_ref->setEnabled(active);
+    ui_->occ_slider_ref->setEnabled(active);
+    ui_->go_occ_but_ref->setEnabled(active);
+    ui_->occ_index_tf_ref->setEnabled(active);
+}
+
+void ViewerController::show_error(tw::u64 code) {
+    const int l = engine_.language != 0 ? 1 : 0;
+    run_alert(window_, QString::fromUtf8(error_title_s[l]),
+              QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
+}
+
+void ViewerController::set_window_visible(bool visible) {
+    if (visible) {
+        if (!window_->isVisible()) {
+            frame_known_ = true;
+            window_->show();
+            window_->raise();
+        }
+    } else if (window_->isVisible()) {
+        window_->hide();
+    }
+}
+
+// ---- Moves ----------------------------------------------------------------------
+
+void ViewerController::Next_occ_but() {
+    tw::SummaryRecord& sur = engine_.sur;
+    if (display_state_ != kViewOccurrence || sur.occ_index + 1 >= sur.occ_nb) return beep();
+    ++sur.occ_index;
+    show_view();
+}
+
+void ViewerController::Previous_occ_but() {
+    tw::SummaryRecord& sur = engine_.sur;
+    if (display_state_ != kViewOccurrence || sur.occ_index == 0) return beep();
+    --sur.occ_index;
+    show_view();
+}
+
+void ViewerController::Go_occ_but() {
+    tw::SummaryRecord& sur = engine_.sur;
+    const std::optional<tw::u64> n = index_from_field(ui_->occ_index_tf_ref->text(), sur.occ_nb);
+    if (!n) {
+        beep();
+        ui_->occ_index_tf_ref->setText(QString::number(sur.occ_index + 1));
+        return;
+    }
+    sur.occ_index = *n;
+    show_view();
+}
+
+void ViewerController::Occ_index_tf() { Go_occ_but(); }
+
+void ViewerController::Occ_slider() {
+    tw::SummaryRecord& sur = engine_.sur;
+    const int v = ui_->occ_slider_ref->value();
+    if (v < 0 || static_cast<tw::u64>(v) >= sur.occ_nb) return beep();
+    sur.occ_index = static_cast<tw::u64>(v);
+    show_view();
+}
+
+void ViewerController::Next_file_but() {
+    tw::SummaryRecord& sur = engine_.sur;
+    if (display_state_ == kViewNothing || sur.file_index + 1 >= sur.file_nb) return beep();
+    sur.occ_index = 0;
+    ++sur.file_index;
+    show_view();
+}
+
+void ViewerController::Previous_file_but() {
+    tw::SummaryRecord& sur = engine_.sur;
+    if (display_state_ == kViewNothing || sur.file_index == 0) return beep();
+    --sur.file_index;
+    sur.occ_index = 0;
+    show_view();
+}
+
+void ViewerController::Go_file_but() {
+    tw::SummaryRecord& sur = engine_.sur;
+    const std::optional<tw::u64> n = index_from_field(ui_->file_index_tf_ref->text(), sur.file_nb);
+    if (!n) {
+        beep();
+        ui_->file_index_tf_ref->setText(QString::number(sur.file_index + 1));
+        return;
+    }
+    sur.occ_index = 0;
+    sur.file_index = *n;
+    show_view();
+}
+
+void ViewerController::File_index_tf() { Go_file_but(); }
+
+void ViewerController::File_slider() {
+    tw::SummaryRecord& sur = engine_.sur;
+    const int v = ui_->file_slider_ref->value();
+    if (v < 0 || static_cast<tw::u64>(v) >= sur.file_nb) return beep();
+    sur.occ_index = 0;
+    sur.file_index = static_cast<tw::u64>(v);
+    show_view();
+}
+
+std::optional<tw::u64> ViewerController::index_from_field(const QString& text, tw::u64 count) {
+    if (text.isEmpty()) return std::nullopt;
+    for (const QChar c : text)
+        if (c.unicode() > 0x7F) return std::nullopt;
+    // The leading decimal number, after blanks and an optional sign; 0 when
+    // there is none. Large numbers saturate (they are out of range anyway).
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    tw::u64 value = 0;
+    for (; i < text.size() && text[i].isDigit(); ++i) {
+        const tw::u64 digit = static_cast<tw::u64>(text[i].unicode() - u'0');
+        value = value > (~tw::u64{0} - digit) / 10 ? ~tw::u64{0} : value * 10 + digit;
+    }
+    if (negative || value == 0 || value - 1 >= count) return std::nullopt;
+    return value - 1;
+}
+
+// ---- The window -------------------------------------------------------------------
+
+bool ViewerController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        if (event->type() == QEvent::Close) {
+            // Closing the viewer only takes it off the screen.
+            static_cast<QCloseEvent*>(event)->ignore();
+            set_window_visible(false);
+            return true;
+        }
+        if (event->type() == QEvent::Hide) save_frame();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ViewerController::save_frame() const {
+    // Only a frame that was shown or restored is worth keeping.
+    if (window_ == nullptr || !frame_known_) return;
+    user_defaults().setValue(QLatin1String(kFrameKey), window_->saveGeometry());
+}
+
+void ViewerController::restore_frame() {
+    const QByteArray frame = user_defaults().value(QLatin1String(kFrameKey)).toByteArray();
+    if (!frame.isEmpty()) frame_known_ = window_->restoreGeometry(frame);
+}
 
 }  // namespace tw::ui

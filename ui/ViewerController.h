@@ -1,31 +1,177 @@
 // The found viewer: steps through the found files and occurrences of the
-// last search and shows the bytes around each occurrence.
+// last search and shows the bytes around each occurrence as text, as text
+// decoded in the target's encoding, or as a hexadecimal dump; opens the
+// found file with a launcher application, shows its information and reveals
+// it in the file manager.
 #pragma once
 
 #include <QColor>
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "engine/tw_records.h"
+#include "ui/MainWindow.h"
+
+class QLabel;
+class QSlider;
+class QWidget;
 
 namespace tw {
 class Engine;
 }
 
+namespace Ui {
+class ViewerWindow;
+}
+
 namespace tw::ui {
 
-class ViewerController : public QObject {
+class MenuController;
+class PullDown;
+
+// Display states of show_it and show_file_content.
+inline constexpr int kViewNothing = 0;      // nothing to show
+inline constexpr int kViewFileOnly = 1;     // the file is known, its excerpt is not
+inline constexpr int kViewOccurrence = 2;   // an occurrence is shown
+
+// Display modes of the text area.
+inline constexpr int kModeText = 1;
+inline constexpr int kModeOriginal = 2;
+inline constexpr int kModeHexa = 3;
+
+// What the text area shows and which part of it is selected (positions in
+// UTF-16 code units of `text`, already clamped to it).
+struct ViewerText {
+    QString text;
+    qsizetype selection_start = 0;
+    qsizetype selection_length = 0;
+};
+
+class ViewerController : public QObject, public ColoredWindow {
     Q_OBJECT
 public:
     explicit ViewerController(tw::Engine& engine, QObject* parent = nullptr);
     ~ViewerController() override;
 
-    // Reads the result of the last search and shows its first occurrence.
+    // ---- Other controllers --------------------------------------------------
+    // "Add application..." of the launcher pull-down goes through it.
+    void set_menu_controller(MenuController* menu_controller);
+    // Files and text dropped on the window go to the target editor, with the
+    // current target's index.
+    using DropItemsHandler = std::function<void(const QStringList& paths, tw::i64 target_index)>;
+    using DropStringHandler = std::function<void(const QString& text, tw::i64 target_index)>;
+    void set_drop_handlers(DropItemsHandler on_items, DropStringHandler on_string);
+
+    // ---- Navigation ------------------------------------------------------------
+    // Reads the current occurrence back from the result files and shows it
+    // (and brings the window up when it is hidden).
     void show_view();
-    // Empties the viewer and hides it (a search is about to start).
+    // Forgets the last result: nothing shown, every control disabled.
     void clear_view();
+    void show_it(int state);
+    void show_view_filename(int state);
+    void show_view_foldername(int state);
+    void show_view_offset(int state);
+    void show_view_line(int state);
+    void show_view_file_nb_and_index(int state);
+    void show_view_occ_nb_and_index(int state);
+    void make_active(bool active);
+    void show_error(tw::u64 code);
     void set_window_visible(bool visible);
-    void set_window_color(const QColor& color);
+
+    void Next_occ_but();
+    void Previous_occ_but();
+    void Go_occ_but();
+    void Occ_index_tf();
+    void Occ_slider();
+    void Next_file_but();
+    void Previous_file_but();
+    void Go_file_but();
+    void File_index_tf();
+    void File_slider();
+
+    // ---- Content -----------------------------------------------------------------
+    void show_file_content(int state);
+    void set_hexa_or_text_popup();
+    void hexa_or_text_popup_action(int index);
+    void set_view_as_default();
+
+    // The text of each mode for the current excerpt of `sur`; none when the
+    // excerpt cannot be decoded in `encoding`.
+    static ViewerText text_content(const tw::SummaryRecord& sur);
+    static std::optional<ViewerText> original_content(const tw::SummaryRecord& sur,
+                                                      std::uint32_t encoding);
+    static ViewerText hexa_content(const tw::SummaryRecord& sur);
+
+    // ---- Actions -----------------------------------------------------------------
+    void set_launcher_popup();
+    void launcher_popup_action(int index);
+    void update_launcher_popup();
+    void clear_applications_in_launcher_popup();
+    void Info_but();
+    void Info_panel_ok_but();
+    void info_sheet_panel_did_end(int return_code);
+    void Show_in_finder_but();
+    void set_window_color(const QColor& color) override;
+    QColor window_background() const override;
+    void conclude_drop_items(const QStringList& paths);
+    void conclude_drop_string(const QString& text);
+
+    // The name a launcher application is shown under: a .desktop entry's
+    // Name, else the file name without its extension.
+    static QString launcher_display_name(const QString& path);
+
+    // ---- What is on screen (tests, other windows) --------------------------------
+    QWidget* window() const { return window_; }
+    Ui::ViewerWindow* ui() const { return ui_.get(); }
+    PullDown* launcher_popup() const { return launcher_popup_; }
+    PullDown* hexa_or_text_popup() const { return hexa_or_text_popup_; }
+    QDialog* info_sheet_panel() const { return info_sheet_panel_ref_; }
+    QLabel* info_panel_pathname() const { return info_panel_pathname_ref_; }
+    QLabel* info_panel_other() const { return info_panel_other_ref_; }
+    int hexa_or_text_type() const { return hexa_or_text_type_; }
+    int display_state() const { return display_state_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void awake_from_nib();
+    void connect_controls();
+    void add_shortcuts();
+    // The index the field's text asks for (its leading number minus 1), or
+    // none when the text is empty, not ASCII, or outside 0 .. count - 1.
+    static std::optional<tw::u64> index_from_field(const QString& text, tw::u64 count);
+    void set_slider(QSlider* slider, tw::u64 count, tw::u64 value);
+    void show_text(const ViewerText& content, bool wrap);
+    void show_plain_message(const QString& message);
+    QString found_file_path() const;
+    void save_frame() const;
+    void restore_frame();
+    void build_info_sheet();
+
     tw::Engine& engine_;
+    std::unique_ptr<Ui::ViewerWindow> ui_;
+    QWidget* window_ = nullptr;
+    PullDown* launcher_popup_ = nullptr;
+    PullDown* hexa_or_text_popup_ = nullptr;
+    int hexa_or_text_type_ = kModeText;
+    int display_state_ = kViewNothing;
+    bool updating_sliders_ = false;
+    bool frame_known_ = false;  // the window was shown or its frame restored
+    MenuController* menu_controller_ref_ = nullptr;
+    DropItemsHandler on_drop_items_;
+    DropStringHandler on_drop_string_;
+    QPointer<QDialog> info_sheet_panel_ref_;
+    QLabel* info_panel_pathname_ref_ = nullptr;
+    QLabel* info_panel_other_ref_ = nullptr;
 };
 
 }  // namespace tw::ui

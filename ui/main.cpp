@@ -82,7 +82,14 @@ int main(int argc, char** argv) {
 
     tw::ui::MainWindow main_window;
     menu_controller.awake_from_nib(&main_window);
+    // The found viewer: its own top-level window, shown when a search ends.
     tw::ui::ViewerController viewer_controller(engine);
+    viewer_controller.set_menu_controller(&menu_controller);
+    menu_controller.set_viewer_controller(&viewer_controller);
+    menu_controller.register_colored_window(&viewer_controller);
+    bool use_color = false;
+    if (const auto color = menu_controller.load_default_color(&use_color); use_color && color)
+        viewer_controller.set_window_color(*color);
     // The search window: the main window's central area.
     tw::ui::AlertController alert_controller;
     tw::ui::SearchController search_controller(engine, alert_controller, &viewer_controller,

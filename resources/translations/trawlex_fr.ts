@@ -160,4 +160,78 @@
         <translation>Erreurs :</translation>
     </message>
 </context>
+<context>
+    <name>ViewerWindow</name>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="14"/>
+        <source>Found Viewer</source>
+        <translation>Visualiseur des occurrences</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="20"/>
+        <source>File:</source>
+        <translation>Fichier :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="46"/>
+        <source>Folder:</source>
+        <translation>Dossier :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="72"/>
+        <source>Offset:</source>
+        <translation>Position :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="98"/>
+        <source>Line:</source>
+        <translation>Ligne :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="124"/>
+        <source>Files:</source>
+        <translation>Fichiers :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="136"/>
+        <source>Previous file (Ctrl+Left)</source>
+        <translation>Fichier précédent (Ctrl+Gauche)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="155"/>
+        <source>Next file (Ctrl+Right)</source>
+        <translation>Fichier suivant (Ctrl+Droite)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="184"/>
+        <location filename="../../ui/ViewerController.ui" line="282"/>
+        <source>Go</source>
+        <translation>Aller</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="222"/>
+        <source>Occurrences:</source>
+        <translation>Occurrences :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="234"/>
+        <source>Previous occurrence (Page Up)</source>
+        <translation>Occurrence précédente (Page précédente)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="253"/>
+        <source>Next occurrence (Page Down)</source>
+        <translation>Occurrence suivante (Page suivante)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="342"/>
+        <source>Show in File Manager</source>
+        <translation>Montrer dans le gestionnaire de fichiers</translation>
+    </message>
+    <message>
+        <location filename="../../ui/ViewerController.ui" line="352"/>
+        <source>Info...</source>
+        <translation>Info...</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,268 @@
+// The found viewer's text area: the excerpt around the current occurrence
+// as text, as text decoded in the target's encoding, or as a hexadecimal
+// dump, with the occurrence selected; and the display-mode pull-down.
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <algorithm>
+#include <string_view>
+
+#include "encoding/string_encoding.h"
+#include "engine/tw.h"
+#include "ui/ViewerController.h"
+#include "ui/toolkit/alerts.h"
+#include "ui/toolkit/pulldown.h"
+#include "ui_ViewerController.h"
+
+namespace tw::ui {
+namespace {
+
+const char* const show_as_s[2] = {"Show as", "Afficher en"};
+const char* const mode_text_s[2] = {"Text", "Texte"};
+const char* const mode_original_s[2] = {"Original encoding", "Codage original"};
+const char* const mode_hexa_s[2] = {"Hexadecimal bytes", "Octet hexadécimal"};
+const char* const cannot_decode_s[2] = {
+    "The bytes around this occurrence cannot be read in the target's encoding.\n"
+    "Choose \"Text\" or \"Hexadecimal bytes\" to see them.",
+    "Les octets autour de cette occurrence ne peuvent pas être lus dans le codage du canevas.\n"
+    "Choisissez \"Texte\" ou \"Octet hexadécimal\" pour les voir."};
+
+constexpr int kDumpLine = 84;  // 83 characters and a line feed
+constexpr int kDumpBytes = 16;
+
+// The excerpt's bytes in use and the occurrence's byte range in it, clamped
+// to the excerpt (a pattern longer than the excerpt can reach beyond it).
+struct Range {
+    std::size_t len, begin, end;
+};
+
+Range occurrence_range(const tw::SummaryRecord& sur) {
+    const std::size_t len = std::min<tw::u64>(sur.excerpt_len, tw::TW_EXCERPT_SIZE);
+    const std::size_t begin = std::min<tw::u64>(sur.excerpt_occ_pos, len);
+    const std::size_t end =
+        begin + std::min<tw::u64>(sur.excerpt_mark_len, static_cast<tw::u64>(len - begin));
+    return {len, begin, end};
+}
+
+std::string_view slice(const tw::SummaryRecord& sur, std::size_t from, std::size_t to) {
+    return {reinterpret_cast<const char*>(sur.excerpt) + from, to - from};
+}
+
+using tw::encoding::ErrorKind;
+
+bool is_fatal(ErrorKind kind) {
+    return kind == ErrorKind::UnsupportedEncoding || kind == ErrorKind::OutOfMemory;
+}
+
+// Decodes bytes [from, to), dropping leading bytes (in whole code units)
+// up to the last sequence that cannot be read: the readable bytes nearest
+// the occurrence, which follows them.
+std::optional<std::u16string> decode_tail(const tw::SummaryRecord& sur, std::size_t from,
+                                          std::size_t to, std::size_t unit, std::uint32_t id) {
+    while (true) {
+        auto r = tw::encoding::to_text(slice(sur, from, to), id);
+        if (r) return std::move(*r.value);
+        if (is_fatal(r.error) || from >= to) return std::nullopt;
+        from = std::min(to, from + (r.error_offset / unit + 1) * unit);
+    }
+}
+
+// Decodes bytes [from, to), dropping trailing bytes (in whole code units)
+// from the first sequence that cannot be read.
+std::optional<std::u16string> decode_head(const tw::SummaryRecord& sur, std::size_t from,
+                                          std::size_t to, std::size_t unit, std::uint32_t id) {
+    while (true) {
+        auto r = tw::encoding::to_text(slice(sur, from, to), id);
+        if (r) return std::move(*r.value);
+        if (is_fatal(r.error) || from >= to) return std::nullopt;
+        std::size_t shorter = from + (r.error_offset / unit) * unit;
+        if (shorter >= to) shorter = to - std::min(unit, to - from);
+        to = shorter;
+    }
+}
+
+}  // namespace
+
+ViewerText ViewerController::text_content(const tw::SummaryRecord& sur) {
+    const Range r = occurrence_range(sur);
+    QString text(static_cast<qsizetype>(r.len), QChar(u'?'));
+    for (std::size_t i = 0; i < r.len; ++i) {
+        const std::uint8_t b = sur.excerpt[i];
+        if ((b >= 0x20 && b <= 0x7E) || b == 0x09 || b == 0x0A || b == 0x0D)
+            text[static_cast<qsizetype>(i)] = QChar(b);
+    }
+    return {text, static_cast<qsizetype>(r.begin), static_cast<qsizetype>(r.end - r.begin)};
+}
+
+std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRecord& sur,
+                                                             std::uint32_t encoding) {
+    const Range r = occurrence_range(sur);
+    // An encoding whose "A" holds a zero byte (UTF-16 and the like) is read
+    // in whole code units aligned on the occurrence; any other one is read
+    // over the run of bytes without NUL that holds the occurrence's first
+    // byte, since a NUL ends a string in those encodings.
+    const auto a = tw::encoding::to_bytes(u"A", encoding);
+    if (!a) return std::nullopt;
+    const bool wide = a.value->find('\0') != std::string::npos;
+    const std::size_t unit = wide ? a.value->size() : 1;
+
+    std::size_t run_begin = 0, run_end = r.len;
+    if (wide) {
+        run_begin = r.begin % unit;
+        run_end = run_begin + (r.len - run_begin) / unit * unit;
+    } else {
+        std::size_t i = r.begin;
+        auto nul_at = [&](std::size_t k) { return k >= r.len || sur.excerpt[k] == 0; };
+        while (i > 0 && !nul_at(i)) --i;
+        if (nul_at(i)) ++i;
+        run_begin = std::min(i, r.len);
+        run_end = run_begin;
+        while (run_end < r.len && sur.excerpt[run_end] != 0) ++run_end;
+    }
+    // The occurrence's part of the run; in code units for a wide encoding.
+    const std::size_t mark_begin = std::clamp(r.begin, run_begin, run_end);
+    std::size_t mark_end = std::clamp(r.end, mark_begin, run_end);
+    if (wide) mark_end = std::min(run_end, mark_begin + (mark_end - mark_begin + unit - 1) / unit * unit);
+
+    const auto before = decode_tail(sur, run_begin, mark_begin, unit, encoding);
+    const auto marked = tw::encoding::to_text(slice(sur, mark_begin, mark_end), encoding);
+    const auto after = decode_head(sur, mark_end, run_end, unit, encoding);
+    if (!before || !marked || !after) return std::nullopt;
+
+    ViewerText content;
+    content.text = QString::fromStdU16String(*before + *marked.value + *after);
+    content.selection_start = static_cast<qsizetype>(before->size());
+    content.selection_length = static_cast<qsizetype>(marked.value->size());
+    return content;
+}
+
+ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
+    const Range r = occurrence_range(sur);
+    const std::size_t lines = (r.len + kDumpBytes - 1) / kDumpBytes;
+    std::string dump(kDumpLine * lines, '\n');
+    for (std::size_t k = 0; k < lines; ++k) {
+        std::uint8_t bytes[kDumpBytes];
+        for (std::size_t j = 0; j < kDumpBytes; ++j) {
+            const std::size_t at = k * kDumpBytes + j;
+            bytes[j] = at < r.len ? sur.excerpt[at] : std::uint8_t{0x3F};
+        }
+        tw::build_dump_line(dump.data() + k * kDumpLine, kDumpBytes, bytes,
+                            sur.excerpt_file_offset + k * kDumpBytes);
+    }
+    if (!dump.empty()) dump.pop_back();  // no line feed after the last line
+
+    ViewerText content;
+    content.text = QString::fromLatin1(dump.data(), static_cast<qsizetype>(dump.size()));
+    if (r.end > r.begin) {
+        // From the first hexadecimal digit of the first byte to just after
+        // the character column of the last byte.
+        const std::size_t b = r.begin, e = r.end - 1;
+        const std::size_t start = kDumpLine * (b / kDumpBytes) + 18 + 3 * (b % kDumpBytes);
+        const std::size_t end = kDumpLine * (e / kDumpBytes) + 68 + (e % kDumpBytes);
+        content.selection_start = static_cast<qsizetype>(start);
+        content.selection_length = static_cast<qsizetype>(end - start);
+    } else {
+        content.selection_start = content.text.size();
+    }
+    return content;
+}
+
+void ViewerController::show_file_content(int state) {
+    const tw::SummaryRecord& sur = engine_.sur;
+    const int l = engine_.language != 0 ? 1 : 0;
+    if (state == kViewNothing) {
+        show_text({}, true);
+        return;
+    }
+    if (state == kViewFileOnly) {
+        show_plain_message(QString::fromLatin1(engine_.build_str_err(sur.summary_status)));
+        return;
+    }
+    switch (hexa_or_text_type_) {
+    case kModeOriginal:
+        if (const auto content = original_content(sur, static_cast<std::uint32_t>(engine_.tr.encoding)))
+            show_text(*content, true);
+        else
+            show_plain_message(QString::fromUtf8(cannot_decode_s[l]));
+        break;
+    case kModeHexa:
+        show_text(hexa_content(sur), false);
+        break;
+    default:
+        show_text(text_content(sur), true);
+        break;
+    }
+}
+
+void ViewerController::show_text(const ViewerText& content, bool wrap) {
+    QPlainTextEdit* view = ui_->text_viewer_ref;
+    view->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    const qsizetype size = content.text.size();
+    qsizetype start = std::clamp<qsizetype>(content.selection_start, 0, size);
+    qsizetype end = std::clamp<qsizetype>(start + content.selection_length, start, size);
+    // The text area makes one line break of a CR LF pair: show each pair
+    // (and each lone CR) as one LF, and move the selection by the CRs
+    // dropped before its ends, so that it stays on the same characters.
+    QString text;
+    text.reserve(size);
+    qsizetype dropped_before_start = 0, dropped_before_end = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = content.text[i];
+        if (c == u'\r' && i + 1 < size && content.text[i + 1] == u'\n') {
+            if (i < start) ++dropped_before_start;
+            if (i < end) ++dropped_before_end;
+            continue;
+        }
+        text.append(c == u'\r' ? QChar(u'\n') : c);
+    }
+    start -= dropped_before_start;
+    end -= dropped_before_end;
+    view->setPlainText(text);
+    // The cursor ends at the selection's start, so that scrolling it into
+    // view shows where the occurrence begins.
+    QTextCursor cursor(view->document());
+    cursor.setPosition(static_cast<int>(end));
+    cursor.setPosition(static_cast<int>(start), QTextCursor::KeepAnchor);
+    view->setTextCursor(cursor);
+    view->centerCursor();
+    view->ensureCursorVisible();
+}
+
+void ViewerController::show_plain_message(const QString& message) {
+    ViewerText content;
+    content.text = message;
+    show_text(content, true);
+}
+
+// ---- Display-mode pull-down ---------------------------------------------------------
+
+void ViewerController::set_hexa_or_text_popup() {
+    const int l = engine_.language != 0 ? 1 : 0;
+    QWidget* placeholder = ui_->name_for_popup_2_ref;
+    hexa_or_text_popup_ = new PullDown(placeholder->parentWidget());
+    hexa_or_text_popup_->setObjectName(QStringLiteral("hexa_or_text_popup"));
+    placeholder->parentWidget()->layout()->replaceWidget(placeholder, hexa_or_text_popup_);
+    placeholder->hide();
+    hexa_or_text_popup_->add_items({QString::fromUtf8(show_as_s[l]),
+                                    QString::fromUtf8(mode_text_s[l]),
+                                    QString::fromUtf8(mode_original_s[l]),
+                                    QString::fromUtf8(mode_hexa_s[l])});
+    hexa_or_text_popup_->set_action([this](int index) { hexa_or_text_popup_action(index); });
+    hexa_or_text_popup_->size_to_fit();
+    set_view_as_default();
+}
+
+void ViewerController::hexa_or_text_popup_action(int index) {
+    if (index < kModeText || index > kModeHexa) return beep();
+    hexa_or_text_type_ = index;
+    set_view_as_default();
+    // Redisplay what is shown now: an occurrence in the new mode, or the
+    // error text of a file whose excerpt could not be read.
+    show_file_content(display_state_);
+}
+
+void ViewerController::set_view_as_default() {
+    for (int i = kModeText; i <= kModeHexa; ++i)
+        hexa_or_text_popup_->set_state(i, i == hexa_or_text_type_ ? ItemState::On : ItemState::Off);
+}
+
+}  // namespace tw::ui
