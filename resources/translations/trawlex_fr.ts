@@ -183,53 +183,53 @@
         <translation>Position :</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="98"/>
+        <location filename="../../ui/ViewerController.ui" line="101"/>
         <source>Line:</source>
         <translation>Ligne :</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="124"/>
+        <location filename="../../ui/ViewerController.ui" line="135"/>
         <source>Files:</source>
         <translation>Fichiers :</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="136"/>
+        <location filename="../../ui/ViewerController.ui" line="147"/>
         <source>Previous file (Ctrl+Left)</source>
         <translation>Fichier précédent (Ctrl+Gauche)</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="155"/>
+        <location filename="../../ui/ViewerController.ui" line="166"/>
         <source>Next file (Ctrl+Right)</source>
         <translation>Fichier suivant (Ctrl+Droite)</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="184"/>
-        <location filename="../../ui/ViewerController.ui" line="282"/>
+        <location filename="../../ui/ViewerController.ui" line="195"/>
+        <location filename="../../ui/ViewerController.ui" line="293"/>
         <source>Go</source>
         <translation>Aller</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="222"/>
+        <location filename="../../ui/ViewerController.ui" line="233"/>
         <source>Occurrences:</source>
         <translation>Occurrences :</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="234"/>
+        <location filename="../../ui/ViewerController.ui" line="245"/>
         <source>Previous occurrence (Page Up)</source>
         <translation>Occurrence précédente (Page précédente)</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="253"/>
+        <location filename="../../ui/ViewerController.ui" line="264"/>
         <source>Next occurrence (Page Down)</source>
         <translation>Occurrence suivante (Page suivante)</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="342"/>
+        <location filename="../../ui/ViewerController.ui" line="353"/>
         <source>Show in File Manager</source>
         <translation>Montrer dans le gestionnaire de fichiers</translation>
     </message>
     <message>
-        <location filename="../../ui/ViewerController.ui" line="352"/>
+        <location filename="../../ui/ViewerController.ui" line="363"/>
         <source>Info...</source>
         <translation>Info...</translation>
     </message>
