@@ -121,6 +121,7 @@ u64 Engine::walk_folder(int parent_fd, const char* name, bool skip_dot_names, bo
     // here keeps a folder swapped for a link from leading the walk astray.
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (depth > 0 ? O_NOFOLLOW : 0);
     const int fd = ::openat(parent_fd, name, flags);
+    DIR* listing = nullptr;
     u64 failed = 0;
     if (fd < 0) {
         failed = ERR_OPEN_DIR;
@@ -128,6 +129,9 @@ u64 Engine::walk_folder(int parent_fd, const char* name, bool skip_dot_names, bo
         // Listable but not enterable: its entries cannot be reached.
         ::close(fd);
         failed = ERR_ACCESS_DIR;
+    } else if ((listing = ::fdopendir(fd)) == nullptr) {
+        ::close(fd);
+        failed = ERR_OPEN_DIR;
     }
     if (failed != 0) {
         record_failure(br.dir_name);
@@ -137,17 +141,6 @@ u64 Engine::walk_folder(int parent_fd, const char* name, bool skip_dot_names, bo
         }
         add(ir.dir_err_nb);
         return failed;
-    }
-    DIR* listing = ::fdopendir(fd);
-    if (listing == nullptr) {
-        ::close(fd);
-        record_failure(br.dir_name);
-        if (depth > 0 && !cut_dir_name()) {
-            add(ir.other_err_nb);
-            return ERR_INVALID_NAME;
-        }
-        add(ir.dir_err_nb);
-        return ERR_OPEN_DIR;
     }
 
     u64 ended_by = 0;
