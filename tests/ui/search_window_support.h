@@ -95,15 +95,15 @@ public:
     }
 
     // Writes target file `number` through the engine, leaving tr empty.
-    void save_target(tw::u64 number, const TargetSpec& spec) {
-        tw_test::set_target(engine, spec.pattern, spec.items);
+    void save_target(tw::u64 number, const TargetSpec& wanted) {
+        tw_test::set_target(engine, wanted.pattern, wanted.items);
         std::free(engine.tr.target_name);
-        engine.tr.target_name = strdup(spec.name.c_str());
-        engine.tr.encoding = spec.encoding;
-        engine.tr.is_hexa = spec.is_hexa;
-        engine.tr.use_wildcard = spec.use_wildcard;
-        engine.tr.wildcard_char = spec.wildcard_char;
-        engine.tr.add_line_nb = spec.add_line_nb;
+        engine.tr.target_name = strdup(wanted.name.c_str());
+        engine.tr.encoding = wanted.encoding;
+        engine.tr.is_hexa = wanted.is_hexa;
+        engine.tr.use_wildcard = wanted.use_wildcard;
+        engine.tr.wildcard_char = wanted.wildcard_char;
+        engine.tr.add_line_nb = wanted.add_line_nb;
         QCOMPARE(engine.save_target_file(number, engine.tr), tw::u64{0});
         engine.clear_target_buffer(engine.tr);
         engine.init_target(engine.tr);

@@ -208,12 +208,12 @@ private slots:
         QTest::mouseClick(h.ui()->action_but_ref, Qt::LeftButton);
         QVERIFY(h.controller->search_is_running());
         // The editor saves a new target 1 and asks for it.
-        TargetSpec spec{.name = "Saved", .pattern = "other", .items = {{h.path("big"), false}}};
+        TargetSpec wanted{.name = "Saved", .pattern = "other", .items = {{h.path("big"), false}}};
         tw::TargetRecord running = h.engine.tr;  // the record the search reads
         {
             tw::Engine scratch;  // writes the file without touching h.engine.tr
             scratch.resource_dir_pathname_ptr = h.resource;
-            tw_test::set_target(scratch, spec.pattern, spec.items);
+            tw_test::set_target(scratch, wanted.pattern, wanted.items);
             std::free(scratch.tr.target_name);
             scratch.tr.target_name = strdup("Saved");
             QCOMPARE(scratch.save_target_file(1, scratch.tr), tw::u64{0});
