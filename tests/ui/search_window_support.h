@@ -2,6 +2,8 @@
 // targets written there by the test, and ways to read what the window shows.
 #pragma once
 
+#include "modal_answerer.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -150,23 +152,6 @@ private:
     QTemporaryDir dir_;
 };
 
-// Answers the next application-modal alert with its first button, and
-// records its title and message.
-struct ModalAnswerer {
-    QString title, message;
-    bool seen = false;
-    void arm() { QTimer::singleShot(20, [this] { answer(); }); }
-    void answer() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            QTimer::singleShot(20, [this] { answer(); });
-            return;
-        }
-        seen = true;
-        title = box->windowTitle();
-        message = box->informativeText();
-        box->buttons().first()->click();
-    }
-};
+using tw_test::ModalAnswerer;
 
 }  // namespace sw_test

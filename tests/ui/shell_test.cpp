@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "engine/tw.h"
+#include "modal_answerer.h"
 #include "ui/MenuController.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/defaults.h"
@@ -27,28 +28,7 @@ struct Receiver : DropItemsReceiver {
     }
 };
 
-// Answers the next application-modal alert with its first button, and
-// records its title and message.
-struct AlertAnswerer {
-    QString title;
-    QString message;
-    bool seen = false;
-
-    void arm() {
-        QTimer::singleShot(50, [this] { answer(); });
-    }
-    void answer() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            QTimer::singleShot(20, [this] { answer(); });
-            return;
-        }
-        seen = true;
-        title = box->windowTitle();
-        message = box->informativeText();
-        box->buttons().first()->click();
-    }
-};
+using AlertAnswerer = tw_test::ModalAnswerer;
 
 void* failing_allocate(std::size_t) { return nullptr; }
 void* failing_reallocate(void*, std::size_t) { return nullptr; }
