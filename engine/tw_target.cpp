@@ -38,6 +38,19 @@ u64 read_target_header(std::FILE* stream, u64* size, std::uint8_t (&header)[kHea
     return 0;
 }
 
+// Opens a target file into its work-file slot and reads its fixed header;
+// on failure the slot is closed again.
+u64 open_target_header(const std::string& path, WorkFile& w, u64* size,
+                       std::uint8_t (&header)[kHeaderSize]) {
+    w.stream = std::fopen(path.c_str(), "rb");
+    if (w.stream == nullptr) return ERR_OPEN_FILE;
+    if (const u64 code = read_target_header(w.stream, size, header); code != 0) {
+        close_slot(w);
+        return code;
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::string target_file_name(u64 number) {
@@ -115,21 +128,17 @@ u64 Engine::load_target_file(u64 number, TargetRecord& t) {
     WorkFile& w = wf[WF_TARGET];
     w.dir_path = nullptr;
     w.name = nullptr;
-    w.stream = std::fopen(path.c_str(), "rb");
-    if (w.stream == nullptr) {
+    u64 size = 0;
+    std::uint8_t header[kHeaderSize];
+    if (const u64 code = open_target_header(path, w, &size, header); code != 0) {
         record_failure(path);
-        return ERR_OPEN_FILE;
+        return code;
     }
     auto finish = [&](u64 code) {
         if (!close_slot(w) && code == 0) code = ERR_CLOSE_FILE;
         if (code != 0) record_failure(path);
         return code;
     };
-
-    u64 size = 0;
-    std::uint8_t header[kHeaderSize];
-    if (const u64 code = read_target_header(w.stream, &size, header); code != 0)
-        return finish(code);
     u64* fields[] = {&t.eol_char,         &t.wildcard_char, &t.use_wildcard,
                      &t.add_line_nb,      &t.case_insensitive, &t.skip_error,
                      &t.not_inside,       &t.is_hexa,       &t.encoding};
@@ -274,10 +283,11 @@ u64 Engine::build_target_list() {
 u64 Engine::put_target_name_into_target_list(const char* file_name) {
     const std::string path = resource_path(TW_TARGET_DIR, file_name);
     WorkFile& w = wf[WF_TARGET];
-    w.stream = std::fopen(path.c_str(), "rb");
-    if (w.stream == nullptr) {
+    u64 size = 0;
+    std::uint8_t header[kHeaderSize];
+    if (const u64 code = open_target_header(path, w, &size, header); code != 0) {
         record_failure(path);
-        return ERR_OPEN_FILE;
+        return code;
     }
     char* name = nullptr;
     auto finish = [&](u64 code) {
@@ -286,10 +296,6 @@ u64 Engine::put_target_name_into_target_list(const char* file_name) {
         if (code != 0) record_failure(path);
         return code;
     };
-    u64 size = 0;
-    std::uint8_t header[kHeaderSize];
-    if (const u64 code = read_target_header(w.stream, &size, header); code != 0)
-        return finish(code);
     const u64 item_nb = load_le64(header + 72);
     const u64 name_size = load_le64(header + 80);
     const u64 remaining = size - kHeaderSize;
