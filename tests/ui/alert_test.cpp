@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <QtTest>
 
-#include "ui/AlertController.h"
+#include "ui/shell/AlertController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
 

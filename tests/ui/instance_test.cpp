@@ -10,7 +10,7 @@
 #include <QtTest>
 #include <thread>
 
-#include "ui/single_instance.h"
+#include "ui/shell/single_instance.h"
 
 using namespace tw::ui;
 

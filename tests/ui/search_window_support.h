@@ -21,9 +21,9 @@
 
 #include "engine/search_support.h"
 #include "engine/tw.h"
-#include "ui/AlertController.h"
-#include "ui/SearchController.h"
-#include "ui/TargetEditorEntry.h"
+#include "ui/shell/AlertController.h"
+#include "ui/search/SearchController.h"
+#include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/pulldown.h"
 #include "ui_SearchController.h"

@@ -13,7 +13,7 @@
 
 #include "engine/tw.h"
 #include "modal_answerer.h"
-#include "ui/MenuController.h"
+#include "ui/shell/MenuController.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/defaults.h"
 

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "encoding/string_encoding.h"
-#include "ui/MenuController.h"
+#include "ui/shell/MenuController.h"
 #include "ui/toolkit/panels.h"
 #include "viewer_fixture.h"
 

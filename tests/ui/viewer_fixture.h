@@ -18,7 +18,7 @@
 #include "engine/search_support.h"
 #include "engine/tw.h"
 #include "support/temp_dir.h"
-#include "ui/ViewerController.h"
+#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"
 

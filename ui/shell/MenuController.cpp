@@ -1,4 +1,4 @@
-#include "ui/MenuController.h"
+#include "ui/shell/MenuController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -9,8 +9,8 @@
 #include <QPalette>
 #include <QTimer>
 
-#include "ui/MainWindow.h"
-#include "ui/ViewerController.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/defaults.h"

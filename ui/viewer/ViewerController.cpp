@@ -1,6 +1,6 @@
 // The found viewer's window and its navigation over the found files and
 // their occurrences.
-#include "ui/ViewerController.h"
+#include "ui/viewer/ViewerController.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>

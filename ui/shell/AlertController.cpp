@@ -1,4 +1,4 @@
-#include "ui/AlertController.h"
+#include "ui/shell/AlertController.h"
 
 #include <QDialog>
 #include <QIcon>

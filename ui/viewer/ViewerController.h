@@ -17,7 +17,7 @@
 #include <optional>
 
 #include "engine/tw_records.h"
-#include "ui/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 
 class QLabel;
 class QSlider;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "encoding/string_encoding.h"
-#include "ui/SearchController.h"
-#include "ui/search_texts.h"
+#include "ui/search/SearchController.h"
+#include "ui/search/search_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"
 #include "ui/toolkit/text.h"

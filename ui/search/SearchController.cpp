@@ -1,6 +1,6 @@
 // The search window's widgets, the target pull-down, the wildcard and the
 // options, drops onto the window, and the window itself.
-#include "ui/SearchController.h"
+#include "ui/search/SearchController.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -15,11 +15,11 @@
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 
-#include "ui/AlertController.h"
-#include "ui/MainWindow.h"
-#include "ui/TargetEditorEntry.h"
-#include "ui/ViewerController.h"
-#include "ui/search_texts.h"
+#include "ui/shell/AlertController.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/target_editor/TargetEditorEntry.h"
+#include "ui/viewer/ViewerController.h"
+#include "ui/search/search_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"

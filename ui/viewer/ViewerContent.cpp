@@ -8,7 +8,7 @@
 
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
-#include "ui/ViewerController.h"
+#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"
 #include "ui_ViewerController.h"

@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "engine/tw.h"
-#include "ui/MenuController.h"
-#include "ui/ViewerController.h"
+#include "ui/shell/MenuController.h"
+#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/desktop_entry.h"
 #include "ui/toolkit/pulldown.h"

@@ -1,4 +1,4 @@
-#include "ui/TargetEditorEntry.h"
+#include "ui/target_editor/TargetEditorEntry.h"
 
 #include <QDebug>
 

@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "ui/AlertController.h"
-#include "ui/SearchController.h"
-#include "ui/ViewerController.h"
-#include "ui/search_texts.h"
+#include "ui/shell/AlertController.h"
+#include "ui/search/SearchController.h"
+#include "ui/viewer/ViewerController.h"
+#include "ui/search/search_texts.h"
 #include "ui/toolkit/pulldown.h"
 #include "ui/toolkit/timers.h"
 #include "ui_SearchController.h"

@@ -9,13 +9,13 @@
 #include <QTranslator>
 
 #include "engine/tw.h"
-#include "ui/AlertController.h"
-#include "ui/MainWindow.h"
-#include "ui/MenuController.h"
-#include "ui/SearchController.h"
-#include "ui/ViewerController.h"
-#include "ui/quit_signals.h"
-#include "ui/single_instance.h"
+#include "ui/shell/AlertController.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/MenuController.h"
+#include "ui/search/SearchController.h"
+#include "ui/viewer/ViewerController.h"
+#include "ui/shell/quit_signals.h"
+#include "ui/shell/single_instance.h"
 #include "ui/toolkit/app_paths.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/quit_signals.h"
+#include "ui/shell/quit_signals.h"
 
 #include <cerrno>
 

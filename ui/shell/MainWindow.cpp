@@ -1,4 +1,4 @@
-#include "ui/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
