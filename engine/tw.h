@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,6 +39,12 @@ inline constexpr const char* TW_LAUNCHER = "TW_launcher";
 inline constexpr u64 TW_TYPE_FILE = 0;
 inline constexpr u64 TW_TYPE_FOLDER = 1;
 inline constexpr u64 TW_TYPE_OTHER = 65535;
+
+// One item of a target as the editor builds it.
+struct TargetItem {
+    u64 item_type;  // TW_ITEM_FOLDER, TW_ITEM_FILE or another value (a file)
+    std::string path;
+};
 
 // "TW_target_" + number, at least three digits.
 std::string target_file_name(u64 number);
@@ -113,12 +120,30 @@ public:
     void init_target(TargetRecord& t);
     void clear_target_buffer(TargetRecord& t);
     u64 load_target_file(u64 number, TargetRecord& t);
-    u64 save_target_file(u64 number, const TargetRecord& t);
+    // With `replace` false an existing file of that number is never
+    // replaced (a new target): the save then fails with 3.
+    u64 save_target_file(u64 number, const TargetRecord& t, bool replace = true);
     u64 make_target_current(u64 number);
     // Replaces the search string of `t` by `length` bytes (followed by a
     // zero byte) in a buffer of the engine's allocator; 8 when it cannot be
     // had, and then `t` keeps its old string.
     u64 set_target_search_str(TargetRecord& t, const std::uint8_t* bytes, u64 length);
+    // Replaces the name of `t` by `name` (a NUL is added); 0 or 8, and on 8
+    // `t` keeps its old name.
+    u64 set_target_name(TargetRecord& t, std::string_view name);
+    // Replaces the items and path pool of `t` by `items`, in order, or adds
+    // them after its present items; 0 or 8, and on 8 `t` is unchanged.
+    u64 set_target_items(TargetRecord& t, const std::vector<TargetItem>& items);
+    u64 append_target_items(TargetRecord& t, const std::vector<TargetItem>& items);
+    // The items of `t` as a list.
+    std::vector<TargetItem> target_items(const TargetRecord& t) const;
+    // Releases what `to` owns and gives it everything `from` holds; `from`
+    // is left without buffers.
+    void take_target(TargetRecord& to, TargetRecord& from);
+    // The number a new target is saved under: one past the highest number
+    // of a file "TW_target_" + digits in the targets folder (0 when there is
+    // none); 0, 5 or 6.
+    u64 next_target_number(u64* number);
     u64 build_target_list();
     u64 put_target_name_into_target_list(const char* file_name);
     u64 append_to_target_list(const char* name);

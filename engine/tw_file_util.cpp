@@ -45,7 +45,7 @@ u64 AtomicFileWriter::open() {
     return 0;
 }
 
-u64 AtomicFileWriter::commit() {
+u64 AtomicFileWriter::commit(bool replace) {
     if (stream_ == nullptr) return ERR_WRITE_FILE;
     bool written = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
     written = written && ::fsync(::fileno(stream_)) == 0;
@@ -54,6 +54,15 @@ u64 AtomicFileWriter::commit() {
     if (!written || !closed) {
         discard();
         return written ? ERR_CLOSE_FILE : ERR_WRITE_FILE;
+    }
+    if (!replace) {
+        // A hard link is made only where no name exists yet.
+        if (::link(temp_path_.c_str(), path_.c_str()) != 0) {
+            discard();
+            return ERR_WRITE_FILE;
+        }
+        discard();
+        return 0;
     }
     if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
         discard();

@@ -32,8 +32,9 @@ public:
     std::FILE* stream() const { return stream_; }
     // Flushes, syncs, closes and renames. Returns 0, ERR_WRITE_FILE (flush,
     // sync or rename failed) or ERR_CLOSE_FILE; on failure the temporary file
-    // is removed and the old file stays as it was.
-    u64 commit();
+    // is removed and the old file stays as it was. With `replace` false an
+    // existing file at the path is never replaced: the commit fails instead.
+    u64 commit(bool replace = true);
 
 private:
     void discard();

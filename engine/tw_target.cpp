@@ -199,7 +199,7 @@ u64 Engine::load_target_file(u64 number, TargetRecord& t) {
     return finish(0);
 }
 
-u64 Engine::save_target_file(u64 number, const TargetRecord& t) {
+u64 Engine::save_target_file(u64 number, const TargetRecord& t, bool replace) {
     const std::string dir = resource_path(TW_TARGET_DIR);
     if (!is_directory(dir)) {
         record_failure(dir);
@@ -234,7 +234,7 @@ u64 Engine::save_target_file(u64 number, const TargetRecord& t) {
     ok = ok && write_all(f, name, name_size);
     ok = ok && write_all(f, t.search_str, t.search_str_len);
     ok = ok && write_all(f, t.path_pool, pool_size);
-    const u64 code = ok ? out.commit() : ERR_WRITE_FILE;
+    const u64 code = ok ? out.commit(replace) : ERR_WRITE_FILE;
     if (code != 0) record_failure(path);
     return code;
 }

@@ -50,9 +50,12 @@ private slots:
         QVERIFY(popup->is_separator(17));
         QCOMPARE(popup->item_title(kHexadecimal), QString("Hexadecimal"));
         QCOMPARE(marks(popup), QStringList{"6:1"});
-        // A target in none of the fixed encodings shows "User defined".
+        // A target in none of the fixed encodings shows "User defined"; its
+        // bytes, which no known encoding shows, appear as hexadecimal rather
+        // than leaving the previous target's text on screen.
         Harness::choose(h.controller->target_popup(), 2);
-        QCOMPARE(marks(popup), QStringList{"16:1"});
+        QCOMPARE(marks(popup), (QStringList{"16:1", "18:1"}));
+        QCOMPARE(h.view_text(), QString("61 62 63 "));
     }
 
     void abc_goes_to_hexadecimal_and_back() {
@@ -82,8 +85,9 @@ private slots:
         QCOMPARE(h.alert_message(),
                  QString("Cannot encode\n(try to erase completly the input string)"));
         QCOMPARE(h.view_text(), QString::fromUtf8("é"));
+        // The record keeps the encoding that the view and the marks show.
         QCOMPARE(marks(popup), QStringList{"6:1"});
-        QCOMPARE(h.engine.tr.encoding, tw::u64{4});
+        QCOMPARE(h.engine.tr.encoding, tw::u64{5});
     }
 
     void another_encoding_reads_the_same_bytes() {

@@ -36,40 +36,80 @@ private slots:
         QCOMPARE(h.view_text(), QString("abc"));
     }
 
-    void without_a_target_the_window_refuses_everything() {
-        Harness h;
-        ModalAnswerer answerer;
-        answerer.arm();
-        h.open_window(-1);
-        QVERIFY(answerer.seen);
-        QCOMPARE(answerer.title, QString("Error"));
-        QCOMPARE(answerer.message, QString("Cannot load default target"));
-        QCOMPARE(h.ui()->action_but_ref->text(), QString("Stop"));
-        QVERIFY(!h.ui()->action_but_ref->isEnabled());
-        QVERIFY(h.ui()->string_to_search_ref->isReadOnly());
-        QVERIFY(!h.ui()->use_wildcard_ref->isEnabled());
-        QVERIFY(!h.ui()->not_inside_ref->isEnabled());
-        QVERIFY(!h.ui()->wildcard_symbol_ref->isEnabled());
-        QVERIFY(!h.controller->encoding_popup()->isEnabled());
-        QCOMPARE(h.controller->target_popup()->count(), 1);
-        // The menus still offer to make a target.
-        QVERIFY(h.controller->special_menu_is_active());
-        // Return does what the disabled button would do: nothing.
-        h.engine.pr.return_key_is_search = 1;
-        QTest::keyClick(h.ui()->string_to_search_ref, Qt::Key_Return);
-        QVERIFY(!h.controller->search_is_running());
-        QCOMPARE(h.engine.searching_now.load(), std::uint8_t{0});
+    // A first start (no target file at all) opens the editor on a new
+    // target without an alert; a default that cannot be loaded gives the
+    // alert, and the window takes the lowest-numbered target that loads, or
+    // refuses everything but its target pull-down when none does.
+    void without_a_usable_target_the_window_refuses_everything() {
+        struct Case {
+            const char* name;
+            std::vector<std::string> target_files;  // raw bytes by number, "" = good
+            tw::i64 saved;
+            bool alert;
+            tw::i64 current;
+        };
+        const Case cases[] = {
+            {"first start", {}, -1, false, -1},
+            {"first start, stale index", {}, 3, false, -1},
+            {"saved index gone", {""}, 4, true, 0},
+            {"damaged default", {"", "damaged"}, 1, true, 0},
+            {"damaged first", {"damaged", ""}, -1, true, 1},
+            {"nothing loads", {"damaged"}, 0, true, -1},
+        };
+        for (const Case& c : cases) {
+            Harness h;
+            for (std::size_t k = 0; k < c.target_files.size(); ++k) {
+                h.save_target(k, {.name = "T" + std::to_string(k), .pattern = "abc", .items = {}});
+                if (!c.target_files[k].empty()) {
+                    std::ofstream(h.resource + "/TW_target/" + tw::target_file_name(k),
+                                  std::ios::trunc)
+                        << c.target_files[k];
+                }
+            }
+            ModalAnswerer answerer;
+            if (c.alert) answerer.arm();
+            h.open_window(c.saved);
+            QVERIFY2(answerer.seen == c.alert, c.name);
+            if (c.alert) QCOMPARE(answerer.message, QString("Cannot load default target"));
+            QCOMPARE(h.engine.cur_target_index, c.current);
+            QCOMPARE(h.editor.calls, c.target_files.empty() ? QStringList{"new"} : QStringList{});
+            QCOMPARE(h.ui()->action_but_ref->isEnabled(), c.current >= 0);
+            QCOMPARE(h.ui()->string_to_search_ref->isReadOnly(), c.current < 0);
+            QCOMPARE(h.controller->encoding_popup()->isEnabled(), c.current >= 0);
+            QVERIFY2(h.controller->target_popup()->isEnabled(), c.name);
+            QVERIFY(h.controller->special_menu_is_active());
+            if (c.current >= 0) continue;
+            QVERIFY(!h.ui()->use_wildcard_ref->isEnabled());
+            QVERIFY(!h.ui()->wildcard_symbol_ref->isEnabled());
+            // Return does what the disabled button would do: nothing.
+            h.engine.pr.return_key_is_search = 1;
+            QTest::keyClick(h.ui()->string_to_search_ref, Qt::Key_Return);
+            QVERIFY(!h.controller->search_is_running());
+            QCOMPARE(h.engine.searching_now.load(), std::uint8_t{0});
+        }
     }
 
-    void a_saved_target_that_is_gone_is_refused_at_start() {
+    // A target of the pull-down that cannot be loaded leaves no target: the
+    // released record can never be searched.
+    void a_target_that_fails_to_load_leaves_no_target() {
         Harness h;
-        h.save_target(0, {.name = "Docs", .pattern = "abc", .items = {}});
-        ModalAnswerer answerer;
-        answerer.arm();
-        h.open_window(4);
-        QVERIFY(answerer.seen);
+        h.save_target(0, {.name = "Good", .pattern = "abc", .items = {}});
+        h.save_target(1, {.name = "Bad", .pattern = "abc", .items = {}});
+        h.open_window(0);
+        QVERIFY(h.ui()->action_but_ref->isEnabled());
+        std::ofstream(h.resource + "/TW_target/" + tw::target_file_name(1), std::ios::trunc)
+            << "short";
+        Harness::choose(h.controller->target_popup(), 2);
+        QVERIFY(h.alert_shown());
+        QCOMPARE(h.alert_message(), QString("Cannot enable this target"));
         QCOMPARE(h.engine.cur_target_index, tw::i64{-1});
         QVERIFY(!h.ui()->action_but_ref->isEnabled());
+        QVERIFY(h.controller->target_popup()->isEnabled());
+        // The good one can be chosen again.
+        h.answer_alert();
+        Harness::choose(h.controller->target_popup(), 1);
+        QCOMPARE(h.engine.cur_target_index, tw::i64{0});
+        QVERIFY(h.ui()->action_but_ref->isEnabled());
     }
 
     void a_search_runs_from_the_button_to_its_summary() {

@@ -24,6 +24,7 @@
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/toolkit/search_string_field.h"
 #include "ui/toolkit/text.h"
 #include "ui_MainWindow.h"
 #include "ui_SearchController.h"
@@ -41,8 +42,7 @@ constexpr const char* kWindowFrameKey = "Search window frame";
 SearchController::SearchController(tw::Engine& engine, AlertController& alerts,
                                    ViewerController* viewer, QWidget* parent)
     : QObject(parent), engine_(engine), alerts_(alerts), viewer_(viewer),
-      logging_editor_(std::make_unique<LoggingTargetEditor>()),
-      target_editor_(logging_editor_.get()), widget_(new QWidget(parent)),
+      widget_(new QWidget(parent)),
       ui_(std::make_unique<Ui::SearchWindow>()) {
     ui_->setupUi(widget_);
 
@@ -64,7 +64,7 @@ SearchController::SearchController(tw::Engine& engine, AlertController& alerts,
     connect(ui_->use_wildcard_ref, &QCheckBox::clicked, this,
             &SearchController::Use_wildcard_chk_box);
     connect(ui_->triangle_but_ref, &QToolButton::clicked, this, &SearchController::Triangle_but);
-    ui_->string_to_search_ref->installEventFilter(this);
+    make_search_string_field();
 
     // The Return key as the action button's key equivalent (when the
     // preferences ask for it): one shortcut for each Return key.
@@ -82,10 +82,6 @@ SearchController::~SearchController() = default;
 
 QString SearchController::text(const char* const (&pair)[2]) const {
     return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
-}
-
-void SearchController::set_target_editor(TargetEditorEntry* editor) {
-    target_editor_ = editor != nullptr ? editor : logging_editor_.get();
 }
 
 void SearchController::install_in(MainWindow* main_window) {
@@ -144,6 +140,15 @@ void SearchController::awake_from_nib() {
     set_target_popup();
     set_encoding_popup();
 
+    // A first start: no target has ever been made. The editor opens on a
+    // new one, where the user types what to find and chooses where.
+    u64 next_number = 0;
+    if (engine_.next_target_number(&next_number) == 0 && next_number == 0) {
+        engine_.cur_target_index = -1;
+        no_target_state();
+        if (target_editor_ != nullptr) target_editor_->show_target_window();
+        return;
+    }
     if (engine_.cur_target_index >= 0 &&
         engine_.make_target_current(static_cast<u64>(engine_.cur_target_index)) == 0) {
         allow_searching();
@@ -152,9 +157,17 @@ void SearchController::awake_from_nib() {
     }
     engine_.cur_target_index = -1;
     run_alert(widget_->window(), text(error_title_s), text(no_default_target_s), text(ok_s));
-    un_allow_searching();
-    // With no target, the menus still offer to make one.
-    make_special_menu_active(true);
+    // The lowest-numbered target that loads becomes current instead; a
+    // damaged file does not hide the targets after it.
+    for (u64 k = 0; k < next_number; ++k) {
+        if (engine_.make_target_current(k) == 0) {
+            allow_searching();
+            set_widget();
+            return;
+        }
+    }
+    engine_.cur_target_index = -1;
+    no_target_state();
 }
 
 // ---- The window's values and the current target ----------------------------
@@ -193,13 +206,14 @@ u64 SearchController::update_current_target_from_widget() {
 void SearchController::set_widget() {
     show_info();
     set_wildcard();
-    set_search_str();
     const tw::TargetRecord& tr = engine_.tr;
     ui_->use_wildcard_ref->setChecked(tr.use_wildcard != 0);
     ui_->add_line_no_ref->setChecked(tr.add_line_nb != 0);
     ui_->case_insensentive_ref->setChecked(tr.case_insensitive != 0);
     ui_->skip_read_access_error_ref->setChecked(tr.skip_error != 0);
     ui_->not_inside_ref->setChecked(tr.not_inside != 0);
+    // After the options, whose wildcard the hexadecimal form shows.
+    string_field_->show_search_str();
     set_encoding_popup_check_mark();
 }
 
@@ -242,8 +256,12 @@ void SearchController::set_target_popup() {
 
 void SearchController::set_target_for_popup_item() {
     const int index = target_popup_->index_of_selected_item() - 1;
-    if (index < 0 || engine_.make_target_current(static_cast<u64>(index)) != 0) {
+    if (index < 0) return;
+    if (engine_.make_target_current(static_cast<u64>(index)) != 0) {
+        // The record is released and partly loaded: nothing may search it.
+        engine_.cur_target_index = -1;
         show_error(text(cannot_enable_s));
+        no_target_state();
         return;
     }
     make_ready_to_search();
@@ -251,11 +269,18 @@ void SearchController::set_target_for_popup_item() {
 
 // ---- The target editor: the triangle button and drops ----------------------
 
-void SearchController::Triangle_but() { target_editor_->show_target_window(); }
+void SearchController::Triangle_but() {
+    if (target_editor_ != nullptr) target_editor_->show_target_window();
+}
+
+bool SearchController::is_on_triangle(QPoint position) const {
+    QWidget* triangle = ui_->triangle_but_ref;
+    return triangle->rect().contains(triangle->mapFrom(widget_, position));
+}
 
 void SearchController::conclude_drop_items(const QStringList& paths, QPoint position) {
-    QWidget* triangle = ui_->triangle_but_ref;
-    if (triangle->rect().contains(triangle->mapFrom(widget_, position)))
+    if (target_editor_ == nullptr) return;
+    if (is_on_triangle(position))
         target_editor_->show_target_window_drop_items(paths);
     else
         target_editor_->show_target_window_index_of_target_drop_items(engine_.cur_target_index,
@@ -263,8 +288,8 @@ void SearchController::conclude_drop_items(const QStringList& paths, QPoint posi
 }
 
 void SearchController::conclude_drop_string(const QString& dropped, QPoint position) {
-    QWidget* triangle = ui_->triangle_but_ref;
-    if (triangle->rect().contains(triangle->mapFrom(widget_, position)))
+    if (target_editor_ == nullptr) return;
+    if (is_on_triangle(position))
         target_editor_->show_target_window_drop_string(dropped);
     else
         target_editor_->show_target_window_index_of_target_drop_string(engine_.cur_target_index,

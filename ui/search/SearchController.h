@@ -34,6 +34,7 @@ namespace tw::ui {
 class AlertController;
 class MainWindow;
 class PullDown;
+class SearchStringField;
 class TargetEditorEntry;
 class ViewerController;
 
@@ -49,7 +50,7 @@ public:
     QWidget* widget() const { return widget_; }
     Ui::SearchWindow* ui() const { return ui_.get(); }
     PullDown* target_popup() const { return target_popup_; }
-    PullDown* encoding_popup() const { return encoding_popup_; }
+    PullDown* encoding_popup() const;
 
     // Puts the window's controls into the main window's central area and
     // gives the main window its saved frame.
@@ -58,8 +59,8 @@ public:
     void save_window_frame() const;
     void restore_window_frame();
 
-    // Other controllers. The target editor stands in as a logger until set.
-    void set_target_editor(TargetEditorEntry* editor);
+    // Other controllers. Without a target editor, its entry points do nothing.
+    void set_target_editor(TargetEditorEntry* editor) { target_editor_ = editor; }
     void set_special_menu_activator(std::function<void(bool)> activator) {
         special_menu_activator_ = std::move(activator);
     }
@@ -101,12 +102,17 @@ public:
     void allow_searching();
     void un_allow_searching();
     void make_ready_to_search();
+    // No current target: nothing can be searched, the target pull-down and
+    // the menus still offer one.
+    void no_target_state();
     bool action_button_is_search() const { return action_button_is_search_; }
     bool search_is_running() const { return !search_timer_.isNull(); }
     // The target editor saved target `index` and wants it current. While a
     // search runs, the running search keeps its target and the window its
     // state: the change waits until the search has ended.
-    void target_saved(tw::i64 index);
+    // False when the target cannot be loaded: the window is then left with
+    // no current target.
+    bool target_saved(tw::i64 index);
     // The target list changed (a save or a deletion): rebuild the pull-down,
     // after the running search when there is one.
     void target_list_changed();
@@ -130,6 +136,9 @@ private:
     // The typing check of one key press in the search-string view: true
     // when the key press is refused (and so not handed to the view).
     bool refuse_key_press(int key, const QString& characters);
+    void make_search_string_field();
+    // True when `position` (window coordinates) lies on the triangle button.
+    bool is_on_triangle(QPoint position) const;
     void make_special_menu_active(bool active);
     void show_error(const QString& message);
     void set_label_grey(QWidget* label, bool grey);
@@ -139,12 +148,11 @@ private:
     tw::Engine& engine_;
     AlertController& alerts_;
     ViewerController* viewer_;
-    std::unique_ptr<TargetEditorEntry> logging_editor_;
-    TargetEditorEntry* target_editor_;
+    TargetEditorEntry* target_editor_ = nullptr;
     QWidget* widget_;
     std::unique_ptr<Ui::SearchWindow> ui_;
     PullDown* target_popup_ = nullptr;
-    PullDown* encoding_popup_ = nullptr;
+    SearchStringField* string_field_ = nullptr;
     QShortcut* return_shortcut_ = nullptr;
     QShortcut* enter_shortcut_ = nullptr;
     QPointer<QTimer> search_timer_;

@@ -98,7 +98,7 @@ void SearchController::stop_search() {
     if (deferred_target_) {
         const i64 index = *deferred_target_;
         deferred_target_.reset();
-        target_saved(index);
+        if (!target_saved(index)) show_error(text(cannot_enable_s));
     }
 }
 
@@ -138,7 +138,7 @@ void SearchController::allow_searching() {
         box->setEnabled(true);
     set_label_grey(ui_->denied_ref, false);
     ui_->string_to_search_ref->setReadOnly(false);
-    if (encoding_popup_ != nullptr) encoding_popup_->setEnabled(true);
+    if (encoding_popup() != nullptr) encoding_popup()->setEnabled(true);
     if (target_popup_ != nullptr) target_popup_->setEnabled(true);
     make_special_menu_active(true);
 }
@@ -156,15 +156,20 @@ void SearchController::un_allow_searching() {
     ui_->found_nb_ref->setEnabled(false);
     ui_->string_to_search_ref->setReadOnly(true);
     ui_->wildcard_symbol_ref->setEnabled(false);
-    if (encoding_popup_ != nullptr) encoding_popup_->setEnabled(false);
+    if (encoding_popup() != nullptr) encoding_popup()->setEnabled(false);
     if (target_popup_ != nullptr) target_popup_->setEnabled(false);
     make_special_menu_active(false);
 }
 
+void SearchController::no_target_state() {
+    un_allow_searching();
+    if (target_popup_ != nullptr) target_popup_->setEnabled(true);
+    make_special_menu_active(true);
+}
+
 void SearchController::make_ready_to_search() {
     if (engine_.cur_target_index < 0) {
-        un_allow_searching();
-        make_special_menu_active(true);
+        no_target_state();
     } else {
         set_widget();
         allow_searching();
@@ -172,18 +177,17 @@ void SearchController::make_ready_to_search() {
     if (viewer_ != nullptr) viewer_->clear_view();
 }
 
-void SearchController::target_saved(i64 index) {
+bool SearchController::target_saved(i64 index) {
     if (search_is_running()) {
         // The running search keeps its target; the saved one becomes
         // current when the search has ended.
         deferred_target_ = index;
-        return;
+        return true;
     }
-    if (index < 0 || engine_.make_target_current(static_cast<u64>(index)) != 0) {
-        engine_.cur_target_index = -1;
-        show_error(text(cannot_enable_s));
-    }
+    const bool loaded = index >= 0 && engine_.make_target_current(static_cast<u64>(index)) == 0;
+    if (!loaded) engine_.cur_target_index = -1;
     make_ready_to_search();
+    return loaded;
 }
 
 void SearchController::target_list_changed() { set_target_popup(); }

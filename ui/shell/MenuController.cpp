@@ -111,14 +111,11 @@ void MenuController::application_open_file(const QString& path) {
 void MenuController::open_drop_items() {
     if (dropped_items_.isEmpty()) return;
     const QStringList items = dropped_items_;
-    if (drop_receiver_ != nullptr) {
-        drop_receiver_->show_target_window_drop_items(items);
-    } else {
-        // No target editor yet: the batch is only reported.
-        qInfo().noquote() << QStringLiteral("Trawlex: %1 item(s) handed over: %2")
-                                 .arg(items.size())
-                                 .arg(items.join(QStringLiteral(", ")));
-    }
+    // The batch is logged, so that a launch can be followed from a terminal.
+    qInfo().noquote() << QStringLiteral("Trawlex: %1 item(s) handed over: %2")
+                             .arg(items.size())
+                             .arg(items.join(QStringLiteral(", ")));
+    if (drop_receiver_ != nullptr) drop_receiver_->show_target_window_drop_items(items);
     dropped_items_.clear();
     stop_timer(open_drop_timer_);
     emit drop_items_opened(items);
@@ -203,6 +200,21 @@ void MenuController::show_error(u64 code) {
     const int l = language();
     run_alert(main_window_, QString::fromUtf8(error_title_s[l]),
               QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
+}
+
+void MenuController::make_special_menu_active(bool active) {
+    special_menu_is_active_ = active;
+    if (special_menu_) special_menu_->setEnabled(active && !special_menu_held_);
+}
+
+void MenuController::hold_special_menu(bool hold) {
+    special_menu_held_ = hold;
+    make_special_menu_active(special_menu_is_active_);
+}
+
+void MenuController::set_special_menu(QMenu* menu) {
+    special_menu_ = menu;
+    make_special_menu_active(special_menu_is_active_);
 }
 
 void MenuController::insert_menu_before_last(QMenu* menu) {

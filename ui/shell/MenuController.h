@@ -95,6 +95,16 @@ public:
     // A modal "Error" alert with the engine's text for `code`.
     void show_error(tw::u64 code);
 
+    // The Special menu's enabled state, kept here alone. While the target
+    // editor holds the menu it stays disabled, and the state asked for
+    // meanwhile is applied when the hold ends.
+    void make_special_menu_active(bool active);
+    bool special_menu_is_active() const { return special_menu_is_active_; }
+    void hold_special_menu(bool hold);
+    bool special_menu_is_held() const { return special_menu_held_; }
+    // The menu whose enabled state follows (none until it is built).
+    void set_special_menu(QMenu* menu);
+
     // Puts a menu into the main menu bar before its last menu (Help).
     void insert_menu_before_last(QMenu* menu);
 
@@ -115,6 +125,9 @@ private:
     std::optional<QColor> original_window_background_color_;
     std::function<void()> preferences_opener_;
     ViewerController* viewer_controller_ref_ = nullptr;
+    bool special_menu_is_active_ = true;
+    bool special_menu_held_ = false;
+    QPointer<QMenu> special_menu_;
 };
 
 }  // namespace tw::ui

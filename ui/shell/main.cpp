@@ -13,6 +13,7 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
 #include "ui/search/SearchController.h"
+#include "ui/target_editor/TargetController.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/shell/quit_signals.h"
 #include "ui/shell/single_instance.h"
@@ -35,6 +36,9 @@ void install_translations(QApplication& app, int language) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Only closing the main window ends the application: the target editor
+    // may be the one visible window while the others are hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
     tw::ui::set_application_identity();
     tw::ui::init_resources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/appl_icon.rsrc.icns")));
@@ -88,13 +92,31 @@ int main(int argc, char** argv) {
     menu_controller.set_viewer_controller(&viewer_controller);
     menu_controller.register_colored_window(&viewer_controller);
     bool use_color = false;
-    if (const auto color = menu_controller.load_default_color(&use_color); use_color && color)
-        viewer_controller.set_window_color(*color);
+    const auto color_at_start = menu_controller.load_default_color(&use_color);
+    if (use_color && color_at_start) viewer_controller.set_window_color(*color_at_start);
     // The search window: the main window's central area.
     tw::ui::AlertController alert_controller;
     tw::ui::SearchController search_controller(engine, alert_controller, &viewer_controller,
                                                &main_window);
     search_controller.install_in(&main_window);
+    search_controller.set_special_menu_activator(
+        [&menu_controller](bool active) { menu_controller.make_special_menu_active(active); });
+    // The target editor: its own top-level window.
+    tw::ui::TargetController target_controller(engine, alert_controller);
+    target_controller.set_menu_controller(&menu_controller);
+    target_controller.set_search_controller(&search_controller);
+    target_controller.set_viewer_controller(&viewer_controller);
+    menu_controller.register_colored_window(&target_controller);
+    if (use_color && color_at_start) target_controller.set_window_color(*color_at_start);
+    search_controller.set_target_editor(&target_controller);
+    menu_controller.set_drop_items_receiver(&target_controller);
+    viewer_controller.set_drop_handlers(
+        [&target_controller](const QStringList& paths, tw::i64 index) {
+            target_controller.show_target_window_index_of_target_drop_items(index, paths);
+        },
+        [&target_controller](const QString& text, tw::i64 index) {
+            target_controller.show_target_window_index_of_target_drop_string(index, text);
+        });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &search_controller,
                      [&search_controller] { search_controller.save_window_frame(); });
     main_window.show();

@@ -1,6 +1,7 @@
-// The target editor's entry points as the search window calls them: the
-// triangle button opens it on a new target, and drops onto the search window
-// open it on a new target or on the current one with the dropped material.
+// The target editor's entry points as the other windows call them: the
+// search window's triangle button opens it on a new target, and drops onto
+// the search window or the viewer open it on a new target or on the current
+// one with the dropped material.
 #pragma once
 
 #include <QString>
@@ -26,20 +27,6 @@ public:
     // The stored target of that number with this search string.
     virtual void show_target_window_index_of_target_drop_string(std::int64_t index,
                                                                 const QString& text) = 0;
-};
-
-// Stands in while the target editor does not exist: every entry point only
-// writes what it was asked to the log.
-class LoggingTargetEditor : public TargetEditorEntry {
-public:
-    void show_target_window() override;
-    void show_target_window_index_of_target(std::int64_t index) override;
-    void show_target_window_drop_items(const QStringList& paths) override;
-    void show_target_window_drop_string(const QString& text) override;
-    void show_target_window_index_of_target_drop_items(std::int64_t index,
-                                                       const QStringList& paths) override;
-    void show_target_window_index_of_target_drop_string(std::int64_t index,
-                                                        const QString& text) override;
 };
 
 }  // namespace tw::ui
