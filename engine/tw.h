@@ -145,6 +145,9 @@ public:
     // none); 0, 5 or 6.
     u64 next_target_number(u64* number);
     u64 build_target_list();
+    // The target files that the last build_target_list could not read; each
+    // keeps its place in the list under "TW_target_NNN (damaged)".
+    std::vector<std::string> damaged_targets;
     u64 put_target_name_into_target_list(const char* file_name);
     u64 append_to_target_list(const char* name);
     u64 nb_of_target_from_target_list() const;

@@ -244,10 +244,10 @@ TEST_F(TargetStoreTest, EveryTruncationOfAValidFileIsRefused) {
         engine->clear_target_buffer(t);
         EXPECT_TRUE(code == ERR_READ_FILE || code == ERR_CORRUPTED) << n << " bytes: " << code;
         EXPECT_EQ(code, n < 96 ? ERR_READ_FILE : ERR_CORRUPTED) << n << " bytes";
-        // The list reads only the header and the name.
-        if (n < 96 + 48 + 6) {
-            EXPECT_NE(engine->build_target_list(), 0u) << n << " bytes";
-        }
+        // The list reads only the header and the name; a file it cannot
+        // read keeps its place and is named.
+        EXPECT_EQ(engine->build_target_list(), 0u) << n << " bytes";
+        EXPECT_EQ(engine->damaged_targets.size(), n < 96 + 48 + 6 ? 1u : 0u) << n << " bytes";
     }
 }
 
@@ -289,8 +289,16 @@ TEST_F(TargetStoreTest, MissingTerminatorsAreRefused) {
         EXPECT_EQ(engine->load_target_file(0, t), ERR_CORRUPTED);
         engine->clear_target_buffer(t);
     }
-    write_file(target_path(0), no_name_nul);
-    EXPECT_EQ(engine->build_target_list(), ERR_CORRUPTED);
+    // Between two good targets, a damaged one keeps its number's place in
+    // the list under its file name, and is named among the damaged.
+    save_named(0, "first");
+    write_file(target_path(1), no_name_nul);
+    save_named(2, "third");
+    ASSERT_EQ(engine->build_target_list(), 0u);
+    EXPECT_EQ(std::string(engine->br.target_list, engine->br.target_list_len),
+              std::string("first\0TW_target_001 (damaged)\0third\0", 36));
+    ASSERT_EQ(engine->damaged_targets.size(), 1u);
+    EXPECT_EQ(engine->damaged_targets[0], target_path(1));
 }
 
 TEST_F(TargetStoreTest, AFailedSaveLeavesTheOldFileWhole) {

@@ -81,6 +81,13 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
     connect(ui_->add_but_ref, &QPushButton::clicked, this, &TargetController::Add_but);
     connect(ui_->remove_but_ref, &QPushButton::clicked, this, &TargetController::Remove_but);
     connect(ui_->info_but_ref, &QPushButton::clicked, this, &TargetController::Info_but);
+    connect(ui_->string_to_search_ref, &QPlainTextEdit::textChanged, this,
+            &TargetController::follow_search_text_with_name);
+    // A name set other than by following the text (typed, pasted, set by a
+    // program) ends the following; emptying the field starts it again.
+    connect(ui_->target_name_ref, &QLineEdit::textChanged, this, [this](const QString& now) {
+        if (!setting_followed_name_) name_follows_text_ = now.isEmpty();
+    });
     connect(ui_->use_wildcard_ref, &QCheckBox::toggled, ui_->wildcard_symbol_ref,
             &QWidget::setEnabled);
     new DropTarget(
@@ -158,6 +165,8 @@ void TargetController::set_check_boxes_from(const tw::TargetRecord& t) {
 
 void TargetController::set_widget_from_target() {
     const tw::TargetRecord& t = engine_.tr_temp;
+    name_follows_text_ = false;
+    setting_followed_name_ = true;  // the record's name is no typed name
     set_wildcard();
     // The options first: the hexadecimal form of the string shows the
     // wildcard that the check box and field hold.
@@ -172,6 +181,32 @@ void TargetController::set_widget_from_target() {
         rows.append(nodes_->node_for_item(QString::fromUtf8(item.path.c_str()), item.item_type));
     nodes_->setNodes(rows);
     update_UI();
+    setting_followed_name_ = false;
+    if (use_this_target_index_ < 0 && ui_->target_name_ref->text().isEmpty()) {
+        name_follows_text_ = true;
+        follow_search_text_with_name();
+    }
+}
+
+bool TargetController::name_is_taken(const QByteArray& name) const {
+    const u64 nb = engine_.nb_of_target_from_target_list();
+    const char* stored = engine_.br.target_list;
+    for (u64 i = 0; i < nb; ++i) {
+        if (::strcasecmp(stored, name.constData()) == 0) return true;
+        stored += std::strlen(stored) + 1;
+    }
+    return false;
+}
+
+void TargetController::follow_search_text_with_name() {
+    if (!name_follows_text_) return;
+    const QByteArray base = name_from(string_field_->view_text().trimmed(), 64);
+    QByteArray name = base;
+    for (int n = 2; !name.isEmpty() && name_is_taken(name) && n < 1000; ++n)
+        name = base + ' ' + QByteArray::number(n);
+    setting_followed_name_ = true;
+    ui_->target_name_ref->setText(QString::fromUtf8(name));
+    setting_followed_name_ = false;
 }
 
 u64 TargetController::valid_entries(bool check_name) const {
@@ -187,14 +222,7 @@ u64 TargetController::valid_entries(bool check_name) const {
         if (wildcard.size() != 1 || wildcard.at(0).unicode() >= 128) return tw::ERR_CORRUPTED;
     }
     if (nodes_->rowCount() == 0) return tw::ERR_CORRUPTED;
-    if (check_name) {
-        const u64 nb = engine_.nb_of_target_from_target_list();
-        const char* stored = engine_.br.target_list;
-        for (u64 i = 0; i < nb; ++i) {
-            if (::strcasecmp(stored, name.constData()) == 0) return tw::ERR_INVALID_NAME;
-            stored += std::strlen(stored) + 1;
-        }
-    }
+    if (check_name && name_is_taken(name)) return tw::ERR_INVALID_NAME;
     return 0;
 }
 

@@ -133,6 +133,11 @@ private:
     std::vector<tw::TargetItem> items_from_paths(const QStringList& paths) const;
     tw::u64 set_record_search_text(const QString& text);
     void set_check_boxes_from(const tw::TargetRecord& t);
+    // While the user has not typed a name for a new target, the name field
+    // follows the search text (made unique among the stored names), so that
+    // text, items and OK are all a new target needs.
+    void follow_search_text_with_name();
+    bool name_is_taken(const QByteArray& name) const;
     void make_accessory_view();
 
     tw::Engine& engine_;
@@ -155,6 +160,8 @@ private:
     bool first_time_ = true;
     bool previous_special_menu_status_ = true;
     bool viewer_was_visible_ = false;
+    bool name_follows_text_ = false;
+    bool setting_followed_name_ = false;
 };
 
 }  // namespace tw::ui

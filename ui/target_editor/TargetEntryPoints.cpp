@@ -195,6 +195,8 @@ void TargetController::update_target_window_drop_string(const QString& dropped) 
 }
 
 void TargetController::entry_succeeded() {
+    // The stored names, against which a new name is checked as it is made.
+    engine_.build_target_list();
     set_widget_from_target();
     if (!window_->isVisible()) {
         const QByteArray frame =
