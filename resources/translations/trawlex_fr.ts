@@ -4,12 +4,12 @@
 <context>
     <name>AlertPanel</name>
     <message>
-        <location filename="../../ui/shell/AlertController.ui" line="10"/>
+        <location filename="../../ui/shell/AlertController.ui" line="9"/>
         <source>Alert</source>
         <translation>Alerte</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/AlertController.ui" line="51"/>
+        <location filename="../../ui/shell/AlertController.ui" line="48"/>
         <source>OK</source>
         <translation>OK</translation>
     </message>
@@ -17,59 +17,74 @@
 <context>
     <name>MainWindow</name>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="10"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="9"/>
         <source>Trawlex</source>
         <translation>Trawlex</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="22"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="20"/>
         <source>Finds every occurrence of a string of bytes in the contents of files.</source>
         <translation>Trouve chaque occurrence d&apos;une suite d&apos;octets dans le contenu des fichiers.</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="31"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="29"/>
         <source>&amp;Trawlex</source>
         <translation>&amp;Trawlex</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="39"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="37"/>
         <source>&amp;Window</source>
         <translation>F&amp;enêtre</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="44"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="42"/>
         <source>&amp;Help</source>
         <translation>&amp;Aide</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="53"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="51"/>
         <source>&amp;About Trawlex</source>
         <translation>À &amp;propos de Trawlex</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="57"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="55"/>
         <source>&amp;Preferences…</source>
         <translation>&amp;Préférences…</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="62"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="56"/>
+        <source>Ctrl+,</source>
+        <translation>Ctrl+,</translation>
+    </message>
+    <message>
+        <location filename="../../ui/shell/MainWindow.ui" line="60"/>
         <source>&amp;Quit</source>
         <translation>&amp;Quitter</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="67"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="61"/>
+        <source>Ctrl+Q</source>
+        <translation>Ctrl+Q</translation>
+    </message>
+    <message>
+        <location filename="../../ui/shell/MainWindow.ui" line="65"/>
         <source>&amp;Set Window Color…</source>
         <translation>&amp;Choisir la couleur des fenêtres…</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="70"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="68"/>
         <source>&amp;Clear Window Color</source>
         <translation>&amp;Effacer la couleur des fenêtres</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/MainWindow.ui" line="73"/>
+        <location filename="../../ui/shell/MainWindow.ui" line="71"/>
         <source>Trawlex &amp;Help</source>
         <translation>&amp;Aide de Trawlex</translation>
+    </message>
+    <message>
+        <location filename="../../ui/shell/MainWindow.ui" line="72"/>
+        <source>F1</source>
+        <translation>F1</translation>
     </message>
 </context>
 <context>
@@ -80,84 +95,202 @@
         <translation>Nouveau canevas (déposer ici des fichiers, des dossiers ou du texte)</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="33"/>
+        <location filename="../../ui/search/SearchController.ui" line="15"/>
+        <source>New target</source>
+        <translation>Nouveau canevas</translation>
+    </message>
+    <message>
+        <location filename="../../ui/search/SearchController.ui" line="34"/>
         <source>No target</source>
         <translation>Aucun canevas</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="42"/>
+        <location filename="../../ui/search/SearchController.ui" line="43"/>
         <source>Search string:</source>
         <translation>Phrase recherchée :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="82"/>
+        <location filename="../../ui/search/SearchController.ui" line="83"/>
         <source>Options:</source>
         <translation>Options :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="89"/>
+        <location filename="../../ui/search/SearchController.ui" line="90"/>
         <source>Use a wildcard</source>
         <translation>Utiliser un joker</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="94"/>
+        <location filename="../../ui/search/SearchController.ui" line="95"/>
         <source>Wildcard:</source>
         <translation>Joker :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="114"/>
+        <location filename="../../ui/search/SearchController.ui" line="115"/>
         <source>Line numbers</source>
         <translation>Numéros de ligne</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="119"/>
+        <location filename="../../ui/search/SearchController.ui" line="120"/>
         <source>Ignore case (a-z)</source>
         <translation>Ignorer la casse (a-z)</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="124"/>
+        <location filename="../../ui/search/SearchController.ui" line="125"/>
         <source>Go on after read errors</source>
         <translation>Continuer après les erreurs de lecture</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="129"/>
+        <location filename="../../ui/search/SearchController.ui" line="130"/>
         <source>Skip names beginning with a dot</source>
         <translation>Ignorer les noms commençant par un point</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="145"/>
+        <location filename="../../ui/search/SearchController.ui" line="146"/>
         <source>Folder:</source>
         <translation>Dossier :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="157"/>
+        <location filename="../../ui/search/SearchController.ui" line="158"/>
         <source>File:</source>
         <translation>Fichier :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="169"/>
+        <location filename="../../ui/search/SearchController.ui" line="170"/>
         <source>Size:</source>
         <translation>Taille :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="181"/>
+        <location filename="../../ui/search/SearchController.ui" line="182"/>
         <source>Found:</source>
         <translation>Trouvées :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="193"/>
+        <location filename="../../ui/search/SearchController.ui" line="194"/>
         <source>Files:</source>
         <translation>Fichiers :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="205"/>
+        <location filename="../../ui/search/SearchController.ui" line="206"/>
         <source>Bytes:</source>
         <translation>Octets :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="217"/>
+        <location filename="../../ui/search/SearchController.ui" line="218"/>
         <source>Errors:</source>
         <translation>Erreurs :</translation>
+    </message>
+</context>
+<context>
+    <name>TargetWindow</name>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="8"/>
+        <source>Target</source>
+        <translation>Canevas</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="15"/>
+        <source>&amp;Find the text:</source>
+        <translation>&amp;Texte à trouver :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="45"/>
+        <source>What to find: a word, a phrase, or bytes in hexadecimal</source>
+        <translation>Ce qu&apos;il faut trouver : un mot, une phrase ou des octets en hexadécimal</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="52"/>
+        <source>&amp;Name:</source>
+        <translation>&amp;Nom :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="58"/>
+        <source>Made from the text until you type one</source>
+        <translation>Tiré du texte tant que vous n&apos;en tapez pas un</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="69"/>
+        <source>&amp;Wildcard:</source>
+        <translation>&amp;Joker :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="70"/>
+        <source>This character matches any one byte</source>
+        <translation>Ce caractère remplace n&apos;importe quel octet</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="76"/>
+        <source>Wildcard character</source>
+        <translation>Caractère joker</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="89"/>
+        <source>&amp;Ignore case (A-Z)</source>
+        <translation>&amp;Ignorer la casse (A-Z)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="94"/>
+        <source>&amp;Line numbers</source>
+        <translation>Numéros de &amp;ligne</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="99"/>
+        <source>&amp;Go on after errors</source>
+        <translation>&amp;Continuer après une erreur</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="104"/>
+        <source>S&amp;kip names beginning with a dot</source>
+        <translation>I&amp;gnorer les noms commençant par un point</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="109"/>
+        <source>End of line</source>
+        <translation>Fin de ligne</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="113"/>
+        <source>Line feed (LF)</source>
+        <translation>Saut de ligne (LF)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="118"/>
+        <source>Carriage return (CR)</source>
+        <translation>Retour chariot (CR)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="128"/>
+        <source>&amp;Look in these files and folders:</source>
+        <translation>&amp;Chercher dans ces fichiers et dossiers :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="147"/>
+        <source>&amp;Add...</source>
+        <translation>&amp;Ajouter...</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="148"/>
+        <source>Choose files and folders to search</source>
+        <translation>Choisir les fichiers et dossiers où chercher</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="154"/>
+        <source>&amp;Remove</source>
+        <translation>&amp;Retirer</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="160"/>
+        <source>&amp;Info</source>
+        <translation>&amp;Info</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="172"/>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <location filename="../../ui/target_editor/TargetController.ui" line="178"/>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
 </context>
 <context>

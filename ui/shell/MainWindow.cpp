@@ -28,7 +28,9 @@ QColor MainWindow::window_background() const { return palette().color(QPalette::
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    QCoreApplication::quit();
+    // exit(), not quit(): quit() would first ask every window to close, and
+    // the viewer, which only hides when closed, would cancel the quit.
+    QCoreApplication::exit(0);
 }
 
 }  // namespace tw::ui

@@ -71,7 +71,8 @@ void MenuController::awake_from_nib(MainWindow* main_window) {
     Ui::MainWindow* ui = main_window->ui();
     connect(ui->action_about, &QAction::triggered, this, &MenuController::About_menu_item);
     connect(ui->action_help, &QAction::triggered, this, &MenuController::Help_menu_item);
-    connect(ui->action_quit, &QAction::triggered, qApp, &QCoreApplication::quit,
+    // Leaves the main loop whatever the windows say (see MainWindow::closeEvent).
+    connect(ui->action_quit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); },
             Qt::QueuedConnection);
     connect(ui->action_set_color, &QAction::triggered, this, &MenuController::Set_color_menu_item);
     connect(ui->action_clear_color, &QAction::triggered, this,

@@ -33,7 +33,9 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
         unsigned char byte = 0;
         while (::read(g_pipe[1], &byte, 1) == 1) {
             emit signal_received(byte);
-            QCoreApplication::quit();
+            // Unconditional: a window that refuses to close (the viewer
+            // only hides) must not keep a signalled process alive.
+            QCoreApplication::exit(0);
         }
     });
     ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);

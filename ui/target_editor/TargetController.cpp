@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -38,12 +39,15 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
     // tr_temp owns nothing yet: it starts as the target defaults.
     engine_.init_target(engine_.tr_temp);
 
-    window_ = new QWidget(nullptr, Qt::Window);
+    // A dialog without a parent: its own window, announced as a dialog, with
+    // Escape for Cancel and Return in a field for OK.
+    window_ = new QDialog(nullptr);
     window_->setAttribute(Qt::WA_QuitOnClose, false);
     ui_->setupUi(window_);
     window_->setWindowTitle(engine_.language != 0 ? QStringLiteral("Canevas")
                                                   : QStringLiteral("Target"));
     window_->installEventFilter(this);
+    connect(window_, &QDialog::finished, this, [this] { window_will_close(); });
 
     nodes_ = new NodesModel(engine_.language, this);
     nodes_->set_path_refused([this](const QString& reason) {
@@ -52,8 +56,6 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
     QTableView* table = ui_->table_view_ref;
     table->setModel(nodes_);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->horizontalHeader()->setSectionResizeMode(NodesModel::TypeColumn,
-                                                    QHeaderView::ResizeToContents);
     table->verticalHeader()->hide();
     table->setAccessibleName(ui_->items_label_ref->text().remove(QLatin1Char('&')));
 
@@ -252,7 +254,10 @@ u64 TargetController::set_target_from_widget(tw::TargetRecord& t) {
 }
 
 void TargetController::update_UI() {
-    ui_->table_view_ref->viewport()->update();
+    QTableView* table = ui_->table_view_ref;
+    table->resizeColumnToContents(NodesModel::TypeColumn);
+    table->resizeColumnToContents(NodesModel::NameColumn);
+    table->viewport()->update();
     const bool has_rows = nodes_->rowCount() > 0;
     ui_->remove_but_ref->setEnabled(true);
     ui_->info_but_ref->setEnabled(true);
@@ -376,10 +381,7 @@ bool TargetController::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         return string_field_->refuse_key_press(key->key(), key->text());
     }
-    if (watched == window_ && event->type() == QEvent::Close) {
-        user_defaults().setValue(QLatin1String(kTargetWindowFrameKey), window_->saveGeometry());
-        window_will_close();
-    }
+    if (watched == window_ && event->type() == QEvent::Close) window_will_close();
     return QObject::eventFilter(watched, event);
 }
 

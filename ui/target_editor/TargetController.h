@@ -24,6 +24,7 @@
 #include "ui/toolkit/panels.h"
 
 class QCheckBox;
+class QDialog;
 class QWidget;
 
 namespace Ui {
@@ -54,7 +55,7 @@ public:
     void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
     void set_viewer_controller(ViewerController* viewer) { viewer_controller_ref_ = viewer; }
 
-    QWidget* window() const { return window_; }
+    QDialog* window() const { return window_; }
     Ui::TargetWindow* ui() const { return ui_.get(); }
     NodesModel* nodes() const { return nodes_; }
     PullDown* encoding_popup() const;
@@ -145,7 +146,7 @@ private:
     MenuController* menu_controller_ref_ = nullptr;
     SearchController* search_controller_ref_ = nullptr;
     ViewerController* viewer_controller_ref_ = nullptr;
-    QWidget* window_ = nullptr;
+    QDialog* window_ = nullptr;
     std::unique_ptr<Ui::TargetWindow> ui_;
     NodesModel* nodes_ = nullptr;
     SearchStringField* string_field_ = nullptr;

@@ -236,7 +236,8 @@ void TargetController::window_did_become_main() {
 }
 
 void TargetController::window_will_close() {
-    if (first_time_) return;  // the editor was not shown
+    if (first_time_) return;  // the editor was not shown, or has closed already
+    user_defaults().setValue(QLatin1String(kTargetWindowFrameKey), window_->saveGeometry());
     // The menu takes the state it was asked for while the editor was up
     // (a search that ended meanwhile asked for it to be enabled).
     if (menu_controller_ref_ != nullptr) menu_controller_ref_->hold_special_menu(false);

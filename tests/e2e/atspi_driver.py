@@ -1,0 +1,74 @@
+"""Finding and using Trawlex's controls through the accessibility bus, by
+role and accessible name, as a screen reader or a user's script would."""
+import time
+
+import pyatspi
+
+
+def application(name="Trawlex", timeout=30):
+    end = time.time() + timeout
+    while time.time() < end:
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == name:
+                return app
+        time.sleep(0.2)
+    raise AssertionError(f"{name} is not on the accessibility bus")
+
+
+def showing(acc):
+    return acc.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def descendants(root, pred):
+    # Tables and lists are not entered: their cells are many and come and go.
+    out, stack = [], [root]
+    while stack:
+        acc = stack.pop()
+        try:
+            if acc is None:
+                continue
+            if acc is not root and pred(acc):
+                out.append(acc)
+            if acc.getRoleName() in ("table", "list", "tree table", "tree", "list box"):
+                continue
+            stack.extend(reversed([child for child in acc]))
+        except Exception:  # a control that went away while it was read
+            continue
+    return out
+
+
+def find(root, role, name, timeout=15):
+    end = time.time() + timeout
+    while time.time() < end:
+        hits = descendants(root, lambda a: a.getRoleName() == role and a.name == name and showing(a))
+        if hits:
+            return hits[0]
+        time.sleep(0.2)
+    shown = sorted({(a.getRoleName(), a.name) for a in descendants(root, lambda a: showing(a) and a.name)})
+    raise AssertionError(f"no {role} named {name!r} is shown; shown: {shown}")
+
+
+def labels(root):
+    return [a.name for a in descendants(root, lambda a: a.getRoleName() == "label" and showing(a))]
+
+
+def press(button):
+    button.queryAction().doAction(0)
+
+
+def set_text(field, text):
+    field.queryEditableText().setTextContents(text)
+
+
+def text_of(field):
+    t = field.queryText()
+    return t.getText(0, t.characterCount)
+
+
+def wait_until(what, check, timeout=20):
+    end = time.time() + timeout
+    while time.time() < end:
+        if check():
+            return
+        time.sleep(0.2)
+    raise AssertionError(f"timed out waiting for {what}")

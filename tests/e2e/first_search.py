@@ -1,0 +1,71 @@
+"""A newcomer's first search on an empty data folder, driven through the
+accessibility bus: the editor opens by itself; type what to find, add a
+folder with the chooser, OK, Search, then step through the occurrences."""
+import os
+import subprocess
+import sys
+import time
+
+import pyatspi
+
+from atspi_driver import (application, descendants, find, labels, press, set_text,
+                          text_of, wait_until)
+
+data = sys.argv[1]
+shots = os.environ.get("TRAWLEX_SCREENSHOTS")
+
+
+def screenshot(name):
+    if shots:
+        subprocess.run(["import", "-window", "root", os.path.join(shots, name)], check=False)
+
+
+app = application()
+editor = find(app, "dialog", "Target")
+set_text(find(editor, "text", "Find the text:"), "hello")
+press(find(editor, "push button", "Add..."))
+chooser = find(app, "dialog", "Add files and folders")
+set_text(find(chooser, "text", "Directory:"), data)
+press(find(chooser, "push button", "Choose"))
+items = find(editor, "table", "Look in these files and folders:")
+wait_until("the folder in the item table", lambda: items.queryTable().nRows == 1)
+wait_until("the chooser to close", lambda: not descendants(
+    app, lambda a: a.getRoleName() == "dialog" and a.name == "Add files and folders"))
+name = find(editor, "text", "Name:")
+wait_until("the name to follow the text", lambda: text_of(name) == "hello")
+screenshot("editor.png")
+press(find(editor, "push button", "OK"))
+
+search = find(app, "push button", "Search")
+press(search)
+viewer = find(app, "filler", "Found Viewer", timeout=30)
+wait_until("the first occurrence", lambda: "1 / 2" in labels(viewer))
+
+
+def step_buttons():
+    return {b.description.split(" (")[0]: b
+            for b in descendants(viewer, lambda a: a.getRoleName() == "push button"
+                                 and a.name == "\u25b6")}
+
+
+def where():
+    shown = labels(viewer)
+    return shown[shown.index("File:") + 1], int(shown[shown.index("Offset:") + 1])
+
+
+seen = [where()]
+for _ in range(10):
+    buttons = step_buttons()
+    enabled = [buttons[k] for k in ("Next occurrence", "Next file")
+               if k in buttons and buttons[k].getState().contains(pyatspi.STATE_ENABLED)]
+    if not enabled:
+        break
+    before = where()
+    press(enabled[0])
+    wait_until("the viewer to move", lambda: where() != before)
+    seen.append(where())
+screenshot("viewer.png")
+expected = [("b.txt", 3), ("a.txt", 0), ("a.txt", 16)]
+if sorted(seen) != sorted(expected):
+    raise AssertionError(f"stepped through {seen}, expected {expected} in the search's order")
+print("first search: found and stepped through", seen)
