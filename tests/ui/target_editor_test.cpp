@@ -278,6 +278,21 @@ private slots:
         }
     }
 
+    // Files handed over while the editor shows a new target (a first start
+    // with files on the command line) become its items.
+    void files_handed_over_become_the_items() {
+        Editor e;
+        e.menu->set_drop_items_receiver(e.editor.get());
+        e.editor->show_target_window();
+        e.type_text("hello");
+        e.menu->application_open_file(QString::fromStdString(e.path("tree/a.txt")));
+        e.menu->application_open_file(QString::fromStdString(e.path("tree/sub")));
+        QTRY_COMPARE(e.editor->nodes()->rowCount(), 2);
+        QCOMPARE(e.eui()->target_name_ref->text(), QString("a"));
+        QCOMPARE(e.editor->search_string_field()->view_text(), QString("hello"));
+        QVERIFY(e.ewindow()->isVisible());
+    }
+
     // Drops on the open editor add to what it shows; nothing typed is lost.
     void drops_on_the_open_editor_add_to_the_screen() {
         Editor e;
