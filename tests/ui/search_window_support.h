@@ -23,6 +23,7 @@
 #include "engine/tw.h"
 #include "ui/shell/AlertController.h"
 #include "ui/search/SearchController.h"
+#include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/pulldown.h"
@@ -117,6 +118,7 @@ public:
         engine.cur_target_index = current;
         controller = std::make_unique<SearchController>(engine, alerts, nullptr);
         controller->set_target_editor(&editor);
+        controller->set_menu_controller(&menu);
         controller->widget()->resize(700, 440);
         controller->widget()->show();
         controller->awake_from_nib();
@@ -145,6 +147,7 @@ public:
     tw::Engine engine;
     tw::ui::AlertController alerts;
     RecordingEditor editor;
+    tw::ui::MenuController menu{engine};
     std::unique_ptr<SearchController> controller;
     std::string resource;
 

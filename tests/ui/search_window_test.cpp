@@ -77,7 +77,7 @@ private slots:
             QCOMPARE(h.ui()->string_to_search_ref->isReadOnly(), c.current < 0);
             QCOMPARE(h.controller->encoding_popup()->isEnabled(), c.current >= 0);
             QVERIFY2(h.controller->target_popup()->isEnabled(), c.name);
-            QVERIFY(h.controller->special_menu_is_active());
+            QVERIFY(h.menu.special_menu_is_active());
             if (c.current >= 0) continue;
             QVERIFY(!h.ui()->use_wildcard_ref->isEnabled());
             QVERIFY(!h.ui()->wildcard_symbol_ref->isEnabled());
@@ -129,7 +129,7 @@ private slots:
         QVERIFY(!h.ui()->add_line_no_ref->isEnabled());
         QVERIFY(!h.controller->encoding_popup()->isEnabled());
         QVERIFY(!h.controller->target_popup()->isEnabled());
-        QVERIFY(!h.controller->special_menu_is_active());
+        QVERIFY(!h.menu.special_menu_is_active());
         QTRY_VERIFY_WITH_TIMEOUT(h.idle(), 10000);
 
         QCOMPARE(h.ui()->folder_name_ref->text(), QString("1 directories scanned,   0 errors"));
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(h.ui()->add_line_no_ref->isEnabled());
         QVERIFY(h.controller->encoding_popup()->isEnabled());
         QVERIFY(!h.ui()->found_nb_ref->isEnabled());
-        QVERIFY(h.controller->special_menu_is_active());
+        QVERIFY(h.menu.special_menu_is_active());
 
         auto found = tw_test::read_results(h.resource + "/TW_found", true);
         QCOMPARE(found.size(), std::size_t{2});

@@ -29,11 +29,10 @@ struct Editor : Harness {
         save_target(0, {.name = "Docs", .pattern = "abc", .items = {}});
         open_window(0);
         viewer = std::make_unique<tw::ui::ViewerController>(engine);
-        menu = std::make_unique<tw::ui::MenuController>(engine);
         editor = std::make_unique<TargetController>(engine, alerts);
         editor->set_search_controller(controller.get());
         editor->set_viewer_controller(viewer.get());
-        editor->set_menu_controller(menu.get());
+        editor->set_menu_controller(&menu);
         controller->set_target_editor(editor.get());
         write_file("tree/a.txt", "xx abc yy\nabc\n");
         write_file("tree/sub/b.txt", "ABC");
@@ -67,7 +66,6 @@ struct Editor : Harness {
         return {std::istreambuf_iterator<char>(in), {}};
     }
     std::unique_ptr<tw::ui::ViewerController> viewer;
-    std::unique_ptr<tw::ui::MenuController> menu;
     std::unique_ptr<TargetController> editor;
 };
 
@@ -282,11 +280,11 @@ private slots:
     // with files on the command line) become its items.
     void files_handed_over_become_the_items() {
         Editor e;
-        e.menu->set_drop_items_receiver(e.editor.get());
+        e.menu.set_drop_items_receiver(e.editor.get());
         e.editor->show_target_window();
         e.type_text("hello");
-        e.menu->application_open_file(QString::fromStdString(e.path("tree/a.txt")));
-        e.menu->application_open_file(QString::fromStdString(e.path("tree/sub")));
+        e.menu.application_open_file(QString::fromStdString(e.path("tree/a.txt")));
+        e.menu.application_open_file(QString::fromStdString(e.path("tree/sub")));
         QTRY_COMPARE(e.editor->nodes()->rowCount(), 2);
         QCOMPARE(e.eui()->target_name_ref->text(), QString("a"));
         QCOMPARE(e.editor->search_string_field()->view_text(), QString("hello"));
@@ -324,17 +322,17 @@ private slots:
     void the_other_windows_hide_while_the_editor_is_up() {
         for (int ending = 0; ending < 3; ++ending) {
             Editor e;
-            e.menu->make_special_menu_active(true);
+            e.menu.make_special_menu_active(true);
             e.viewer->set_window_visible(true);
             e.editor->show_target_window();
             QVERIFY(!e.window()->isVisible());
             QVERIFY(!e.viewer->window()->isVisible());
-            QVERIFY(e.menu->special_menu_is_held());
+            QVERIFY(e.menu.special_menu_is_held());
             QVERIFY(!e.ewindow()->testAttribute(Qt::WA_QuitOnClose));
             e.editor->show_target_window_drop_string("again");  // hides nothing twice
             // A search ending meanwhile asks for the menu; the hold keeps it.
-            e.menu->make_special_menu_active(false);
-            e.menu->make_special_menu_active(true);
+            e.menu.make_special_menu_active(false);
+            e.menu.make_special_menu_active(true);
             if (ending == 0) {
                 e.type_text("abc");
                 e.add_rows({"tree"});
@@ -347,8 +345,8 @@ private slots:
             QVERIFY(!e.ewindow()->isVisible());
             QVERIFY(e.window()->isVisible());
             QVERIFY(e.viewer->window()->isVisible());
-            QVERIFY(!e.menu->special_menu_is_held());
-            QVERIFY(e.menu->special_menu_is_active());
+            QVERIFY(!e.menu.special_menu_is_held());
+            QVERIFY(e.menu.special_menu_is_active());
         }
     }
 

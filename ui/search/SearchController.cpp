@@ -17,6 +17,7 @@
 
 #include "ui/shell/AlertController.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/search/search_texts.h"
@@ -103,8 +104,7 @@ void SearchController::restore_window_frame() {
 }
 
 void SearchController::make_special_menu_active(bool active) {
-    special_menu_is_active_ = active;
-    if (special_menu_activator_) special_menu_activator_(active);
+    if (menu_controller_ref_ != nullptr) menu_controller_ref_->make_special_menu_active(active);
 }
 
 void SearchController::show_error(const QString& message) {

@@ -33,6 +33,7 @@ namespace tw::ui {
 
 class AlertController;
 class MainWindow;
+class MenuController;
 class PullDown;
 class SearchStringField;
 class TargetEditorEntry;
@@ -61,10 +62,8 @@ public:
 
     // Other controllers. Without a target editor, its entry points do nothing.
     void set_target_editor(TargetEditorEntry* editor) { target_editor_ = editor; }
-    void set_special_menu_activator(std::function<void(bool)> activator) {
-        special_menu_activator_ = std::move(activator);
-    }
-    bool special_menu_is_active() const { return special_menu_is_active_; }
+    // The menus, whose Special menu follows the window's state.
+    void set_menu_controller(MenuController* menu) { menu_controller_ref_ = menu; }
 
     // ---- Start-up -----------------------------------------------------------
     // Pull-downs and the default target; with no usable default target, the
@@ -157,8 +156,7 @@ private:
     QShortcut* enter_shortcut_ = nullptr;
     QPointer<QTimer> search_timer_;
     bool action_button_is_search_ = true;
-    bool special_menu_is_active_ = true;
-    std::function<void(bool)> special_menu_activator_;
+    MenuController* menu_controller_ref_ = nullptr;
     std::optional<tw::i64> deferred_target_;
     bool deferred_list_rebuild_ = false;
     bool done_background_ = false;

@@ -46,7 +46,10 @@ constexpr double kOpenDropDelay = 0.1;
 MenuController::MenuController(tw::Engine& engine, QObject* parent)
     : QObject(parent), engine_(engine), languages_source_(&preferred_languages) {}
 
-MenuController::~MenuController() = default;
+MenuController::~MenuController() {
+    // Without a main window the Special menu has no parent to delete it.
+    if (special_menu_ != nullptr && special_menu_->parent() == nullptr) delete special_menu_;
+}
 
 bool MenuController::init() {
     dropped_items_.clear();
@@ -195,27 +198,13 @@ void MenuController::get_new_launcher_application() {
     const u64 code = engine_.append_to_launcher(QFile::encodeName(chosen.first()).constData());
     if (code != 0) return show_error(code);
     if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->update_launcher_popup();
+    update_launcher_submenu();
 }
 
 void MenuController::show_error(u64 code) {
     const int l = language();
     run_alert(main_window_, QString::fromUtf8(error_title_s[l]),
               QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
-}
-
-void MenuController::make_special_menu_active(bool active) {
-    special_menu_is_active_ = active;
-    if (special_menu_) special_menu_->setEnabled(active && !special_menu_held_);
-}
-
-void MenuController::hold_special_menu(bool hold) {
-    special_menu_held_ = hold;
-    make_special_menu_active(special_menu_is_active_);
-}
-
-void MenuController::set_special_menu(QMenu* menu) {
-    special_menu_ = menu;
-    make_special_menu_active(special_menu_is_active_);
 }
 
 void MenuController::insert_menu_before_last(QMenu* menu) {

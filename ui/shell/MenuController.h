@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -13,6 +14,7 @@
 
 #include "engine/tw.h"
 
+class QAction;
 class QMenu;
 class QTimer;
 
@@ -20,6 +22,8 @@ namespace tw::ui {
 
 class MainWindow;
 class ColoredWindow;
+class SearchController;
+class TargetEditorEntry;
 class ViewerController;
 
 // Takes the batch of files and folders handed to the application (the
@@ -95,15 +99,42 @@ public:
     // A modal "Error" alert with the engine's text for `code`.
     void show_error(tw::u64 code);
 
-    // The Special menu's enabled state, kept here alone. While the target
-    // editor holds the menu it stays disabled, and the state asked for
-    // meanwhile is applied when the hold ends.
+    // ---- The Special menu (SpecialMenu.cpp) -------------------------------
+    void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
+    void set_target_controller(TargetEditorEntry* editor) { target_controller_ref_ = editor; }
+    // Builds the Special menu before the last menu of the menu bar, with its
+    // Target and Launcher submenus.
+    void build_special_menu();
+    void update_target_submenu();
+    void update_launcher_submenu();
+    QMenu* special_menu() const { return special_menu_; }
+    QMenu* target_menu() const { return target_menu_; }
+    QMenu* launcher_menu() const { return launcher_menu_; }
+    QMenu* load_menu() const { return load_menu_; }
+    QMenu* edit_menu() const { return edit_menu_; }
+    QMenu* delete_menu() const { return delete_menu_; }
+    QMenu* remove_application_menu() const { return remove_application_menu_; }
+    // The Special menu's enabled state, kept here alone: while a search runs
+    // only "Target" and "New..." stay enabled. While the target editor holds
+    // the menu it stays disabled so, and the state asked for meanwhile (a
+    // search that ended) is applied when the hold ends.
     void make_special_menu_active(bool active);
     bool special_menu_is_active() const { return special_menu_is_active_; }
     void hold_special_menu(bool hold);
     bool special_menu_is_held() const { return special_menu_held_; }
-    // The menu whose enabled state follows (none until it is built).
-    void set_special_menu(QMenu* menu);
+    // The menu's items.
+    void get_new_target();
+    void edit_current_target();
+    void load_target_for_menu_item(int index);
+    void edit_target_for_menu_item(int index);
+    void delete_target_for_menu_item(int index);
+    void save_search_result();
+    void remove_application_for_menu_item(int index);
+    // The name proposed for the report of a target: its name with the
+    // characters that cannot be in a file name replaced, and ".txt".
+    static QString report_file_name(const QString& target_name);
+    // The folder the report's save panel opens in: the desktop, else home.
+    static QString report_folder();
 
     // Puts a menu into the main menu bar before its last menu (Help).
     void insert_menu_before_last(QMenu* menu);
@@ -125,9 +156,25 @@ private:
     std::optional<QColor> original_window_background_color_;
     std::function<void()> preferences_opener_;
     ViewerController* viewer_controller_ref_ = nullptr;
+    // The Special menu's state and the items it enables.
+    void apply_special_menu_state();
+    void build_target_submenu();
+    void build_launcher_submenu();
+    void show_menu_error(const char* const (&pair)[2]);
     bool special_menu_is_active_ = true;
     bool special_menu_held_ = false;
+    SearchController* search_controller_ref_ = nullptr;
+    TargetEditorEntry* target_controller_ref_ = nullptr;
     QPointer<QMenu> special_menu_;
+    QMenu* target_menu_ = nullptr;
+    QMenu* launcher_menu_ = nullptr;
+    QMenu* load_menu_ = nullptr;
+    QMenu* edit_menu_ = nullptr;
+    QMenu* delete_menu_ = nullptr;
+    QMenu* remove_application_menu_ = nullptr;
+    QAction* save_result_item_ = nullptr;
+    QAction* launcher_item_ = nullptr;
+    QAction* new_target_item_ = nullptr;
 };
 
 }  // namespace tw::ui

@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
     tw::ui::SearchController search_controller(engine, alert_controller, &viewer_controller,
                                                &main_window);
     search_controller.install_in(&main_window);
-    search_controller.set_special_menu_activator(
-        [&menu_controller](bool active) { menu_controller.make_special_menu_active(active); });
+    search_controller.set_menu_controller(&menu_controller);
+    menu_controller.set_search_controller(&search_controller);
     // The target editor: its own top-level window.
     tw::ui::TargetController target_controller(engine, alert_controller);
     target_controller.set_menu_controller(&menu_controller);
@@ -109,6 +109,8 @@ int main(int argc, char** argv) {
     menu_controller.register_colored_window(&target_controller);
     if (use_color && color_at_start) target_controller.set_window_color(*color_at_start);
     search_controller.set_target_editor(&target_controller);
+    menu_controller.set_target_controller(&target_controller);
+    menu_controller.build_special_menu();
     menu_controller.set_drop_items_receiver(&target_controller);
     viewer_controller.set_drop_handlers(
         [&target_controller](const QStringList& paths, tw::i64 index) {

@@ -38,8 +38,9 @@ const char* const cannot_launch_s[2] = {"Cannot open the file with %1",
 const char* const cannot_reveal_s[2] = {"Cannot show the file in the file manager",
                                          "Impossible de montrer le fichier dans le gestionnaire de fichiers"};
 
-// The launcher list's paths, in list order.
-QStringList launcher_paths(const tw::BufferRecord& br) {
+}  // namespace
+
+QStringList ViewerController::launcher_paths(const tw::BufferRecord& br) {
     QStringList paths;
     const char* p = br.launcher_list;
     const char* end = p != nullptr ? p + br.launcher_list_len : nullptr;
@@ -50,8 +51,6 @@ QStringList launcher_paths(const tw::BufferRecord& br) {
     }
     return paths;
 }
-
-}  // namespace
 
 QString ViewerController::launcher_display_name(const QString& path) {
     const QFileInfo info(path);

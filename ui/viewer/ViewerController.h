@@ -127,6 +127,8 @@ public:
     // The name a launcher application is shown under: a .desktop entry's
     // Name, else the file name without its extension.
     static QString launcher_display_name(const QString& path);
+    // The launcher list's paths, in list order.
+    static QStringList launcher_paths(const tw::BufferRecord& br);
 
     // ---- What is on screen (tests, other windows) --------------------------------
     QWidget* window() const { return window_; }
