@@ -9,8 +9,8 @@ namespace tw {
 namespace {
 
 const char* const files_summary_s[2] = {
-    "%llu files scanned,   %llu errors,  search time: %.2f sec.",
-    "%llu fichiers vus,   %llu erreurs,  temps: %.2f sec.",
+    "%llu files scanned,   %llu errors,  search time: %llu.%02llu sec.",
+    "%llu fichiers vus,   %llu erreurs,  temps: %llu.%02llu sec.",
 };
 const char* const folders_summary_s[2] = {
     "%llu directories scanned,   %llu errors",
@@ -120,10 +120,14 @@ void Engine::set_show_info(int mode) {
 
     // Final summary, whatever the show options.
     const int lang = language == 1 ? 1 : 0;
+    // The seconds in hundredths with a full stop, whatever the C locale
+    // the application runs under.
+    const u64 hundredths = (ellipsed_time + 5000) / 10000;
     std::snprintf(sir.file_text, sizeof sir.file_text, files_summary_s[lang],
                   static_cast<unsigned long long>(file_nb),
                   static_cast<unsigned long long>(ir.file_err_nb.load(std::memory_order_relaxed)),
-                  static_cast<double>(ellipsed_time) / 1000000.0);
+                  static_cast<unsigned long long>(hundredths / 100),
+                  static_cast<unsigned long long>(hundredths % 100));
     sir.folder_changed = 1;
     std::snprintf(sir.folder_text, sizeof sir.folder_text, folders_summary_s[lang],
                   static_cast<unsigned long long>(ir.dir_nb.load(std::memory_order_relaxed)),

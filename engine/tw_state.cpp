@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/tw.h"
+#include "engine/tw_limits.h"
 
 namespace tw {
 
@@ -41,22 +42,13 @@ void copy_clamped(char (&field)[256], const char* text) {
 
 u64 align16(u64 address) { return (address + 15) & BITS_CLR_0_3; }
 
-// Buffer sizes from a damaged or hand-edited preference file that could
-// never work fall back to their defaults before anything is allocated: a
-// text buffer below 64 KiB or beyond what a 32-bit count of KiB can hold, a
-// string buffer of 0, an occurrence buffer that cannot hold one 16-byte
-// record, and string or occurrence buffers beyond 1 GiB.
+// Buffer sizes from a damaged or hand-edited preference file that lie
+// outside what the engine accepts fall back to their defaults before
+// anything is allocated.
 void repair_buffer_sizes(PreferenceRecord& p) {
-    constexpr u64 kMinText = u64{64} << 10;
-    constexpr u64 kMaxText = u64{0xFFFFFFFF} << 10;
-    constexpr u64 kMinOcc = 16;
-    constexpr u64 kMaxSmallBuffer = u64{1} << 30;
-    if (p.text_mem_size < kMinText || p.text_mem_size > kMaxText)
-        p.text_mem_size = TW_DEFAULT_TEXT_MEM_SIZE;
-    if (p.str_mem_size == 0 || p.str_mem_size > kMaxSmallBuffer)
-        p.str_mem_size = TW_DEFAULT_STR_MEM_SIZE;
-    if (p.occ_mem_size < kMinOcc || p.occ_mem_size > kMaxSmallBuffer)
-        p.occ_mem_size = TW_DEFAULT_OCC_MEM_SIZE;
+    if (!TW_TEXT_MEM_RANGE.contains(p.text_mem_size)) p.text_mem_size = TW_DEFAULT_TEXT_MEM_SIZE;
+    if (!TW_STR_MEM_RANGE.contains(p.str_mem_size)) p.str_mem_size = TW_DEFAULT_STR_MEM_SIZE;
+    if (!TW_OCC_MEM_RANGE.contains(p.occ_mem_size)) p.occ_mem_size = TW_DEFAULT_OCC_MEM_SIZE;
 }
 
 }  // namespace
@@ -266,7 +258,10 @@ u64 Engine::initialize_and_load_tw_parameter() {
     fatal_err_str[sizeof fatal_err_str - 1] = '\0';
     load_pref_file();
     repair_buffer_sizes(pr);
-    if (pr.show_info_every < TW_MIN_SHOW_INFO_EVERY) pr.show_info_every = TW_MIN_SHOW_INFO_EVERY;
+    if (pr.show_info_every < TW_SHOW_INFO_EVERY_RANGE.min)
+        pr.show_info_every = TW_SHOW_INFO_EVERY_RANGE.min;
+    else if (pr.show_info_every > TW_SHOW_INFO_EVERY_RANGE.max)
+        pr.show_info_every = TW_SHOW_INFO_EVERY_RANGE.max;
     sur.file_name_shown[TW_SHOWN_NAME_SIZE - 1] = '\0';
     sur.dir_name_shown[TW_SHOWN_NAME_SIZE - 1] = '\0';
     sur.occ_index = 0;

@@ -88,6 +88,131 @@
     </message>
 </context>
 <context>
+    <name>PreferencesWindow</name>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="8"/>
+        <source>Preferences</source>
+        <translation>Préférences</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="12"/>
+        <source>Buffers (used from the next start)</source>
+        <translation>Mémoire (prise en compte au prochain démarrage)</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="16"/>
+        <source>&amp;Search string:</source>
+        <translation>&amp;Phrase recherchée :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="22"/>
+        <source>Room for the bytes of the search string</source>
+        <translation>Place pour les octets de la phrase recherchée</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="28"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="45"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="62"/>
+        <source>KiB</source>
+        <translation>Kio</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="33"/>
+        <source>&amp;Text:</source>
+        <translation>&amp;Texte :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="39"/>
+        <source>How much of a file is read and scanned at a time</source>
+        <translation>Quantité d&apos;un fichier lue et parcourue à la fois</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="50"/>
+        <source>&amp;Occurrences:</source>
+        <translation>&amp;Occurrences :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="56"/>
+        <source>Room for occurrences before they are written</source>
+        <translation>Place pour les occurrences avant leur écriture</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="70"/>
+        <source>Progress during a search</source>
+        <translation>Progression pendant une recherche</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="76"/>
+        <source>&amp;Refresh every:</source>
+        <translation>&amp;Rafraîchir toutes les :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="82"/>
+        <source>How often the counters are redrawn</source>
+        <translation>Fréquence de mise à jour des compteurs</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="88"/>
+        <source>seconds</source>
+        <translation>secondes</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="95"/>
+        <source>Show the &amp;folder</source>
+        <translation>Afficher le &amp;dossier</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="100"/>
+        <source>Show the file &amp;name and size</source>
+        <translation>Afficher le &amp;nom et la taille du fichier</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="105"/>
+        <source>Show the number of &amp;files</source>
+        <translation>Afficher le nombre de &amp;fichiers</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="110"/>
+        <source>Show the number of o&amp;ccurrences found</source>
+        <translation>Afficher le nombre d&apos;o&amp;ccurrences trouvées</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="115"/>
+        <source>Show the &amp;bytes read</source>
+        <translation>Afficher les o&amp;ctets lus</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="120"/>
+        <source>Show the &amp;errors</source>
+        <translation>Afficher les &amp;erreurs</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="128"/>
+        <source>Return &amp;key starts the search</source>
+        <translation>La touche &amp;Entrée lance la recherche</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="135"/>
+        <source>&amp;User defined encoding:</source>
+        <translation>Encodage défini par l&apos;&amp;utilisateur :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="141"/>
+        <source>An encoding number, in decimal or in hexadecimal after 0x</source>
+        <translation>Un numéro d&apos;encodage, en décimal ou en hexadécimal après 0x</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="162"/>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="168"/>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
     <name>SearchWindow</name>
     <message>
         <location filename="../../ui/search/SearchController.ui" line="14"/>

@@ -1,8 +1,12 @@
 // Progress texts: reset, periodic update and final summary.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "engine/tw.h"
 #include "engine_fixture.h"
+#include "support/temp_dir.h"
 
 using namespace tw;
 using namespace tw_test;
@@ -101,6 +105,25 @@ TEST_F(EngineTest, FinalSummaryInBothLanguages) {
     engine->set_show_info(2);
     EXPECT_STREQ(engine->sir.file_text, "12 fichiers vus,   1 erreurs,  temps: 2.35 sec.");
     EXPECT_STREQ(engine->sir.folder_text, "4 directories scanned,   2 errors");
+}
+
+// Under a locale whose decimal mark is a comma, the summary keeps its full
+// stop (the application runs under the user's locale).
+TEST_F(EngineTest, SummaryTimeHasAFullStopWhateverTheLocale) {
+    tw_test::TempDir locales;
+    const std::string made = locales.path() + "/fr_FR.UTF-8";
+    ASSERT_EQ(std::system(("localedef -i fr_FR -f UTF-8 " + made + " 2>/dev/null").c_str()) >> 8, 0);
+    ::setenv("LOCPATH", locales.path().c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"), nullptr);
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.2f", 2.35);
+    EXPECT_STREQ(probe, "2,35");  // the locale is in force
+    engine->ellipsed_time = 2345678;
+    engine->set_show_info(2);
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    EXPECT_NE(std::string(engine->sir.file_text).find("search time: 2.35 sec."), std::string::npos)
+        << engine->sir.file_text;
 }
 
 TEST_F(EngineTest, SummaryOfHugeCountsIsCutToTheField) {

@@ -218,9 +218,12 @@ void SearchController::set_widget() {
 }
 
 void SearchController::reset_widget() {
+    // The preferences changed: the Return key and the progress texts follow
+    // them. The string, options and encoding on screen are the user's and
+    // stay, searched or not.
     set_return_key_equivalent();
     engine_.set_show_info(0);
-    set_widget();
+    show_info();
 }
 
 // ---- The target pull-down ---------------------------------------------------

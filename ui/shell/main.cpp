@@ -12,6 +12,7 @@
 #include "ui/shell/AlertController.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
+#include "ui/preferences/PrefrencesController.h"
 #include "ui/search/SearchController.h"
 #include "ui/target_editor/TargetController.h"
 #include "ui/viewer/ViewerController.h"
@@ -111,6 +112,13 @@ int main(int argc, char** argv) {
     search_controller.set_target_editor(&target_controller);
     menu_controller.set_target_controller(&target_controller);
     menu_controller.build_special_menu();
+    // The preferences window, brought up by Preferences… (Ctrl+,).
+    tw::ui::PrefrencesController preferences_controller(engine, alert_controller);
+    preferences_controller.set_search_controller(&search_controller);
+    menu_controller.register_colored_window(&preferences_controller);
+    if (use_color && color_at_start) preferences_controller.set_window_color(*color_at_start);
+    menu_controller.set_preferences_opener(
+        [&preferences_controller] { preferences_controller.show_window(); });
     menu_controller.set_drop_items_receiver(&target_controller);
     viewer_controller.set_drop_handlers(
         [&target_controller](const QStringList& paths, tw::i64 index) {

@@ -1,0 +1,75 @@
+// The preferences window: the three buffer sizes (KiB), the period of the
+// progress display (seconds), the six progress texts, the Return key and
+// the user-defined encoding. It edits the engine's preference record and
+// show options in memory; the engine saves them when the application ends.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "engine/tw.h"
+#include "engine/tw_limits.h"
+#include "ui/shell/MainWindow.h"
+
+class QDialog;
+
+namespace Ui {
+class PreferencesWindow;
+}
+
+namespace tw::ui {
+
+class AlertController;
+class SearchController;
+
+class PrefrencesController : public QObject, public ColoredWindow {
+    Q_OBJECT
+public:
+    PrefrencesController(tw::Engine& engine, AlertController& alerts, QObject* parent = nullptr);
+    ~PrefrencesController() override;
+
+    void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
+    QDialog* window() const { return window_; }
+    Ui::PreferencesWindow* ui() const { return ui_.get(); }
+
+    // Brings the window up, with what its fields hold (filled once, at start).
+    void show_window();
+    void show_preferences_in_window();
+    // Writes the record from the fields when every field holds an allowed
+    // value; otherwise shows why on the window and writes nothing.
+    bool get_preferences_from_window();
+    void OK_but();
+    void Cancel_but();
+
+    void set_window_color(const QColor& color) override;
+    QColor window_background() const override;
+
+    // How the fields read, as a user's number would be read: leading blanks
+    // and a sign allowed, reading stops at the first character that does
+    // not belong, 0 when there is no number.
+    static std::int64_t int_value(const QString& text);
+    static double float_value(const QString& text);
+    // A decimal number, or a hexadecimal one after 0x or 0X; 32 bits.
+    static std::uint32_t encoding_value(const QString& text);
+    // Seconds with two decimals and a full stop, whatever the locale.
+    static QString seconds_text(tw::u64 microseconds);
+
+private:
+    QString text(const char* const (&pair)[2]) const;
+    // The message naming the allowed range of a field, or none when the
+    // value is allowed.
+    std::optional<QString> size_refused(const char* const (&name)[2], std::int64_t kib,
+                                        tw::ValueRange bytes) const;
+
+    tw::Engine& engine_;
+    AlertController& alerts_;
+    SearchController* search_controller_ref_ = nullptr;
+    QDialog* window_ = nullptr;
+    std::unique_ptr<Ui::PreferencesWindow> ui_;
+};
+
+}  // namespace tw::ui
