@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "encoding/encoding_internal.h"
 
@@ -40,7 +42,7 @@ constexpr FixedRow kFixed[] = {
     {{kWindows1253, "Greek", "Grec", "cp1253"}, "windows-1253"},
     {{kIso2022Jp, "Japan (mail)", "Japon (pour courrier)", "iso-2022-jp"}, "ISO-2022-JP"},
     {{kEucJp, "Japan (text)", "Japon (texte)", "euc-jp"}, "EUC-JP"},
-    {{kShiftJis, "Japan (JIS)", "Japon (JIS)", "shift_jis"}, "Shift_JIS"},
+    {{kShiftJis, "Japan (JIS)", "Japon (JIS)", "shift_jis"}, "windows-31j"},
     {{kWindows1251, "Cyrillic", "Cyrillique", "cp1251"}, "windows-1251"},
     {{kWindows1254, "Turkish", "Turc", "cp1254"}, "windows-1254"},
     {{kWindows1252, "MS Latin 1", "MS Latin 1", "cp1252"}, "windows-1252"},
@@ -82,11 +84,110 @@ constexpr ShortName kShortNames[] = {
     {"cp1250", kWindows1250},  {"windows-1250", kWindows1250},
 };
 
+// Corrections made on top of an ICU table (see the Japanese tables below).
+enum class Fixup : std::uint8_t {
+  None,
+  Cp932,          // Shift_JIS: three control bytes, JIS X 0208 standard code points
+  Jis0208Euc,     // EUC-JP: JIS X 0208 standard code points
+  Jis0208Iso2022  // ISO-2022-JP: JIS X 0208 standard code points
+};
+
 // How a stored number is converted.
 struct Converter {
   enum class Kind { Icu, Symbol } kind;
   const char* icu_name;  // for Kind::Icu
+  Fixup fixup = Fixup::None;
 };
+
+// --- Japanese tables -------------------------------------------------------
+//
+// ICU's code page 932 table (ibm-943_P15A-2003, which "windows-31j", "cp932"
+// and "Shift_JIS" all open) follows IBM's PC layout for three control bytes:
+// 0x1A <-> U+001C, 0x1C <-> U+007F, 0x7F <-> U+001A. In code page 932 every
+// byte 0x00..0x7F is the character of the same number, so these three are
+// converted here, one byte for one character, around ICU. None of them is
+// ever part of a two-byte Shift_JIS character (lead bytes 0x81..0x9F and
+// 0xE0..0xFC, trail bytes 0x40..0x7E and 0x80..0xFC), so the bytes can be
+// split there.
+//
+// Six JIS X 0208 characters have two Unicode spellings: the standard one
+// (the JIS X 0208 mapping) and Microsoft's code page 932 one. ICU's EUC-JP
+// (euc-jp-2007), ISO-2022-JP and code page 932 tables hold only Microsoft's,
+// and no ICU table holds both. Text to bytes, both spellings are accepted:
+// the standard one is handed to ICU as Microsoft's, giving the same JIS
+// bytes. Bytes to text, EUC-JP and ISO-2022-JP give the standard spelling
+// for exactly these JIS X 0208 codes (other bytes ICU maps to the same
+// Microsoft character, such as JIS X 0212's tilde 8F A2 B7 or the IBM
+// extension FC FB, keep ICU's character); Shift_JIS keeps code page 932's
+// Microsoft spelling, which is that code page's published table.
+struct JisPair {
+  char16_t standard;
+  char16_t microsoft;
+  std::uint16_t jis;  // JIS X 0208 row and cell bytes (ISO-2022-JP bytes)
+};
+constexpr JisPair kJisPairs[] = {
+    {u'\u301C', u'\uFF5E', 0x2141},  // WAVE DASH / FULLWIDTH TILDE
+    {u'\u2016', u'\u2225', 0x2142},  // DOUBLE VERTICAL LINE / PARALLEL TO
+    {u'\u2212', u'\uFF0D', 0x215D},  // MINUS SIGN / FULLWIDTH HYPHEN-MINUS
+    {u'\u00A2', u'\uFFE0', 0x2171},  // CENT SIGN / FULLWIDTH CENT SIGN
+    {u'\u00A3', u'\uFFE1', 0x2172},  // POUND SIGN / FULLWIDTH POUND SIGN
+    {u'\u00AC', u'\uFFE2', 0x224C},  // NOT SIGN / FULLWIDTH NOT SIGN
+};
+
+constexpr bool is_cp932_direct_control(char16_t unit) noexcept {
+  return unit == 0x1A || unit == 0x1C || unit == 0x7F;
+}
+
+// Which fix-up an ICU converter name needs. The stored Shift_JIS number uses
+// "windows-31j"; the registry's ShiftJIS uses "Shift_JIS", the same ICU table.
+Fixup fixup_for(const char* icu_name) noexcept {
+  const std::string_view name(icu_name);
+  if (name == "windows-31j" || name == "Shift_JIS") return Fixup::Cp932;
+  if (name == "EUC-JP") return Fixup::Jis0208Euc;
+  if (name == "ISO-2022-JP") return Fixup::Jis0208Iso2022;
+  return Fixup::None;
+}
+
+// The text with each standard spelling replaced by Microsoft's, one code
+// unit for one, so error offsets stay those of the original text. Returns
+// false (leaving out untouched) when there is nothing to replace.
+bool fold_to_microsoft(std::u16string_view text, std::u16string& out) {
+  auto standard_of = [](char16_t unit) -> const JisPair* {
+    for (const JisPair& p : kJisPairs) {
+      if (p.standard == unit) return &p;
+    }
+    return nullptr;
+  };
+  auto first = std::find_if(text.begin(), text.end(),
+                            [&](char16_t unit) { return standard_of(unit) != nullptr; });
+  if (first == text.end()) return false;
+  out.assign(text);
+  for (auto it = out.begin() + (first - text.begin()); it != out.end(); ++it) {
+    if (const JisPair* p = standard_of(*it)) *it = p->microsoft;
+  }
+  return true;
+}
+
+constexpr std::size_t kUnknownOffset = std::numeric_limits<std::size_t>::max();
+
+// After ICU decoded EUC-JP or ISO-2022-JP: a Microsoft spelling whose bytes
+// are the JIS X 0208 code of the character becomes the standard spelling.
+// offsets[i] is the position in bytes of the character behind text[i].
+void unfold_jis0208(std::u16string& text, const std::vector<std::size_t>& offsets,
+                    std::string_view bytes, Fixup fixup) {
+  const std::uint16_t high_bits = fixup == Fixup::Jis0208Euc ? 0x8080 : 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    for (const JisPair& p : kJisPairs) {
+      if (text[i] != p.microsoft) continue;
+      const std::size_t at = offsets[i];
+      if (at == kUnknownOffset || at + 2 > bytes.size()) break;
+      const auto code = static_cast<std::uint16_t>(
+          static_cast<unsigned char>(bytes[at]) << 8 | static_cast<unsigned char>(bytes[at + 1]));
+      if (code == (p.jis | high_bits)) text[i] = p.standard;
+      break;
+    }
+  }
+}
 
 // The Windows code pages 1250..1258 leave a few bytes of 0x80..0x9F
 // undefined; ICU maps those bytes to the C1 control characters U+0080..U+009F
@@ -111,7 +212,7 @@ std::optional<Converter> fixed_converter(EncodingId id) noexcept {
   for (const FixedRow& f : kFixed) {
     if (f.row.id == id) {
       if (f.icu_name == nullptr) return Converter{Converter::Kind::Symbol, nullptr};
-      return Converter{Converter::Kind::Icu, f.icu_name};
+      return Converter{Converter::Kind::Icu, f.icu_name, fixup_for(f.icu_name)};
     }
   }
   return std::nullopt;
@@ -124,7 +225,9 @@ std::optional<Converter> resolve(EncodingId id) noexcept {
   if ((id & kRegistryFlag) == 0) return std::nullopt;
   const detail::RegistryEntry* entry = detail::find_registry_entry(id & ~kRegistryFlag);
   if (entry == nullptr) return std::nullopt;
-  if (entry->icu_name != nullptr) return Converter{Converter::Kind::Icu, entry->icu_name};
+  if (entry->icu_name != nullptr) {
+    return Converter{Converter::Kind::Icu, entry->icu_name, fixup_for(entry->icu_name)};
+  }
   if (entry->platform_id != 0) return fixed_converter(entry->platform_id);
   return std::nullopt;
 }
@@ -169,13 +272,11 @@ Result<T> failure(ErrorKind kind, std::size_t offset = 0) {
   return Result<T>{std::nullopt, kind, offset};
 }
 
-// Text -> bytes through ICU. Each produced chunk is handed to sink(data,
-// size); the sink may throw std::bad_alloc.
+// Text -> bytes through an open ICU converter, which is left reset. Each
+// produced chunk is handed to sink(data, size); the sink may throw
+// std::bad_alloc. Error offsets are indexes in text.
 template <typename Sink>
-Result<std::size_t> icu_from_text(const char* name, std::u16string_view text, Sink&& sink) {
-  ErrorKind open_error{};
-  UConverterPtr conv = open_strict(name, open_error);
-  if (!conv) return failure<std::size_t>(open_error);
+Result<std::size_t> icu_encode(UConverter* conv, std::u16string_view text, Sink&& sink) {
   // An empty view may have no data pointer at all; there is nothing to convert.
   if (text.empty()) return Result<std::size_t>{0, {}, 0};
 
@@ -187,8 +288,8 @@ Result<std::size_t> icu_from_text(const char* name, std::u16string_view text, Si
   for (;;) {
     UErrorCode status = U_ZERO_ERROR;
     char* target = chunk.data();
-    ucnv_fromUnicode(conv.get(), &target, chunk.data() + chunk.size(), &source, source_end,
-                     nullptr, /*flush=*/true, &status);
+    ucnv_fromUnicode(conv, &target, chunk.data() + chunk.size(), &source, source_end, nullptr,
+                     /*flush=*/true, &status);
     const auto produced = static_cast<std::size_t>(target - chunk.data());
     if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
       sink(chunk.data(), produced);
@@ -196,54 +297,152 @@ Result<std::size_t> icu_from_text(const char* name, std::u16string_view text, Si
       if (U_SUCCESS(status)) return Result<std::size_t>{total, {}, 0};
       continue;
     }
-    if (is_conversion_error(status)) {
-      // source is past the offending character; step back over it.
-      UChar bad[kInvalidBufferLength];
-      int8_t bad_len = kInvalidBufferLength;
-      UErrorCode ignored = U_ZERO_ERROR;
-      ucnv_getInvalidUChars(conv.get(), bad, &bad_len, &ignored);
-      std::size_t offset = static_cast<std::size_t>(source - begin);
-      if (U_SUCCESS(ignored)) offset -= std::min<std::size_t>(offset, static_cast<std::size_t>(bad_len));
-      return failure<std::size_t>(ErrorKind::Unrepresentable, offset);
-    }
+    // source is past the offending character; step back over it.
+    std::size_t offset = static_cast<std::size_t>(source - begin);
+    UChar bad[kInvalidBufferLength];
+    int8_t bad_len = kInvalidBufferLength;
+    UErrorCode ignored = U_ZERO_ERROR;
+    ucnv_getInvalidUChars(conv, bad, &bad_len, &ignored);
+    if (U_SUCCESS(ignored)) offset -= std::min<std::size_t>(offset, static_cast<std::size_t>(bad_len));
+    ucnv_resetFromUnicode(conv);
+    if (is_conversion_error(status)) return failure<std::size_t>(ErrorKind::Unrepresentable, offset);
     return failure<std::size_t>(status == U_MEMORY_ALLOCATION_ERROR ? ErrorKind::OutOfMemory
                                                                     : ErrorKind::ConverterFailure);
   }
 }
 
-Result<std::u16string> icu_to_text(const char* name, std::string_view bytes) {
-  ErrorKind open_error{};
-  UConverterPtr conv = open_strict(name, open_error);
-  if (!conv) return failure<std::u16string>(open_error);
-  if (bytes.empty()) return Result<std::u16string>{std::u16string(), {}, 0};
+// Code page 932: the three moved control characters become their own byte
+// here; the text between them goes through ICU.
+template <typename Sink>
+Result<std::size_t> cp932_encode(UConverter* conv, std::u16string_view text, Sink&& sink) {
+  std::size_t total = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !is_cp932_direct_control(text[i])) continue;
+    Result<std::size_t> part = icu_encode(conv, text.substr(start, i - start), sink);
+    if (!part) {
+      const bool positioned = part.error == ErrorKind::Unrepresentable;
+      return failure<std::size_t>(part.error, part.error_offset + (positioned ? start : 0));
+    }
+    total += *part.value;
+    if (i < text.size()) {
+      const char byte = static_cast<char>(text[i]);
+      sink(&byte, 1);
+      ++total;
+    }
+    start = i + 1;
+  }
+  return Result<std::size_t>{total, {}, 0};
+}
 
-  std::u16string text;
+// Text -> bytes through the ICU converter name, with its fix-up.
+template <typename Sink>
+Result<std::size_t> icu_from_text(const Converter& converter, std::u16string_view text,
+                                  Sink&& sink) {
+  ErrorKind open_error{};
+  UConverterPtr conv = open_strict(converter.icu_name, open_error);
+  if (!conv) return failure<std::size_t>(open_error);
+  if (converter.fixup == Fixup::None) return icu_encode(conv.get(), text, sink);
+
+  std::u16string folded;
+  if (fold_to_microsoft(text, folded)) text = folded;
+  if (converter.fixup == Fixup::Cp932) return cp932_encode(conv.get(), text, sink);
+  return icu_encode(conv.get(), text, sink);
+}
+
+// Bytes -> text through an open ICU converter, which is left reset: appends
+// to text and, when offsets is given, the position in bytes of the character
+// behind each appended unit (kUnknownOffset when ICU does not say). Error
+// offsets are positions in bytes.
+Result<std::size_t> icu_decode(UConverter* conv, std::string_view bytes, std::u16string& text,
+                               std::vector<std::size_t>* offsets) {
+  if (bytes.empty()) return Result<std::size_t>{0, {}, 0};
+
   std::array<UChar, 2048> chunk;
+  std::array<int32_t, 2048> chunk_offsets;
   const char* const begin = bytes.data();
   const char* source = begin;
   const char* const source_end = begin + bytes.size();
+  const std::size_t before = text.size();
   for (;;) {
     UErrorCode status = U_ZERO_ERROR;
     UChar* target = chunk.data();
-    ucnv_toUnicode(conv.get(), &target, chunk.data() + chunk.size(), &source, source_end, nullptr,
-                   /*flush=*/true, &status);
+    // ICU's offsets count from where this call starts reading.
+    const auto call_start = static_cast<std::size_t>(source - begin);
+    ucnv_toUnicode(conv, &target, chunk.data() + chunk.size(), &source, source_end,
+                   offsets ? chunk_offsets.data() : nullptr, /*flush=*/true, &status);
     if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
-      text.append(chunk.data(), static_cast<std::size_t>(target - chunk.data()));
-      if (U_SUCCESS(status)) return Result<std::u16string>{std::move(text), {}, 0};
+      const auto produced = static_cast<std::size_t>(target - chunk.data());
+      text.append(chunk.data(), produced);
+      if (offsets) {
+        for (std::size_t i = 0; i < produced; ++i) {
+          const int32_t at = chunk_offsets[i];
+          offsets->push_back(at < 0 ? kUnknownOffset : call_start + static_cast<std::size_t>(at));
+        }
+      }
+      if (U_SUCCESS(status)) return Result<std::size_t>{text.size() - before, {}, 0};
       continue;
     }
-    if (is_conversion_error(status)) {
-      char bad[kInvalidBufferLength];
-      int8_t bad_len = kInvalidBufferLength;
-      UErrorCode ignored = U_ZERO_ERROR;
-      ucnv_getInvalidChars(conv.get(), bad, &bad_len, &ignored);
-      std::size_t offset = static_cast<std::size_t>(source - begin);
-      if (U_SUCCESS(ignored)) offset -= std::min<std::size_t>(offset, static_cast<std::size_t>(bad_len));
-      return failure<std::u16string>(ErrorKind::InvalidBytes, offset);
-    }
-    return failure<std::u16string>(status == U_MEMORY_ALLOCATION_ERROR ? ErrorKind::OutOfMemory
-                                                                       : ErrorKind::ConverterFailure);
+    std::size_t offset = static_cast<std::size_t>(source - begin);
+    char bad[kInvalidBufferLength];
+    int8_t bad_len = kInvalidBufferLength;
+    UErrorCode ignored = U_ZERO_ERROR;
+    ucnv_getInvalidChars(conv, bad, &bad_len, &ignored);
+    if (U_SUCCESS(ignored)) offset -= std::min<std::size_t>(offset, static_cast<std::size_t>(bad_len));
+    ucnv_resetToUnicode(conv);
+    if (is_conversion_error(status)) return failure<std::size_t>(ErrorKind::InvalidBytes, offset);
+    return failure<std::size_t>(status == U_MEMORY_ALLOCATION_ERROR ? ErrorKind::OutOfMemory
+                                                                    : ErrorKind::ConverterFailure);
   }
+}
+
+// Code page 932: the bytes of the three moved control characters become
+// their own character here; the bytes between them go through ICU.
+Result<std::size_t> cp932_decode(UConverter* conv, std::string_view bytes, std::u16string& text) {
+  std::size_t total = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= bytes.size(); ++i) {
+    if (i < bytes.size() && !is_cp932_direct_control(static_cast<unsigned char>(bytes[i]))) continue;
+    Result<std::size_t> part = icu_decode(conv, bytes.substr(start, i - start), text, nullptr);
+    if (!part) {
+      const bool positioned = part.error == ErrorKind::InvalidBytes;
+      return failure<std::size_t>(part.error, part.error_offset + (positioned ? start : 0));
+    }
+    total += *part.value;
+    if (i < bytes.size()) {
+      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i])));
+      ++total;
+    }
+    start = i + 1;
+  }
+  return Result<std::size_t>{total, {}, 0};
+}
+
+// Bytes -> text through the ICU converter name, with its fix-up.
+Result<std::u16string> icu_to_text(const Converter& converter, std::string_view bytes) {
+  ErrorKind open_error{};
+  UConverterPtr conv = open_strict(converter.icu_name, open_error);
+  if (!conv) return failure<std::u16string>(open_error);
+
+  std::u16string text;
+  Result<std::size_t> r;
+  switch (converter.fixup) {
+    case Fixup::Cp932:
+      r = cp932_decode(conv.get(), bytes, text);
+      break;
+    case Fixup::Jis0208Euc:
+    case Fixup::Jis0208Iso2022: {
+      std::vector<std::size_t> offsets;
+      r = icu_decode(conv.get(), bytes, text, &offsets);
+      if (r) unfold_jis0208(text, offsets, bytes, converter.fixup);
+      break;
+    }
+    case Fixup::None:
+      r = icu_decode(conv.get(), bytes, text, nullptr);
+      break;
+  }
+  if (!r) return failure<std::u16string>(r.error, r.error_offset);
+  return Result<std::u16string>{std::move(text), {}, 0};
 }
 
 template <typename Sink>
@@ -278,12 +477,12 @@ Result<std::size_t> convert_from_text(std::u16string_view text, EncodingId id, S
     if (auto at = find_c1_control(text)) {
       // Characters before it may still be unrepresentable: report the first.
       Result<std::size_t> prefix =
-          icu_from_text(conv->icu_name, text.substr(0, *at), [](const char*, std::size_t) {});
+          icu_from_text(*conv, text.substr(0, *at), [](const char*, std::size_t) {});
       if (!prefix) return prefix;
       return failure<std::size_t>(ErrorKind::Unrepresentable, *at);
     }
   }
-  return icu_from_text(conv->icu_name, text, sink);
+  return icu_from_text(*conv, text, sink);
 }
 
 }  // namespace
@@ -357,7 +556,7 @@ Result<std::u16string> to_text(std::string_view bytes, EncodingId id) {
     std::optional<Converter> conv = resolve(id);
     if (!conv) return failure<std::u16string>(ErrorKind::UnsupportedEncoding);
     if (conv->kind == Converter::Kind::Symbol) return symbol_to_text(bytes);
-    Result<std::u16string> text = icu_to_text(conv->icu_name, bytes);
+    Result<std::u16string> text = icu_to_text(*conv, bytes);
     if (text && is_windows_code_page(*conv)) {
       if (auto at = find_c1_control(*text.value)) {
         return failure<std::u16string>(ErrorKind::InvalidBytes, *at);
@@ -370,8 +569,12 @@ Result<std::u16string> to_text(std::string_view bytes, EncodingId id) {
 }
 
 Result<std::size_t> encoded_length(std::u16string_view text, EncodingId id) noexcept {
-  // The sink only counts, so nothing here allocates beyond ICU's converter.
-  return convert_from_text(text, id, [](const char*, std::size_t) noexcept {});
+  // The sink only counts; only the Japanese fix-ups copy the text.
+  try {
+    return convert_from_text(text, id, [](const char*, std::size_t) noexcept {});
+  } catch (const std::bad_alloc&) {
+    return failure<std::size_t>(ErrorKind::OutOfMemory);
+  }
 }
 
 bool can_encode(std::u16string_view text, EncodingId id) noexcept {

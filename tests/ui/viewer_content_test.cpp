@@ -160,6 +160,29 @@ private slots:
         QCOMPARE(v.selected(), QString::fromUtf16(u"K\u00f6ln"));
     }
 
+    void original_encoding_reads_japanese_bytes_with_the_search_tables() {
+        namespace enc = tw::encoding;
+        // EUC-JP A1 C1 and A1 F1 are JIS X 0208's wave dash and cent sign:
+        // typed in either spelling, shown in the standard one.
+        Viewer euc;
+        euc.file("e.txt", "x\xa1\xc1\xa1\xf1y");
+        euc.search(*enc::to_bytes(u"\uFF5E", enc::kEucJp).value, {"e.txt"}, enc::kEucJp);
+        euc.viewer->show_view();
+        euc.viewer->hexa_or_text_popup()->choose_item(kModeOriginal);
+        QCOMPARE(euc.shown(), QString::fromUtf16(u"x\u301C\u00A2y"));
+        QCOMPARE(euc.selected(), QString::fromUtf16(u"\u301C"));
+        // Shift_JIS byte 0x7F is U+007F; 81 60 is code page 932's U+FF5E.
+        Viewer sjis;
+        sjis.file("s.txt", "a\x7f\x81\x60" "b");
+        sjis.search(*enc::to_bytes(u"\u007F\u301C", enc::kShiftJis).value, {"s.txt"},
+                    enc::kShiftJis);
+        sjis.viewer->show_view();
+        sjis.viewer->hexa_or_text_popup()->choose_item(kModeOriginal);
+        QCOMPARE(sjis.shown(), QString::fromUtf16(u"a\u007F\uFF5Eb"));
+        QCOMPARE(sjis.selection_start(), 1);
+        QCOMPARE(sjis.selection_end(), 3);
+    }
+
     void an_occurrence_holding_a_nul_is_clamped_to_the_text() {
         Viewer v;
         v.file("z.bin", std::string("xxA\0Byy", 7));
