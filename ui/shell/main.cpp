@@ -133,8 +133,11 @@ int main(int argc, char** argv) {
     // The window's start-up runs once the main loop does, so that its
     // start-up alert never holds up the single-instance server or the
     // signals.
-    QTimer::singleShot(0, &search_controller, [&search_controller] {
+    QTimer::singleShot(0, &search_controller, [&search_controller, &preferences_controller] {
         search_controller.awake_from_nib();
+        // The window settles the progress texts of a first run: the
+        // preferences show them as they are.
+        preferences_controller.show_preferences_in_window();
     });
 
     QObject::connect(&instance, &tw::ui::SingleInstance::paths_received, &menu_controller,
