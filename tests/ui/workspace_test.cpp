@@ -1,12 +1,12 @@
-// The workspace: the command line that opens a file with a .desktop entry
-// (Exec field codes and quoting), launching it for real, file attributes,
-// and drop destinations.
+// The workspace: opening a file with a .desktop entry or a program for
+// real, file attributes, and drop destinations.
 #include <pwd.h>
 #include <unistd.h>
 
 #include <QDropEvent>
 #include <QFileSystemModel>
 #include <QListView>
+#include <QDir>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -25,97 +25,77 @@ class WorkspaceTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void exec_line_expansion_data() {
-        QTest::addColumn<QString>("exec");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("expected");
-        const QStringList one{"/tmp/a b.txt"};
-        const QStringList two{"/tmp/a b.txt", "/tmp/c"};
-        QTest::newRow("%f") << "gedit %f" << one << QStringList{"gedit", "/tmp/a b.txt"};
-        QTest::newRow("%u is a file URL") << "app --open=%u" << one
-                                          << QStringList{"app", "--open=file:///tmp/a%20b.txt"};
-        QTest::newRow("%F one argument per file")
-            << "app -x %F -y" << two << QStringList{"app", "-x", "/tmp/a b.txt", "/tmp/c", "-y"};
-        QTest::newRow("%U") << "app %U" << two
-                            << QStringList{"app", "file:///tmp/a%20b.txt", "file:///tmp/c"};
-        QTest::newRow("dropped codes") << "app %i %c %k --name=%c %f" << one
-                                       << QStringList{"app", "--name=", "/tmp/a b.txt"};
-        QTest::newRow("deprecated codes") << "app %d %D %n %N %v %m %f" << one
-                                          << QStringList{"app", "/tmp/a b.txt"};
-        QTest::newRow("percent") << "app 100%% %f" << one
-                                 << QStringList{"app", "100%", "/tmp/a b.txt"};
-        QTest::newRow("no file code: appended") << "app --new-window" << one
-                                                << QStringList{"app", "--new-window", "/tmp/a b.txt"};
-        QTest::newRow("quoted program") << "\"/opt/My App/run\" %f" << one
-                                        << QStringList{"/opt/My App/run", "/tmp/a b.txt"};
-        QTest::newRow("quote escapes")
-            << QString("sh -c \"echo \\\"\\$1\\\" \\\\ \\`x\\`\" %f") << one
-            << QStringList{"sh", "-c", "echo \"$1\" \\ `x`", "/tmp/a b.txt"};
-        QTest::newRow("empty quoted argument") << "app \"\" %f" << one
-                                               << QStringList{"app", "", "/tmp/a b.txt"};
-        QTest::newRow("runs of blanks") << "  app   %f  " << one
-                                        << QStringList{"app", "/tmp/a b.txt"};
-    }
-    void exec_line_expansion() {
-        QFETCH(QString, exec);
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, expected);
-        const std::optional<QStringList> got = expand_exec(exec, files);
-        QVERIFY(got.has_value());
-        QCOMPARE(*got, expected);
-    }
-
-    void unbalanced_quote_is_refused() {
-        QVERIFY(!expand_exec("app \"open %f", {"/x"}).has_value());
-        QVERIFY(!expand_exec("   ", {"/x"}).has_value());
-    }
-
-    void desktop_entry_is_read_with_string_escapes() {
+    // A .desktop entry is read and started by GIO: its translated name, its
+    // Exec field codes, Path, Terminal and TryExec are honoured.
+    void desktop_entries_are_read_and_started_through_gio() {
         QTemporaryDir dir;
-        const QString path = dir.filePath("viewer.desktop");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("# comment\n[Desktop Entry]\nType=Application\nName=My Viewer\n"
-                "Exec=\"/opt/my\\sviewer/bin\" --title \"a\\\\\\\\b\" %U\n"
-                "Icon=viewer\n\n[Desktop Action New]\nExec=other %f\n");
-        f.close();
-        const std::optional<DesktopEntry> entry = read_desktop_entry(path);
-        QVERIFY(entry.has_value());
-        QCOMPARE(entry->name, QString("My Viewer"));
-        QCOMPARE(entry->icon, QString("viewer"));
-        // \s is a space; \\\\ in the file is \\ in the value, a \ after quoting.
-        const std::optional<QStringList> line = launch_command_line(path, "/tmp/x y");
-        QVERIFY(line.has_value());
-        QCOMPARE(*line, (QStringList{"/opt/my viewer/bin", "--title", "a\\b", "file:///tmp/x%20y"}));
-    }
-
-    void plain_program_gets_the_file() {
-        QCOMPARE(*launch_command_line("/usr/bin/hexedit", "/tmp/f"),
-                 (QStringList{"/usr/bin/hexedit", "/tmp/f"}));
-        QVERIFY(!launch_command_line("/no/such.desktop", "/tmp/f").has_value());
-    }
-
-    void desktop_entry_really_launches_with_the_file() {
-        QTemporaryDir dir;
+        // A recorder: writes its working folder and arguments, one a line.
         const QString script = dir.filePath("record args.sh");
-        const QString out = dir.filePath("out.txt");
         QFile s(script);
         QVERIFY(s.open(QIODevice::WriteOnly));
-        s.write(QString("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"%1.tmp\"\n"
-                        "mv \"%1.tmp\" \"%1\"\n").arg(out).toUtf8());
+        s.write("#!/bin/sh\nout=\"$RECORD_TO\"\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; }"
+                " > \"$out.tmp\"\nmv \"$out.tmp\" \"$out\"\n");
         s.close();
         QVERIFY(s.setPermissions(s.permissions() | QFileDevice::ExeOwner));
-        const QString desktop = dir.filePath("rec.desktop");
+        // The terminal GIO looks for first among those it knows, on PATH.
+        QVERIFY(QDir(dir.path()).mkdir("bin"));
+        QVERIFY(QFile::link(script, dir.filePath("bin/gnome-terminal")));
+        qputenv("PATH", dir.filePath("bin").toUtf8() + ":" + qgetenv("PATH"));
+        QVERIFY(QDir(dir.path()).mkdir("work"));
+
+        struct Case {
+            const char* name;
+            QString entry;           // the lines after [Desktop Entry]
+            bool starts;
+            QStringList recorded;    // pwd, then the arguments
+        };
+        const QString file = "/some where/found file.bin";
+        const QString exec = QString("Exec=\"%1\" --flag %f\n").arg(script);
+        const Case cases[] = {
+            {"plain", exec, true, {QDir::currentPath(), "--flag", file}},
+            // GIO gives a local file as its path, also to %u.
+            {"a URL", QString("Exec=\"%1\" %u\n").arg(script), true,
+             {QDir::currentPath(), file}},
+            {"Path", exec + "Path=" + dir.filePath("work") + "\n", true,
+             {dir.filePath("work"), "--flag", file}},
+            {"Terminal", exec + "Terminal=true\n", true,
+             {QDir::currentPath(), "--", script, "--flag", file}},
+            {"TryExec missing", exec + "TryExec=/no/such/program\n", false, {}},
+        };
+        for (const Case& c : cases) {
+            const QString out = dir.filePath(QString("out-%1.txt").arg(c.name));
+            qputenv("RECORD_TO", out.toUtf8());
+            const QString desktop = dir.filePath("rec.desktop");
+            QFile d(desktop);
+            QVERIFY(d.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            d.write(("[Desktop Entry]\nType=Application\nName=Rec\nName[fr]=Enregistreur\n" +
+                     c.entry).toUtf8());
+            d.close();
+            QCOMPARE(read_desktop_entry(desktop).has_value(), c.starts);
+            QCOMPARE(open_file_with_application(file, desktop), c.starts);
+            if (!c.starts) continue;
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+            QFile result(out);
+            QVERIFY(result.open(QIODevice::ReadOnly));
+            QCOMPARE(QString::fromUtf8(result.readAll()).split('\n', Qt::SkipEmptyParts),
+                     c.recorded);
+        }
+        const QString desktop = dir.filePath("names.desktop");
         QFile d(desktop);
         QVERIFY(d.open(QIODevice::WriteOnly));
-        d.write(QString("[Desktop Entry]\nType=Application\nName=Rec\nExec=\"%1\" --flag %f\n")
-                    .arg(script).toUtf8());
+        d.write(("[Desktop Entry]\nType=Application\nName=Rec\nName[fr]=Enregistreur\n" + exec)
+                    .toUtf8());
         d.close();
-        QVERIFY(open_file_with_application("/some where/found file.bin", desktop));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
-        QFile result(out);
-        QVERIFY(result.open(QIODevice::ReadOnly));
-        QCOMPARE(result.readAll(), QByteArray("--flag\n/some where/found file.bin\n"));
+        qputenv("LANGUAGE", "fr");
+        QCOMPARE(read_desktop_entry(desktop)->name, QString("Enregistreur"));
+        qputenv("LANGUAGE", "en");
+        QCOMPARE(read_desktop_entry(desktop)->name, QString("Rec"));
+        qunsetenv("LANGUAGE");
+        QVERIFY(!read_desktop_entry(dir.filePath("missing.desktop")).has_value());
+        // Any other path is a program, given the file.
+        qputenv("RECORD_TO", dir.filePath("direct.txt").toUtf8());
+        QVERIFY(open_file_with_application(file, script));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("direct.txt")), 10000);
     }
 
     void file_attributes_are_read_without_following_links() {

@@ -22,11 +22,10 @@ bool open_document(const QString& path) {
 }
 
 bool open_file_with_application(const QString& file, const QString& application) {
-    const std::optional<QStringList> command = launch_command_line(application, file);
-    if (!command || command->isEmpty()) return false;
-    QStringList arguments = *command;
-    const QString program = arguments.takeFirst();
-    return QProcess::startDetached(program, arguments);
+    if (application.endsWith(QLatin1String(".desktop")))
+        return !launch_desktop_entry(application, file).has_value();
+    // Any other path is a program, given the file.
+    return QProcess::startDetached(application, {file});
 }
 
 bool reveal_in_file_manager(const QString& path) {

@@ -12,8 +12,8 @@ namespace tw::ui {
 // Opens a document with the desktop's default application for it.
 bool open_document(const QString& path);
 
-// Opens `file` with `application` (an executable, or a .desktop entry
-// launched through its Exec line). False when it cannot be started.
+// Opens `file` with `application` (a .desktop entry, launched through GIO,
+// or an executable given the file). False when it cannot be started.
 bool open_file_with_application(const QString& file, const QString& application);
 
 // Shows the file selected in the file manager (the freedesktop FileManager1
