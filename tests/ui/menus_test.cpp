@@ -52,17 +52,26 @@ struct Menus : Harness {
         return names;
     }
     // Deletes target `index`, answering the confirmation with `button`
-    // (0 the first); returns the confirmation's message and buttons.
+    // (0 the first) and any alert after it with OK; returns the
+    // confirmation's title, message, buttons and the last button's role,
+    // then the messages of the alerts that followed.
     QStringList delete_target(int index, int button = 0) {
         QStringList seen;
-        QTimer::singleShot(20, [&] {
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr) return;
-            seen << box->windowTitle() << box->informativeText();
-            for (QAbstractButton* b : box->buttons()) seen << b->text();
-            seen << QString::number(box->buttonRole(box->buttons().last()));
-            box->buttons().at(button)->click();
+            if (seen.isEmpty()) {
+                seen << box->windowTitle() << box->informativeText();
+                for (QAbstractButton* b : box->buttons()) seen << b->text();
+                seen << QString::number(box->buttonRole(box->buttons().last()));
+                box->buttons().at(button)->click();
+            } else {
+                seen << box->informativeText();
+                box->buttons().first()->click();
+            }
         });
+        answerer.start(20);
         menu.delete_target_for_menu_item(index);
         return seen;
     }
@@ -157,6 +166,7 @@ private slots:
             QStringList files;
             tw::i64 current_after;
             QString shown;  // the current target's name in the window after
+            QStringList alerts = {};
         };
         const QStringList all{"TW_target_000", "TW_target_001", "TW_target_002"};
         const Case cases[] = {
@@ -164,6 +174,8 @@ private slots:
             {"another target", 2, 1, 0, {"TW_target_000", "TW_target_001"}, 0, "T0"},
             {"the current first", 0, 0, 0, {"TW_target_000", "TW_target_001"}, 0, "T1"},
             {"the current last", 2, 2, 0, {"TW_target_000", "TW_target_001"}, 0, "T0"},
+            // A file that cannot be deleted leaves everything as it was.
+            {"not deleted", 1, 5, 0, all, 1, "T1", {"Cannot delete this target"}},
         };
         for (const Case& c : cases) {
             Menus m;
@@ -173,12 +185,13 @@ private slots:
             QCOMPARE(seen.value(0), QString("DELETE TARGET"));
             QCOMPARE(seen.value(1), is_current
                                         ? QString("Do you realy want to delete the current target ?")
-                                        : QString("Do you realy want to delete the target \"T%1\" ?")
-                                              .arg(c.deleted));
+                                        : QString("Do you realy want to delete the target \"%1\" ?")
+                                              .arg(c.deleted < 3 ? QString("T%1").arg(c.deleted) : ""));
             // The current target's No is the second button, another's the third.
-            QCOMPARE(seen.mid(2), (QStringList{"Yes", "No",
-                                               QString::number(is_current ? QMessageBox::RejectRole
-                                                                          : QMessageBox::DestructiveRole)}));
+            QCOMPARE(seen.mid(2, 3), (QStringList{"Yes", "No",
+                                                  QString::number(is_current ? QMessageBox::RejectRole
+                                                                             : QMessageBox::DestructiveRole)}));
+            QCOMPARE(seen.mid(5), c.alerts);
             QCOMPARE(m.target_files(), c.files);
             QCOMPARE(m.engine.cur_target_index, c.current_after);
             QCOMPARE(m.ui()->target_ref->text(), c.shown);
