@@ -1,8 +1,11 @@
 // Engine state: buffers, names, error texts, start-up and shut-down.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/tw.h"
+#include "engine/tw_file_util.h"
+#include "engine/tw_limits.h"
 
 namespace tw {
 
@@ -41,22 +44,12 @@ void copy_clamped(char (&field)[256], const char* text) {
 
 u64 align16(u64 address) { return (address + 15) & BITS_CLR_0_3; }
 
-// Buffer sizes from a damaged or hand-edited preference file that could
-// never work fall back to their defaults before anything is allocated: a
-// text buffer below 64 KiB or beyond what a 32-bit count of KiB can hold, a
-// string buffer of 0, an occurrence buffer that cannot hold one 16-byte
-// record, and string or occurrence buffers beyond 1 GiB.
+// Buffer sizes from a damaged or hand-edited preference file outside the
+// accepted ranges fall back to their defaults before anything is allocated.
 void repair_buffer_sizes(PreferenceRecord& p) {
-    constexpr u64 kMinText = u64{64} << 10;
-    constexpr u64 kMaxText = u64{0xFFFFFFFF} << 10;
-    constexpr u64 kMinOcc = 16;
-    constexpr u64 kMaxSmallBuffer = u64{1} << 30;
-    if (p.text_mem_size < kMinText || p.text_mem_size > kMaxText)
-        p.text_mem_size = TW_DEFAULT_TEXT_MEM_SIZE;
-    if (p.str_mem_size == 0 || p.str_mem_size > kMaxSmallBuffer)
-        p.str_mem_size = TW_DEFAULT_STR_MEM_SIZE;
-    if (p.occ_mem_size < kMinOcc || p.occ_mem_size > kMaxSmallBuffer)
-        p.occ_mem_size = TW_DEFAULT_OCC_MEM_SIZE;
+    p.str_mem_size = bounded(TW_STR_MEM_LIMITS, p.str_mem_size);
+    p.text_mem_size = bounded(TW_TEXT_MEM_LIMITS, p.text_mem_size);
+    p.occ_mem_size = bounded(TW_OCC_MEM_LIMITS, p.occ_mem_size);
 }
 
 }  // namespace
@@ -92,6 +85,19 @@ std::string Engine::resource_path(const char* sub, const char* name) const {
 }
 
 void Engine::record_failure(const std::string& path) { failure_detail_ = path; }
+
+void Engine::record_failure(const std::string& path, int err) {
+    failure_detail_ = describe_failure(path, err);
+}
+
+std::string Engine::error_text(u64 code) const {
+    std::string text = why_err_str[code >= ERR_UNDEFINED ? ERR_UNDEFINED : code];
+    if (!failure_detail_.empty()) {
+        if (text.back() != ' ') text += ' ';
+        text += failure_detail_;
+    }
+    return text;
+}
 
 u64 Engine::allocate_search_buffer(std::uint8_t*& raw, u64& raw_size, u64 size, u64& start,
                                    u64& usable) {
@@ -234,7 +240,7 @@ u64 Engine::open_file_with_dir_path(int slot, const char* mode) {
     }
     w.stream = std::fopen(path.c_str(), mode);
     if (w.stream == nullptr) {
-        record_failure(path);
+        record_failure(path, errno);
         return ERR_OPEN_FILE;
     }
     return 0;
@@ -248,7 +254,8 @@ const char* Engine::build_str_err(u64 code) {
 const char* Engine::build_fatal_str_err() {
     if (fatal_err_index > ERR_UNDEFINED) fatal_err_index = ERR_UNDEFINED;
     std::string text = why_err_str[fatal_err_index];
-    if (fatal_err_index >= ERR_OPEN_FILE && fatal_err_index <= ERR_OPEN_DIR &&
+    if (((fatal_err_index >= ERR_OPEN_FILE && fatal_err_index <= ERR_OPEN_DIR) ||
+         fatal_err_index == ERR_CORRUPTED) &&
         !failure_detail_.empty()) {
         if (text.back() != ' ') text += ' ';
         text += failure_detail_;

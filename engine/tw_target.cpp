@@ -270,13 +270,20 @@ u64 Engine::build_target_list() {
         return ERR_ACCESS_DIR;
     }
     br.target_list_len = 0;
+    damaged_targets.clear();
     for (u64 k = 0;; ++k) {
         const std::string name = target_file_name(k);
         struct stat st{};
         if (::stat((dir + "/" + name).c_str(), &st) != 0) return 0;
         if (!S_ISREG(st.st_mode)) continue;
-        if (const u64 code = put_target_name_into_target_list(name.c_str()); code != 0)
-            return code;
+        const u64 code = put_target_name_into_target_list(name.c_str());
+        if (code == ERR_MEMORY) return code;
+        if (code != 0) {
+            // A damaged file is named and listed under a placeholder, so the
+            // positions of the list keep matching the file numbers.
+            damaged_targets.push_back(resource_path(TW_TARGET_DIR, name.c_str()));
+            if (append_to_target_list((name + " (damaged)").c_str()) != 0) return ERR_MEMORY;
+        }
     }
 }
 
