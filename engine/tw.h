@@ -224,6 +224,7 @@ private:
     std::vector<std::string> excluded_roots_;  // folders the walk never enters
     FoundLock found_lock_;
     bool lock_taken_by_open_ = false;  // released by close_found_file
+    u64 last_search_status_ = RESULT_FINISHED;  // how the last search ended
 };
 
 }  // namespace tw

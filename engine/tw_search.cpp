@@ -53,6 +53,7 @@ void Engine::search_in_target() {
     u64 code = own_lock ? lock_result(true, true, &busy) : 0;
     if (busy) {
         // A stop was asked for while waiting: nothing was written.
+        last_search_status_ = RESULT_STOPPED;
         searching_now.store(0, std::memory_order_release);
         return;
     }
@@ -95,6 +96,10 @@ void Engine::search_in_target() {
         if (code == 0) code = described;
     }
     if (own_lock) unlock_result();
+    last_search_status_ = code != 0 ? RESULT_ERROR
+                          : need_stop_searching.load(std::memory_order_relaxed) != 0
+                              ? RESULT_STOPPED
+                              : RESULT_FINISHED;
     fatal_err_index = code;
     ellipsed_time = elapsed();
     // Publishes fatal_err_index, ellipsed_time and the counters.
