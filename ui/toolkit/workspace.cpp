@@ -1,5 +1,7 @@
 #include "ui/toolkit/workspace.h"
 
+#include "engine/tw_file_util.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,11 +47,9 @@ bool reveal_in_file_manager(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
 }
 
-std::optional<FileAttributes> file_attributes(const QString& path, bool follow_link) {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    const int rc = follow_link ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
-    if (rc != 0) return std::nullopt;
+namespace {
+
+FileAttributes attributes_of(const struct stat& st) {
     FileAttributes attributes;
     attributes.size = static_cast<std::uint64_t>(st.st_size);
     attributes.modified = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec)
@@ -63,6 +63,24 @@ std::optional<FileAttributes> file_attributes(const QString& path, bool follow_l
     else
         attributes.owner = QString::number(st.st_uid);
     return attributes;
+}
+
+}  // namespace
+
+std::optional<FileAttributes> file_attributes(const QString& path, bool follow_link) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    const int rc = follow_link ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
+    if (rc != 0) return std::nullopt;
+    return attributes_of(st);
+}
+
+std::optional<FileAttributes> file_attributes_in(const char* dir, const char* name,
+                                                 bool follow_link) {
+    if (dir == nullptr || name == nullptr) return std::nullopt;
+    struct stat st {};
+    if (!tw::stat_file_in(dir, name, follow_link, &st, nullptr)) return std::nullopt;
+    return attributes_of(st);
 }
 
 }  // namespace tw::ui
