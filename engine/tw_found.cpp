@@ -111,9 +111,12 @@ u64 Engine::open_found_file(const char* mode) {
         WorkFile& w = wf[slots[i]];
         w.name = names[i];
         const std::string path = dir + "/" + names[i];
-        w.stream = std::fopen(path.c_str(), writing ? "wb" : "rb");
+        // Read without blocking and only when regular: a FIFO in place of
+        // a result file must not hang the viewer.
+        int err = 0;
+        w.stream = writing ? std::fopen(path.c_str(), "wb") : open_regular_stream(path, &err);
         if (w.stream == nullptr) {
-            record_failure(path, errno);
+            record_failure(path, writing ? errno : err);
             close_found_file();
             return ERR_OPEN_FILE;
         }

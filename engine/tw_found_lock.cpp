@@ -17,10 +17,16 @@ FoundLock::Result FoundLock::try_take(const std::string& found_dir, bool exclusi
     const std::string path = found_dir + "/" + TW_FOUND_LOCK;
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     // A reader without write permission on the folder still locks.
-    if (fd < 0 && (errno == EACCES || errno == EROFS))
+    int err = errno;
+    if (fd < 0 && (err == EACCES || err == EROFS)) {
         fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // No lock file, and none can be made: no writer can have taken
+        // the folder either, so a reader goes on without a lock.
+        if (fd < 0 && errno == ENOENT && !exclusive) return Result::Taken;
+        if (fd < 0 && errno != ENOENT) err = errno;
+    }
     if (fd < 0) {
-        if (why != nullptr) *why = path + ": " + std::strerror(errno);
+        if (why != nullptr) *why = path + ": " + std::strerror(err);
         return Result::Failed;
     }
     int rc;

@@ -210,3 +210,25 @@ TEST_F(ResultTest, AFoundFileBeyondEightKibibytesOfPathIsShown) {
     EXPECT_TRUE(stat_file_in(path.c_str(), "deep.txt", false, &st, &why)) << why;
     EXPECT_EQ(st.st_size, 12);
 }
+
+TEST_F(ResultTest, AReaderWithoutWriteAccessReadsAResultWithoutLockFile) {
+    write_file(at("f"), "a needle");
+    set_target(*engine, "needle", {{at("f"), false}});
+    search(*engine);
+    // As left by a version without the lock, in a folder this user cannot
+    // write to.
+    ASSERT_EQ(::unlink((dir / "TW_found/TW_found_lock").c_str()), 0);
+    const int status = run_as_nobody([&] {
+        if (engine->build_summary() != 0) return 1;
+        return engine->sur.occ_offset == 2 && engine->sur.summary_status == 0 ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0);
+    // A writer in the same place cannot take the folder, and says why.
+    const int writer = run_as_nobody([&] {
+        return engine->lock_result(true, false) == ERR_OPEN_FILE &&
+                       engine->failure_detail().find("Permission denied") != std::string::npos
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(writer, 0);
+}
