@@ -34,7 +34,14 @@ std::string folder_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// Opens the folder `dir` component by component; -1 with errno on failure.
+std::string joined(const char* dir, const char* name) {
+    std::string path = dir;
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    return path + name;
+}
+
+}  // namespace
+
 int open_folder_by_parts(const char* dir) {
     int fd = ::open(dir[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return -1;
@@ -58,14 +65,6 @@ int open_folder_by_parts(const char* dir) {
     }
     return fd;
 }
-
-std::string joined(const char* dir, const char* name) {
-    std::string path = dir;
-    if (path.empty() || path.back() != '/') path.push_back('/');
-    return path + name;
-}
-
-}  // namespace
 
 bool is_directory(const std::string& path) {
     struct stat st{};

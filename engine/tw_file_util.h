@@ -27,6 +27,10 @@ std::string describe_failure(const std::string& path, int err);
 // also when another process created it at the same moment.
 bool make_folder(const std::string& path, int* err);
 
+// Opens the folder `dir` component by component with openat (O_PATH), so a
+// path of any length is reached; -1 with errno on failure.
+int open_folder_by_parts(const char* dir);
+
 // Opens `path` for reading without blocking (a FIFO does not hang the
 // caller) and only when it is a regular file; nullptr with *err set (EINVAL
 // for a file that is not regular) on failure.

@@ -2,7 +2,11 @@
 
 #include "engine/tw_file_util.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/wait.h>
+#include <climits>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +27,55 @@ bool open_document(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+namespace {
+
+// Starts `command` detached with its current folder `dir_fd`; false when it
+// could not be started (the exec's failure comes back through a pipe).
+bool start_detached_in(int dir_fd, const QStringList& command) {
+    std::vector<QByteArray> encoded;
+    for (const QString& part : command) encoded.push_back(QFile::encodeName(part));
+    std::vector<char*> argv;
+    for (QByteArray& part : encoded) argv.push_back(part.data());
+    argv.push_back(nullptr);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here: a new session, a second
+        // fork so that nobody has to wait for the application, then exec.
+        ::setsid();
+        if (::fork() != 0) ::_exit(0);
+        int err = 0;
+        if (::fchdir(dir_fd) != 0) err = errno;
+        else ::execvp(argv[0], argv.data());
+        if (err == 0) err = errno;
+        (void)!::write(report[1], &err, sizeof err);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    if (pid > 0) ::waitpid(pid, nullptr, 0);
+    int err = 0;
+    const ssize_t n = pid > 0 ? ::read(report[0], &err, sizeof err) : -1;
+    ::close(report[0]);
+    return n == 0;  // closed by a successful exec
+}
+
+}  // namespace
+
 bool open_file_with_application(const QString& file, const QString& application) {
+    const QByteArray native = QFile::encodeName(file);
+    const qsizetype slash = native.lastIndexOf('/');
+    if (native.size() >= PATH_MAX && slash > 0) {
+        // Too long for the application to open: it starts in the file's
+        // folder, reached folder by folder, and is given the bare name.
+        const int dir_fd = tw::open_folder_by_parts(native.left(slash).constData());
+        if (dir_fd < 0) return false;
+        const std::optional<QStringList> command =
+            launch_command_line(application, QFile::decodeName(native.mid(slash + 1)));
+        const bool started = command && !command->isEmpty() && start_detached_in(dir_fd, *command);
+        ::close(dir_fd);
+        return started;
+    }
     const std::optional<QStringList> command = launch_command_line(application, file);
     if (!command || command->isEmpty()) return false;
     QStringList arguments = *command;
