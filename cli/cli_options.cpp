@@ -20,6 +20,7 @@ enum LongOnly : int {
     kTarget,
     kResourceDir,
     kStats,
+    kNoWait,
 };
 
 const option kLongOptions[] = {
@@ -37,6 +38,7 @@ const option kLongOptions[] = {
     {"target", required_argument, nullptr, kTarget},
     {"resource-dir", required_argument, nullptr, kResourceDir},
     {"stats", no_argument, nullptr, kStats},
+    {"no-wait", no_argument, nullptr, kNoWait},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -70,9 +72,13 @@ Search:
       --stop-on-error    end at the first unreadable file or folder
       --target NAME|NUMBER
                          run a stored target of the resource folder
-      --resource-dir DIR resource folder (default $XDG_DATA_HOME/Trawlex,
-                         or ~/.local/share/Trawlex; a temporary one, removed
-                         at exit, when it has no TW_found folder)
+      --resource-dir DIR resource folder whose targets are read and whose
+                         TW_found folder receives the result; without it the
+                         result goes to a temporary folder removed at exit,
+                         and --target reads the application's targets
+                         ($XDG_DATA_HOME/Trawlex or ~/.local/share/Trawlex)
+      --no-wait          fail at once (status 2) when another search is
+                         writing the same result folder, instead of waiting
 
 Output:
   -n, --line-number      add the line number of each occurrence
@@ -149,6 +155,7 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
         case kTarget: o.target = optarg; break;
         case kResourceDir: o.resource_dir = optarg; break;
         case kStats: o.stats = true; break;
+        case kNoWait: o.no_wait = true; break;
         case ':':
             error = std::string("option ") + argv[optind - 1] + " needs a value";
             return std::nullopt;

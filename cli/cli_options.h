@@ -21,6 +21,7 @@ struct Options {
     bool stop_on_error = false;
     bool count = false;
     bool stats = false;
+    bool no_wait = false;
     bool help = false;
     std::optional<std::string> report;
     std::optional<std::string> target;

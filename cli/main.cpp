@@ -108,7 +108,10 @@ bool set_typed_target(tw::Engine& e, const tw::cli::Options& o, const std::strin
 // Loads the stored target named or numbered `which` as the current target.
 int load_stored_target(tw::Engine& e, const std::string& which) {
     if (const u64 code = e.build_target_list(); code != 0)
-        return error(std::string("cannot list the stored targets: ") + e.build_str_err(code));
+        return error("cannot list the stored targets: " + e.error_text(code));
+    for (const std::string& damaged : e.damaged_targets)
+        std::fprintf(stderr, "trawlex-cli: warning: the damaged target file %s is skipped\n",
+                     damaged.c_str());
     const bool is_number = which.find_first_not_of("0123456789") == std::string::npos &&
                            !which.empty() && which.size() <= 9;
     u64 number = 0;
@@ -129,7 +132,7 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
         if (!found) return error("no stored target named '" + which + "'");
     }
     if (const u64 code = e.make_target_current(number); code != 0)
-        return error("cannot load the stored target " + which + ": " + e.build_str_err(code));
+        return error("cannot load the stored target " + which + ": " + e.error_text(code));
     return 0;
 }
 
@@ -170,10 +173,27 @@ void choose_buffers(tw::Engine& e, u64 pattern_length) {
     }
 }
 
-// Empties the three result files before the search, so that whatever
-// stops the search, they never hold an earlier search's result.
+// Takes the result folder for this run alone: at once when it is free;
+// otherwise, with --no-wait, fails naming the folder, and without it, says
+// once on stderr what it waits for and waits (a stop signal ends the wait).
+int lock_result_folder(tw::Engine& e, const tw::cli::Options& o, const std::string& resource_dir) {
+    const std::string folder = resource_dir + "/" + tw::TW_FOUND_DIR;
+    bool busy = false;
+    if (e.lock_result(true, false, &busy) == 0) return 0;
+    if (!busy) return error("cannot lock the result folder: " + e.failure_detail());
+    if (o.no_wait) return error("another search is writing the result folder " + folder);
+    std::fprintf(stderr, "trawlex-cli: waiting for another search to finish writing %s\n",
+                 folder.c_str());
+    if (e.lock_result(true, true, &busy) == 0) return 0;
+    if (busy) return error("the search was interrupted");
+    return error("cannot lock the result folder: " + e.failure_detail());
+}
+
+// Empties the result files before the search, so that whatever stops the
+// search, they never hold an earlier search's result.
 int empty_result_files(const std::string& resource_dir) {
-    for (const char* name : {tw::TW_FOUND_HEADER, tw::TW_FOUND_OFFSET, tw::TW_FOUND_PATH}) {
+    for (const char* name :
+         {tw::TW_FOUND_HEADER, tw::TW_FOUND_OFFSET, tw::TW_FOUND_PATH, tw::TW_FOUND_INFO}) {
         const std::string path = resource_dir + "/" + tw::TW_FOUND_DIR + "/" + name;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0) return error("cannot write the result file " + path + ": " + std::strerror(errno));
@@ -203,14 +223,16 @@ int run(int argc, char** argv) {
     }
 
     tw::cli::ResourceDir resources;
-    if (!resources.prepare(o.resource_dir, message)) return error(message);
+    if (!resources.prepare(o.resource_dir, o.target.has_value(), message)) return error(message);
 
     tw::Engine e;
-    e.resource_dir_pathname_ptr = resources.path();
+    // The targets (and preferences) are read where they are stored; the
+    // result is written in the result folder, which may be another one.
+    e.resource_dir_pathname_ptr = resources.targets_path();
     // The program has no bundle of its own to keep out of the search.
     e.bundle_dir_pathname_ptr.clear();
     if (const u64 code = e.initialize_and_load_tw_parameter(); code != 0)
-        return error(std::string("cannot start the engine: ") + e.build_str_err(code));
+        return error("cannot start the engine: " + e.error_text(code));
 
     if (o.target) {
         if (const int status = load_stored_target(e, *o.target); status != 0) return status;
@@ -219,10 +241,14 @@ int run(int argc, char** argv) {
         return error(e.build_str_err(tw::ERR_MEMORY));
     }
 
-    if (const int code = empty_result_files(resources.path()); code != 0) return code;
-    choose_buffers(e, e.tr.search_str_len);
+    e.resource_dir_pathname_ptr = resources.path();
     g_stop_flag = &e.need_stop_searching;
     install_signal_handlers();
+    // The lock is held until the program ends: through the search, the
+    // printing of the result and the report.
+    if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
+    if (const int code = empty_result_files(resources.path()); code != 0) return code;
+    choose_buffers(e, e.tr.search_str_len);
     e.search_in_target();
     const bool interrupted = e.need_stop_searching.load() != 0;
     g_stop_flag = nullptr;
@@ -232,8 +258,9 @@ int run(int argc, char** argv) {
     const auto mode = o.count ? tw::cli::PrintMode::Counts
                       : o.line_numbers ? tw::cli::PrintMode::OffsetLines
                                        : tw::cli::PrintMode::Offsets;
+    // The records are laid out as the search that wrote them described.
     const auto printed = tw::cli::print_results(resources.path() + "/" + tw::TW_FOUND_DIR,
-                                                e.tr.add_line_nb != 0, mode, STDOUT_FILENO);
+                                                e.result_info.record_len == 16, mode, STDOUT_FILENO);
     using Status = tw::cli::PrintResult::Status;
     if (printed.status == Status::BrokenPipe) status = kError;
     else if (printed.status != Status::Ok) status = error(printed.message);
@@ -241,7 +268,7 @@ int run(int argc, char** argv) {
     if (o.report) {
         const std::string report = tw::cli::absolute_path(*o.report);
         if (const u64 code = e.save_search_info_in_text_file(report.c_str()); code != 0)
-            status = error("cannot write the report " + report + ": " + e.build_str_err(code));
+            status = error("cannot write the report: " + e.error_text(code));
     }
     if (o.stats) {
         e.set_show_info(2);

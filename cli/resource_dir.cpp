@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/tw.h"
+#include "engine/tw_file_util.h"
 
 namespace tw::cli {
 
@@ -20,11 +21,12 @@ bool is_folder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Creates `path` as a folder unless it is one already.
+// Creates `path` as a folder unless it is one already; another run that
+// creates it at the same moment is no failure.
 bool ensure_folder(const std::string& path, std::string& error) {
-    if (is_folder(path)) return true;
-    if (::mkdir(path.c_str(), 0755) == 0) return true;
-    error = "cannot create the folder " + path + ": " + std::strerror(errno);
+    int err = 0;
+    if (make_folder(path, &err)) return true;
+    error = "cannot create the folder " + path + ": " + std::strerror(err);
     return false;
 }
 
@@ -51,9 +53,11 @@ std::string ResourceDir::default_path() {
     return {};
 }
 
-bool ResourceDir::prepare(const std::optional<std::string>& requested, std::string& error) {
+bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read_targets,
+                          std::string& error) {
     if (requested) {
         path_ = absolute_path(*requested);
+        targets_path_ = path_;
         if (!is_folder(path_)) {
             error = "the resource folder " + path_ + " does not exist";
             return false;
@@ -61,10 +65,12 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, std::stri
         return ensure_folder(path_ + "/" + TW_FOUND_DIR, error) &&
                ensure_folder(path_ + "/" + TW_TARGET_DIR, error);
     }
-    const std::string own = default_path();
-    if (!own.empty() && is_folder(own + "/" + TW_FOUND_DIR)) {
-        path_ = own;
-        return true;
+    if (read_targets) {
+        targets_path_ = default_path();
+        if (targets_path_.empty()) {
+            error = "no resource folder: set HOME or XDG_DATA_HOME, or give --resource-dir";
+            return false;
+        }
     }
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = (tmp != nullptr && tmp[0] == '/' ? std::string(tmp) : std::string("/tmp")) +
@@ -76,6 +82,7 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, std::stri
         return false;
     }
     path_ = buffer.data();
+    if (!read_targets) targets_path_ = path_;
     temporary_ = true;
     return ensure_folder(path_ + "/" + TW_FOUND_DIR, error) &&
            ensure_folder(path_ + "/" + TW_TARGET_DIR, error);

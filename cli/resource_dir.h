@@ -14,14 +14,20 @@ public:
     ResourceDir(const ResourceDir&) = delete;
     ResourceDir& operator=(const ResourceDir&) = delete;
 
-    // With `requested`: that folder, which must exist; its TW_found and
-    // TW_target folders are created when missing. Without: the
-    // application's folder (default_path()) when it holds a TW_found
-    // folder, else a fresh temporary folder. False with `error` set when no
-    // usable folder could be had.
-    bool prepare(const std::optional<std::string>& requested, std::string& error);
+    // With `requested`: that folder, which must exist, for the targets and
+    // the result; its TW_found and TW_target folders are created when
+    // missing (also when another run creates them at the same moment).
+    // Without: the result goes to a fresh temporary folder, so that runs
+    // never share one by accident, and the targets are read from the
+    // application's folder (default_path()) when `read_targets` is set.
+    // False with `error` set when no usable folder could be had.
+    bool prepare(const std::optional<std::string>& requested, bool read_targets,
+                 std::string& error);
 
+    // The folder whose TW_found receives the result.
     const std::string& path() const { return path_; }
+    // The folder whose TW_target holds the stored targets.
+    const std::string& targets_path() const { return targets_path_; }
     bool is_temporary() const { return temporary_; }
 
     // Removes the temporary folder now (also done by the destructor).
@@ -33,6 +39,7 @@ public:
 
 private:
     std::string path_;
+    std::string targets_path_;
     bool temporary_ = false;
 };
 

@@ -10,7 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/tw_found_lock.h"
 #include "engine/tw_records.h"
+#include "engine/tw_result_info.h"
 #include "matcher/search_param.h"
 
 namespace tw {
@@ -81,6 +83,15 @@ public:
     int language = 0;  // 0 English, 1 French
     std::string resource_dir_pathname_ptr;
     std::string bundle_dir_pathname_ptr;
+    // 1 while a search waits for another search (of this or another process)
+    // to finish writing the same result folder.
+    std::atomic<std::uint8_t> waiting_for_result{0};
+    // The description of the result last written by a search or read by
+    // open_found_file("r"); for a result without one, filled from the
+    // current target (present is then false).
+    ResultInfo result_info;
+    // Target files that build_target_list skipped because they are damaged.
+    std::vector<std::string> damaged_targets;
 
     // ---- Records ----------------------------------------------------------
     TargetRecord tr{};
@@ -114,6 +125,10 @@ public:
     // The file or folder named by the last failure, appended to the fatal
     // error text of codes 1 to 6.
     void record_failure(const std::string& path);
+    // The same, with the reason of the failed system call: "PATH: reason".
+    void record_failure(const std::string& path, int err);
+    // The text of error `code` followed by the recorded failure, if any.
+    std::string error_text(u64 code) const;
     const std::string& failure_detail() const { return failure_detail_; }
 
     // ---- Target store --------------------------------------------------------
@@ -174,6 +189,14 @@ public:
     void join_search_thread();
 
     // ---- Found-occurrence store -----------------------------------------------
+    // Takes the lock of the result folder (exclusive for a writer, shared
+    // for a reader). Without `wait`, a lock held by another search gives
+    // ERR_OPEN_FILE with *busy set; with it, the call waits (setting
+    // waiting_for_result) until the lock is free or a stop is asked for.
+    // The lock stays until unlock_result(); open_found_file and
+    // search_in_target take and release it themselves when not held.
+    u64 lock_result(bool exclusive, bool wait, bool* busy = nullptr);
+    void unlock_result();
     u64 open_found_file(const char* mode);
     u64 close_found_file();
     u64 write_path_and_ffh();
@@ -203,17 +226,20 @@ private:
     void reset_defaults();
     void set_dir_name_locked(const char* path, std::size_t length);
 
-    // One level of the folder walk: the folder `name` relative to parent_fd
-    // (an absolute path with AT_FDCWD at depth 0).
-    u64 walk_folder(int parent_fd, const char* name, bool skip_dot_names, bool skip_errors,
-                    u64 depth);
-    // Cuts the last "/" component off dir_name; false when it holds no "/".
-    bool cut_dir_name();
-    // True when dir_name lies inside a folder the walk must never enter.
-    bool dir_name_is_excluded() const;
     // Reads one piece of the searched file into the text buffer.
     u64 read_piece(int fd, u64 offset, u64 limit, u64* got);
     u64 write_occurrences();
+    // The explicit-stack walk of search_in_dir.
+    u64 walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u64 base_depth);
+    // Cuts dir_name (`len` bytes long) at its last "/", as cut_dir_name;
+    // returns the new length, or npos when it holds no "/".
+    std::size_t cut_dir_name_at(std::size_t len);
+    // Appends "/" and `name` to dir_name of `len` bytes; the new length, or
+    // npos when memory fails.
+    std::size_t append_dir_name_at(std::size_t len, const char* name);
+    bool path_is_excluded(std::size_t len) const;
+    u64 write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed);
+    u64 load_result_info();
 
     Allocator alloc_;
     std::string failure_detail_;
@@ -224,6 +250,9 @@ private:
     int search_dir_fd_ = -1;  // the folder that holds the searched file
     bool occ_written_ = false;  // some records of the current file are written
     std::vector<std::string> excluded_roots_;  // folders the walk never enters
+    FoundLock found_lock_;
+    bool lock_taken_by_open_ = false;  // released by close_found_file
+    u64 last_search_status_ = RESULT_FINISHED;  // how the last search ended
 };
 
 }  // namespace tw

@@ -1,8 +1,13 @@
 // The result files of a search: TW_found_header, TW_found_path and
 // TW_found_offset, and the summary of one found file for the viewer.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "engine/tw.h"
 #include "engine/tw_file_util.h"
@@ -52,6 +57,37 @@ void shorten_for_display(char (&field)[N], const char* name) {
 
 }  // namespace
 
+u64 Engine::lock_result(bool exclusive, bool wait, bool* busy) {
+    if (busy != nullptr) *busy = false;
+    const std::string dir = resource_path(TW_FOUND_DIR);
+    if (!is_directory(dir)) {
+        record_failure(dir, errno);
+        return ERR_ACCESS_DIR;
+    }
+    std::string why;
+    FoundLock::Result r;
+    if (wait) {
+        r = found_lock_.take(dir, exclusive, &need_stop_searching,
+                             [this] { waiting_for_result.store(1, std::memory_order_relaxed); },
+                             &why);
+        waiting_for_result.store(0, std::memory_order_relaxed);
+    } else {
+        r = found_lock_.try_take(dir, exclusive, &why);
+    }
+    if (r == FoundLock::Result::Taken) return 0;
+    if (r == FoundLock::Result::Busy) {
+        if (busy != nullptr) *busy = true;
+        why = dir + ": another search is writing this result";
+    }
+    failure_detail_ = why;
+    return ERR_OPEN_FILE;
+}
+
+void Engine::unlock_result() {
+    found_lock_.release();
+    lock_taken_by_open_ = false;
+}
+
 u64 Engine::open_found_file(const char* mode) {
     const char* names[] = {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH};
     const int slots[] = {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH};
@@ -61,17 +97,26 @@ u64 Engine::open_found_file(const char* mode) {
     }
     const std::string dir = resource_path(TW_FOUND_DIR);
     if (!is_directory(dir)) {
-        record_failure(dir);
+        record_failure(dir, errno);
         return ERR_ACCESS_DIR;
     }
     const bool writing = mode[0] == 'w';
+    // Writers hold the folder's lock exclusively, readers shared; a caller
+    // that already holds it keeps it past close_found_file.
+    if (!found_lock_.held() || (writing && !found_lock_.exclusive())) {
+        if (const u64 code = lock_result(writing, false); code != 0) return code;
+        lock_taken_by_open_ = true;
+    }
     for (int i = 0; i < 3; ++i) {
         WorkFile& w = wf[slots[i]];
         w.name = names[i];
         const std::string path = dir + "/" + names[i];
-        w.stream = std::fopen(path.c_str(), writing ? "wb" : "rb");
+        // Read without blocking and only when regular: a FIFO in place of
+        // a result file must not hang the viewer.
+        int err = 0;
+        w.stream = writing ? std::fopen(path.c_str(), "wb") : open_regular_stream(path, &err);
         if (w.stream == nullptr) {
-            record_failure(path);
+            record_failure(path, writing ? errno : err);
             close_found_file();
             return ERR_OPEN_FILE;
         }
@@ -84,6 +129,12 @@ u64 Engine::open_found_file(const char* mode) {
                 std::setvbuf(w.stream, nullptr, _IOFBF, kPathBuffer);
         }
     }
+    if (!writing) {
+        if (const u64 code = load_result_info(); code != 0) {
+            close_found_file();
+            return code;
+        }
+    }
     return 0;
 }
 
@@ -94,14 +145,117 @@ u64 Engine::close_found_file() {
         if (w.stream == nullptr) continue;
         // Buffered names and headers reach the disk here: a failure to do so
         // is a failed write, not only a failed close.
+        errno = 0;
         const bool flushed = std::fflush(w.stream) == 0;
+        const int flush_err = errno;
         const bool closed = std::fclose(w.stream) == 0;
+        const int close_err = errno;
         w.stream = nullptr;
-        if (!flushed && code == 0) code = ERR_WRITE_FILE;
-        if (!closed && code == 0) code = ERR_CLOSE_FILE;
-        if (code != 0 && failure_detail_.empty()) record_failure(resource_path(TW_FOUND_DIR, w.name));
+        if (code != 0) continue;
+        if (!flushed) code = ERR_WRITE_FILE;
+        else if (!closed) code = ERR_CLOSE_FILE;
+        if (code != 0)
+            record_failure(resource_path(TW_FOUND_DIR, w.name),
+                           !flushed ? (flush_err != 0 ? flush_err : EIO) : close_err);
     }
+    if (lock_taken_by_open_) unlock_result();
     return code;
+}
+
+u64 Engine::write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed) {
+    ResultInfo info;
+    info.present = true;
+    info.record_len = tr.add_line_nb != 0 ? 16 : 8;
+    info.eol_char = tr.eol_char;
+    info.encoding = tr.encoding;
+    info.is_hexa = tr.is_hexa;
+    info.case_insensitive = tr.case_insensitive;
+    info.start_time = start_time;
+    info.elapsed = elapsed;
+    info.status = status;
+    info.error_code = error_code;
+    info.search_str_len = tr.search_str != nullptr ? tr.search_str_len : 0;
+    if (tr.search_str != nullptr)
+        info.search_str.assign(reinterpret_cast<const char*>(tr.search_str),
+                               std::min<u64>(tr.search_str_len, kResultInfoMaxText));
+    if (tr.target_name != nullptr) info.target_name = tr.target_name;
+    const std::vector<std::uint8_t> bytes = encode_result_info(info);
+    const std::string path = resource_path(TW_FOUND_DIR, TW_FOUND_INFO);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            ok = false;
+        } else {
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    const int err = errno;
+    if (fd >= 0 && ::close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        record_failure(path, err);
+        return ERR_WRITE_FILE;
+    }
+    result_info = std::move(info);
+    return 0;
+}
+
+u64 Engine::load_result_info() {
+    // Without a description (an older result), the current target says how
+    // the records were written.
+    ResultInfo fallback;
+    fallback.record_len = tr.add_line_nb != 0 ? 16 : 8;
+    fallback.eol_char = tr.eol_char;
+    fallback.encoding = tr.encoding;
+    fallback.is_hexa = tr.is_hexa;
+    fallback.case_insensitive = tr.case_insensitive;
+    fallback.search_str_len = tr.search_str != nullptr ? tr.search_str_len : 0;
+    if (tr.target_name != nullptr) fallback.target_name = tr.target_name;
+
+    const std::string path = resource_path(TW_FOUND_DIR, TW_FOUND_INFO);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            result_info = std::move(fallback);
+            return 0;
+        }
+        record_failure(path, errno);
+        return ERR_OPEN_FILE;
+    }
+    struct stat st{};
+    u64 code = 0;
+    std::vector<std::uint8_t> bytes;
+    if (::fstat(fd, &st) != 0) {
+        record_failure(path, errno);
+        code = ERR_READ_FILE;
+    } else if (!S_ISREG(st.st_mode) || static_cast<u64>(st.st_size) > kResultInfoMaxSize) {
+        record_failure(path + ": not a result description");
+        code = ERR_CORRUPTED;
+    } else {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done,
+                                      static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        bytes.resize(done);
+    }
+    ::close(fd);
+    if (code != 0) return code;
+    ResultInfo info;
+    if (!decode_result_info(bytes.data(), bytes.size(), info)) {
+        record_failure(path + ": not a result description");
+        return ERR_CORRUPTED;
+    }
+    result_info = std::move(info);
+    return 0;
 }
 
 u64 Engine::write_path_and_ffh() {
@@ -118,7 +272,7 @@ u64 Engine::write_path_and_ffh() {
     encode_header(ffh, record);
     ok = ok && write_all(wf[WF_FOUND_HEADER].stream, record, kHeaderRecord);
     if (!ok) {
-        record_failure(resource_path(TW_FOUND_DIR));
+        record_failure(resource_path(TW_FOUND_DIR), errno != 0 ? errno : EIO);
         return ERR_WRITE_FILE;
     }
     return 0;
@@ -156,15 +310,15 @@ u64 Engine::get_search_info_for_file() {
 
     sur.occ_nb = ffh.occ_nb;
     if (sur.occ_index >= ffh.occ_nb) return ERR_BAD_INDEX;
-    const u64 record_len = tr.add_line_nb != 0 ? 16 : 8;
+    const u64 record_len = result_info.record_len == 16 ? 16 : 8;
     if (sur.occ_index > (~u64{0} - ffh.occ_pos) / record_len) return ERR_READ_FILE;
     offsets.position = ffh.occ_pos + sur.occ_index * record_len;
     std::uint8_t words[16];
     if (!seek_to(offsets.stream, offsets.position) || !read_all(offsets.stream, words, record_len))
         return ERR_READ_FILE;
     sur.occ_offset = load_le64(words);
-    sur.has_line = tr.add_line_nb;
-    if (tr.add_line_nb != 0) sur.occ_line = load_le64(words + 8);
+    sur.has_line = record_len == 16 ? 1 : 0;
+    if (record_len == 16) sur.occ_line = load_le64(words + 8);
     return 0;
 }
 
@@ -186,14 +340,17 @@ u64 Engine::build_summary() {
 
 u64 Engine::build_summary_from_occ_file() {
     if (const u64 code = get_search_info_for_file(); code != 0) return code;
-    WorkFile& w = wf[WF_SEARCHED];
-    w.dir_path = br.dir_name;
-    w.name = br.file_name;
-    if (open_file_with_dir_path(WF_SEARCHED, "rb") != 0) {
+    // The found file may have become anything since the search: it is
+    // opened without blocking, folder by folder (its path may be longer
+    // than the system accepts at once), and only read when regular.
+    std::string why;
+    const int fd = open_regular_file(br.dir_name, br.file_name, &why);
+    if (fd < 0) {
+        record_failure(why);
         sur.summary_status = ERR_ACCESS_DENIED;
         return 0;
     }
-    const u64 length = tr.search_str_len;
+    const u64 length = result_info.search_str_len;
     const u64 half = length / 2;
     u64 start = 0;
     if (length <= TW_EXCERPT_SIZE) {
@@ -206,15 +363,30 @@ u64 Engine::build_summary_from_occ_file() {
     sur.excerpt_occ_pos = sur.occ_offset - start;
     sur.excerpt_file_offset = start;
     sur.excerpt_len = 0;
-    if (!seek_to(w.stream, start)) {
+    if (start > static_cast<u64>(INT64_MAX)) {
+        record_failure(std::string(br.dir_name) + "/" + br.file_name, EINVAL);
         sur.summary_status = ERR_ACCESS_DENIED;
     } else {
-        sur.excerpt_len = std::fread(sur.excerpt, 1, TW_EXCERPT_SIZE, w.stream);
-        if (sur.excerpt_len == 0) sur.summary_status = ERR_ACCESS_DENIED;
+        std::size_t done = 0;
+        int err = 0;
+        while (done < TW_EXCERPT_SIZE) {
+            const ssize_t n = ::pread(fd, sur.excerpt + done, TW_EXCERPT_SIZE - done,
+                                      static_cast<off_t>(start + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) err = errno;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        sur.excerpt_len = done;
+        if (done == 0) {
+            if (err != 0) record_failure(std::string(br.dir_name) + "/" + br.file_name, err);
+            else record_failure(std::string(br.dir_name) + "/" + br.file_name +
+                                ": the file no longer holds the occurrence");
+            sur.summary_status = ERR_ACCESS_DENIED;
+        }
     }
     sur.excerpt[sur.excerpt_len] = 0;
-    if (std::fclose(w.stream) != 0) sur.summary_status = ERR_ACCESS_DENIED;
-    w.stream = nullptr;
+    ::close(fd);
     return 0;
 }
 

@@ -17,6 +17,12 @@ const char* const folders_summary_s[2] = {
     "%llu directories scanned,   %llu errors",
 };
 
+// Added to the folders summary when the search did not finish.
+const char* const unfinished_s[2][2] = {
+    {", stopped", ", ended on an error"},
+    {", arr\xC3\xAAt\xC3\xA9""e", ", termin\xC3\xA9""e sur une erreur"},
+};
+
 constexpr std::size_t kFileShown = 56;
 constexpr std::size_t kFolderShown = 72;
 constexpr u64 kKiloThreshold = 20479;
@@ -132,6 +138,11 @@ void Engine::set_show_info(int mode) {
     std::snprintf(sir.folder_text, sizeof sir.folder_text, folders_summary_s[lang],
                   static_cast<unsigned long long>(ir.dir_nb.load(std::memory_order_relaxed)),
                   static_cast<unsigned long long>(ir.dir_err_nb.load(std::memory_order_relaxed)));
+    if (last_search_status_ == RESULT_STOPPED || last_search_status_ == RESULT_ERROR) {
+        const std::size_t used = std::strlen(sir.folder_text);
+        std::snprintf(sir.folder_text + used, sizeof sir.folder_text - used, "%s",
+                      unfinished_s[lang][last_search_status_ == RESULT_STOPPED ? 0 : 1]);
+    }
     clear_text(sir.file_size_text);
     sir.file_changed = 1;
     sir.last_found_nb = found_nb;

@@ -37,61 +37,74 @@ const ReportTexts report_texts[2] = {
     },
 };
 
+// A line under the title of a report whose search did not finish.
+const char* const unfinished_s[2][2] = {
+    {"(The search was stopped before its end.)\n\n", "(The search ended on an error.)\n\n"},
+    {"(La recherche a \xC3\xA9t\xC3\xA9 arr\xC3\xAAt\xC3\xA9""e avant sa fin.)\n\n",
+     "(La recherche s'est termin\xC3\xA9""e sur une erreur.)\n\n"},
+};
+
 unsigned long long ull(u64 v) { return static_cast<unsigned long long>(v); }
 
 }  // namespace
 
-// The report goes to a temporary file beside `path` that replaces it only
-// once complete, so a failure leaves any earlier report untouched.
+// The report goes through the one replacing writer (a temporary file that
+// replaces a regular file only once complete; a device or FIFO is written
+// in place). The target's name and the record layout come from the result's
+// own description, so the report describes the search that wrote it.
 u64 Engine::save_search_info_in_text_file(const char* path) {
     if (const u64 code = open_found_file("r"); code != 0) return code;
 
     struct stat st{};
     if (::fstat(::fileno(wf[WF_FOUND_HEADER].stream), &st) != 0) {
+        record_failure(resource_path(TW_FOUND_DIR, TW_FOUND_HEADER), errno);
         close_found_file();
         return ERR_READ_FILE;
     }
     const u64 found_nb = static_cast<u64>(st.st_size) / sizeof(FoundFileHeader);
 
     AtomicFileWriter report(path);
-    if (report.open() != 0) {
+    if (const u64 code = report.open(); code != 0) {
         close_found_file();
-        record_failure(path);
-        return ERR_OPEN_FILE;
+        record_failure(report.failure());
+        return code;
     }
     std::FILE* out = report.stream();
-    const ReportTexts& texts = report_texts[language == 1 ? 1 : 0];
-    const char* name = tr.target_name != nullptr ? tr.target_name : "";
+    const int lang = language == 1 ? 1 : 0;
+    const ReportTexts& texts = report_texts[lang];
+    const std::string name = result_info.target_name;
+    const bool with_lines = result_info.record_len == 16;
 
     auto fail = [&](u64 code) {
         // The writer removes its temporary file when it goes out of scope.
+        if (code == ERR_WRITE_FILE) record_failure(report.failure());
         close_found_file();
         return code;
     };
 
-    if (std::fprintf(out, texts.title, name) < 0 ||
-        std::fprintf(out, texts.count_line, ull(found_nb)) < 0)
-        return fail(ERR_WRITE_FILE);
+    if (std::fprintf(out, texts.title, name.c_str()) < 0) return fail(report.write_failed());
+    if (result_info.status != RESULT_FINISHED &&
+        std::fputs(unfinished_s[lang][result_info.status == RESULT_STOPPED ? 0 : 1], out) < 0)
+        return fail(report.write_failed());
+    if (std::fprintf(out, texts.count_line, ull(found_nb)) < 0) return fail(report.write_failed());
 
     for (u64 i = 0; i < found_nb; ++i) {
         sur.occ_index = 0;
         sur.file_index = i;
         if (const u64 code = get_search_info_for_file(); code != 0) return fail(code);
-        if (std::fprintf(out, "%s/%s", br.dir_name, br.file_name) < 0) return fail(ERR_WRITE_FILE);
+        if (std::fprintf(out, "%s/%s", br.dir_name, br.file_name) < 0)
+            return fail(report.write_failed());
         const int written =
-            tr.add_line_nb != 0
-                ? std::fprintf(out, texts.occurrence_with_line, ull(sur.occ_nb),
-                               ull(sur.occ_offset), ull(sur.occ_line + 1))
-                : std::fprintf(out, texts.occurrence, ull(sur.occ_nb), ull(sur.occ_offset));
-        if (written < 0) return fail(ERR_WRITE_FILE);
+            with_lines ? std::fprintf(out, texts.occurrence_with_line, ull(sur.occ_nb),
+                                      ull(sur.occ_offset), ull(sur.occ_line + 1))
+                       : std::fprintf(out, texts.occurrence, ull(sur.occ_nb), ull(sur.occ_offset));
+        if (written < 0) return fail(report.write_failed());
     }
 
     const u64 committed = report.commit();
+    if (committed != 0) record_failure(report.failure());
     const u64 closed = close_found_file();
-    if (committed != 0) {
-        record_failure(path);
-        return committed;
-    }
+    if (committed != 0) return committed;
     return closed != 0 ? ERR_CLOSE_FILE : 0;
 }
 

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "engine/tw.h"
 
@@ -21,28 +22,22 @@ namespace {
 constexpr u64 TW_READ_FIRST = 7006;
 constexpr u64 TW_END_FILE = 7007;
 
-// True when `path` is `root` or lies below it, comparing whole components:
-// /opt/app contains /opt/app/x but not /opt/application.
-bool path_within(const std::string& path, const std::string& root) {
-    std::size_t n = root.size();
-    while (n > 1 && root[n - 1] == '/') --n;
-    if (n == 0 || path.compare(0, n, root, 0, n) != 0) return false;
-    return path.size() == n || path[n] == '/' || (n == 1 && root[0] == '/');
-}
-
 void add(std::atomic<u64>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
 
 }  // namespace
 
 void Engine::search_in_target() {
     const auto started = std::chrono::steady_clock::now();
+    const u64 start_time = static_cast<u64>(std::time(nullptr));
     fatal_err_index = 0;
     failure_detail_.clear();
 
-    // The walk never enters the application's own folder nor the resource
-    // folder whose result files it is writing.
+    // The walk never enters the application's own folder nor the result
+    // folder it is writing; the rest of the resource folder is searched.
     excluded_roots_.clear();
-    for (const std::string& root : {bundle_dir_pathname_ptr, resource_dir_pathname_ptr}) {
+    const std::string found_dir = resource_dir_pathname_ptr.empty() ? std::string()
+                                                                    : resource_path(TW_FOUND_DIR);
+    for (const std::string& root : {bundle_dir_pathname_ptr, found_dir}) {
         if (root.empty()) continue;
         excluded_roots_.push_back(root);
         if (char* real = ::realpath(root.c_str(), nullptr)) {
@@ -51,9 +46,26 @@ void Engine::search_in_target() {
         }
     }
 
-    u64 code = open_found_file("w");
+    // One writer per result folder: from before the files are truncated
+    // until the description is written.
+    const bool own_lock = !(found_lock_.held() && found_lock_.exclusive());
+    bool busy = false;
+    u64 code = own_lock ? lock_result(true, true, &busy) : 0;
+    if (busy) {
+        // A stop was asked for while waiting: nothing was written.
+        last_search_status_ = RESULT_STOPPED;
+        searching_now.store(0, std::memory_order_release);
+        return;
+    }
+    const auto elapsed = [&] {
+        return static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::steady_clock::now() - started)
+                                    .count());
+    };
+    if (code == 0) code = open_found_file("w");
     if (code == 0) {
-        code = set_search_param_from_target();
+        code = write_result_info(RESULT_RUNNING, 0, start_time, 0);
+        if (code == 0) code = set_search_param_from_target();
         if (code == 0) {
             searching_now.store(1, std::memory_order_relaxed);
             for (std::atomic<u64>* c : {&ir.cur_file_size, &ir.found_nb, &ir.total_bytes, &ir.file_nb,
@@ -76,139 +88,22 @@ void Engine::search_in_target() {
         }
         const u64 closed = close_found_file();
         if (code == 0) code = closed;
+        const u64 status = code != 0 ? RESULT_ERROR
+                           : need_stop_searching.load(std::memory_order_relaxed) != 0
+                               ? RESULT_STOPPED
+                               : RESULT_FINISHED;
+        const u64 described = write_result_info(status, code, start_time, elapsed());
+        if (code == 0) code = described;
     }
+    if (own_lock) unlock_result();
+    last_search_status_ = code != 0 ? RESULT_ERROR
+                          : need_stop_searching.load(std::memory_order_relaxed) != 0
+                              ? RESULT_STOPPED
+                              : RESULT_FINISHED;
     fatal_err_index = code;
-    ellipsed_time = static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                         std::chrono::steady_clock::now() - started)
-                                         .count());
+    ellipsed_time = elapsed();
     // Publishes fatal_err_index, ellipsed_time and the counters.
     searching_now.store(0, std::memory_order_release);
-}
-
-u64 Engine::search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth) {
-    return walk_folder(AT_FDCWD, path, skip_dot_names, skip_errors, depth);
-}
-
-bool Engine::cut_dir_name() {
-    std::lock_guard lock(names_mutex_);
-    char* slash = std::strrchr(br.dir_name, '/');
-    if (slash == nullptr) return false;
-    // The root folder keeps its "/".
-    if (slash == br.dir_name) slash[1] = '\0';
-    else *slash = '\0';
-    return true;
-}
-
-bool Engine::dir_name_is_excluded() const {
-    const std::string path = br.dir_name;
-    for (const std::string& root : excluded_roots_)
-        if (path_within(path, root)) return true;
-    return false;
-}
-
-u64 Engine::walk_folder(int parent_fd, const char* name, bool skip_dot_names, bool skip_errors,
-                        u64 depth) {
-    if (need_stop_searching.load(std::memory_order_relaxed) != 0 || dir_name_is_excluded()) {
-        // The caller extended dir_name for this level: give the component back.
-        if (depth > 0 && !cut_dir_name()) {
-            add(ir.other_err_nb);
-            return ERR_INVALID_NAME;
-        }
-        return 0;
-    }
-
-    // Below the top level the entry was seen as a folder; refusing links
-    // here keeps a folder swapped for a link from leading the walk astray.
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (depth > 0 ? O_NOFOLLOW : 0);
-    const int fd = ::openat(parent_fd, name, flags);
-    DIR* listing = nullptr;
-    u64 failed = 0;
-    if (fd < 0) {
-        failed = ERR_OPEN_DIR;
-    } else if (::faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
-        // Listable but not enterable: its entries cannot be reached.
-        ::close(fd);
-        failed = ERR_ACCESS_DIR;
-    } else if ((listing = ::fdopendir(fd)) == nullptr) {
-        ::close(fd);
-        failed = ERR_OPEN_DIR;
-    }
-    if (failed != 0) {
-        record_failure(br.dir_name);
-        if (depth > 0 && !cut_dir_name()) {
-            add(ir.other_err_nb);
-            return ERR_INVALID_NAME;
-        }
-        add(ir.dir_err_nb);
-        return failed;
-    }
-
-    u64 ended_by = 0;
-    while (const dirent* entry = ::readdir(listing)) {
-        if (need_stop_searching.load(std::memory_order_relaxed) != 0) break;
-        const char* entry_name = entry->d_name;
-        if (entry_name[0] == '.') {
-            if (entry_name[1] == '\0' || (entry_name[1] == '.' && entry_name[2] == '\0')) continue;
-            if (skip_dot_names) continue;
-        }
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat st{};
-            if (::fstatat(fd, entry_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                add(ir.file_err_nb);
-                continue;
-            }
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
-        }
-        if (type == DT_DIR) {
-            if (append_to_dir_name(entry_name) != 0) {
-                add(ir.other_err_nb);
-                ended_by = ERR_MEMORY;
-                break;
-            }
-            const u64 r = walk_folder(fd, entry_name, skip_dot_names, skip_errors, depth + 1);
-            if (r == 0) {
-                add(ir.dir_nb);
-            } else if (r == ERR_WRITE_FILE || r == ERR_MEMORY) {
-                ended_by = r;
-                break;
-            } else if (!skip_errors) {
-                break;
-            }
-        } else if (type == DT_REG) {
-            if (copy_file_name(entry_name) != 0) {
-                add(ir.other_err_nb);
-                ended_by = ERR_MEMORY;
-                break;
-            }
-            WorkFile& w = wf[WF_SEARCHED];
-            w.dir_path = br.dir_name;
-            w.name = entry_name;
-            w.position = 0;
-            search_dir_fd_ = fd;
-            const u64 r = tw_search();
-            if (r == 0) {
-                add(ir.file_nb);
-            } else if (r == ERR_WRITE_FILE) {
-                add(ir.other_err_nb);
-                ended_by = r;
-                break;
-            } else {
-                add(ir.file_err_nb);
-                if (!skip_errors) break;
-                add(ir.file_nb);
-            }
-        }
-        // Links, devices, pipes and sockets are ignored.
-    }
-    ::closedir(listing);
-    search_dir_fd_ = -1;
-
-    if (depth > 0 && !cut_dir_name()) {
-        add(ir.other_err_nb);
-        return ERR_INVALID_NAME;
-    }
-    return ended_by;
 }
 
 u64 Engine::search_in_file(const char* path) {
@@ -228,8 +123,9 @@ u64 Engine::search_in_file(const char* path) {
                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st{};
     if (dir_fd < 0 || ::fstatat(dir_fd, slash + 1, &st, 0) != 0) {
+        const int err = errno;
         if (dir_fd >= 0) ::close(dir_fd);
-        record_failure(path);
+        record_failure(path, err);
         add(ir.dir_err_nb);
         return ERR_ACCESS_DIR;
     }
@@ -266,9 +162,10 @@ u64 Engine::read_piece(int fd, u64 offset, u64 limit, u64* got) {
 u64 Engine::write_occurrences() {
     WorkFile& out = wf[WF_FOUND_OFFSET];
     const u64 bytes = sr.OCC_PTR - sr.OCC_START;
+    errno = 0;
     if (std::fwrite(reinterpret_cast<const void*>(sr.OCC_START), 1, bytes, out.stream) != bytes ||
         std::ferror(out.stream) != 0) {
-        record_failure(resource_path(TW_FOUND_DIR, TW_FOUND_OFFSET));
+        record_failure(resource_path(TW_FOUND_DIR, TW_FOUND_OFFSET), errno != 0 ? errno : EIO);
         return ERR_WRITE_FILE;
     }
     if (!occ_written_) {
@@ -290,8 +187,9 @@ u64 Engine::tw_search() {
     const int fd = ::openat(search_dir_fd_, w.name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat st{};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = fd < 0 ? errno : S_ISREG(st.st_mode) ? errno : EINVAL;
         if (fd >= 0) ::close(fd);
-        record_failure(std::string(w.dir_path) + "/" + w.name);
+        record_failure(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
     }
     w.fd = fd;
@@ -327,7 +225,7 @@ u64 Engine::tw_search() {
             u64 n = 0;
             result = read_piece(fd, w.position, limit, &n);
             if (result != 0) {
-                record_failure(std::string(w.dir_path) + "/" + w.name);
+                record_failure(std::string(w.dir_path) + "/" + w.name, errno);
                 break;
             }
             w.transferred = n;

@@ -56,7 +56,7 @@ u64 Engine::load_pref_file() {
     if (!is_directory(resource_dir_pathname_ptr)) return ERR_ACCESS_DIR;
     const std::string path = resource_path(TW_PREFERENCE);
     WorkFile& w = wf[WF_PREFERENCE];
-    w.stream = std::fopen(path.c_str(), "rb");
+    w.stream = open_regular_stream(path, nullptr);
     if (w.stream == nullptr) return ERR_OPEN_FILE;
     // The bytes that arrive overwrite the record from its start; the rest
     // keep what they held.
@@ -73,18 +73,20 @@ u64 Engine::load_pref_file() {
 u64 Engine::save_pref_file() {
     if (!is_directory(resource_dir_pathname_ptr)) return ERR_ACCESS_DIR;
     AtomicFileWriter out(resource_path(TW_PREFERENCE));
-    if (out.open() != 0) return ERR_OPEN_FILE;
     std::uint8_t image[kPrefFileSize];
     encode_preferences(pr, sir, image);
-    if (!write_all(out.stream(), image, kPrefFileSize)) return ERR_WRITE_FILE;
-    return out.commit();
+    u64 code = out.open();
+    if (code == 0 && !write_all(out.stream(), image, kPrefFileSize)) code = out.write_failed();
+    if (code == 0) code = out.commit();
+    if (code != 0) record_failure(out.failure());
+    return code;
 }
 
 u64 Engine::load_launcher_file() {
     if (!is_directory(resource_dir_pathname_ptr)) return ERR_ACCESS_DIR;
     const std::string path = resource_path(TW_LAUNCHER);
     WorkFile& w = wf[WF_LAUNCHER];
-    w.stream = std::fopen(path.c_str(), "rb");
+    w.stream = open_regular_stream(path, nullptr);
     if (w.stream == nullptr) return ERR_OPEN_FILE;
     auto finish = [&](u64 code) {
         if (std::fclose(w.stream) != 0 && code == 0) code = ERR_CLOSE_FILE;
@@ -113,9 +115,12 @@ u64 Engine::load_launcher_file() {
 u64 Engine::save_launcher_file() {
     if (!is_directory(resource_dir_pathname_ptr)) return ERR_ACCESS_DIR;
     AtomicFileWriter out(resource_path(TW_LAUNCHER));
-    if (out.open() != 0) return ERR_OPEN_FILE;
-    if (!write_all(out.stream(), br.launcher_list, br.launcher_list_len)) return ERR_WRITE_FILE;
-    return out.commit();
+    u64 code = out.open();
+    if (code == 0 && !write_all(out.stream(), br.launcher_list, br.launcher_list_len))
+        code = out.write_failed();
+    if (code == 0) code = out.commit();
+    if (code != 0) record_failure(out.failure());
+    return code;
 }
 
 u64 Engine::append_to_launcher(const char* path) {

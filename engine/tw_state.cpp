@@ -1,8 +1,10 @@
 // Engine state: buffers, names, error texts, start-up and shut-down.
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/tw.h"
+#include "engine/tw_file_util.h"
 #include "engine/tw_limits.h"
 
 namespace tw {
@@ -42,13 +44,12 @@ void copy_clamped(char (&field)[256], const char* text) {
 
 u64 align16(u64 address) { return (address + 15) & BITS_CLR_0_3; }
 
-// Buffer sizes from a damaged or hand-edited preference file that lie
-// outside what the engine accepts fall back to their defaults before
-// anything is allocated.
+// Buffer sizes from a damaged or hand-edited preference file outside the
+// accepted ranges fall back to their defaults before anything is allocated.
 void repair_buffer_sizes(PreferenceRecord& p) {
-    if (!TW_TEXT_MEM_RANGE.contains(p.text_mem_size)) p.text_mem_size = TW_DEFAULT_TEXT_MEM_SIZE;
-    if (!TW_STR_MEM_RANGE.contains(p.str_mem_size)) p.str_mem_size = TW_DEFAULT_STR_MEM_SIZE;
-    if (!TW_OCC_MEM_RANGE.contains(p.occ_mem_size)) p.occ_mem_size = TW_DEFAULT_OCC_MEM_SIZE;
+    p.str_mem_size = bounded(TW_STR_MEM_LIMITS, p.str_mem_size);
+    p.text_mem_size = bounded(TW_TEXT_MEM_LIMITS, p.text_mem_size);
+    p.occ_mem_size = bounded(TW_OCC_MEM_LIMITS, p.occ_mem_size);
 }
 
 }  // namespace
@@ -84,6 +85,19 @@ std::string Engine::resource_path(const char* sub, const char* name) const {
 }
 
 void Engine::record_failure(const std::string& path) { failure_detail_ = path; }
+
+void Engine::record_failure(const std::string& path, int err) {
+    failure_detail_ = describe_failure(path, err);
+}
+
+std::string Engine::error_text(u64 code) const {
+    std::string text = why_err_str[code >= ERR_UNDEFINED ? ERR_UNDEFINED : code];
+    if (!failure_detail_.empty()) {
+        if (text.back() != ' ') text += ' ';
+        text += failure_detail_;
+    }
+    return text;
+}
 
 u64 Engine::allocate_search_buffer(std::uint8_t*& raw, u64& raw_size, u64 size, u64& start,
                                    u64& usable) {
@@ -226,7 +240,7 @@ u64 Engine::open_file_with_dir_path(int slot, const char* mode) {
     }
     w.stream = std::fopen(path.c_str(), mode);
     if (w.stream == nullptr) {
-        record_failure(path);
+        record_failure(path, errno);
         return ERR_OPEN_FILE;
     }
     return 0;
@@ -240,7 +254,8 @@ const char* Engine::build_str_err(u64 code) {
 const char* Engine::build_fatal_str_err() {
     if (fatal_err_index > ERR_UNDEFINED) fatal_err_index = ERR_UNDEFINED;
     std::string text = why_err_str[fatal_err_index];
-    if (fatal_err_index >= ERR_OPEN_FILE && fatal_err_index <= ERR_OPEN_DIR &&
+    if (((fatal_err_index >= ERR_OPEN_FILE && fatal_err_index <= ERR_OPEN_DIR) ||
+         fatal_err_index == ERR_CORRUPTED) &&
         !failure_detail_.empty()) {
         if (text.back() != ' ') text += ' ';
         text += failure_detail_;
@@ -258,10 +273,10 @@ u64 Engine::initialize_and_load_tw_parameter() {
     fatal_err_str[sizeof fatal_err_str - 1] = '\0';
     load_pref_file();
     repair_buffer_sizes(pr);
-    if (pr.show_info_every < TW_SHOW_INFO_EVERY_RANGE.min)
-        pr.show_info_every = TW_SHOW_INFO_EVERY_RANGE.min;
-    else if (pr.show_info_every > TW_SHOW_INFO_EVERY_RANGE.max)
-        pr.show_info_every = TW_SHOW_INFO_EVERY_RANGE.max;
+    if (pr.show_info_every < TW_SHOW_INFO_EVERY_LIMITS.min)
+        pr.show_info_every = TW_SHOW_INFO_EVERY_LIMITS.min;
+    else if (pr.show_info_every > TW_SHOW_INFO_EVERY_LIMITS.max)
+        pr.show_info_every = TW_SHOW_INFO_EVERY_LIMITS.max;
     sur.file_name_shown[TW_SHOWN_NAME_SIZE - 1] = '\0';
     sur.dir_name_shown[TW_SHOWN_NAME_SIZE - 1] = '\0';
     sur.occ_index = 0;

@@ -42,7 +42,8 @@ u64 read_target_header(std::FILE* stream, u64* size, std::uint8_t (&header)[kHea
 // on failure the slot is closed again.
 u64 open_target_header(const std::string& path, WorkFile& w, u64* size,
                        std::uint8_t (&header)[kHeaderSize]) {
-    w.stream = std::fopen(path.c_str(), "rb");
+    // Without blocking: a FIFO in place of a target file is refused.
+    w.stream = open_regular_stream(path, nullptr);
     if (w.stream == nullptr) return ERR_OPEN_FILE;
     if (const u64 code = read_target_header(w.stream, size, header); code != 0) {
         close_slot(w);
@@ -208,7 +209,7 @@ u64 Engine::save_target_file(u64 number, const TargetRecord& t, bool replace) {
     const std::string path = dir + "/" + target_file_name(number);
     AtomicFileWriter out(path);
     if (out.open() != 0) {
-        record_failure(path);
+        record_failure(out.failure());
         return ERR_OPEN_FILE;
     }
     std::FILE* f = out.stream();
@@ -234,8 +235,8 @@ u64 Engine::save_target_file(u64 number, const TargetRecord& t, bool replace) {
     ok = ok && write_all(f, name, name_size);
     ok = ok && write_all(f, t.search_str, t.search_str_len);
     ok = ok && write_all(f, t.path_pool, pool_size);
-    const u64 code = ok ? out.commit(replace) : ERR_WRITE_FILE;
-    if (code != 0) record_failure(path);
+    const u64 code = ok ? out.commit(replace) : out.write_failed();
+    if (code != 0) record_failure(out.failure());
     return code;
 }
 
@@ -277,12 +278,13 @@ u64 Engine::build_target_list() {
         if (::stat((dir + "/" + name).c_str(), &st) != 0) return 0;
         if (!S_ISREG(st.st_mode)) continue;
         const u64 code = put_target_name_into_target_list(name.c_str());
-        if (code == 0) continue;
         if (code == ERR_MEMORY) return code;
-        // A target file that cannot be read keeps its place in the list
-        // (the k-th name is file k), under its file name, and is reported.
-        damaged_targets.push_back(dir + "/" + name);
-        if (append_to_target_list((name + " (damaged)").c_str()) != 0) return ERR_MEMORY;
+        if (code != 0) {
+            // A damaged file is named and listed under a placeholder, so the
+            // positions of the list keep matching the file numbers.
+            damaged_targets.push_back(resource_path(TW_TARGET_DIR, name.c_str()));
+            if (append_to_target_list((name + " (damaged)").c_str()) != 0) return ERR_MEMORY;
+        }
     }
 }
 

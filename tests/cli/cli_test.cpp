@@ -16,47 +16,11 @@
 #include "engine/tw.h"
 #include "support/temp_dir.h"
 #include "engine/search_support.h"
+#include "cli/cli_run.h"
 
 using namespace tw_test;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    const Bytes b = read_file(path);
-    return std::string(b.begin(), b.end());
-}
-
-// Runs trawlex-cli with `args` in folder `cwd`, with `env` added to the
-// environment; stdout and stderr go to files in `io_dir`.
-CliRun run_cli(const std::vector<std::string>& args, const std::string& io_dir,
-            const std::string& cwd = "/", const std::vector<std::string>& env = {}) {
-    const std::string out_path = io_dir + "/stdout", err_path = io_dir + "/stderr";
-    const pid_t pid = ::fork();
-    if (pid < 0) return {};
-    if (pid == 0) {
-        const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0)
-            ::_exit(127);
-        for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> argv{const_cast<char*>(TRAWLEX_CLI_PATH)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TRAWLEX_CLI_PATH, argv.data());
-        ::_exit(127);
-    }
-    int wstatus = 0;
-    CliRun r;
-    if (::waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-    r.out = slurp(out_path);
-    r.err = slurp(err_path);
-    return r;
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -415,11 +379,13 @@ TEST_F(CliTest, DefaultResourceFolderOrATemporaryOne) {
     EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
     EXPECT_FALSE(std::filesystem::exists(dir / "data/Trawlex"));
 
-    // The application's folder once it exists: its result files are written.
+    // The application's folder exists: its result is still left alone.
     std::filesystem::create_directories(dir / "data/Trawlex/TW_found");
     r = run_cli({"world", dir / "tree"}, dir / "io", "/", env);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(read_file(dir / "data/Trawlex/TW_found/TW_found_header").size(), 48u);
+    EXPECT_EQ(r.out, dir / "tree/a.txt" + "\t6\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "data/Trawlex/TW_found/TW_found_header"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
     EXPECT_FALSE(std::filesystem::exists(dir / "data/Trawlex/TW_preference"));
 }
 

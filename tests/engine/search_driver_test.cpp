@@ -221,15 +221,17 @@ TEST_F(SearchTest, LinksInAWalkAreIgnoredButAFileItemLinkIsFollowed) {
     EXPECT_EQ(found[0].name, "link.txt");
 }
 
-TEST_F(SearchTest, TheResourceAndApplicationFoldersAreNeverEntered) {
+TEST_F(SearchTest, TheResultAndApplicationFoldersAreNeverEntered) {
     // The resource folder holds the result files being written: the tree
-    // searched here contains it.
+    // searched here contains it. Only TW_found is kept out.
     write_file(dir / "TW_target/notes", "needle");
+    write_file(dir / "TW_found/old", "needle");
     set_target(*engine, "needle", {{dir.path(), true}});
     search();
     EXPECT_EQ(engine->fatal_err_index, 0u);
-    EXPECT_TRUE(results().empty());
-    EXPECT_EQ(count(engine->ir.file_nb), 0u);
+    ASSERT_EQ(results().size(), 1u);
+    EXPECT_EQ(results()[0].dir, dir / "TW_target");
+    EXPECT_EQ(results()[0].name, "notes");
 
     engine->bundle_dir_pathname_ptr = at("app");
     make_dir("app");
@@ -280,7 +282,8 @@ TEST_F(SearchTest, MissingResultFolderEndsTheSearchAtOnce) {
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_ACCESS_DIR);
     EXPECT_EQ(std::string(engine->build_fatal_str_err()),
-              "access denied or invalid directory: " + (dir / "TW_found"));
+              "access denied or invalid directory: " + (dir / "TW_found") +
+                  ": No such file or directory");
 }
 
 TEST_F(SearchTest, FullDiskEndsTheWholeSearchFromAnyDepth) {

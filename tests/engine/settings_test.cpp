@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/tw.h"
+#include "engine/tw_limits.h"
 #include "engine_fixture.h"
 
 using namespace tw;
@@ -136,27 +137,36 @@ void* small_reallocate(void* p, std::size_t n) {
 
 TEST_F(EngineTest, UnworkableBufferSizesFallBackToTheirDefaultsAtStartUp) {
     constexpr u64 kKiB = 1024;
-    constexpr u64 kMaxText = u64{0xFFFFFFFF} * kKiB;
+    constexpr u64 kMaxText = u64{0xFFFFFFFF} * kKiB;  // almost 4 TiB
     constexpr u64 kGiB = u64{1} << 30;
+    // The upper limits themselves are accepted (beyond what this test's
+    // allocator gives, so they are checked here, not through a start-up).
+    EXPECT_EQ(bounded(TW_TEXT_MEM_LIMITS, kGiB), kGiB);
+    EXPECT_EQ(bounded(TW_STR_MEM_LIMITS, 64 * kKiB * kKiB), 64 * kKiB * kKiB);
+    EXPECT_EQ(bounded(TW_OCC_MEM_LIMITS, 256 * kKiB * kKiB), 256 * kKiB * kKiB);
     struct Case {
         u64 str, text, occ;     // stored
         u64 want_str, want_text, want_occ;
     } cases[] = {
-        // Sizes that work are kept as stored.
-        {1, 64 * kKiB, 16, 1, 64 * kKiB, 16},
-        {8 * kKiB * kKiB, 8 * kKiB * kKiB, 8 * kKiB * kKiB, 8 * kKiB * kKiB, 8 * kKiB * kKiB,
-         8 * kKiB * kKiB},
-        // A text buffer below 64 KiB or beyond a 32-bit count of KiB.
+        // Sizes at the limits are kept as stored.
+        {16, 64 * kKiB, kKiB, 16, 64 * kKiB, kKiB},
+        {4 * kKiB * kKiB, 4 * kKiB * kKiB, 4 * kKiB * kKiB, 4 * kKiB * kKiB, 4 * kKiB * kKiB,
+         4 * kKiB * kKiB},
+        // A text buffer below 64 KiB or beyond 1 GiB: almost 4 TiB asked
+        // for by a damaged file is never allocated.
         {4096, 64 * kKiB - 1, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
         {4096, 0, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
-        {4096, kMaxText + 1, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
+        {4096, kGiB + 1, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
+        {4096, kMaxText, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
         {4096, ~u64{0}, 1024, 4096, TW_DEFAULT_TEXT_MEM_SIZE, 1024},
-        // String buffers of 0 or beyond 1 GiB.
+        // String buffers below 16 bytes or beyond 64 MiB.
         {0, 65536, 1024, TW_DEFAULT_STR_MEM_SIZE, 65536, 1024},
-        {kGiB + 1, 65536, 1024, TW_DEFAULT_STR_MEM_SIZE, 65536, 1024},
-        // Occurrence buffers that cannot hold one 16-byte record, or beyond 1 GiB.
+        {15, 65536, 1024, TW_DEFAULT_STR_MEM_SIZE, 65536, 1024},
+        {64 * kKiB * kKiB + 1, 65536, 1024, TW_DEFAULT_STR_MEM_SIZE, 65536, 1024},
+        // Occurrence buffers below 1 KiB or beyond 256 MiB.
         {4096, 65536, 0, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
-        {4096, 65536, 15, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
+        {4096, 65536, 1023, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
+        {4096, 65536, 256 * kKiB * kKiB + 1, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
         {4096, 65536, ~u64{0}, 4096, 65536, TW_DEFAULT_OCC_MEM_SIZE},
     };
     for (const Case& c : cases) {

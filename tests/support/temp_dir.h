@@ -1,6 +1,8 @@
 // Temporary folders and small file helpers for the engine tests.
 #pragma once
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -20,21 +22,72 @@ namespace tw_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Removes a tree of any depth or path length without recursion and with two
+// descriptors at most: it goes down by openat, removes what it finds, and
+// climbs back by "..". Links are removed, never followed.
+inline void remove_tree(const std::string& root) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        ::unlink(root.c_str());
+        return;
+    }
+    std::vector<std::string> names;  // the folders entered below root
+    for (;;) {
+        DIR* listing = ::fdopendir(::dup(fd));
+        if (listing == nullptr) break;
+        ::rewinddir(listing);
+        std::string sub;
+        bool removed = false;
+        while (const dirent* e = ::readdir(listing)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat st{};
+            if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+                sub = name;
+                break;
+            }
+            if (::unlinkat(fd, name.c_str(), 0) == 0) removed = true;
+        }
+        ::closedir(listing);
+        if (!sub.empty()) {
+            const int child = ::openat(fd, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0) {
+                ::unlinkat(fd, sub.c_str(), AT_REMOVEDIR);
+                continue;
+            }
+            ::close(fd);
+            fd = child;
+            names.push_back(sub);
+            continue;
+        }
+        if (removed) continue;  // list again until the folder is empty
+        if (names.empty()) break;
+        const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        if (parent < 0) return;
+        fd = parent;
+        ::unlinkat(fd, names.back().c_str(), AT_REMOVEDIR);
+        names.pop_back();
+    }
+    ::close(fd);
+    ::rmdir(root.c_str());
+}
+
 // A fresh folder under /tmp, removed with everything in it at the end.
 class TempDir {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/trawlex-test-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    // Under `base` (a memory file system such as /dev/shm makes trees of
+    // many folders quick to build), /tmp when it is not a writable folder.
+    explicit TempDir(const std::string& base = "/tmp") {
+        const std::string root = ::access(base.c_str(), W_OK | X_OK) == 0 ? base : "/tmp";
+        std::string pattern = root + "/trawlex-test-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
         // Readable by everybody, so a test that drops to another user can
         // still reach what it is meant to reach.
         ::chmod(path_.c_str(), 0755);
     }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
+    ~TempDir() { remove_tree(path_); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 

@@ -211,6 +211,42 @@ private slots:
         QVERIFY(!h.alert_shown());
     }
 
+    void another_search_on_the_result_folder_is_waited_for_visibly() {
+        Harness h;
+        h.write_file("tree/a.txt", "needle");
+        h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}});
+        h.open_window(0);
+        // Another program's search holds the result folder.
+        tw::FoundLock other;
+        QVERIFY(other.try_take(h.resource + "/TW_found", true, nullptr) == tw::FoundLock::Result::Taken);
+        QTest::mouseClick(h.ui()->action_but_ref, Qt::LeftButton);
+        const QString waiting("Waiting for another search to finish writing the result...");
+        QTRY_COMPARE_WITH_TIMEOUT(h.ui()->folder_name_ref->text(), waiting, 10000);
+        QVERIFY(h.controller->search_is_running());
+        other.release();
+        QTRY_VERIFY_WITH_TIMEOUT(h.idle(), 10000);
+        QCOMPARE(h.ui()->found_nb_ref->text(), QString("1"));
+        QCOMPARE(h.ui()->folder_name_ref->text(), QString("0 directories scanned,   0 errors"));
+        QVERIFY(!h.alert_shown());
+    }
+
+    void a_damaged_target_file_is_named_and_the_list_keeps_its_numbers() {
+        Harness h;
+        h.save_target(0, {.name = "first", .pattern = "needle", .items = {}});
+        h.save_target(1, {.name = "second", .pattern = "needle", .items = {}});
+        h.save_target(2, {.name = "third", .pattern = "needle", .items = {}});
+        h.write_file("resources/TW_target/TW_target_001", "damaged");
+        h.open_window(2);
+        QVERIFY(h.alert_shown());
+        QVERIFY2(h.alert_message().contains(QString::fromStdString(h.resource + "/TW_target/TW_target_001")),
+                 qPrintable(h.alert_message()));
+        h.answer_alert();
+        QCOMPARE(h.ui()->target_ref->text(), QString("third"));
+        // Named once: a rebuilt list does not warn again.
+        h.controller->target_list_changed();
+        QVERIFY(!h.alert_shown());
+    }
+
     void return_starts_and_stops_a_search_when_the_preferences_ask() {
         Harness h;
         h.write_sparse_file("big", off_t{64} << 30);

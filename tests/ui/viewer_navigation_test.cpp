@@ -235,7 +235,9 @@ private slots:
         v.viewer->show_view();
         v.viewer->Next_file_but();
         QCOMPARE(v.viewer->display_state(), kViewFileOnly);
-        QCOMPARE(v.shown(), QString("file -> access denied"));
+        const QString why = QString("file -> access denied ") + QString::fromStdString(v.tree / "sub/b.txt") +
+                            ": No such file or directory";
+        QCOMPARE(v.shown(), why);
         QCOMPARE(v.text("filename_ref"), QString("b.txt"));
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("2 / 3"));
         QVERIFY(v.text("offset_ref").isEmpty());
@@ -247,10 +249,22 @@ private slots:
         QVERIFY(v.viewer->hexa_or_text_popup()->isEnabled());
         // Another display mode still shows why there is no excerpt.
         v.viewer->hexa_or_text_popup()->choose_item(kModeHexa);
-        QCOMPARE(v.shown(), QString("file -> access denied"));
+        QCOMPARE(v.shown(), why);
         v.viewer->Next_file_but();
         QCOMPARE(v.viewer->display_state(), kViewOccurrence);
         QCOMPARE(v.text("offset_ref"), QString("2"));
+    }
+
+    void a_found_file_that_became_a_fifo_is_refused_without_hanging() {
+        Viewer v;
+        three_files(v);
+        ::unlink((v.tree / "sub/b.txt").c_str());
+        QCOMPARE(::mkfifo((v.tree / "sub/b.txt").c_str(), 0644), 0);
+        v.viewer->show_view();
+        v.viewer->Next_file_but();
+        QCOMPARE(v.viewer->display_state(), kViewFileOnly);
+        QCOMPARE(v.shown(), QString("file -> access denied ") + QString::fromStdString(v.tree / "sub/b.txt") +
+                                ": not a regular file");
     }
 
     void unreadable_result_files_give_an_alert_and_an_empty_view() {
@@ -270,7 +284,8 @@ private slots:
         });
         v.viewer->Next_file_but();
         QCOMPARE(title, QString("Error"));
-        QCOMPARE(message, QString::fromLatin1(v.engine->build_str_err(v.engine->sur.summary_status)));
+        QCOMPARE(message, QString("access denied or invalid directory: ") + QString::fromStdString(found) +
+                              ": No such file or directory");
         QVERIFY(v.engine->sur.summary_status != 0);
         QCOMPARE(v.viewer->display_state(), kViewNothing);
         QVERIFY(v.shown().isEmpty());

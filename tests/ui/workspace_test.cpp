@@ -13,6 +13,10 @@
 #include <QUrl>
 #include <QWidget>
 #include <QtTest>
+#include <fcntl.h>
+#include <climits>
+
+#include "support/temp_dir.h"
 
 #include "ui/toolkit/desktop_entry.h"
 #include "ui/toolkit/drop.h"
@@ -96,6 +100,42 @@ private slots:
         qputenv("RECORD_TO", dir.filePath("direct.txt").toUtf8());
         QVERIFY(open_file_with_application(file, script));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("direct.txt")), 10000);
+    }
+
+    void a_file_beyond_the_path_limit_is_opened_from_its_folder() {
+        QTemporaryDir dir;
+        // 20 folders of 250 characters: a path no single open accepts.
+        const std::string part(250, 'p');
+        int fd = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+        QString deep = dir.path();
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(::mkdirat(fd, part.c_str(), 0755), 0);
+            const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+            deep += '/' + QString::fromStdString(part);
+        }
+        const int file = ::openat(fd, "found.txt", O_WRONLY | O_CREAT, 0644);
+        QCOMPARE(::write(file, "deep content", 12), ssize_t{12});
+        ::close(file);
+        ::close(fd);
+        QVERIFY(deep.size() > PATH_MAX);
+        // The application copies the file it is given, by the name it gets.
+        const QString script = dir.filePath("copy.sh");
+        const QString out = dir.filePath("out.txt");
+        QFile s(script);
+        QVERIFY(s.open(QIODevice::WriteOnly));
+        s.write(QString("#!/bin/sh\ncat \"$1\" > \"%1.tmp\" && mv \"%1.tmp\" \"%1\"\n").arg(out).toUtf8());
+        s.close();
+        QVERIFY(s.setPermissions(s.permissions() | QFileDevice::ExeOwner));
+        QVERIFY(open_file_with_application(deep + "/found.txt", script));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+        QFile result(out);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), QByteArray("deep content"));
+        // An application that cannot be started is reported as such.
+        QVERIFY(!open_file_with_application(deep + "/found.txt", dir.filePath("missing-app")));
+        tw_test::remove_tree(QFile::encodeName(dir.path()).toStdString());
     }
 
     void file_attributes_are_read_without_following_links() {

@@ -236,6 +236,15 @@ void SearchController::set_target_popup() {
     }
     QStringList titles{text(targets_title_s)};
     if (engine_.build_target_list() == 0) {
+        // Damaged target files stay in the list under a placeholder name;
+        // each is named once in a warning.
+        QStringList damaged;
+        for (const std::string& path : engine_.damaged_targets) {
+            const QString name = QString::fromUtf8(path);
+            if (!warned_damaged_targets_.contains(name)) damaged.append(name);
+            warned_damaged_targets_.insert(name);
+        }
+        if (!damaged.isEmpty()) show_error(text(damaged_targets_s) + damaged.join(u'\n'));
         const u64 nb = engine_.nb_of_target_from_target_list();
         const char* name = engine_.br.target_list;
         for (u64 i = 0; i < nb; ++i) {

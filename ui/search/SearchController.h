@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -159,6 +160,7 @@ private:
     MenuController* menu_controller_ref_ = nullptr;
     std::optional<tw::i64> deferred_target_;
     bool deferred_list_rebuild_ = false;
+    QSet<QString> warned_damaged_targets_;  // damaged target files already named
     bool done_background_ = false;
     std::optional<QColor> original_window_background_color_;
 };

@@ -67,6 +67,15 @@ void SearchController::start_search() {
 
 void SearchController::periodic_task() {
     if (engine_.searching_now.load(std::memory_order_acquire) != 0) {
+        // Another search (of this or another program) writes the same
+        // result folder: say so in the folder field until it has finished.
+        const QString waiting = text(waiting_for_result_s);
+        if (engine_.waiting_for_result.load(std::memory_order_relaxed) != 0) {
+            ui_->folder_name_ref->setText(waiting);
+            return;
+        }
+        if (ui_->folder_name_ref->text() == waiting)
+            ui_->folder_name_ref->setText(QString::fromUtf8(engine_.sir.folder_text));
         engine_.set_show_info(1);
         show_info();
     } else {

@@ -23,6 +23,11 @@ inline constexpr const char* const search_param_error_s[2] = {
     "Search parameter error", "Erreur dans les parametre de recherche"};
 inline constexpr const char* const missing_item_s[2] = {"File/Folder don't exist (first): ",
                                                         "Fichier/Dossier inexistant (premier): "};
+inline constexpr const char* const waiting_for_result_s[2] = {
+    "Waiting for another search to finish writing the result...",
+    "En attente de la fin d'une autre recherche sur le r\u00e9sultat..."};
+inline constexpr const char* const damaged_targets_s[2] = {
+    "Damaged target files, skipped:\n", "Fichiers de canevas endommag\u00e9s, ignor\u00e9s :\n"};
 inline constexpr const char* const cannot_encode_s[2] = {
     "Cannot encode\n(try to erase completly the input string)",
     "Encodage impossible\n(essayer d'effacer complètement la phrase)"};

@@ -1,6 +1,12 @@
 #include "ui/toolkit/workspace.h"
 
+#include "engine/tw_file_util.h"
+
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/wait.h>
+#include <climits>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,9 +27,63 @@ bool open_document(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+namespace {
+
+// Starts `command` detached with its current folder `dir_fd`; false when it
+// could not be started (the exec's failure comes back through a pipe).
+bool start_detached_in(int dir_fd, const QStringList& command) {
+    std::vector<QByteArray> encoded;
+    for (const QString& part : command) encoded.push_back(QFile::encodeName(part));
+    std::vector<char*> argv;
+    for (QByteArray& part : encoded) argv.push_back(part.data());
+    argv.push_back(nullptr);
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here: a new session, a second
+        // fork so that nobody has to wait for the application, then exec.
+        ::setsid();
+        if (::fork() != 0) ::_exit(0);
+        int err = 0;
+        if (::fchdir(dir_fd) != 0) err = errno;
+        else ::execvp(argv[0], argv.data());
+        if (err == 0) err = errno;
+        (void)!::write(report[1], &err, sizeof err);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    if (pid > 0) ::waitpid(pid, nullptr, 0);
+    int err = 0;
+    const ssize_t n = pid > 0 ? ::read(report[0], &err, sizeof err) : -1;
+    ::close(report[0]);
+    return n == 0;  // closed by a successful exec
+}
+
+}  // namespace
+
 bool open_file_with_application(const QString& file, const QString& application) {
-    if (application.endsWith(QLatin1String(".desktop")))
-        return !launch_desktop_entry(application, file).has_value();
+    const bool is_entry = application.endsWith(QLatin1String(".desktop"));
+    const QByteArray native = QFile::encodeName(file);
+    const qsizetype slash = native.lastIndexOf('/');
+    if (native.size() >= PATH_MAX && slash > 0) {
+        // Too long for the application to open: it starts in the file's
+        // folder, reached folder by folder, and is given the bare name (an
+        // entry's program alone, without the rest of its Exec line).
+        QString program = application;
+        if (is_entry) {
+            const std::optional<DesktopEntry> entry = read_desktop_entry(application);
+            if (!entry || entry->executable.isEmpty()) return false;
+            program = entry->executable;
+        }
+        const int dir_fd = tw::open_folder_by_parts(native.left(slash).constData());
+        if (dir_fd < 0) return false;
+        const bool started =
+            start_detached_in(dir_fd, {program, QFile::decodeName(native.mid(slash + 1))});
+        ::close(dir_fd);
+        return started;
+    }
+    if (is_entry) return !launch_desktop_entry(application, file).has_value();
     // Any other path is a program, given the file.
     return QProcess::startDetached(application, {file});
 }
@@ -44,11 +104,9 @@ bool reveal_in_file_manager(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
 }
 
-std::optional<FileAttributes> file_attributes(const QString& path, bool follow_link) {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    const int rc = follow_link ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
-    if (rc != 0) return std::nullopt;
+namespace {
+
+FileAttributes attributes_of(const struct stat& st) {
     FileAttributes attributes;
     attributes.size = static_cast<std::uint64_t>(st.st_size);
     attributes.modified = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec)
@@ -62,6 +120,24 @@ std::optional<FileAttributes> file_attributes(const QString& path, bool follow_l
     else
         attributes.owner = QString::number(st.st_uid);
     return attributes;
+}
+
+}  // namespace
+
+std::optional<FileAttributes> file_attributes(const QString& path, bool follow_link) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    const int rc = follow_link ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st);
+    if (rc != 0) return std::nullopt;
+    return attributes_of(st);
+}
+
+std::optional<FileAttributes> file_attributes_in(const char* dir, const char* name,
+                                                 bool follow_link) {
+    if (dir == nullptr || name == nullptr) return std::nullopt;
+    struct stat st {};
+    if (!tw::stat_file_in(dir, name, follow_link, &st, nullptr)) return std::nullopt;
+    return attributes_of(st);
 }
 
 }  // namespace tw::ui

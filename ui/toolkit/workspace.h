@@ -30,4 +30,9 @@ struct FileAttributes {
 // asked; none when the file cannot be reached.
 std::optional<FileAttributes> file_attributes(const QString& path, bool follow_link = false);
 
+// The same for the file `name` in the folder `dir`, reached folder by folder
+// so that a path longer than the system takes at once still answers.
+std::optional<FileAttributes> file_attributes_in(const char* dir, const char* name,
+                                                 bool follow_link = false);
+
 }  // namespace tw::ui

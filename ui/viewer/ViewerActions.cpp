@@ -164,7 +164,9 @@ void ViewerController::Info_but() {
     if (path.isEmpty() || display_state_ == kViewNothing) return beep();
     if (info_sheet_panel_ref_.isNull()) build_info_sheet();
     info_panel_pathname_ref_->setText(path);
-    if (const auto attributes = file_attributes(path, false)) {
+    // Reached folder by folder, so a path of any length has its attributes.
+    if (const auto attributes =
+            file_attributes_in(engine_.sur.dir_name_ptr, engine_.sur.file_name_ptr, false)) {
         info_panel_other_ref_->setText(
             QString::fromUtf8(size_line_s[l]).arg(attributes->size) +
             QString::fromUtf8(date_line_s[l])

@@ -174,12 +174,13 @@ void ViewerController::show_file_content(int state) {
         return;
     }
     if (state == kViewFileOnly) {
-        show_plain_message(QString::fromLatin1(engine_.build_str_err(sur.summary_status)));
+        // The reason the file cannot be shown, with the path and its cause.
+        show_plain_message(QString::fromUtf8(engine_.error_text(sur.summary_status)));
         return;
     }
     switch (hexa_or_text_type_) {
     case kModeOriginal:
-        if (const auto content = original_content(sur, static_cast<std::uint32_t>(engine_.tr.encoding)))
+        if (const auto content = original_content(sur, static_cast<std::uint32_t>(engine_.result_info.encoding)))
             show_text(*content, true);
         else
             show_plain_message(QString::fromUtf8(cannot_decode_s[l]));

@@ -243,7 +243,7 @@ void ViewerController::make_active(bool active) {
 void ViewerController::show_error(tw::u64 code) {
     const int l = engine_.language != 0 ? 1 : 0;
     run_alert(window_, QString::fromUtf8(error_title_s[l]),
-              QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
+              QString::fromUtf8(engine_.error_text(code)), QString::fromUtf8(ok_s[l]));
 }
 
 void ViewerController::set_window_visible(bool visible) {

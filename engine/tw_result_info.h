@@ -1,0 +1,60 @@
+// The description of a search that the search writes beside its three
+// result files (TW_found_info): how its occurrence records are laid out and
+// what was searched, when, for how long, and how the search ended. Readers
+// take the record length from it instead of from the current target.
+//
+// Layout, 64-bit little-endian words:
+//   0  "TWRESULT" (8 bytes)   64 status
+//   8  record length (8|16)   72 error code
+//  16  end-of-line byte       80 search string length (whole)
+//  24  encoding               88 stored search string bytes s (<= 64 KiB)
+//  32  hexadecimal flag       96 target name bytes n (<= 64 KiB)
+//  40  case-insensitive flag 104 the s string bytes, then the n name bytes
+//  48  start time (seconds since 1970)
+//  56  elapsed time (microseconds)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/tw_records.h"
+
+namespace tw {
+
+inline constexpr const char* TW_FOUND_INFO = "TW_found_info";
+
+enum ResultStatus : u64 {
+    RESULT_FINISHED = 0,
+    RESULT_STOPPED = 1,
+    RESULT_ERROR = 2,
+    RESULT_RUNNING = 3,  // written at the start; left so by a search that died
+};
+
+struct ResultInfo {
+    bool present = false;  // false: no description (an older result)
+    u64 record_len = 8;
+    u64 eol_char = '\n';
+    u64 encoding = 0;
+    u64 is_hexa = 0;
+    u64 case_insensitive = 0;
+    u64 start_time = 0;
+    u64 elapsed = 0;
+    u64 status = RESULT_FINISHED;
+    u64 error_code = 0;
+    u64 search_str_len = 0;
+    std::string search_str;   // at most kResultInfoMaxText bytes of it
+    std::string target_name;  // at most kResultInfoMaxText bytes of it
+};
+
+inline constexpr std::size_t kResultInfoFixed = 104;
+inline constexpr std::size_t kResultInfoMaxText = std::size_t{64} << 10;
+inline constexpr std::size_t kResultInfoMaxSize = kResultInfoFixed + 2 * kResultInfoMaxText;
+
+std::vector<std::uint8_t> encode_result_info(const ResultInfo& info);
+
+// Decodes a whole description; false when it is not one (wrong size, magic,
+// record length, status, or lengths that do not add up).
+bool decode_result_info(const std::uint8_t* data, std::size_t size, ResultInfo& info);
+
+}  // namespace tw

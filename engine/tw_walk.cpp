@@ -1,0 +1,319 @@
+// The folder walk of the search driver. It keeps its own stack of folders
+// instead of recursing, so the depth of a tree is bounded by memory and not
+// by the thread's stack. Each level costs a few dozen bytes: the folders are
+// listed with getdents64 through one 32 KiB buffer for the whole walk (a
+// level whose listing was interrupted by a sub-folder resumes from the
+// position of its next entry), and only the deepest kMaxOpenLevels levels
+// keep a descriptor; a level whose descriptor was closed is opened again
+// through ".." of its child when the walk climbs back, and checked to be
+// the same folder. Order of entries, counters and results are those of a
+// walk that recurses once per level.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "engine/tw.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::size_t kListingBytes = std::size_t{32} << 10;
+constexpr std::size_t kMaxOpenLevels = 16;
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// Offsets in a getdents64 record: ino (8), off (8), reclen (2), type (1), name.
+constexpr std::size_t kOffOffset = 8;
+constexpr std::size_t kReclenOffset = 16;
+constexpr std::size_t kTypeOffset = 18;
+constexpr std::size_t kNameOffset = 19;
+
+struct Level {
+    int fd = -1;
+    std::size_t dir_len = 0;  // length of dir_name while this level is listed
+    off_t resume = 0;         // listing position of the next entry
+    bool reseek = false;      // the listing buffer was used by a deeper level
+    bool done = false;
+    u64 ended_by = 0;
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+
+void add(std::atomic<u64>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
+
+bool is_dot_or_dot_dot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+u64 Engine::search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth) {
+    return walk_tree(path, skip_dot_names, skip_errors, depth);
+}
+
+std::size_t Engine::cut_dir_name_at(std::size_t len) {
+    std::lock_guard lock(names_mutex_);
+    auto* slash = static_cast<char*>(::memrchr(br.dir_name, '/', len));
+    if (slash == nullptr) return npos;
+    // The root folder keeps its "/".
+    if (slash == br.dir_name) {
+        slash[1] = '\0';
+        return 1;
+    }
+    *slash = '\0';
+    return static_cast<std::size_t>(slash - br.dir_name);
+}
+
+std::size_t Engine::append_dir_name_at(std::size_t len, const char* name) {
+    std::lock_guard lock(names_mutex_);
+    const std::size_t add_len = std::strlen(name);
+    if (grow_buffer(br.dir_name, br.dir_name_size, len + add_len + 2) != 0) return npos;
+    // A folder that already ends with "/" takes no second one.
+    const std::size_t at = len > 0 && br.dir_name[len - 1] == '/' ? len : len + 1;
+    br.dir_name[at - 1] = '/';
+    std::memcpy(br.dir_name + at, name, add_len + 1);
+    return at + add_len;
+}
+
+// True when dir_name (len bytes) is an excluded folder or lies below one,
+// comparing whole components: /opt/app contains /opt/app/x, not /opt/apps.
+bool Engine::path_is_excluded(std::size_t len) const {
+    for (const std::string& root : excluded_roots_) {
+        std::size_t n = root.size();
+        while (n > 1 && root[n - 1] == '/') --n;
+        if (n == 0 || len < n || std::memcmp(br.dir_name, root.data(), n) != 0) continue;
+        if (len == n || br.dir_name[n] == '/' || (n == 1 && root[0] == '/')) return true;
+    }
+    return false;
+}
+
+u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u64 base_depth) {
+    std::vector<Level> stack;
+    std::vector<char> buffer(kListingBytes);
+    std::size_t pos = 0, end = 0;  // unread entries of the deepest level
+    std::size_t open_levels = 0;
+    std::size_t first_open = 1;  // levels 1 .. first_open-1 have no descriptor
+
+    // Enters the folder `name` (relative to parent_fd) whose path dir_name
+    // holds with `len` bytes: pushes a level, or gives the level's result
+    // at once when it is not to be walked or cannot be opened.
+    auto enter = [&](int parent_fd, const char* name, u64 depth,
+                     std::size_t len) -> std::optional<u64> {
+        if (need_stop_searching.load(std::memory_order_relaxed) != 0 || path_is_excluded(len)) {
+            if (depth > 0 && cut_dir_name_at(len) == npos) {
+                add(ir.other_err_nb);
+                return ERR_INVALID_NAME;
+            }
+            return 0;
+        }
+        // Below the top level the entry was seen as a folder; refusing
+        // links here keeps a folder swapped for a link from leading the
+        // walk astray.
+        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (depth > 0 ? O_NOFOLLOW : 0);
+        const int fd = ::openat(parent_fd, name, flags);
+        int err = errno;
+        u64 failed = 0;
+        struct stat st{};
+        if (fd < 0) {
+            failed = ERR_OPEN_DIR;
+        } else if (::faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
+            // Listable but not enterable: its entries cannot be reached.
+            err = errno;
+            failed = ERR_ACCESS_DIR;
+        } else if (::fstat(fd, &st) != 0) {
+            err = errno;
+            failed = ERR_OPEN_DIR;
+        }
+        if (failed != 0) {
+            if (fd >= 0) ::close(fd);
+            record_failure(br.dir_name, err);
+            if (depth > 0 && cut_dir_name_at(len) == npos) {
+                add(ir.other_err_nb);
+                return ERR_INVALID_NAME;
+            }
+            add(ir.dir_err_nb);
+            return failed;
+        }
+        Level level;
+        level.fd = fd;
+        level.dir_len = len;
+        level.dev = st.st_dev;
+        level.ino = st.st_ino;
+        stack.push_back(level);
+        pos = end = 0;
+        if (++open_levels > kMaxOpenLevels) {
+            // Close the shallowest open level below the top one; the open
+            // levels are always the top level and a run ending at the deepest.
+            ::close(stack[first_open].fd);
+            stack[first_open].fd = -1;
+            ++first_open;
+            --open_levels;
+        }
+        return std::nullopt;
+    };
+
+    if (auto r = enter(AT_FDCWD, path, base_depth, std::strlen(br.dir_name))) return *r;
+
+    u64 child_result = 0;
+    bool have_child = false;
+    for (;;) {
+        const std::size_t index = stack.size() - 1;
+        const u64 depth = base_depth + index;
+        if (have_child) {
+            have_child = false;
+            Level& level = stack[index];
+            if (child_result == 0) {
+                add(ir.dir_nb);
+            } else if (child_result == ERR_WRITE_FILE || child_result == ERR_MEMORY) {
+                level.ended_by = child_result;
+                level.done = true;
+            } else if (!skip_errors) {
+                level.done = true;
+            }
+        }
+
+        if (!stack[index].done) {
+            Level& level = stack[index];
+            if (need_stop_searching.load(std::memory_order_relaxed) != 0) {
+                level.done = true;
+                continue;
+            }
+            if (level.reseek) {
+                level.reseek = false;
+                pos = end = 0;
+                if (::lseek(level.fd, level.resume, SEEK_SET) < 0) {
+                    level.done = true;
+                    continue;
+                }
+            }
+            if (pos >= end) {
+                ssize_t n;
+                do n = ::getdents64(level.fd, buffer.data(), buffer.size());
+                while (n < 0 && errno == EINTR);
+                if (n <= 0) {
+                    level.done = true;
+                    continue;
+                }
+                pos = 0;
+                end = static_cast<std::size_t>(n);
+            }
+            const char* record = buffer.data() + pos;
+            unsigned short reclen = 0;
+            std::memcpy(&reclen, record + kReclenOffset, sizeof reclen);
+            std::memcpy(&level.resume, record + kOffOffset, sizeof level.resume);
+            unsigned char type = static_cast<unsigned char>(record[kTypeOffset]);
+            const char* name = record + kNameOffset;
+            pos += reclen;
+
+            if (name[0] == '.' && (is_dot_or_dot_dot(name) || skip_dot_names)) continue;
+            if (type == DT_UNKNOWN) {
+                struct stat st{};
+                if (::fstatat(level.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    add(ir.file_err_nb);
+                    continue;
+                }
+                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
+            }
+            if (type == DT_DIR) {
+                const std::size_t len = append_dir_name_at(level.dir_len, name);
+                if (len == npos) {
+                    add(ir.other_err_nb);
+                    level.ended_by = ERR_MEMORY;
+                    level.done = true;
+                    continue;
+                }
+                // The sub-folder's listing takes the buffer.
+                level.reseek = true;
+                if (auto r = enter(level.fd, name, depth + 1, len)) {
+                    child_result = *r;
+                    have_child = true;
+                }
+                continue;  // `level` may have moved with the stack
+            }
+            if (type == DT_REG) {
+                if (copy_file_name(name) != 0) {
+                    add(ir.other_err_nb);
+                    level.ended_by = ERR_MEMORY;
+                    level.done = true;
+                    continue;
+                }
+                WorkFile& w = wf[WF_SEARCHED];
+                w.dir_path = br.dir_name;
+                w.name = name;
+                w.position = 0;
+                search_dir_fd_ = level.fd;
+                const u64 r = tw_search();
+                if (r == 0) {
+                    add(ir.file_nb);
+                } else if (r == ERR_WRITE_FILE) {
+                    add(ir.other_err_nb);
+                    level.ended_by = r;
+                    level.done = true;
+                } else {
+                    add(ir.file_err_nb);
+                    if (!skip_errors) level.done = true;
+                    else add(ir.file_nb);
+                }
+            }
+            // Links, devices, pipes and sockets are ignored.
+            continue;
+        }
+
+        // The level is over: give dir_name back to the parent's path.
+        Level level = stack[index];
+        search_dir_fd_ = -1;
+        u64 result = level.ended_by;
+        std::size_t parent_len = npos;
+        if (depth > 0) {
+            parent_len = cut_dir_name_at(level.dir_len);
+            if (parent_len == npos) {
+                add(ir.other_err_nb);
+                result = ERR_INVALID_NAME;
+            }
+        }
+        if (index == 0) {
+            ::close(level.fd);
+            return result;
+        }
+        Level& parent = stack[index - 1];
+        if (parent_len != npos) parent.dir_len = parent_len;
+        if (parent.fd < 0) {
+            // Climb back through ".." (or, for a level whose own folder was
+            // lost, by the parent's path), which must be the folder left.
+            const int fd = level.fd >= 0
+                               ? ::openat(level.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                               : ::open(br.dir_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            struct stat st{};
+            const bool same = fd >= 0 && ::fstat(fd, &st) == 0 && st.st_dev == parent.dev &&
+                              st.st_ino == parent.ino;
+            if (same) {
+                parent.fd = fd;
+                ++open_levels;
+            } else {
+                const int err = fd < 0 ? errno : ESTALE;
+                if (fd >= 0) ::close(fd);
+                record_failure(br.dir_name, err);
+                add(ir.dir_err_nb);
+                result = ERR_ACCESS_DIR;
+                // Without its folder the parent cannot be listed further.
+                parent.done = true;
+            }
+            first_open = index - 1;
+        }
+        if (level.fd >= 0) {
+            ::close(level.fd);
+            --open_levels;
+        }
+        stack.pop_back();
+        child_result = result;
+        have_child = true;
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,48 @@
+// Result files: any TW_found_header, TW_found_path, TW_found_offset and
+// TW_found_info (the input's four parts) are read by the viewer's summary,
+// the report and the command line's printer without crashing or absurd
+// allocations; a damaged file gives an error.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "cli/result_printer.h"
+#include "engine/tw.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static tw::Engine* engine = [] {
+        auto* e = new tw::Engine();
+        e->resource_dir_pathname_ptr = tw_fuzz::resource_folder();
+        if (e->initialize_and_load_tw_parameter() != 0) std::abort();
+        return e;
+    }();
+    static const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const std::string found = tw_fuzz::resource_folder() + "/TW_found/";
+    tw_fuzz::Parts parts(data, size);
+    const char* names[] = {tw::TW_FOUND_HEADER, tw::TW_FOUND_PATH, tw::TW_FOUND_OFFSET,
+                           tw::TW_FOUND_INFO};
+    for (const char* name : names) tw_fuzz::put_file(found + name, parts.next());
+
+    tw::ResultInfo info;
+    tw::decode_result_info(data, size, info);
+
+    if (engine->build_summary() == 0 && engine->open_found_file("r") == 0) {
+        // Walk a few files and occurrences as the viewer's buttons do.
+        for (tw::u64 f = 0; f < 4 && f < engine->sur.file_nb; ++f) {
+            for (tw::u64 o = 0; o < 4; ++o) {
+                engine->sur.file_index = f;
+                engine->sur.occ_index = o;
+                if (engine->get_search_info_for_file() != 0) break;
+            }
+        }
+        engine->close_found_file();
+    }
+    engine->save_search_info_in_text_file("/dev/null");
+    for (bool lines : {false, true})
+        tw::cli::print_results(found.substr(0, found.size() - 1), lines,
+                               lines ? tw::cli::PrintMode::OffsetLines : tw::cli::PrintMode::Offsets,
+                               null_fd);
+    return 0;
+}
