@@ -90,7 +90,8 @@ public:
     // open_found_file("r"); for a result without one, filled from the
     // current target (present is then false).
     ResultInfo result_info;
-    // Target files that build_target_list skipped because they are damaged.
+    // The target files that the last build_target_list could not read; each
+    // keeps its place in the list under "TW_target_NNN (damaged)".
     std::vector<std::string> damaged_targets;
 
     // ---- Records ----------------------------------------------------------
@@ -160,9 +161,6 @@ public:
     // none); 0, 5 or 6.
     u64 next_target_number(u64* number);
     u64 build_target_list();
-    // The target files that the last build_target_list could not read; each
-    // keeps its place in the list under "TW_target_NNN (damaged)".
-    std::vector<std::string> damaged_targets;
     u64 put_target_name_into_target_list(const char* file_name);
     u64 append_to_target_list(const char* name);
     u64 nb_of_target_from_target_list() const;

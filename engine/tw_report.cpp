@@ -75,9 +75,22 @@ u64 Engine::save_search_info_in_text_file(const char* path) {
     const std::string name = result_info.target_name;
     const bool with_lines = result_info.record_len == 16;
 
+    // The report walks the result with the viewer's cursor: the occurrence
+    // on show is taken back afterwards, so that saving does not move it.
+    const u64 shown_file = sur.file_index;
+    const u64 shown_occ = sur.occ_index;
+    auto restore_cursor = [&] {
+        if (found_nb == 0 || shown_file >= found_nb) return;
+        sur.file_index = shown_file;
+        sur.occ_index = shown_occ;
+        if (get_search_info_for_file() == 0) return;
+        sur.occ_index = 0;
+        get_search_info_for_file();
+    };
     auto fail = [&](u64 code) {
         // The writer removes its temporary file when it goes out of scope.
         if (code == ERR_WRITE_FILE) record_failure(report.failure());
+        restore_cursor();
         close_found_file();
         return code;
     };
@@ -103,6 +116,7 @@ u64 Engine::save_search_info_in_text_file(const char* path) {
 
     const u64 committed = report.commit();
     if (committed != 0) record_failure(report.failure());
+    restore_cursor();
     const u64 closed = close_found_file();
     if (committed != 0) return committed;
     return closed != 0 ? ERR_CLOSE_FILE : 0;

@@ -52,6 +52,23 @@ TEST_F(ReportTest, EnglishWithoutLineNumbers) {
     EXPECT_EQ(report_text(path), english_without_lines());
 }
 
+// Saving walks the result, yet the occurrence on show stays where it was.
+TEST_F(ReportTest, SavingDoesNotMoveTheOccurrenceOnShow) {
+    search(false);
+    ASSERT_EQ(engine->open_found_file("r"), 0u);
+    engine->sur.file_index = 0;
+    engine->sur.occ_index = 2;
+    ASSERT_EQ(engine->get_search_info_for_file(), 0u);
+    const tw::u64 offset = engine->sur.occ_offset;
+    engine->close_found_file();
+    const std::string path = dir / "report.txt";
+    ASSERT_EQ(engine->save_search_info_in_text_file(path.c_str()), 0u);
+    EXPECT_EQ(engine->sur.file_index, 0u);
+    EXPECT_EQ(engine->sur.occ_index, 2u);
+    EXPECT_EQ(engine->sur.occ_offset, offset);
+    EXPECT_EQ(std::string(engine->br.dir_name) + "/" + engine->br.file_name, a_path());
+}
+
 TEST_F(ReportTest, EnglishWithLineNumbersCountsLinesFromOne) {
     search(true);
     const std::string path = dir / "report.txt";

@@ -238,6 +238,9 @@ private slots:
         QCOMPARE(MenuController::report_file_name(""), QString("Trawlex report.txt"));
         m.controller->Search_but();
         QTRY_VERIFY_WITH_TIMEOUT(m.idle(), 10000);
+        // Another target made current after the search: the report is the
+        // result's, named after the target that wrote it.
+        m.menu.load_target_for_menu_item(1);
         QString directory, proposed;
         const QString chosen = QString::fromStdString(m.path("report.txt"));
         QTimer::singleShot(20, [&] {
@@ -270,7 +273,7 @@ private slots:
             {" +2k", "64", "1", "3600", "1536", ""},
             {"1", "1250", "15", "0.015", "x600", ""},
             {"1", "1250", "15", "0.5", "0X600", ""},
-            {"0", "1250", "15", "0.5", "0", "Search string buffer: enter a size from 1 to 1048576 KiB."},
+            {"0", "1250", "15", "0.5", "0", "Search string buffer: enter a size from 1 to 65536 KiB."},
             {"1", "63", "15", "0.5", "0", "Text buffer: enter a size from 64 to 1048576 KiB."},
             {"1", "4294967295", "15", "0.5", "0", "Text buffer: "},
             {"1", "1250", "-3", "0.5", "0", "Occurrence buffer: "},

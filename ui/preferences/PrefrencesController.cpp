@@ -149,7 +149,7 @@ void PrefrencesController::show_preferences_in_window() {
 
 std::optional<QString> PrefrencesController::size_refused(const char* const (&name)[2],
                                                           std::int64_t kib,
-                                                          tw::ValueRange bytes) const {
+                                                          tw::BufferLimits bytes) const {
     const tw::u64 min_kib = (bytes.min + 1023) / 1024;
     const tw::u64 max_kib = bytes.max / 1024;
     if (kib >= static_cast<std::int64_t>(min_kib) && kib <= static_cast<std::int64_t>(max_kib))
@@ -167,13 +167,13 @@ bool PrefrencesController::get_preferences_from_window() {
     const std::uint32_t encoding = encoding_value(ui_->user_defined_ref->text());
 
     // Every value is checked before any is stored: no partial apply.
-    std::optional<QString> refused = size_refused(str_mem_s, str_kib, tw::TW_STR_MEM_RANGE);
-    if (!refused) refused = size_refused(text_mem_s, text_kib, tw::TW_TEXT_MEM_RANGE);
-    if (!refused) refused = size_refused(occ_mem_s, occ_kib, tw::TW_OCC_MEM_RANGE);
-    if (!refused && !tw::TW_SHOW_INFO_EVERY_RANGE.contains(period))
+    std::optional<QString> refused = size_refused(str_mem_s, str_kib, tw::TW_STR_MEM_LIMITS);
+    if (!refused) refused = size_refused(text_mem_s, text_kib, tw::TW_TEXT_MEM_LIMITS);
+    if (!refused) refused = size_refused(occ_mem_s, occ_kib, tw::TW_OCC_MEM_LIMITS);
+    if (!refused && !tw::TW_SHOW_INFO_EVERY_LIMITS.contains(period))
         refused = text(period_range_s)
-                      .arg(QString::number(tw::TW_SHOW_INFO_EVERY_RANGE.min / 1e6, 'g', 6))
-                      .arg(tw::TW_SHOW_INFO_EVERY_RANGE.max / 1000000);
+                      .arg(QString::number(tw::TW_SHOW_INFO_EVERY_LIMITS.min / 1e6, 'g', 6))
+                      .arg(tw::TW_SHOW_INFO_EVERY_LIMITS.max / 1000000);
     // A number the encoding service cannot use would refuse every key typed
     // under "User defined".
     if (!refused && !tw::encoding::is_supported(tw::encoding::stored_from_registry(encoding)))

@@ -63,7 +63,7 @@ private:
     // The message naming the allowed range of a field, or none when the
     // value is allowed.
     std::optional<QString> size_refused(const char* const (&name)[2], std::int64_t kib,
-                                        tw::ValueRange bytes) const;
+                                        tw::BufferLimits bytes) const;
 
     tw::Engine& engine_;
     AlertController& alerts_;

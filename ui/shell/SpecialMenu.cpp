@@ -260,7 +260,12 @@ QString MenuController::report_folder() {
 
 void MenuController::save_search_result() {
     if (!special_menu_is_active_ || engine_.searching_now.load() != 0) return beep();
-    const QString name = QString::fromUtf8(engine_.tr.target_name != nullptr ? engine_.tr.target_name : "");
+    // The name of the target that wrote the result, not the current one.
+    const QString name = engine_.result_info.present
+                             ? QString::fromStdString(engine_.result_info.target_name)
+                             : QString::fromUtf8(engine_.tr.target_name != nullptr
+                                                     ? engine_.tr.target_name
+                                                     : "");
     const QString path = run_save_panel(main_window_, QString::fromUtf8(save_result_s[language()]),
                                         report_folder(), report_file_name(name));
     if (path.isEmpty()) return;
