@@ -384,11 +384,13 @@ private slots:
         e.type_text("41 * ");
         QTest::keyClicks(e.eui()->string_to_search_ref, "4");
         QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 4"));
-        QTest::keyClicks(e.eui()->string_to_search_ref, "?");
-        QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 4?"));
         const auto before = tw::ui::beep_count();
-        QTest::keyClicks(e.eui()->string_to_search_ref, "1");  // "?" is no digit
+        QTest::keyClicks(e.eui()->string_to_search_ref, "?");  // "?" is no digit
         QCOMPARE(tw::ui::beep_count(), before + 1);
+        QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 4"));
+        QVERIFY(e.editor->search_string_field()->message().contains("Hexadecimal"));
+        QTest::keyClicks(e.eui()->string_to_search_ref, "1");
+        QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 41"));
         e.type_text("61 62 ");
         popup->choose_item(18);
         QCOMPARE(e.editor->search_string_field()->view_text(), QString("ab"));
