@@ -397,6 +397,36 @@ private slots:
         QCOMPARE(e.engine.tr_temp.is_hexa, tw::u64{0});
     }
 
+    // The editor keeps a wildcard that hexadecimal digits would hide out of a
+    // hexadecimal string, as the search window does, and says why.
+    void the_editor_refuses_a_wildcard_hidden_by_hexadecimal() {
+        Editor e;
+        e.editor->show_target_window();
+        tw::ui::SearchStringField* field = e.editor->search_string_field();
+        e.type_text("ab");
+        e.eui()->wildcard_symbol_ref->setText("b");
+        if (!e.eui()->use_wildcard_ref->isChecked())
+            QTest::mouseClick(e.eui()->use_wildcard_ref, Qt::LeftButton);
+        QVERIFY(e.eui()->use_wildcard_ref->isChecked());
+        e.editor->encoding_popup()->choose_item(18);
+        QCOMPARE(e.engine.tr_temp.is_hexa, tw::u64{0});
+        QCOMPARE(field->view_text(), QString("ab"));
+        QVERIFY(field->message().startsWith("A hexadecimal digit or a blank cannot be the wildcard"));
+        e.eui()->wildcard_symbol_ref->setText("*");
+        e.editor->encoding_popup()->choose_item(18);
+        QCOMPARE(field->view_text(), QString("61 62 "));
+        QCOMPARE(field->message(), QString());
+        QLineEdit* wildcard = e.eui()->wildcard_symbol_ref;
+        wildcard->selectAll();
+        QTest::keyClick(wildcard, Qt::Key_Backspace);
+        QTest::keyClicks(wildcard, " ");
+        QCOMPARE(wildcard->text(), QString());
+        QVERIFY(!field->message().isEmpty());
+        // The message line sits under the text and has a name.
+        QVERIFY(field->message_label()->isVisible());
+        QCOMPARE(field->message_label()->accessibleName(), field->message());
+    }
+
     // Until the user types a name, a new target is named after its text,
     // never after a stored name.
     void a_new_target_is_named_after_its_text() {

@@ -189,12 +189,14 @@ bool PullDown::placed_by_layout() const {
 void PullDown::size_to_fit(const QStringList& also) {
     // The widest text the button may show decides, as a pull-down does; the
     // frame and the arrow come from the style's hint for the current text.
+    // Texts are measured as the tool button measures its own.
     const QFontMetrics fm(font());
-    int widest = std::max(fm.horizontalAdvance(title_), fm.horizontalAdvance(text()));
+    auto width_of = [&fm](const QString& t) { return fm.size(Qt::TextShowMnemonic, t).width(); };
+    int widest = std::max(width_of(title_), width_of(text()));
     for (const QAction* a : items_)
-        if (!a->isSeparator()) widest = std::max(widest, fm.horizontalAdvance(a->text()));
-    for (const QString& t : also) widest = std::max(widest, fm.horizontalAdvance(t));
-    const int frame = QToolButton::sizeHint().width() - fm.horizontalAdvance(text());
+        if (!a->isSeparator()) widest = std::max(widest, width_of(a->text()));
+    for (const QString& t : also) widest = std::max(widest, width_of(t));
+    const int frame = QToolButton::sizeHint().width() - width_of(text());
     fit_width_ = widest + frame;
     updateGeometry();
     // A layout gives the button its size from the hint; only a button that

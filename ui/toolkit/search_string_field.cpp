@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextOption>
+#include <QValidator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -393,23 +394,53 @@ bool SearchStringField::refuse_wildcard(std::optional<std::uint8_t> c) {
     return true;
 }
 
+namespace {
+
+// The wildcard field's validator: the field's own rule first, then no
+// character that a hexadecimal string would hide while the string is
+// hexadecimal and the wildcard on. It only answers; the field reports a
+// refusal through its inputRejected signal.
+class WildcardValidator : public QValidator {
+public:
+    WildcardValidator(QLineEdit* field, const QValidator* inner, std::function<bool(QChar)> hidden)
+        : QValidator(field), inner_(inner), hidden_(std::move(hidden)) {}
+
+    State validate(QString& input, int& pos) const override {
+        refused_as_hidden_ = false;
+        if (inner_ != nullptr) {
+            const State state = inner_->validate(input, pos);
+            if (state == Invalid) return state;
+        }
+        for (QChar c : input) {
+            if (hidden_(c)) {
+                refused_as_hidden_ = true;
+                return Invalid;
+            }
+        }
+        return Acceptable;
+    }
+    bool refused_as_hidden() const { return refused_as_hidden_; }
+
+private:
+    const QValidator* inner_;
+    std::function<bool(QChar)> hidden_;
+    mutable bool refused_as_hidden_ = false;
+};
+
+}  // namespace
+
 void SearchStringField::guard_wildcard(QLineEdit* field, QAbstractButton* use_box) {
     auto char_of = [](const QString& t) -> std::uint8_t {
         const char16_t c = t.isEmpty() ? 0 : t.at(0).unicode();
         return static_cast<std::uint8_t>(c < 128 ? c : 0);
     };
-    // The field's text before its last change, to go back to.
-    struct History {
-        QString before, last;
-    };
-    auto history = std::make_shared<History>(History{field->text(), field->text()});
-    connect(field, &QLineEdit::textChanged, this, [history](const QString& now) {
-        history->before = history->last;
-        history->last = now;
+    auto* validator = new WildcardValidator(field, field->validator(), [this, use_box](QChar c) {
+        return use_box->isChecked() && record_.is_hexa != 0 && c.unicode() < 128 &&
+               hides_in_hexadecimal(static_cast<std::uint8_t>(c.unicode()));
     });
-    connect(field, &QLineEdit::textEdited, this, [this, field, use_box, history, char_of](
-                                                     const QString& now) {
-        if (use_box->isChecked() && refuse_wildcard(char_of(now))) field->setText(history->before);
+    field->setValidator(validator);
+    connect(field, &QLineEdit::inputRejected, this, [this, validator] {
+        if (validator->refused_as_hidden()) refuse_wildcard(static_cast<std::uint8_t>('0'));
     });
     connect(use_box, &QAbstractButton::clicked, this, [this, field, use_box, char_of](bool on) {
         if (on && refuse_wildcard(char_of(field->text()))) use_box->setChecked(false);
@@ -440,10 +471,10 @@ void SearchStringField::set_encoding_popup() {
     popup_ = popup;
     // Wide enough for every title the button may show, so that it keeps its
     // width when the encoding changes.
-    QStringList shown;
-    for (qsizetype i = 1; i < titles.size(); ++i) shown.append(text(encoding_button_s).arg(titles[i]));
-    shown.append(utf8(enc::hexadecimal_title(language)));
-    popup->size_to_fit(shown);
+    shown_titles_.clear();
+    for (qsizetype i = 1; i < titles.size(); ++i)
+        shown_titles_.append(text(encoding_button_s).arg(titles[i]));
+    shown_titles_.append(utf8(enc::hexadecimal_title(language)));
     set_encoding_popup_check_mark();
 }
 
@@ -487,7 +518,12 @@ void SearchStringField::set_encoding_popup_check_mark() {
     popup_->set_state(kHexadecimalItem, record_.is_hexa != 0 ? ItemState::On : ItemState::Off);
     // The button names the setting in use; in hexadecimal, its tooltip names
     // the encoding that the bytes go back to.
-    popup_->set_shown_title(encoding_button_title());
+    const QString shown = encoding_button_title();
+    popup_->set_shown_title(shown);
+    // A user-defined encoding's name may be the widest title yet: the
+    // button grows for it and keeps that width.
+    if (!shown_titles_.contains(shown)) shown_titles_.append(shown);
+    popup_->size_to_fit(shown_titles_);
     popup_->setAccessibleDescription(popup_->shown_title());
     popup_->setToolTip(record_.is_hexa != 0 ? text(encoding_button_s).arg(encoding_name())
                                             : QString());

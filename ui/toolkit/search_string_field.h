@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -152,6 +153,7 @@ private:
     QWidget* popup_holder_;
     PullDown* popup_ = nullptr;
     QLabel* message_ = nullptr;
+    QStringList shown_titles_;  // every text the pull-down's button has had to fit
     WildcardSource wildcard_;
     std::function<void(tw::u64)> switch_failed_;
 };
