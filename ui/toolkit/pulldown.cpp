@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
 
 namespace tw::ui {
 
@@ -196,7 +197,10 @@ void PullDown::size_to_fit(const QStringList& also) {
     for (const QAction* a : items_)
         if (!a->isSeparator()) widest = std::max(widest, width_of(a->text()));
     for (const QString& t : also) widest = std::max(widest, width_of(t));
-    const int frame = QToolButton::sizeHint().width() - width_of(text());
+    // The arrow that marks a pull-down is drawn over the button's corner:
+    // room is kept for it so that it never covers the text.
+    const int frame = QToolButton::sizeHint().width() - width_of(text()) +
+                      style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr, this);
     fit_width_ = widest + frame;
     updateGeometry();
     // A layout gives the button its size from the hint; only a button that
