@@ -14,7 +14,7 @@ const char* const files_summary_s[2] = {
 };
 const char* const folders_summary_s[2] = {
     "%llu directories scanned,   %llu errors",
-    "%llu directories scanned,   %llu errors",
+    "%llu dossiers parcourus,   %llu erreurs",
 };
 
 // Added to the folders summary when the search did not finish.

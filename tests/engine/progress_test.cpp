@@ -104,7 +104,7 @@ TEST_F(EngineTest, FinalSummaryInBothLanguages) {
     engine->language = 1;
     engine->set_show_info(2);
     EXPECT_STREQ(engine->sir.file_text, "12 fichiers vus,   1 erreurs,  temps: 2.35 sec.");
-    EXPECT_STREQ(engine->sir.folder_text, "4 directories scanned,   2 errors");
+    EXPECT_STREQ(engine->sir.folder_text, "4 dossiers parcourus,   2 erreurs");
 }
 
 // Under a locale whose decimal mark is a comma, the summary keeps its full

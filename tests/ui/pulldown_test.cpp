@@ -1,8 +1,11 @@
-// Pull-down buttons built in code: the title item, separators, the chosen
-// index, and the three item states, mixed drawn unlike on.
+// Pull-down buttons built in code: the title item, separators that cannot
+// be chosen, the chosen index, the three item states (mixed drawn unlike
+// on), and the width a layout gives from the size hint.
 #include <QAction>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QMenu>
+#include <QPushButton>
 #include <QWidget>
 #include <QtTest>
 
@@ -120,6 +123,76 @@ private slots:
         // On is a check mark: it reaches the upper and lower parts.
         QVERIFY(dark_pixels_in_row(on, 5) > 0);
         QVERIFY(dark_pixels_in_row(on, 11) > 0);
+    }
+
+    // In a layout the pull-down asks for its width and the layout gives it;
+    // growing never makes it cover its neighbour.
+    void in_a_layout_the_size_hint_decides() {
+        QWidget window;
+        auto* row = new QHBoxLayout(&window);
+        auto* pd = new PullDown(&window);
+        auto* neighbour = new QPushButton("Show as", &window);
+        row->addWidget(pd);
+        row->addWidget(neighbour);
+        row->addStretch(1);
+        pd->add_items({"Open file with", "--------------", "Add application..."});
+        pd->size_to_fit();
+        window.resize(900, 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const char* app : {"An application with a rather long name",
+                                   "Another application whose name is longer still", "third"}) {
+            pd->insert_item(1, QString::fromUtf8(app));
+            const QSize before = pd->size();
+            pd->size_to_fit();
+            QCOMPARE(pd->size(), before);  // it did not resize itself
+            QTRY_COMPARE(pd->width(), pd->sizeHint().width());
+            QVERIFY(pd->geometry().right() < neighbour->geometry().left());
+        }
+        QVERIFY(pd->sizeHint().width() > QFontMetrics(pd->font()).horizontalAdvance(
+                                              "Another application whose name is longer still"));
+        // Removing the applications lets it narrow again.
+        const int wide = pd->sizeHint().width();
+        for (int i = 0; i < 3; ++i) pd->remove_item(1);
+        pd->size_to_fit();
+        QVERIFY(pd->sizeHint().width() < wide);
+    }
+
+    // A separator, added as such or as a line of dashes, is a menu separator:
+    // the menu's keys pass over it and it cannot be triggered.
+    void separators_cannot_be_chosen() {
+        QWidget window;
+        PullDown pd(&window);
+        pd.add_items({"Open file with", "gedit", "--------------", "Add application..."});
+        QVERIFY(pd.is_separator(2));
+        QCOMPARE(pd.item_title(2), QString("--------------"));
+        QVERIFY(pd.item_action(2)->isSeparator());
+        QList<int> chosen;
+        pd.set_action([&](int i) { chosen.append(i); });
+        pd.item_action(2)->trigger();
+        QVERIFY(chosen.isEmpty());
+        pd.menu()->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(pd.menu()));
+        QList<QAction*> seen;
+        for (int k = 0; k < 6; ++k) {
+            QTest::keyClick(pd.menu(), Qt::Key_Down);
+            if (pd.menu()->activeAction() != nullptr) seen.append(pd.menu()->activeAction());
+        }
+        QVERIFY(!seen.isEmpty());
+        for (QAction* a : seen) QVERIFY(!a->isSeparator());
+        QVERIFY(seen.contains(pd.item_action(3)));
+        pd.menu()->hide();
+    }
+
+    void a_shown_title_leaves_the_title_item() {
+        QWidget window;
+        PullDown pd(&window);
+        pd.add_items({"Encoding", "Latin 1"});
+        pd.set_shown_title("Encoding: Latin 1");
+        QCOMPARE(pd.text(), QString("Encoding: Latin 1"));
+        QCOMPARE(pd.item_title(0), QString("Encoding"));
+        pd.set_shown_title(QString());
+        QCOMPARE(pd.text(), QString("Encoding"));
     }
 };
 

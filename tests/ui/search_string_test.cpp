@@ -3,6 +3,8 @@
 // key press, and the alerts of a search refused before it starts.
 #include "tests/ui/search_window_support.h"
 
+#include "ui/toolkit/alerts.h"
+
 using namespace sw_test;
 using tw::ui::ItemState;
 
@@ -17,6 +19,12 @@ QStringList marks(tw::ui::PullDown* popup) {
         if (popup->state(i) != ItemState::Off)
             out << QString("%1:%2").arg(i).arg(static_cast<int>(popup->state(i)));
     return out;
+}
+
+// The message line under the search string ("" while it is hidden).
+QString message(const Harness& h) {
+    auto* label = h.window()->findChild<QLabel*>("string_message_ref");
+    return label != nullptr && label->isVisible() ? label->text() : QString();
 }
 
 // A key press that types `text` (a key the test keyboard does not have).
@@ -178,7 +186,9 @@ private slots:
         QCOMPARE(h.ui()->found_nb_ref->text(), QString("1"));
     }
 
-    void keys_are_refused_while_the_text_is_invalid() {
+    // The key that would make the text invalid is refused, with its reason
+    // beside the view; the keys after it are not.
+    void a_key_is_checked_on_the_text_it_would_make() {
         Harness h;
         h.save_target(0, {.pattern = "A", .items = {}, .is_hexa = 1});
         h.open_window(0);
@@ -186,34 +196,41 @@ private slots:
         view->setFocus();
         view->moveCursor(QTextCursor::End);
         QCOMPARE(h.view_text(), QString("41 "));
-        QTest::keyClick(view, 'G');  // valid before: accepted
-        QCOMPARE(h.view_text(), QString("41 G"));
-        QTest::keyClick(view, Qt::Key_4);  // invalid before: refused
-        QCOMPARE(h.view_text(), QString("41 G"));
-        QTest::keyClick(view, Qt::Key_Backspace);
+        const auto beeps = tw::ui::beep_count();
+        QTest::keyClick(view, 'G');
         QCOMPARE(h.view_text(), QString("41 "));
+        QCOMPARE(tw::ui::beep_count(), beeps + 1);
+        QCOMPARE(message(h), QString::fromUtf8("\u201CG\u201D cannot be typed in Hexadecimal: only the "
+                                              "digits 0-9 and A-F, blanks and the wildcard"));
         QTest::keyClick(view, Qt::Key_4);
         QCOMPARE(h.view_text(), QString("41 4"));
-        // A paste that is no key press passes, whatever it brings.
-        view->insertPlainText("zz");
-        QCOMPARE(h.view_text(), QString("41 4zz"));
+        QCOMPARE(message(h), QString());
+        // A text set by the program that is already invalid does not lock
+        // the view: a valid key still goes in, a bad one does not.
+        h.controller->set_search_view_text("41 zz");
+        view->moveCursor(QTextCursor::End);
         QTest::keyClick(view, Qt::Key_1);
-        QCOMPARE(h.view_text(), QString("41 4zz"));
+        QCOMPARE(h.view_text(), QString("41 zz1"));
+        QTest::keyClick(view, 'q');
+        QCOMPARE(h.view_text(), QString("41 zz1"));
     }
 
-    void text_that_the_encoding_cannot_hold_refuses_the_next_key() {
+    void text_that_the_encoding_cannot_hold_is_refused_with_its_reason() {
         Harness h;
         h.save_target(0, {.pattern = "ab", .items = {}, .encoding = 1});
         h.open_window(0);
         QPlainTextEdit* view = h.ui()->string_to_search_ref;
         view->moveCursor(QTextCursor::End);
-        type_text(view, QString::fromUtf8("é"));  // "ab" was valid: accepted
-        QCOMPARE(h.view_text(), QString::fromUtf8("abé"));
+        type_text(view, QString::fromUtf8("\u00E9"));
+        QCOMPARE(h.view_text(), QString("ab"));
+        QCOMPARE(message(h),
+                 QString::fromUtf8("\u201C\u00E9\u201D cannot be encoded in Plain (ascII) text"));
+        QLabel* label = h.window()->findChild<QLabel*>("string_message_ref");
+        QVERIFY(label != nullptr && label->isVisible());
+        QCOMPARE(label->accessibleName(), label->text());
         QTest::keyClick(view, 'c');
-        QCOMPARE(h.view_text(), QString::fromUtf8("abé"));
-        QTest::keyClick(view, Qt::Key_Backspace);
-        QTest::keyClick(view, 'c');
-        QCOMPARE(h.view_text(), QString::fromUtf8("abc"));
+        QCOMPARE(h.view_text(), QString("abc"));
+        QVERIFY(!label->isVisible());
     }
 };
 

@@ -384,15 +384,47 @@ private slots:
         e.type_text("41 * ");
         QTest::keyClicks(e.eui()->string_to_search_ref, "4");
         QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 4"));
-        QTest::keyClicks(e.eui()->string_to_search_ref, "?");
-        QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 4?"));
         const auto before = tw::ui::beep_count();
-        QTest::keyClicks(e.eui()->string_to_search_ref, "1");  // "?" is no digit
+        QTest::keyClicks(e.eui()->string_to_search_ref, "?");  // "?" is no digit
         QCOMPARE(tw::ui::beep_count(), before + 1);
+        QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 4"));
+        QVERIFY(e.editor->search_string_field()->message().contains("Hexadecimal"));
+        QTest::keyClicks(e.eui()->string_to_search_ref, "1");
+        QCOMPARE(e.editor->search_string_field()->view_text(), QString("41 * 41"));
         e.type_text("61 62 ");
         popup->choose_item(18);
         QCOMPARE(e.editor->search_string_field()->view_text(), QString("ab"));
         QCOMPARE(e.engine.tr_temp.is_hexa, tw::u64{0});
+    }
+
+    // The editor keeps a wildcard that hexadecimal digits would hide out of a
+    // hexadecimal string, as the search window does, and says why.
+    void the_editor_refuses_a_wildcard_hidden_by_hexadecimal() {
+        Editor e;
+        e.editor->show_target_window();
+        tw::ui::SearchStringField* field = e.editor->search_string_field();
+        e.type_text("ab");
+        e.eui()->wildcard_symbol_ref->setText("b");
+        if (!e.eui()->use_wildcard_ref->isChecked())
+            QTest::mouseClick(e.eui()->use_wildcard_ref, Qt::LeftButton);
+        QVERIFY(e.eui()->use_wildcard_ref->isChecked());
+        e.editor->encoding_popup()->choose_item(18);
+        QCOMPARE(e.engine.tr_temp.is_hexa, tw::u64{0});
+        QCOMPARE(field->view_text(), QString("ab"));
+        QVERIFY(field->message().startsWith("A hexadecimal digit or a blank cannot be the wildcard"));
+        e.eui()->wildcard_symbol_ref->setText("*");
+        e.editor->encoding_popup()->choose_item(18);
+        QCOMPARE(field->view_text(), QString("61 62 "));
+        QCOMPARE(field->message(), QString());
+        QLineEdit* wildcard = e.eui()->wildcard_symbol_ref;
+        wildcard->selectAll();
+        QTest::keyClick(wildcard, Qt::Key_Backspace);
+        QTest::keyClicks(wildcard, " ");
+        QCOMPARE(wildcard->text(), QString());
+        QVERIFY(!field->message().isEmpty());
+        // The message line sits under the text and has a name.
+        QVERIFY(field->message_label()->isVisible());
+        QCOMPARE(field->message_label()->accessibleName(), field->message());
     }
 
     // Until the user types a name, a new target is named after its text,

@@ -55,17 +55,18 @@ SearchController::SearchController(tw::Engine& engine, AlertController& alerts,
                              ui_->total_byte_ref, ui_->error_ref}) {
         field->setFont(counters);
         field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        field->setMinimumWidth(QFontMetrics(counters).horizontalAdvance(QStringLiteral("0")) * 12);
+        field->setMinimumWidth(QFontMetrics(counters).horizontalAdvance(QStringLiteral("0")) * 16);
     }
     // The wildcard is one printable ASCII character.
     ui_->wildcard_symbol_ref->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[\\x21-\\x7e]?")), ui_->wildcard_symbol_ref));
 
+    // The field first: it guards the wildcard box before the window reads it.
+    make_search_string_field();
     connect(ui_->action_but_ref, &QPushButton::clicked, this, &SearchController::Search_but);
     connect(ui_->use_wildcard_ref, &QCheckBox::clicked, this,
             &SearchController::Use_wildcard_chk_box);
     connect(ui_->triangle_but_ref, &QToolButton::clicked, this, &SearchController::Triangle_but);
-    make_search_string_field();
 
     // The Return key as the action button's key equivalent (when the
     // preferences ask for it): one shortcut for each Return key.
@@ -130,6 +131,9 @@ void SearchController::awake_from_nib() {
         tw::ShowInfoRecord& sir = engine_.sir;
         sir.show_file_name = sir.show_folder_name = sir.show_found_occ_nb = 1;
         sir.show_found_file_nb = sir.show_total_bytes = sir.show_access_err_nb = 1;
+        // Return starts the search, so that it never puts an unseen line
+        // break into the string; Shift+Return still types one.
+        engine_.pr.return_key_is_search = 1;
     }
     ui_->triangle_but_ref->setIcon(QIcon(QStringLiteral(":/Triangle_Canvas")));
     set_return_key_equivalent();
@@ -139,6 +143,7 @@ void SearchController::awake_from_nib() {
     action_button_is_search_ = true;
     set_target_popup();
     set_encoding_popup();
+    set_tab_order();
 
     // A first start: no target has ever been made. The editor opens on a
     // new one, where the user types what to find and chooses where.
@@ -256,14 +261,29 @@ void SearchController::set_target_popup() {
     auto* popup = new PullDown(holder);
     popup->setObjectName(QStringLiteral("target_popup"));
     popup->add_items(titles);
+    popup->setAccessibleName(text(targets_title_s));
     popup->set_action([this](int) { set_target_for_popup_item(); });
-    popup->size_to_fit();
     if (target_popup_ != nullptr) {
         popup->setEnabled(target_popup_->isEnabled());
         delete target_popup_;
     }
     holder->layout()->addWidget(popup);
+    popup->size_to_fit();
     target_popup_ = popup;
+    set_tab_order();
+}
+
+void SearchController::set_tab_order() {
+    // Reading order: the target row, the string's row with its encoding,
+    // the string, the options row by row, then Search.
+    QList<QWidget*> order{ui_->triangle_but_ref};
+    if (target_popup_ != nullptr) order.append(target_popup_);
+    if (encoding_popup() != nullptr) order.append(encoding_popup());
+    order.append({ui_->string_to_search_ref, ui_->use_wildcard_ref, ui_->wildcard_symbol_ref,
+                  ui_->add_line_no_ref, ui_->case_insensentive_ref,
+                  ui_->skip_read_access_error_ref, ui_->not_inside_ref, ui_->action_but_ref});
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
 void SearchController::set_target_for_popup_item() {

@@ -22,6 +22,7 @@
 
 #include "engine/tw.h"
 
+class QKeyEvent;
 class QShortcut;
 class QTimer;
 class QWidget;
@@ -98,6 +99,9 @@ public:
     void periodic_task();
     void stop_search();
     void show_info();
+    // A count of the engine as a counter field shows it: digits grouped by
+    // the locale, a K kept.
+    static QString grouped_count(const char* count);
     void set_search_button();
     void allow_searching();
     void un_allow_searching();
@@ -133,10 +137,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The typing check of one key press in the search-string view: true
-    // when the key press is refused (and so not handed to the view).
-    bool refuse_key_press(int key, const QString& characters);
+    // Return in the search-string view: true when it started or stopped
+    // the search (and so is not handed to the view).
+    bool return_key_pressed(const QKeyEvent* key);
     void make_search_string_field();
+    // Tab goes through the controls in reading order, the pull-downs
+    // (made in code, after the others) included.
+    void set_tab_order();
     // True when `position` (window coordinates) lies on the triangle button.
     bool is_on_triangle(QPoint position) const;
     void make_special_menu_active(bool active);

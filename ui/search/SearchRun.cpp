@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -111,18 +112,30 @@ void SearchController::stop_search() {
     }
 }
 
+QString SearchController::grouped_count(const char* count) {
+    // The engine writes counts as plain digits, sizes maybe with a K for
+    // units of 1024: the digits are grouped as the locale groups them.
+    QString shown = QString::fromUtf8(count);
+    const bool kilo = shown.endsWith(QLatin1Char('K'));
+    bool is_number = false;
+    const qulonglong value = (kilo ? shown.chopped(1) : shown).toULongLong(&is_number);
+    if (!is_number) return shown;
+    return QLocale().toString(value) + (kilo ? QStringLiteral("K") : QString());
+}
+
 void SearchController::show_info() {
+    // The summaries keep the engine's wording; the counters are grouped.
     const tw::ShowInfoRecord& sir = engine_.sir;
     if (sir.target_changed) ui_->target_ref->setText(QString::fromUtf8(sir.target_text));
     if (sir.folder_changed) ui_->folder_name_ref->setText(QString::fromUtf8(sir.folder_text));
     if (sir.file_changed) {
         ui_->file_name_ref->setText(QString::fromUtf8(sir.file_text));
-        ui_->file_sz_ref->setText(QString::fromUtf8(sir.file_size_text));
+        ui_->file_sz_ref->setText(grouped_count(sir.file_size_text));
     }
-    if (sir.found_changed) ui_->found_nb_ref->setText(QString::fromUtf8(sir.found_text));
-    if (sir.files_changed) ui_->files_nb_ref->setText(QString::fromUtf8(sir.files_text));
-    if (sir.bytes_changed) ui_->total_byte_ref->setText(QString::fromUtf8(sir.bytes_text));
-    if (sir.errors_changed) ui_->error_ref->setText(QString::fromUtf8(sir.errors_text));
+    if (sir.found_changed) ui_->found_nb_ref->setText(grouped_count(sir.found_text));
+    if (sir.files_changed) ui_->files_nb_ref->setText(grouped_count(sir.files_text));
+    if (sir.bytes_changed) ui_->total_byte_ref->setText(grouped_count(sir.bytes_text));
+    if (sir.errors_changed) ui_->error_ref->setText(grouped_count(sir.errors_text));
     // The engine has already cut long names from the left: show each from
     // its beginning.
     ui_->folder_name_ref->setCursorPosition(0);
@@ -162,7 +175,8 @@ void SearchController::un_allow_searching() {
                            ui_->not_inside_ref})
         box->setEnabled(false);
     set_label_grey(ui_->denied_ref, true);
-    ui_->found_nb_ref->setEnabled(false);
+    // The counters stay legible: no field of them is greyed, during a
+    // search or after it.
     ui_->string_to_search_ref->setReadOnly(true);
     ui_->wildcard_symbol_ref->setEnabled(false);
     if (encoding_popup() != nullptr) encoding_popup()->setEnabled(false);

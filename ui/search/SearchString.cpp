@@ -29,6 +29,9 @@ void SearchController::make_search_string_field() {
             show_error(text(*message));
         },
         this);
+    // Before the window's own handler of the box, which reads the box.
+    string_field_->guard_wildcard(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref);
+    // After the field's filter, so that Return is seen here first.
     ui_->string_to_search_ref->installEventFilter(this);
 }
 
@@ -49,22 +52,20 @@ void SearchController::set_encoding_for_popup_item() {
 }
 
 bool SearchController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->string_to_search_ref && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        return refuse_key_press(key->key(), key->text());
-    }
+    if (watched == ui_->string_to_search_ref && event->type() == QEvent::KeyPress)
+        return return_key_pressed(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
 }
 
-bool SearchController::refuse_key_press(int key, const QString& characters) {
-    if (!characters.isEmpty() && engine_.pr.return_key_is_search != 0) {
-        const char16_t c = characters.at(0).unicode();
-        if (c == 3 || c == 13) {
-            do_action_but();
-            return true;
-        }
-    }
-    return string_field_->refuse_key_press(key, characters);
+bool SearchController::return_key_pressed(const QKeyEvent* key) {
+    // Return (or Enter) alone starts or stops the search when the
+    // preferences say so; Shift+Return still types a line feed. Every
+    // other key goes to the search-string field's own check.
+    if (engine_.pr.return_key_is_search == 0) return false;
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    do_action_but();
+    return true;
 }
 
 }  // namespace tw::ui

@@ -74,7 +74,10 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
         },
         this);
     string_field_->set_encoding_popup();
-    ui_->string_to_search_ref->installEventFilter(this);
+    string_field_->guard_wildcard(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref);
+    // The encoding pull-down, made in code, comes before the text it sets.
+    QWidget::setTabOrder(string_field_->popup(), ui_->string_to_search_ref);
+    QWidget::setTabOrder(ui_->string_to_search_ref, ui_->target_name_ref);
     ui_->wildcard_symbol_ref->setMaxLength(1);
     ui_->target_name_ref->setMaxLength(255);
 
@@ -377,10 +380,7 @@ void TargetController::Info_but() {
 // ---- The key filter, the window ---------------------------------------------------
 
 bool TargetController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->string_to_search_ref && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        return string_field_->refuse_key_press(key->key(), key->text());
-    }
+    // The search-string field checks the keys of its view itself.
     if (watched == window_ && event->type() == QEvent::Close) window_will_close();
     return QObject::eventFilter(watched, event);
 }

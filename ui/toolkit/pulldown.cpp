@@ -8,8 +8,22 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
 
 namespace tw::ui {
+
+namespace {
+
+// The property that keeps a separator's title (its action shows no text).
+constexpr const char* kSeparatorTitle = "pulldown_separator_title";
+
+// A title made only of dashes is a separator written as text.
+bool is_dash_line(const QString& title) {
+    if (title.size() < 2) return false;
+    return std::all_of(title.begin(), title.end(), [](QChar c) { return c == u'-'; });
+}
+
+}  // namespace
 
 PullDown* PullDown::over_placeholder(QWidget* placeholder, QPoint offset, int width, int height) {
     auto* pd = new PullDown(placeholder->parentWidget());
@@ -41,29 +55,43 @@ void PullDown::add_item(const QString& title) {
     if (!has_title_) {
         has_title_ = true;
         title_ = title;
-        setText(title);
+        if (shown_title_.isEmpty()) setText(title);
         return;
     }
     insert_item(count(), title);
 }
 
+QAction* PullDown::make_item(const QString& title) {
+    auto* action = new QAction(menu_);
+    if (is_dash_line(title)) {
+        action->setSeparator(true);
+        action->setProperty(kSeparatorTitle, title);
+        return action;
+    }
+    action->setText(title);
+    action->setIconVisibleInMenu(true);
+    connect(action, &QAction::triggered, this, [this, action] {
+        choose_item(static_cast<int>(items_.indexOf(action)) + 1);
+    });
+    return action;
+}
+
 void PullDown::insert_item(int index, const QString& title) {
     if (index < 1) index = 1;
     if (index > count()) index = count();
-    auto* action = new QAction(title, menu_);
-    action->setIconVisibleInMenu(true);
+    QAction* action = make_item(title);
     QAction* before = index - 1 < items_.size() ? items_[index - 1] : nullptr;
     menu_->insertAction(before, action);
     items_.insert(index - 1, action);
     states_.insert(index - 1, ItemState::Off);
-    connect(action, &QAction::triggered, this, [this, action] {
-        choose_item(static_cast<int>(items_.indexOf(action)) + 1);
-    });
 }
 
-void PullDown::add_separator() {
+void PullDown::add_separator(const QString& title) {
     if (!has_title_) add_item(QString());
-    QAction* sep = menu_->addSeparator();
+    auto* sep = new QAction(menu_);
+    sep->setSeparator(true);
+    sep->setProperty(kSeparatorTitle, title);
+    menu_->addAction(sep);
     items_.append(sep);
     states_.append(ItemState::Off);
 }
@@ -83,15 +111,17 @@ void PullDown::remove_all_items() {
 QString PullDown::item_title(int index) const {
     if (index == 0) return title_;
     const QAction* a = item_action(index);
-    return a != nullptr ? a->text() : QString();
+    if (a == nullptr) return {};
+    return a->isSeparator() ? a->property(kSeparatorTitle).toString() : a->text();
 }
 
 void PullDown::set_item_title(int index, const QString& title) {
     if (index == 0) {
         title_ = title;
-        setText(title);
+        if (shown_title_.isEmpty()) setText(title);
     } else if (QAction* a = item_action(index)) {
-        a->setText(title);
+        if (a->isSeparator()) a->setProperty(kSeparatorTitle, title);
+        else a->setText(title);
     }
 }
 
@@ -152,14 +182,45 @@ void PullDown::choose_item(int index) {
     emit item_chosen(index);
 }
 
-void PullDown::size_to_fit() {
-    // The widest of the title and the items decides, as a pull-down does.
-    const QFontMetrics fm(font());
-    int widest = fm.horizontalAdvance(title_);
-    for (const QAction* a : items_)
-        if (!a->isSeparator()) widest = std::max(widest, fm.horizontalAdvance(a->text()));
-    const int frame = sizeHint().width() - fm.horizontalAdvance(text());
-    resize(std::max(widest + frame, sizeHint().width()), height() > 0 ? height() : sizeHint().height());
+bool PullDown::placed_by_layout() const {
+    const QWidget* parent = parentWidget();
+    return parent != nullptr && parent->layout() != nullptr;
 }
+
+void PullDown::size_to_fit(const QStringList& also) {
+    // The widest text the button may show decides, as a pull-down does; the
+    // frame and the arrow come from the style's hint for the current text.
+    // Texts are measured as the tool button measures its own.
+    const QFontMetrics fm(font());
+    auto width_of = [&fm](const QString& t) { return fm.size(Qt::TextShowMnemonic, t).width(); };
+    int widest = std::max(width_of(title_), width_of(text()));
+    for (const QAction* a : items_)
+        if (!a->isSeparator()) widest = std::max(widest, width_of(a->text()));
+    for (const QString& t : also) widest = std::max(widest, width_of(t));
+    // The arrow that marks a pull-down is drawn over the button's corner:
+    // room is kept for it so that it never covers the text.
+    const int frame = QToolButton::sizeHint().width() - width_of(text()) +
+                      style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr, this);
+    fit_width_ = widest + frame;
+    updateGeometry();
+    // A layout gives the button its size from the hint; only a button that
+    // no layout places is resized here.
+    if (!placed_by_layout())
+        resize(sizeHint().width(), height() > 0 ? height() : sizeHint().height());
+}
+
+void PullDown::set_shown_title(const QString& shown) {
+    shown_title_ = shown;
+    setText(shown.isEmpty() ? title_ : shown);
+    updateGeometry();
+}
+
+QSize PullDown::sizeHint() const {
+    QSize hint = QToolButton::sizeHint();
+    hint.setWidth(std::max(hint.width(), fit_width_));
+    return hint;
+}
+
+QSize PullDown::minimumSizeHint() const { return sizeHint(); }
 
 }  // namespace tw::ui

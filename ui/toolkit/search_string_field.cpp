@@ -1,8 +1,18 @@
 #include "ui/toolkit/search_string_field.h"
 
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <QTextOption>
+#include <QValidator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,7 +38,52 @@ bool is_hex_digit(char16_t c) {
 
 EncodingId encoding_of(u64 stored) { return static_cast<EncodingId>(stored); }
 
+// The Unicode separators that the view uses for a line feed (between its
+// paragraphs) and for a carriage return (inside a paragraph).
+constexpr char16_t kLineFeedInView = QChar::ParagraphSeparator;
+constexpr char16_t kCarriageReturnInView = QChar::LineSeparator;
+
+// Texts of the message line and of the encoding pull-down's button.
+const char* const not_encodable_s[2] = {"\u201C%1\u201D cannot be encoded in %2",
+                                        "\u00AB\u00A0%1\u00A0\u00BB ne peut pas \u00EAtre encod\u00E9 en %2"};
+const char* const not_hexadecimal_s[2] = {
+    "\u201C%1\u201D cannot be typed in %2: only the digits 0-9 and A-F, blanks and the wildcard",
+    "\u00AB\u00A0%1\u00A0\u00BB ne peut pas \u00EAtre saisi en %2\u00A0: seulement les chiffres 0-9 et A-F, "
+    "les blancs et le joker"};
+const char* const cannot_paste_s[2] = {"Cannot paste: %1", "Collage impossible\u00A0: %1"};
+const char* const pasted_separator_s[2] = {
+    "Cannot paste: the text holds a Unicode line or paragraph separator (U+2028, U+2029)",
+    "Collage impossible\u00A0: le texte contient un s\u00E9parateur Unicode de ligne ou de "
+    "paragraphe (U+2028, U+2029)"};
+const char* const wildcard_in_hexadecimal_s[2] = {
+    "A hexadecimal digit or a blank cannot be the wildcard while the string is in %1",
+    "Un chiffre hexad\u00E9cimal ou un blanc ne peut pas \u00EAtre le joker tant que la phrase "
+    "est en %1"};
+const char* const encoding_button_s[2] = {"Encoding: %1", "Encodage\u00A0: %1"};
+const char* const message_name_s[2] = {"Search string message", "Message de la phrase recherch\u00E9e"};
+
+// A character as a message names it: itself, or its code when it does not
+// print (a control character, a lone surrogate).
+QString shown_character(const QString& one) {
+    if (one.size() == 1 && !one.at(0).isPrint())
+        return QStringLiteral("U+%1").arg(one.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    return one;
+}
+
 }  // namespace
+
+// ---- The view -----------------------------------------------------------------------
+
+SearchStringView::SearchStringView(QWidget* parent) : QPlainTextEdit(parent) {}
+
+void SearchStringView::insertFromMimeData(const QMimeData* source) {
+    // Only text goes in, checked first, with its carriage returns kept.
+    if (source == nullptr || !source->hasText()) return;
+    const QString pasted = source->text();
+    if (insert_check_ && !insert_check_(pasted)) return;
+    insertPlainText(SearchStringField::view_form(pasted));
+    ensureCursorVisible();
+}
 
 SearchStringField::SearchStringField(tw::Engine& engine, tw::TargetRecord& record,
                                      QPlainTextEdit* view, QWidget* popup_holder,
@@ -37,19 +92,61 @@ SearchStringField::SearchStringField(tw::Engine& engine, tw::TargetRecord& recor
                                      QObject* parent)
     : QObject(parent), engine_(engine), record_(record), view_(view),
       popup_holder_(popup_holder), wildcard_(std::move(wildcard)),
-      switch_failed_(std::move(switch_failed)) {}
+      switch_failed_(std::move(switch_failed)) {
+    // Every line break shows its mark: a pilcrow ends each paragraph (a line
+    // feed), a return arrow stands for a carriage return.
+    QTextDocument* document = view_->document();
+    QTextOption option = document->defaultTextOption();
+    option.setFlags(option.flags() | QTextOption::ShowLineAndParagraphSeparators);
+    document->setDefaultTextOption(option);
+
+    // The message line, under the view.
+    QWidget* holder = view_->parentWidget();
+    message_ = new QLabel(holder);
+    message_->setObjectName(QStringLiteral("string_message_ref"));
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message_->setAccessibleName(text(message_name_s));
+    message_->hide();
+    if (auto* box = qobject_cast<QBoxLayout*>(holder != nullptr ? holder->layout() : nullptr)) {
+        const int at = box->indexOf(view_);
+        if (at >= 0) box->insertWidget(at + 1, message_);
+    }
+    connect(view_, &QPlainTextEdit::textChanged, this, &SearchStringField::clear_message);
+
+    if (auto* checked = qobject_cast<SearchStringView*>(view_))
+        checked->set_insert_check([this](const QString& t) { return !refuse_paste(t); });
+    view_->installEventFilter(this);
+}
+
+QString SearchStringField::text(const char* const (&pair)[2]) const {
+    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
+}
+
+QString SearchStringField::typed_form(const QString& view_raw) {
+    QString typed = view_raw;
+    typed.replace(QChar(kLineFeedInView), QLatin1Char('\n'));
+    typed.replace(QChar(kCarriageReturnInView), QLatin1Char('\r'));
+    return typed;
+}
+
+QString SearchStringField::view_form(const QString& typed) {
+    // A line feed makes a new paragraph of the view by itself; a carriage
+    // return would too, so it is held as a line separator instead.
+    QString shown = typed;
+    shown.replace(QLatin1Char('\r'), QChar(kCarriageReturnInView));
+    return shown;
+}
 
 QString SearchStringField::view_text() const {
     // The raw text keeps every character as typed (the plain text would turn
-    // a no-break space into a space); only the view's line separators become
-    // line feeds.
-    QString raw = view_->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    raw.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return raw;
+    // a no-break space into a space).
+    return typed_form(view_->document()->toRawText());
 }
 
-void SearchStringField::set_view_text(const QString& shown) { view_->setPlainText(shown); }
+void SearchStringField::set_view_text(const QString& shown) {
+    view_->setPlainText(view_form(shown));
+}
 
 u64 SearchStringField::search_bytes(QByteArray* out) const {
     const QString typed = view_text();
@@ -125,7 +222,11 @@ u64 SearchStringField::set_search_str() {
     const std::optional<QString> shown =
         bytes_to_text(reinterpret_cast<const char*>(t.search_str),
                       static_cast<qsizetype>(t.search_str_len), encoding_of(t.encoding));
-    if (!shown || shown->isEmpty() || shown->contains(QChar(0))) return tw::ERR_CORRUPTED;
+    // Nor can a Unicode line or paragraph separator: the view holds line
+    // breaks as those.
+    if (!shown || shown->isEmpty() || shown->contains(QChar(0)) ||
+        shown->contains(QChar(kLineFeedInView)) || shown->contains(QChar(kCarriageReturnInView)))
+        return tw::ERR_CORRUPTED;
     set_view_text(*shown);
     return 0;
 }
@@ -138,7 +239,10 @@ void SearchStringField::show_search_str() {
 }
 
 u64 SearchStringField::search_string_is_valid(u64 encoding, u64 is_hexa) const {
-    const QString typed = view_text();
+    return text_is_valid(view_text(), encoding, is_hexa);
+}
+
+u64 SearchStringField::text_is_valid(const QString& typed, u64 encoding, u64 is_hexa) const {
     if (typed.isEmpty()) return 0;
     if (is_hexa != 0) {
         const std::optional<std::uint8_t> wild = wildcard();
@@ -156,18 +260,191 @@ u64 SearchStringField::search_string_is_valid(u64 encoding, u64 is_hexa) const {
     return 0;
 }
 
-bool SearchStringField::refuse_key_press(int key, const QString& characters) const {
-    // Keys without characters (arrows, modifiers) change no text.
-    if (characters.isEmpty()) return false;
-    const char16_t c = characters.at(0).unicode();
-    if (c == 8 || c == 127 || key == Qt::Key_Backspace || key == Qt::Key_Delete) return false;
+// ---- Keys, pastes and the message line ------------------------------------------
+
+bool SearchStringField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::KeyPress)
+        return handle_key_press(static_cast<QKeyEvent*>(event));
+    if (watched == view_ && event->type() == QEvent::InputMethod && !view_->isReadOnly()) {
+        // Text composed by an input method is typed text too.
+        const QString committed = static_cast<QInputMethodEvent*>(event)->commitString();
+        if (!committed.isEmpty() && refuse_insertion(committed, false)) return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool SearchStringField::handle_key_press(const QKeyEvent* key) {
     // A read-only view refuses the key itself.
     if (view_->isReadOnly()) return false;
-    if (search_string_is_valid(record_.encoding, record_.is_hexa) != 0) {
-        beep();
+    // Shift+Return would put a Unicode line separator, which the view keeps
+    // for a carriage return: it types a line feed, as Return does.
+    if (key->matches(QKeySequence::InsertLineSeparator)) {
+        if (!refuse_insertion(QStringLiteral("\n"), false)) {
+            view_->insertPlainText(QStringLiteral("\n"));
+            view_->ensureCursorVisible();
+        }
         return true;
     }
-    return false;
+    QString typed;
+    if (key->matches(QKeySequence::InsertParagraphSeparator)) {
+        typed = QStringLiteral("\n");
+    } else {
+        // Keys without text (arrows, Home, modifiers) and keys whose text is
+        // a control character (Backspace, Delete, Escape, Ctrl+A, C, V, X,
+        // Z) edit or move: they are never refused. A paste is checked as a
+        // paste.
+        typed = key->text();
+        if (typed.isEmpty()) return false;
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)) return false;
+        for (QChar c : typed)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    }
+    return refuse_insertion(typed, false);
+}
+
+bool SearchStringField::refuse_paste(const QString& pasted) {
+    if (view_->isReadOnly()) return true;
+    if (pasted.contains(QChar(kLineFeedInView)) || pasted.contains(QChar(kCarriageReturnInView))) {
+        beep();
+        show_message(text(pasted_separator_s));
+        return true;
+    }
+    return refuse_insertion(pasted, true);
+}
+
+bool SearchStringField::refuse_insertion(const QString& inserted, bool paste) {
+    // The text as it would be with `inserted` over the selection.
+    const QTextCursor cursor = view_->textCursor();
+    const QString raw = view_->document()->toRawText();
+    const QString after = typed_form(raw.left(cursor.selectionStart()) + view_form(inserted) +
+                                     raw.mid(cursor.selectionEnd()));
+    const u64 encoding = record_.encoding;
+    const u64 is_hexa = record_.is_hexa;
+    if (text_is_valid(after, encoding, is_hexa) == 0) return false;
+    const std::optional<QString> refused = first_refused_character(inserted);
+    // A text that was already invalid (set by a program, read from a
+    // target) does not lock the view: only what adds to it is refused.
+    if (!refused && text_is_valid(typed_form(raw), encoding, is_hexa) != 0) return false;
+
+    const QString what = refused ? shown_character(*refused)
+                                 : (inserted.size() > 24 ? inserted.left(24) + u'\u2026' : inserted);
+    QString message;
+    if (is_hexa != 0) {
+        const auto language = engine_.language != 0 ? enc::Language::French : enc::Language::English;
+        const std::string_view hexa = enc::hexadecimal_title(language);
+        message = text(not_hexadecimal_s)
+                      .arg(what, QString::fromUtf8(hexa.data(), static_cast<qsizetype>(hexa.size())));
+    } else {
+        message = text(not_encodable_s).arg(what, encoding_name());
+    }
+    if (paste) message = text(cannot_paste_s).arg(message);
+    beep();
+    show_message(message);
+    return true;
+}
+
+std::optional<QString> SearchStringField::first_refused_character(const QString& typed) const {
+    const QString checked = typed;
+    for (qsizetype i = 0; i < checked.size();) {
+        const qsizetype n =
+            checked.at(i).isHighSurrogate() && i + 1 < checked.size() && checked.at(i + 1).isLowSurrogate()
+                ? 2
+                : 1;
+        const QString one = checked.mid(i, n);
+        if (text_is_valid(one, record_.encoding, record_.is_hexa) != 0) return one;
+        i += n;
+    }
+    return std::nullopt;
+}
+
+void SearchStringField::show_message(const QString& message) {
+    // Dark red on a light window, light red on a dark one.
+    const bool dark = message_->palette().color(QPalette::Window).lightness() < 128;
+    QPalette p = message_->palette();
+    p.setColor(QPalette::WindowText, dark ? QColor(0xFF, 0x8A, 0x80) : QColor(0xB0, 0x00, 0x20));
+    message_->setPalette(p);
+    message_->setText(message);
+    message_->setAccessibleName(message);
+    message_->show();
+}
+
+void SearchStringField::clear_message() {
+    if (message_->isHidden() && message_->text().isEmpty()) return;
+    message_->clear();
+    message_->setAccessibleName(text(message_name_s));
+    message_->hide();
+}
+
+QString SearchStringField::message() const { return message_->text(); }
+
+// ---- The wildcard of a hexadecimal string -----------------------------------------
+
+bool SearchStringField::hides_in_hexadecimal(std::uint8_t c) {
+    return is_hex_digit(c) || is_blank(c);
+}
+
+bool SearchStringField::refuse_wildcard(std::optional<std::uint8_t> c) {
+    if (!c || record_.is_hexa == 0 || !hides_in_hexadecimal(*c)) return false;
+    const auto language = engine_.language != 0 ? enc::Language::French : enc::Language::English;
+    const std::string_view hexa = enc::hexadecimal_title(language);
+    beep();
+    show_message(text(wildcard_in_hexadecimal_s)
+                     .arg(QString::fromUtf8(hexa.data(), static_cast<qsizetype>(hexa.size()))));
+    return true;
+}
+
+namespace {
+
+// The wildcard field's validator: the field's own rule first, then no
+// character that a hexadecimal string would hide while the string is
+// hexadecimal and the wildcard on. It only answers; the field reports a
+// refusal through its inputRejected signal.
+class WildcardValidator : public QValidator {
+public:
+    WildcardValidator(QLineEdit* field, const QValidator* inner, std::function<bool(QChar)> hidden)
+        : QValidator(field), inner_(inner), hidden_(std::move(hidden)) {}
+
+    State validate(QString& input, int& pos) const override {
+        refused_as_hidden_ = false;
+        if (inner_ != nullptr) {
+            const State state = inner_->validate(input, pos);
+            if (state == Invalid) return state;
+        }
+        for (QChar c : input) {
+            if (hidden_(c)) {
+                refused_as_hidden_ = true;
+                return Invalid;
+            }
+        }
+        return Acceptable;
+    }
+    bool refused_as_hidden() const { return refused_as_hidden_; }
+
+private:
+    const QValidator* inner_;
+    std::function<bool(QChar)> hidden_;
+    mutable bool refused_as_hidden_ = false;
+};
+
+}  // namespace
+
+void SearchStringField::guard_wildcard(QLineEdit* field, QAbstractButton* use_box) {
+    auto char_of = [](const QString& t) -> std::uint8_t {
+        const char16_t c = t.isEmpty() ? 0 : t.at(0).unicode();
+        return static_cast<std::uint8_t>(c < 128 ? c : 0);
+    };
+    auto* validator = new WildcardValidator(field, field->validator(), [this, use_box](QChar c) {
+        return use_box->isChecked() && record_.is_hexa != 0 && c.unicode() < 128 &&
+               hides_in_hexadecimal(static_cast<std::uint8_t>(c.unicode()));
+    });
+    field->setValidator(validator);
+    connect(field, &QLineEdit::inputRejected, this, [this, validator] {
+        if (validator->refused_as_hidden()) refuse_wildcard(static_cast<std::uint8_t>('0'));
+    });
+    connect(use_box, &QAbstractButton::clicked, this, [this, field, use_box, char_of](bool on) {
+        if (on && refuse_wildcard(char_of(field->text()))) use_box->setChecked(false);
+    });
 }
 
 // ---- The encoding pull-down ------------------------------------------------------
@@ -186,14 +463,42 @@ void SearchStringField::set_encoding_popup() {
     popup->setObjectName(QStringLiteral("encoding_popup"));
     popup->setAccessibleName(utf8(enc::popup_title(language)));
     popup->add_items(titles);
-    popup->add_separator();
+    popup->add_separator(utf8(enc::separator_title(language)));
     popup->add_item(utf8(enc::hexadecimal_title(language)));
     popup->set_action([this](int) { set_encoding_for_popup_item(); });
-    popup->size_to_fit();
     delete popup_;
     popup_holder_->layout()->addWidget(popup);
     popup_ = popup;
+    // Wide enough for every title the button may show, so that it keeps its
+    // width when the encoding changes.
+    shown_titles_.clear();
+    for (qsizetype i = 1; i < titles.size(); ++i)
+        shown_titles_.append(text(encoding_button_s).arg(titles[i]));
+    shown_titles_.append(utf8(enc::hexadecimal_title(language)));
     set_encoding_popup_check_mark();
+}
+
+QString SearchStringField::encoding_name() const {
+    const auto language = engine_.language != 0 ? enc::Language::French : enc::Language::English;
+    auto utf8 = [](std::string_view s) {
+        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    };
+    if (const auto row = enc::fixed_index(encoding_of(record_.encoding)))
+        return utf8(enc::fixed_encodings()[*row].title(language));
+    // A user-defined encoding also names its character set.
+    QString name = utf8(enc::user_defined_title(language));
+    if (const auto converter = enc::converter_name(encoding_of(record_.encoding)))
+        name += QStringLiteral(" (%1)").arg(utf8(*converter));
+    return name;
+}
+
+QString SearchStringField::encoding_button_title() const {
+    if (record_.is_hexa != 0) {
+        const auto language = engine_.language != 0 ? enc::Language::French : enc::Language::English;
+        const std::string_view hexa = enc::hexadecimal_title(language);
+        return QString::fromUtf8(hexa.data(), static_cast<qsizetype>(hexa.size()));
+    }
+    return text(encoding_button_s).arg(encoding_name());
 }
 
 void SearchStringField::set_encoding_popup_check_mark() {
@@ -211,6 +516,17 @@ void SearchStringField::set_encoding_popup_check_mark() {
     }
     popup_->set_state(kUserDefinedItem, found ? ItemState::Off : ItemState::On);
     popup_->set_state(kHexadecimalItem, record_.is_hexa != 0 ? ItemState::On : ItemState::Off);
+    // The button names the setting in use; in hexadecimal, its tooltip names
+    // the encoding that the bytes go back to.
+    const QString shown = encoding_button_title();
+    popup_->set_shown_title(shown);
+    // A user-defined encoding's name may be the widest title yet: the
+    // button grows for it and keeps that width.
+    if (!shown_titles_.contains(shown)) shown_titles_.append(shown);
+    popup_->size_to_fit(shown_titles_);
+    popup_->setAccessibleDescription(popup_->shown_title());
+    popup_->setToolTip(record_.is_hexa != 0 ? text(encoding_button_s).arg(encoding_name())
+                                            : QString());
 }
 
 void SearchStringField::set_encoding_for_popup_item() {
@@ -225,12 +541,21 @@ void SearchStringField::set_encoding_for_popup_item() {
         encoding = rows[static_cast<std::size_t>(i)].id;
     } else {
         is_hexa = record_.is_hexa != 0 ? 0 : 1;
+        // A wildcard that hexadecimal digits would hide keeps the text as it is.
+        if (is_hexa != 0) {
+            const u64 old_is_hexa = record_.is_hexa;
+            record_.is_hexa = 1;
+            const bool refused = refuse_wildcard(wildcard());
+            record_.is_hexa = old_is_hexa;
+            if (refused) return;
+        }
     }
 
     if (view_text().isEmpty()) {
         record_.encoding = encoding;
         record_.is_hexa = is_hexa;
         set_encoding_popup_check_mark();
+        clear_message();
         return;
     }
     // The text is read under the old setting and shown under the new one.
@@ -251,6 +576,7 @@ void SearchStringField::set_encoding_for_popup_item() {
     }
     if (code == 0) {
         set_encoding_popup_check_mark();
+        clear_message();
         return;
     }
     if (switch_failed_) switch_failed_(code);

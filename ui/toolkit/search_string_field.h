@@ -1,24 +1,55 @@
 // The search string of a target as the user edits it: a text view whose
 // text is converted to the target's search bytes (in the target's encoding,
-// or as hexadecimal digits) and back, the check of each key press, and the
-// encoding pull-down that switches how the same bytes are shown. The search
-// window edits the current target with it, the target editor its own record.
+// or as hexadecimal digits) and back, the check of each key press and paste,
+// and the encoding pull-down that switches how the same bytes are shown. The
+// search window edits the current target with it, the target editor its own
+// record.
+//
+// Nothing is hidden: the view shows a mark for each line break (a pilcrow
+// for a line feed, a return arrow for a carriage return), the pull-down's
+// button names the encoding in use, and a key or paste that is refused says
+// why in a message under the view.
 #pragma once
 
 #include <QByteArray>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
 #include "engine/tw.h"
 
-class QPlainTextEdit;
+class QAbstractButton;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMimeData;
 class QWidget;
 
 namespace tw::ui {
 
 class PullDown;
+
+// The text view of a search string. A paste or a drop goes through the
+// check the field sets; a carriage return is kept as one (the plain view
+// would turn it into a line feed).
+class SearchStringView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit SearchStringView(QWidget* parent = nullptr);
+    // Told the text a paste or drop would insert; false refuses it.
+    void set_insert_check(std::function<bool(const QString&)> check) {
+        insert_check_ = std::move(check);
+    }
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    std::function<bool(const QString&)> insert_check_;
+};
 
 // The wildcard as the window shows it now: the byte, or none when the
 // wildcard is off.
@@ -31,12 +62,19 @@ public:
     // flag the field edits; `popup_holder` receives the encoding pull-down
     // (its layout). `switch_failed` is told the result code of an encoding
     // change that could not be made (13, 8 or another), to show its alert.
+    // The message line is put under the view, in the view's layout.
     SearchStringField(tw::Engine& engine, tw::TargetRecord& record, QPlainTextEdit* view,
                       QWidget* popup_holder, WildcardSource wildcard,
                       std::function<void(tw::u64)> switch_failed, QObject* parent);
 
     QPlainTextEdit* view() const { return view_; }
     PullDown* popup() const { return popup_; }
+    QLabel* message_label() const { return message_; }
+
+    // The view's text as the user typed it (line feeds and carriage returns
+    // as such) and the form in which the view holds such a text.
+    static QString typed_form(const QString& view_raw);
+    static QString view_form(const QString& typed);
 
     // The text now in the view, exactly as typed, and its replacement.
     QString view_text() const;
@@ -59,24 +97,63 @@ public:
     // 0 when the view's text is empty or fits the encoding (or, as
     // hexadecimal, holds only digits, blanks and the wildcard); else 9 or 13.
     tw::u64 search_string_is_valid(tw::u64 encoding, tw::u64 is_hexa) const;
-    // The typing check of one key press: true when it is refused (with the
-    // system beep). Keys that only delete are always let through.
-    bool refuse_key_press(int key, const QString& characters) const;
+    // The same check of any text.
+    tw::u64 text_is_valid(const QString& typed, tw::u64 encoding, tw::u64 is_hexa) const;
 
-    // The encoding pull-down: built once, its marks set from the record,
-    // and what choosing an item does.
+    // The check of one key press: true when the view must not get it, that
+    // is when it is refused (with a beep and the message) or was handled
+    // here. Only keys that type text are checked, on the text as it would be
+    // after them; editing keys and shortcuts always pass.
+    bool handle_key_press(const QKeyEvent* key);
+    // The check of a paste or drop of `text`: true when it is refused.
+    bool refuse_paste(const QString& text);
+
+    // A wildcard that is a hexadecimal digit or a blank cannot be told from
+    // the digits of a hexadecimal string. True (with a beep and the message)
+    // when `wildcard` is such a character and the string is hexadecimal.
+    bool refuse_wildcard(std::optional<std::uint8_t> wildcard);
+    static bool hides_in_hexadecimal(std::uint8_t wildcard);
+    // Keeps such a wildcard out of `field` and `use_box` (the wildcard
+    // character and its check box) while the string is hexadecimal. To be
+    // called before other handlers of the box's clicks are connected.
+    void guard_wildcard(QLineEdit* field, QAbstractButton* use_box);
+
+    // The message line under the view; emptied by the next change of text.
+    void show_message(const QString& message);
+    void clear_message();
+    QString message() const;
+
+    // The encoding pull-down: built once, its marks and its button's text
+    // set from the record, and what choosing an item does.
     void set_encoding_popup();
     void set_encoding_popup_check_mark();
     void set_encoding_for_popup_item();
+    // The button's text for the record's setting: "Encoding: " and the
+    // encoding's title, or the hexadecimal title.
+    QString encoding_button_title() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::optional<std::uint8_t> wildcard() const { return wildcard_(); }
+    // Refuses inserting `inserted` over the view's selection when it would
+    // make the text invalid; `paste` picks the message's wording.
+    bool refuse_insertion(const QString& inserted, bool paste);
+    // The first character of `typed` that the current setting cannot hold.
+    std::optional<QString> first_refused_character(const QString& typed) const;
+    QString text(const char* const (&pair)[2]) const;
+    // The title of the record's encoding (with its character set when it is
+    // user-defined).
+    QString encoding_name() const;
 
     tw::Engine& engine_;
     tw::TargetRecord& record_;
     QPlainTextEdit* view_;
     QWidget* popup_holder_;
     PullDown* popup_ = nullptr;
+    QLabel* message_ = nullptr;
+    QStringList shown_titles_;  // every text the pull-down's button has had to fit
     WildcardSource wildcard_;
     std::function<void(tw::u64)> switch_failed_;
 };
