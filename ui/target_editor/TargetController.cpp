@@ -231,7 +231,7 @@ u64 TargetController::valid_entries(bool check_name) const {
     return 0;
 }
 
-u64 TargetController::set_target_from_widget(tw::TargetRecord& t) {
+void TargetController::options_from_widget(tw::TargetRecord& t) const {
     t.eol_char = ui_->eol_lf_ref->isChecked() ? 10 : 13;
     t.use_wildcard = ui_->use_wildcard_ref->isChecked() ? 1 : 0;
     t.add_line_nb = ui_->add_line_nb_ref->isChecked() ? 1 : 0;
@@ -239,11 +239,9 @@ u64 TargetController::set_target_from_widget(tw::TargetRecord& t) {
     t.skip_error = ui_->skip_error_ref->isChecked() ? 1 : 0;
     t.not_inside = ui_->not_inside_ref->isChecked() ? 1 : 0;
     get_wildcard(t);
-    QByteArray bytes;
-    if (const u64 code = string_field_->search_bytes(&bytes); code != 0) return code;
-    if (engine_.set_target_search_str(t, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                      static_cast<u64>(bytes.size())) != 0)
-        return tw::ERR_MEMORY;
+}
+
+u64 TargetController::name_and_items_from_widget(tw::TargetRecord& t) {
     const QByteArray name = ui_->target_name_ref->text().toUtf8();
     if (engine_.set_target_name(t, std::string_view(name.constData(),
                                                     static_cast<std::size_t>(name.size()))) != 0)
@@ -252,8 +250,17 @@ u64 TargetController::set_target_from_widget(tw::TargetRecord& t) {
     for (const Nodes& node : nodes_->nodes())
         items.push_back({nodes_->is_folder(node) ? tw::TW_ITEM_FOLDER : tw::TW_ITEM_FILE,
                          QFile::encodeName(node.path).toStdString()});
-    if (engine_.set_target_items(t, items) != 0) return tw::ERR_MEMORY;
-    return 0;
+    return engine_.set_target_items(t, items) != 0 ? tw::ERR_MEMORY : 0;
+}
+
+u64 TargetController::set_target_from_widget(tw::TargetRecord& t) {
+    options_from_widget(t);
+    QByteArray bytes;
+    if (const u64 code = string_field_->search_bytes(&bytes); code != 0) return code;
+    if (engine_.set_target_search_str(t, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                      static_cast<u64>(bytes.size())) != 0)
+        return tw::ERR_MEMORY;
+    return name_and_items_from_widget(t);
 }
 
 void TargetController::update_UI() {

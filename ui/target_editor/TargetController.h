@@ -134,6 +134,10 @@ private:
     std::vector<tw::TargetItem> items_from_paths(const QStringList& paths) const;
     tw::u64 set_record_search_text(const QString& text);
     void set_check_boxes_from(const tw::TargetRecord& t);
+    // The options, end of line and wildcard of the widgets into `t`.
+    void options_from_widget(tw::TargetRecord& t) const;
+    // The name and the rows into `t`: 0, or 8 with `t` partly built.
+    tw::u64 name_and_items_from_widget(tw::TargetRecord& t);
     // While the user has not typed a name for a new target, the name field
     // follows the search text (made unique among the stored names), so that
     // text, items and OK are all a new target needs.

@@ -79,26 +79,14 @@ void TargetController::take_screen_into_record() {
     tw::TargetRecord& t = engine_.tr_temp;
     QByteArray bytes;
     const u64 code = string_field_->search_bytes(&bytes);
-    t.eol_char = ui_->eol_lf_ref->isChecked() ? 10 : 13;
-    t.use_wildcard = ui_->use_wildcard_ref->isChecked() ? 1 : 0;
-    t.add_line_nb = ui_->add_line_nb_ref->isChecked() ? 1 : 0;
-    t.case_insensitive = ui_->case_insensitive_ref->isChecked() ? 1 : 0;
-    t.skip_error = ui_->skip_error_ref->isChecked() ? 1 : 0;
-    t.not_inside = ui_->not_inside_ref->isChecked() ? 1 : 0;
-    get_wildcard(t);
+    options_from_widget(t);
     // A text that does not convert leaves the record's bytes as they were.
     if (code == 0 || code == tw::ERR_INVALID_NAME)
         engine_.set_target_search_str(t, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                       static_cast<u64>(bytes.size()));
     else if (string_field_->view_text().isEmpty())
         engine_.set_target_search_str(t, nullptr, 0);
-    const QByteArray name = ui_->target_name_ref->text().toUtf8();
-    engine_.set_target_name(t, std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
-    std::vector<tw::TargetItem> items;
-    for (const Nodes& node : nodes_->nodes())
-        items.push_back({nodes_->is_folder(node) ? tw::TW_ITEM_FOLDER : tw::TW_ITEM_FILE,
-                         QFile::encodeName(node.path).toStdString()});
-    engine_.set_target_items(t, items);
+    name_and_items_from_widget(t);
 }
 
 // ---- The entry points ----------------------------------------------------------------
