@@ -86,8 +86,9 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0], QString("0000000000000000  30 31 32 33 34 35 36 37 38 39 61 62 63 64 "
                                    "65 66  0123456789abcdef"));
-        QCOMPARE(lines[1], QString("0000000000000010  4E 45 45 44 3F 3F 3F 3F 3F 3F 3F 3F 3F 3F "
-                                   "3F 3F  NEED????????????"));
+        // Past the end of the file: blanks, never invented bytes.
+        QCOMPARE(lines[1], QString("0000000000000010  4E 45 45 44") + QString(12 * 3 + 2, ' ') +
+                               QString("NEED") + QString(12, ' '));
         QCOMPARE(v.selection_start(), 84 + 18);
         QCOMPARE(v.selection_end(), 84 + 68 + 3);
         QVERIFY(v.selected().startsWith("4E 45 45 44"));
@@ -124,6 +125,67 @@ private slots:
         v.viewer->show_view();
         QCOMPARE(v.selection_start(), start);
         QCOMPARE(v.selection_end(), end);
+    }
+
+    void marks_cover_exactly_the_occurrence_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QStringList>("marked");
+        QTest::newRow("hexadecimal, one line") << kModeHexa << 3 << QStringList{"41 42 43 44", "ABCD"};
+        QTest::newRow("hexadecimal, over two lines")
+            << kModeHexa << 14 << QStringList{"41 42", "AB", "43 44", "CD"};
+        QTest::newRow("hexadecimal, at the end of the file")
+            << kModeHexa << 60 << QStringList{"41 42 43 44", "ABCD"};
+        QTest::newRow("text") << kModeText << 14 << QStringList{"ABCD"};
+        QTest::newRow("original encoding") << kModeOriginal << 14 << QStringList{"ABCD"};
+    }
+    void marks_cover_exactly_the_occurrence() {
+        QFETCH(int, mode);
+        QFETCH(int, at);
+        QFETCH(QStringList, marked);
+        Viewer v;
+        std::string content(64, '.');
+        content.replace(static_cast<std::size_t>(at), 4, "ABCD");
+        v.file("m.bin", content);
+        v.search("ABCD", {"m.bin"});
+        v.viewer->hexa_or_text_popup()->choose_item(mode);
+        v.viewer->show_view();
+        QCOMPARE(v.marked(), marked);
+        // The mark is not the selection.
+        QVERIFY(!v.area()->textCursor().hasSelection());
+    }
+
+    void a_short_last_line_shows_blanks_not_bytes() {
+        Viewer v;
+        v.file("e.bin", "0123456789abcdefNEED");
+        v.search("NEED", {"e.bin"});
+        v.viewer->hexa_or_text_popup()->choose_item(kModeHexa);
+        v.viewer->show_view();
+        const QString last = v.shown().split('\n').last();
+        QVERIFY(!last.contains("3F"));
+        QVERIFY(!last.contains('?'));
+        QCOMPARE(last.trimmed(), QString("0000000000000010  4E 45 45 44") + QString(38, ' ') + "NEED");
+        QCOMPARE(v.marked(), (QStringList{"4E 45 45 44", "NEED"}));
+    }
+
+    void a_click_or_a_selection_leaves_the_mark_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("text") << kModeText;
+        QTest::newRow("hexadecimal") << kModeHexa;
+    }
+    void a_click_or_a_selection_leaves_the_mark() {
+        QFETCH(int, mode);
+        Viewer v;
+        v.file("c.bin", "some text NEED more text");
+        v.search("NEED", {"c.bin"});
+        v.viewer->hexa_or_text_popup()->choose_item(mode);
+        v.viewer->show_view();
+        const QStringList before = v.marked();
+        QVERIFY(!before.isEmpty());
+        QTest::mouseClick(v.area()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(v.marked(), before);
+        v.area()->selectAll();
+        QCOMPARE(v.marked(), before);
     }
 
     void original_encoding_shows_the_nul_free_run() {

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTextCursor>
+#include <QTextEdit>
+#include <algorithm>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -74,9 +76,33 @@ public:
     bool enabled(const char* name) const { return w<QWidget>(name)->isEnabled(); }
     QPlainTextEdit* area() const { return w<QPlainTextEdit>("text_viewer_ref"); }
     QString shown() const { return area()->toPlainText(); }
-    int selection_start() const { return area()->textCursor().selectionStart(); }
-    int selection_end() const { return area()->textCursor().selectionEnd(); }
-    QString selected() const { return area()->textCursor().selectedText(); }
+    // The occurrence's mark: its highlights, from the first start to the
+    // last end (the cursor's position when nothing is marked).
+    QList<QTextEdit::ExtraSelection> marks() const { return area()->extraSelections(); }
+    int selection_start() const {
+        int at = area()->textCursor().position();
+        for (int i = 0; i < marks().size(); ++i)
+            at = i == 0 ? marks()[i].cursor.selectionStart() : std::min(at, marks()[i].cursor.selectionStart());
+        return at;
+    }
+    int selection_end() const {
+        int at = area()->textCursor().position();
+        for (int i = 0; i < marks().size(); ++i)
+            at = i == 0 ? marks()[i].cursor.selectionEnd() : std::max(at, marks()[i].cursor.selectionEnd());
+        return at;
+    }
+    QString selected() const {
+        QTextCursor c(area()->document());
+        c.setPosition(selection_start());
+        c.setPosition(selection_end(), QTextCursor::KeepAnchor);
+        return c.selectedText();
+    }
+    // Each highlight's text, in order.
+    QStringList marked() const {
+        QStringList texts;
+        for (const auto& m : marks()) texts << m.cursor.selectedText();
+        return texts;
+    }
 
     tw_test::TempDir resources;
     tw_test::TempDir tree;

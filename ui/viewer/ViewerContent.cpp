@@ -1,7 +1,8 @@
 // The found viewer's text area: the excerpt around the current occurrence
 // as text, as text decoded in the target's encoding, or as a hexadecimal
-// dump, with the occurrence selected; and the display-mode pull-down.
+// dump, with the occurrence marked; and the display-mode pull-down.
 #include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTextCursor>
 #include <algorithm>
 #include <string_view>
@@ -28,6 +29,8 @@ const char* const cannot_decode_s[2] = {
 
 constexpr int kDumpLine = 84;  // 83 characters and a line feed
 constexpr int kDumpBytes = 16;
+constexpr std::size_t kDumpHexColumn = 18;   // first hexadecimal digit of a line
+constexpr std::size_t kDumpCharColumn = 67;  // first character of the right column
 
 // The excerpt's bytes in use and the occurrence's byte range in it, clamped
 // to the excerpt (a pattern longer than the excerpt can reach beyond it).
@@ -90,7 +93,7 @@ ViewerText ViewerController::text_content(const tw::SummaryRecord& sur) {
         if ((b >= 0x20 && b <= 0x7E) || b == 0x09 || b == 0x0A || b == 0x0D)
             text[static_cast<qsizetype>(i)] = QChar(b);
     }
-    return {text, static_cast<qsizetype>(r.begin), static_cast<qsizetype>(r.end - r.begin)};
+    return {text, static_cast<qsizetype>(r.begin), static_cast<qsizetype>(r.end - r.begin), {}};
 }
 
 std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRecord& sur,
@@ -143,10 +146,16 @@ ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
         std::uint8_t bytes[kDumpBytes];
         for (std::size_t j = 0; j < kDumpBytes; ++j) {
             const std::size_t at = k * kDumpBytes + j;
-            bytes[j] = at < r.len ? sur.excerpt[at] : std::uint8_t{0x3F};
+            bytes[j] = at < r.len ? sur.excerpt[at] : std::uint8_t{0x20};
         }
-        tw::build_dump_line(dump.data() + k * kDumpLine, kDumpBytes, bytes,
-                            sur.excerpt_file_offset + k * kDumpBytes);
+        char* line = dump.data() + k * kDumpLine;
+        tw::build_dump_line(line, kDumpBytes, bytes, sur.excerpt_file_offset + k * kDumpBytes);
+        // Bytes past the end of the excerpt are blanks, not bytes.
+        for (std::size_t j = 0; j < kDumpBytes; ++j) {
+            if (k * kDumpBytes + j < r.len) continue;
+            line[kDumpHexColumn + 3 * j] = line[kDumpHexColumn + 3 * j + 1] = ' ';
+            line[kDumpCharColumn + j] = ' ';
+        }
     }
     if (!dump.empty()) dump.pop_back();  // no line feed after the last line
 
@@ -160,6 +169,17 @@ ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
         const std::size_t end = kDumpLine * (e / kDumpBytes) + 68 + (e % kDumpBytes);
         content.selection_start = static_cast<qsizetype>(start);
         content.selection_length = static_cast<qsizetype>(end - start);
+        // Marked separately on each line: the hexadecimal digits of exactly
+        // the occurrence's bytes, and exactly its characters.
+        for (std::size_t k = b / kDumpBytes; k <= e / kDumpBytes; ++k) {
+            const std::size_t first = std::max(b, k * kDumpBytes) % kDumpBytes;
+            const std::size_t last = std::min(e, k * kDumpBytes + kDumpBytes - 1) % kDumpBytes;
+            const std::size_t line = kDumpLine * k;
+            content.marks.emplace_back(static_cast<qsizetype>(line + kDumpHexColumn + 3 * first),
+                                       static_cast<qsizetype>(3 * (last - first) + 2));
+            content.marks.emplace_back(static_cast<qsizetype>(line + kDumpCharColumn + first),
+                                       static_cast<qsizetype>(last - first + 1));
+        }
     } else {
         content.selection_start = content.text.size();
     }
@@ -198,31 +218,44 @@ void ViewerController::show_text(const ViewerText& content, bool wrap) {
     QPlainTextEdit* view = ui_->text_viewer_ref;
     view->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     const qsizetype size = content.text.size();
-    qsizetype start = std::clamp<qsizetype>(content.selection_start, 0, size);
-    qsizetype end = std::clamp<qsizetype>(start + content.selection_length, start, size);
+    std::vector<std::pair<qsizetype, qsizetype>> spans = content.marks;
+    if (spans.empty() && content.selection_length > 0)
+        spans.emplace_back(content.selection_start, content.selection_length);
+    const qsizetype start = std::clamp<qsizetype>(content.selection_start, 0, size);
     // The text area makes one line break of a CR LF pair: show each pair
-    // (and each lone CR) as one LF, and move the selection by the CRs
-    // dropped before its ends, so that it stays on the same characters.
+    // (and each lone CR) as one LF, and move the marks by the CRs dropped
+    // before their ends, so that they stay on the same characters.
     QString text;
     text.reserve(size);
-    qsizetype dropped_before_start = 0, dropped_before_end = 0;
+    std::vector<qsizetype> shown_at(static_cast<std::size_t>(size) + 1);
     for (qsizetype i = 0; i < size; ++i) {
+        shown_at[static_cast<std::size_t>(i)] = text.size();
         const QChar c = content.text[i];
-        if (c == u'\r' && i + 1 < size && content.text[i + 1] == u'\n') {
-            if (i < start) ++dropped_before_start;
-            if (i < end) ++dropped_before_end;
-            continue;
-        }
+        if (c == u'\r' && i + 1 < size && content.text[i + 1] == u'\n') continue;
         text.append(c == u'\r' ? QChar(u'\n') : c);
     }
-    start -= dropped_before_start;
-    end -= dropped_before_end;
+    shown_at[static_cast<std::size_t>(size)] = text.size();
+    const auto shown = [&](qsizetype at) {
+        return static_cast<int>(shown_at[static_cast<std::size_t>(std::clamp<qsizetype>(at, 0, size))]);
+    };
     view->setPlainText(text);
-    // The cursor ends at the selection's start, so that scrolling it into
-    // view shows where the occurrence begins.
+    // The mark is a highlight, not the selection: clicks and selections
+    // leave it in place.
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const auto& [at, length] : spans) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(view->document());
+        mark.cursor.setPosition(shown(at));
+        mark.cursor.setPosition(shown(at + length), QTextCursor::KeepAnchor);
+        mark.format.setBackground(view->palette().highlight());
+        mark.format.setForeground(view->palette().highlightedText());
+        marks.append(mark);
+    }
+    view->setExtraSelections(marks);
+    // The cursor at the occurrence's start, so that scrolling it into view
+    // shows where the occurrence begins.
     QTextCursor cursor(view->document());
-    cursor.setPosition(static_cast<int>(end));
-    cursor.setPosition(static_cast<int>(start), QTextCursor::KeepAnchor);
+    cursor.setPosition(shown(start));
     view->setTextCursor(cursor);
     view->centerCursor();
     view->ensureCursorVisible();

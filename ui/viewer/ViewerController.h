@@ -5,6 +5,8 @@
 // it in the file manager.
 #pragma once
 
+#include <vector>
+#include <utility>
 #include <QColor>
 #include <QDialog>
 #include <QObject>
@@ -52,6 +54,8 @@ struct ViewerText {
     QString text;
     qsizetype selection_start = 0;
     qsizetype selection_length = 0;
+    // The marked spans (start, length); when empty, the one above.
+    std::vector<std::pair<qsizetype, qsizetype>> marks;
 };
 
 class ViewerController : public QObject, public ColoredWindow {
