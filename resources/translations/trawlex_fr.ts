@@ -473,13 +473,13 @@
     </message>
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="245"/>
-        <source>Previous occurrence (Page Up)</source>
-        <translation>Occurrence précédente (Page précédente)</translation>
+        <source>Previous occurrence (Shift+F3)</source>
+        <translation>Occurrence précédente (Maj+F3)</translation>
     </message>
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="264"/>
-        <source>Next occurrence (Page Down)</source>
-        <translation>Occurrence suivante (Page suivante)</translation>
+        <source>Next occurrence (F3)</source>
+        <translation>Occurrence suivante (F3)</translation>
     </message>
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="353"/>

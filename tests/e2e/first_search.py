@@ -50,7 +50,7 @@ def step_buttons():
 
 def where():
     shown = labels(viewer)
-    return shown[shown.index("File:") + 1], int(shown[shown.index("Offset:") + 1])
+    return shown[shown.index("File:") + 1], int(shown[shown.index("Offset:") + 1].split(" ")[0])
 
 
 seen = [where()]

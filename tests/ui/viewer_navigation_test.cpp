@@ -45,7 +45,7 @@ private slots:
         QVERIFY(v.viewer->window()->isVisible());
         QCOMPARE(v.text("filename_ref"), QString("a.txt"));
         QCOMPARE(v.text("foldername_ref"), QString::fromStdString(v.tree.path()));
-        QCOMPARE(v.text("offset_ref"), QString("2"));
+        QCOMPARE(v.text("offset_ref"), QString("2 (0x2)"));
         QCOMPARE(v.text("line_ref"), QString());
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("1 / 3"));
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("1 / 3"));
@@ -66,9 +66,9 @@ private slots:
         three_files(v);
         v.viewer->show_view();
         v.w<QPushButton>("next_occ_but_ref")->click();
-        QCOMPARE(v.text("offset_ref"), QString("14"));
+        QCOMPARE(v.text("offset_ref"), QString("14 (0xE)"));
         v.w<QPushButton>("next_occ_but_ref")->click();
-        QCOMPARE(v.text("offset_ref"), QString("24"));
+        QCOMPARE(v.text("offset_ref"), QString("24 (0x18)"));
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("3 / 3"));
         QVERIFY(!v.enabled("next_occ_but_ref"));
         QVERIFY(v.enabled("previous_occ_but_ref"));
@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(v.text("foldername_ref"), QString::fromStdString(v.tree / "sub"));
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("2 / 3"));
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("1 / 1"));
-        QCOMPARE(v.text("offset_ref"), QString("0"));
+        QCOMPARE(v.text("offset_ref"), QString("0 (0x0)"));
         QVERIFY(!v.enabled("next_occ_but_ref"));
         QVERIFY(!v.enabled("previous_occ_but_ref"));
         QVERIFY(v.enabled("previous_file_but_ref"));
@@ -93,7 +93,7 @@ private slots:
 
         v.w<QPushButton>("next_file_but_ref")->click();
         v.w<QPushButton>("next_occ_but_ref")->click();
-        QCOMPARE(v.text("offset_ref"), QString("8"));
+        QCOMPARE(v.text("offset_ref"), QString("8 (0x8)"));
         QVERIFY(!v.enabled("next_file_but_ref"));
         v.w<QPushButton>("previous_file_but_ref")->click();
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("2 / 3"));
@@ -146,7 +146,7 @@ private slots:
         occ_field->setText("2");
         v.w<QPushButton>("go_occ_but_ref")->click();
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("2 / 2"));
-        QCOMPARE(v.text("offset_ref"), QString("8"));
+        QCOMPARE(v.text("offset_ref"), QString("8 (0x8)"));
     }
 
     void sliders_move_to_their_value() {
@@ -161,6 +161,29 @@ private slots:
         QCOMPARE(v.w<QSlider>("occ_slider_ref")->value(), 0);
     }
 
+    void ctrl_arrows_step_from_an_index_field_data() {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("occurrence index") << QString("occ_index_tf_ref");
+        QTest::newRow("file index") << QString("file_index_tf_ref");
+    }
+    void ctrl_arrows_step_from_an_index_field() {
+        QFETCH(QString, field);
+        Viewer v;
+        three_files(v);
+        v.viewer->show_view();
+        QApplication::setActiveWindow(v.viewer->window());
+        auto* edit = v.w<QLineEdit>(field.toLatin1().constData());
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(v.text("file_nb_and_index_ref"), QString("2 / 3"));
+        QTest::keyClick(edit, Qt::Key_Left, Qt::ControlModifier);
+        QCOMPARE(v.text("file_nb_and_index_ref"), QString("1 / 3"));
+        QTest::keyClick(edit, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(v.text("occ_nb_and_index_ref"), QString("2 / 3"));
+        QTest::keyClick(edit, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(v.text("occ_nb_and_index_ref"), QString("1 / 3"));
+    }
+
     void keyboard_moves() {
         Viewer v;
         three_files(v);
@@ -168,11 +191,14 @@ private slots:
         QWidget* window = v.viewer->window();
         QApplication::setActiveWindow(window);
         v.area()->setFocus();
-        QTest::keyClick(v.area(), Qt::Key_PageDown);
+        QTest::keyClick(v.area(), Qt::Key_F3);
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("2 / 3"));
         QTest::keyClick(v.area(), Qt::Key_Down, Qt::ControlModifier);
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("3 / 3"));
-        QTest::keyClick(v.area(), Qt::Key_PageUp);
+        QTest::keyClick(v.area(), Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(v.text("occ_nb_and_index_ref"), QString("2 / 3"));
+        // Page Down scrolls the text and does not step.
+        QTest::keyClick(v.area(), Qt::Key_PageDown);
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("2 / 3"));
         QTest::keyClick(v.area(), Qt::Key_Right, Qt::ControlModifier);
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("2 / 3"));
@@ -252,7 +278,7 @@ private slots:
         QCOMPARE(v.shown(), why);
         v.viewer->Next_file_but();
         QCOMPARE(v.viewer->display_state(), kViewOccurrence);
-        QCOMPARE(v.text("offset_ref"), QString("2"));
+        QCOMPARE(v.text("offset_ref"), QString("2 (0x2)"));
     }
 
     void a_found_file_that_became_a_fifo_is_refused_without_hanging() {

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeySequence>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -84,15 +85,15 @@ void ViewerController::connect_controls() {
 }
 
 void ViewerController::add_shortcuts() {
-    // Window-wide, so they work whichever control has the focus (the text
-    // area would otherwise take Page Up and Page Down for scrolling).
+    // Window-wide, so they work whichever control has the focus; Page Up
+    // and Page Down are left to the text area for scrolling.
     const struct {
         QKeySequence key;
         void (ViewerController::*action)();
     } keys[] = {
-        {QKeySequence(Qt::Key_PageDown), &ViewerController::Next_occ_but},
+        {QKeySequence(Qt::Key_F3), &ViewerController::Next_occ_but},
         {QKeySequence(Qt::CTRL | Qt::Key_Down), &ViewerController::Next_occ_but},
-        {QKeySequence(Qt::Key_PageUp), &ViewerController::Previous_occ_but},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Previous_occ_but},
         {QKeySequence(Qt::CTRL | Qt::Key_Up), &ViewerController::Previous_occ_but},
         {QKeySequence(Qt::CTRL | Qt::Key_Right), &ViewerController::Next_file_but},
         {QKeySequence(Qt::CTRL | Qt::Key_Left), &ViewerController::Previous_file_but},
@@ -102,6 +103,10 @@ void ViewerController::add_shortcuts() {
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, k.action);
     }
+    // An index field keeps Ctrl+arrows for moving by words: take them
+    // back for stepping.
+    ui_->occ_index_tf_ref->installEventFilter(this);
+    ui_->file_index_tf_ref->installEventFilter(this);
 }
 
 // ---- Showing ------------------------------------------------------------------
@@ -202,8 +207,11 @@ void ViewerController::show_view_foldername(int state) {
 }
 
 void ViewerController::show_view_offset(int state) {
-    ui_->offset_ref->setText(state == kViewOccurrence ? QString::number(engine_.sur.occ_offset)
-                                                      : QString());
+    // In decimal and in hexadecimal, as the dump's rows are.
+    const auto offset = engine_.sur.occ_offset;
+    ui_->offset_ref->setText(state == kViewOccurrence
+                                 ? QStringLiteral("%1 (0x%2)").arg(offset).arg(QString::number(offset, 16).toUpper())
+                                 : QString());
 }
 
 void ViewerController::show_view_line(int state) {
@@ -358,6 +366,25 @@ std::optional<tw::u64> ViewerController::index_from_field(const QString& text, t
 // ---- The window -------------------------------------------------------------------
 
 bool ViewerController::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == ui_->occ_index_tf_ref || watched == ui_->file_index_tf_ref) &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::ControlModifier) {
+            void (ViewerController::*action)() = nullptr;
+            switch (key->key()) {
+            case Qt::Key_Left: action = &ViewerController::Previous_file_but; break;
+            case Qt::Key_Right: action = &ViewerController::Next_file_but; break;
+            case Qt::Key_Up: action = &ViewerController::Previous_occ_but; break;
+            case Qt::Key_Down: action = &ViewerController::Next_occ_but; break;
+            default: break;
+            }
+            if (action != nullptr) {
+                if (event->type() == QEvent::KeyPress) (this->*action)();
+                event->accept();
+                return true;
+            }
+        }
+    }
     if (watched == window_) {
         if (event->type() == QEvent::Close) {
             // Closing the viewer only takes it off the screen.
