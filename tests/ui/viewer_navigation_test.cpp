@@ -2,6 +2,7 @@
 // occurrences of a real search, the enabling of every control, the index
 // fields and sliders, keyboard moves, a found file deleted since the
 // search, unreadable result files, and the window frame kept between runs.
+#include <fstream>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -228,7 +229,7 @@ private slots:
         for (const char* f : {"filename_ref", "foldername_ref", "offset_ref", "line_ref",
                               "file_nb_and_index_ref", "occ_nb_and_index_ref"})
             QVERIFY2(v.text(f).isEmpty(), f);
-        QVERIFY(v.shown().isEmpty());
+        QCOMPARE(v.shown(), QString("No occurrence found"));
         for (const char* c : {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
                               "previous_file_but_ref", "go_occ_but_ref", "go_file_but_ref",
                               "occ_slider_ref", "file_slider_ref", "occ_index_tf_ref",
@@ -279,6 +280,33 @@ private slots:
         v.viewer->Next_file_but();
         QCOMPARE(v.viewer->display_state(), kViewOccurrence);
         QCOMPARE(v.text("offset_ref"), QString("2 (0x2)"));
+    }
+
+    void states_say_what_they_are_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("finished") << int(tw::RESULT_FINISHED) << QString("Found Viewer");
+        QTest::newRow("stopped") << int(tw::RESULT_STOPPED) << QString("Found Viewer — Search stopped");
+        QTest::newRow("error") << int(tw::RESULT_ERROR) << QString("Found Viewer — Search ended on an error");
+    }
+    void states_say_what_they_are() {
+        QFETCH(int, status);
+        QFETCH(QString, title);
+        Viewer v;
+        v.file("n.txt", "nothing here");
+        v.search("NEED", {"n.txt"});
+        // The result's description says how the search ended.
+        tw::ResultInfo info = v.engine->result_info;
+        info.status = static_cast<tw::u64>(status);
+        const auto bytes = tw::encode_result_info(info);
+        std::ofstream((v.resources / "TW_found") + "/" + tw::TW_FOUND_INFO, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        v.viewer->show_view();
+        QCOMPARE(v.shown(), QString("No occurrence found"));
+        for (const char* f : {"filename_ref", "foldername_ref", "offset_ref", "line_ref",
+                              "file_nb_and_index_ref", "occ_nb_and_index_ref"})
+            QVERIFY2(v.text(f).isEmpty(), f);
+        QCOMPARE(v.viewer->window()->windowTitle(), title);
     }
 
     void a_found_file_that_became_a_fifo_is_refused_without_hanging() {

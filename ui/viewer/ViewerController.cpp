@@ -24,6 +24,9 @@ namespace tw::ui {
 namespace {
 
 const char* const error_title_s[2] = {"Error", "Erreur"};
+const char* const no_occurrence_s[2] = {"No occurrence found", "Aucune occurrence trouvée"};
+const char* const search_stopped_s[2] = {"Search stopped", "Recherche arrêtée"};
+const char* const search_error_s[2] = {"Search ended on an error", "Recherche terminée sur une erreur"};
 const char* const ok_s[2] = {"OK", "OK"};
 
 // The user-defaults key under which the window's frame is kept.
@@ -124,7 +127,21 @@ void ViewerController::show_view() {
         state = kViewOccurrence;
     }
     show_it(state);
+    show_result_state(r == 0 && state == kViewNothing);
     set_window_visible(true);
+}
+
+void ViewerController::show_result_state(bool nothing_found) {
+    const int l = engine_.language != 0 ? 1 : 0;
+    if (nothing_found) show_plain_message(QString::fromUtf8(no_occurrence_s[l]));
+    // A stopped search or one that ended on an error does not look finished.
+    const char* state = nullptr;
+    if (engine_.result_info.status == tw::RESULT_STOPPED) state = search_stopped_s[l];
+    else if (engine_.result_info.status == tw::RESULT_ERROR) state = search_error_s[l];
+    if (base_title_.isEmpty()) base_title_ = window_->windowTitle();
+    window_->setWindowTitle(state != nullptr ? base_title_ + QStringLiteral(" — ") + QString::fromUtf8(state)
+                                             : base_title_);
+    ui_->text_viewer_ref->setToolTip(state != nullptr ? QString::fromUtf8(state) : QString());
 }
 
 void ViewerController::clear_view() {

@@ -152,6 +152,10 @@ private:
     void awake_from_nib();
     void connect_controls();
     void add_shortcuts();
+    // "No occurrence found" for an empty result; a stopped search or one
+    // that ended on an error named in the title.
+    void show_result_state(bool nothing_found);
+    QString base_title_;
     // The index the field's text asks for (its leading number minus 1), or
     // none when the text is empty, not ASCII, or outside 0 .. count - 1.
     static std::optional<tw::u64> index_from_field(const QString& text, tw::u64 count);
