@@ -85,6 +85,28 @@ class MenusTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void the_window_menu_reopens_the_viewer_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("English") << 0 << QString("Found Viewer");
+        QTest::newRow("French") << 1 << QString("Visualiseur des occurrences");
+    }
+    void the_window_menu_reopens_the_viewer() {
+        QFETCH(int, language);
+        QFETCH(QString, title);
+        Menus m(language);
+        QAction* reopen = m.menu.viewer_action();
+        QVERIFY(reopen != nullptr);
+        QCOMPARE(reopen->text(), title);
+        QCOMPARE(reopen->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+        auto* window_menu = m.main_window.findChild<QMenu*>("menu_window");
+        QVERIFY(window_menu != nullptr && window_menu->actions().contains(reopen));
+        m.viewer->window()->close();
+        QVERIFY(!m.viewer->window()->isVisible());
+        reopen->trigger();
+        QVERIFY(m.viewer->window()->isVisible());
+    }
+
     void initTestCase() { tw::ui::init_resources(); }
 
     void the_menu_tree_in_both_languages() {

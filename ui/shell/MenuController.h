@@ -95,7 +95,13 @@ public:
     // or a .desktop entry, starting in /usr/share/applications) and appends
     // it to the engine's launcher list; the viewer's pull-down follows.
     void get_new_launcher_application();
-    void set_viewer_controller(ViewerController* viewer) { viewer_controller_ref_ = viewer; }
+    void set_viewer_controller(ViewerController* viewer) {
+        viewer_controller_ref_ = viewer;
+        add_viewer_action();
+    }
+    // Window -> "Found Viewer" (Ctrl+Shift+F): reopens the viewer at any time.
+    void add_viewer_action();
+    QAction* viewer_action() const { return viewer_action_; }
     // A modal "Error" alert with the engine's text for `code`.
     void show_error(tw::u64 code);
 
@@ -156,6 +162,7 @@ private:
     std::optional<QColor> original_window_background_color_;
     std::function<void()> preferences_opener_;
     ViewerController* viewer_controller_ref_ = nullptr;
+    QAction* viewer_action_ = nullptr;
     // The Special menu's state and the items it enables.
     void apply_special_menu_state();
     void build_target_submenu();
