@@ -18,21 +18,6 @@ using tw::ui::ItemState;
 
 namespace {
 
-constexpr int kAscii = 1, kUtf8 = 2, kUnicode = 3, kLatin1 = 6, kHexadecimal = 18;
-
-QStringList marks(tw::ui::PullDown* popup) {
-    QStringList out;
-    for (int i = 1; i < popup->count(); ++i)
-        if (popup->state(i) != ItemState::Off)
-            out << QString("%1:%2").arg(i).arg(static_cast<int>(popup->state(i)));
-    return out;
-}
-
-// The message line under the search string, "" while it is hidden.
-QString message(const Harness& h) {
-    auto* label = h.window()->findChild<QLabel*>("string_message_ref");
-    return label != nullptr && label->isVisible() ? label->text() : QString();
-}
 
 QString bytes_of(const tw::TargetRecord& t) {
     return QString::fromLatin1(reinterpret_cast<const char*>(t.search_str),

@@ -10,22 +10,6 @@ using tw::ui::ItemState;
 
 namespace {
 
-constexpr int kAscii = 1, kUtf8 = 2, kLatin1 = 6, kUserDefined = 16, kHexadecimal = 18;
-
-// The items whose state is not off, as "index:state".
-QStringList marks(tw::ui::PullDown* popup) {
-    QStringList out;
-    for (int i = 1; i < popup->count(); ++i)
-        if (popup->state(i) != ItemState::Off)
-            out << QString("%1:%2").arg(i).arg(static_cast<int>(popup->state(i)));
-    return out;
-}
-
-// The message line under the search string ("" while it is hidden).
-QString message(const Harness& h) {
-    auto* label = h.window()->findChild<QLabel*>("string_message_ref");
-    return label != nullptr && label->isVisible() ? label->text() : QString();
-}
 
 // A key press that types `text` (a key the test keyboard does not have).
 void type_text(QWidget* widget, const QString& text) {

@@ -157,4 +157,24 @@ private:
 
 using tw_test::ModalAnswerer;
 
+// The encoding pull-down's items: the first fixed encodings, "User
+// defined" and "Hexadecimal".
+constexpr int kAscii = 1, kUtf8 = 2, kUnicode = 3, kLatin1 = 6, kUserDefined = 16,
+              kHexadecimal = 18;
+
+// The items whose state is not off, as "index:state".
+inline QStringList marks(tw::ui::PullDown* popup) {
+    QStringList out;
+    for (int i = 1; i < popup->count(); ++i)
+        if (popup->state(i) != tw::ui::ItemState::Off)
+            out << QString("%1:%2").arg(i).arg(static_cast<int>(popup->state(i)));
+    return out;
+}
+
+// The message line under the search string ("" while it is hidden).
+inline QString message(const Harness& h) {
+    auto* label = h.window()->findChild<QLabel*>("string_message_ref");
+    return label != nullptr && label->isVisible() ? label->text() : QString();
+}
+
 }  // namespace sw_test
