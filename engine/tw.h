@@ -63,6 +63,22 @@ i64 hexa_str_to_bytes_array(const char* text, std::uint8_t* bytes, u64* count, i
 u64 bytes_array_to_hexa_str(char* text, const std::uint8_t* bytes, u64 count, u64 wildcard);
 u64 build_dump_line(char* line, u64 count, const std::uint8_t* bytes, u64 offset);
 
+// What a search tells its caller while it runs. Calls come from the search
+// thread, in the order the result files are written; a listener may raise
+// need_stop_searching but must not call the engine's search operations.
+class SearchListener {
+public:
+    virtual ~SearchListener() = default;
+    // Found file `file_index` (0 for the first) is complete: its header is
+    // that record of TW_found_header, and its name and occurrence records
+    // are flushed to TW_found_path and TW_found_offset.
+    virtual void found_file_done(u64 file_index, const FoundFileHeader& header,
+                                 std::string_view dir_name, std::string_view file_name) = 0;
+    // A file or folder of the search could not be read; `err` is the errno
+    // of the failed call (EINVAL for an entry that is not a regular file).
+    virtual void item_failed(std::string_view path, int err) { (void)path, (void)err; }
+};
+
 class Engine {
 public:
     explicit Engine(Allocator allocator = Allocator::system());
@@ -93,6 +109,9 @@ public:
     // The target files that the last build_target_list could not read; each
     // keeps its place in the list under "TW_target_NNN (damaged)".
     std::vector<std::string> damaged_targets;
+    // Told about each found file and each unreadable item as a search goes;
+    // none by default.
+    SearchListener* listener = nullptr;
 
     // ---- Records ----------------------------------------------------------
     TargetRecord tr{};
@@ -236,6 +255,9 @@ private:
     // npos when memory fails.
     std::size_t append_dir_name_at(std::size_t len, const char* name);
     bool path_is_excluded(std::size_t len) const;
+    // Records the failure of a searched file or folder and tells the
+    // listener about it.
+    void item_failed(const std::string& path, int err);
     u64 write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed);
     u64 load_result_info();
 
@@ -247,6 +269,7 @@ private:
     std::thread search_thread_;
     int search_dir_fd_ = -1;  // the folder that holds the searched file
     bool occ_written_ = false;  // some records of the current file are written
+    u64 found_files_written_ = 0;  // headers written by the running search
     std::vector<std::string> excluded_roots_;  // folders the walk never enters
     FoundLock found_lock_;
     bool lock_taken_by_open_ = false;  // released by close_found_file

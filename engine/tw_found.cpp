@@ -275,6 +275,18 @@ u64 Engine::write_path_and_ffh() {
         record_failure(resource_path(TW_FOUND_DIR), errno != 0 ? errno : EIO);
         return ERR_WRITE_FILE;
     }
+    const u64 index = found_files_written_++;
+    if (listener != nullptr) {
+        // The listener may read the records back from the files.
+        for (int slot : {WF_FOUND_HEADER, WF_FOUND_PATH, WF_FOUND_OFFSET}) {
+            if (std::fflush(wf[slot].stream) != 0) {
+                record_failure(resource_path(TW_FOUND_DIR), errno != 0 ? errno : EIO);
+                return ERR_WRITE_FILE;
+            }
+        }
+        listener->found_file_done(index, ffh, std::string_view(br.dir_name, ffh.dir_name_len - 1),
+                                  std::string_view(br.file_name, ffh.file_name_len - 1));
+    }
     return 0;
 }
 

@@ -68,6 +68,7 @@ void Engine::search_in_target() {
         if (code == 0) code = set_search_param_from_target();
         if (code == 0) {
             searching_now.store(1, std::memory_order_relaxed);
+            found_files_written_ = 0;
             for (std::atomic<u64>* c : {&ir.cur_file_size, &ir.found_nb, &ir.total_bytes, &ir.file_nb,
                                         &ir.dir_nb, &ir.file_err_nb, &ir.dir_err_nb, &ir.other_err_nb})
                 c->store(0, std::memory_order_relaxed);
@@ -125,7 +126,7 @@ u64 Engine::search_in_file(const char* path) {
     if (dir_fd < 0 || ::fstatat(dir_fd, slash + 1, &st, 0) != 0) {
         const int err = errno;
         if (dir_fd >= 0) ::close(dir_fd);
-        record_failure(path, err);
+        item_failed(path, err);
         add(ir.dir_err_nb);
         return ERR_ACCESS_DIR;
     }
@@ -189,7 +190,7 @@ u64 Engine::tw_search() {
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int err = fd < 0 ? errno : S_ISREG(st.st_mode) ? errno : EINVAL;
         if (fd >= 0) ::close(fd);
-        record_failure(std::string(w.dir_path) + "/" + w.name, err);
+        item_failed(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
     }
     w.fd = fd;
@@ -225,7 +226,7 @@ u64 Engine::tw_search() {
             u64 n = 0;
             result = read_piece(fd, w.position, limit, &n);
             if (result != 0) {
-                record_failure(std::string(w.dir_path) + "/" + w.name, errno);
+                item_failed(std::string(w.dir_path) + "/" + w.name, errno);
                 break;
             }
             w.transferred = n;

@@ -90,6 +90,11 @@ void Engine::record_failure(const std::string& path, int err) {
     failure_detail_ = describe_failure(path, err);
 }
 
+void Engine::item_failed(const std::string& path, int err) {
+    record_failure(path, err);
+    if (listener != nullptr) listener->item_failed(path, err);
+}
+
 std::string Engine::error_text(u64 code) const {
     std::string text = why_err_str[code >= ERR_UNDEFINED ? ERR_UNDEFINED : code];
     if (!failure_detail_.empty()) {

@@ -132,7 +132,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         }
         if (failed != 0) {
             if (fd >= 0) ::close(fd);
-            record_failure(br.dir_name, err);
+            item_failed(br.dir_name, err);
             if (depth > 0 && cut_dir_name_at(len) == npos) {
                 add(ir.other_err_nb);
                 return ERR_INVALID_NAME;
@@ -215,6 +215,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             if (type == DT_UNKNOWN) {
                 struct stat st{};
                 if (::fstatat(level.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    item_failed(std::string(br.dir_name, level.dir_len) + "/" + name, errno);
                     add(ir.file_err_nb);
                     continue;
                 }
@@ -298,7 +299,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             } else {
                 const int err = fd < 0 ? errno : ESTALE;
                 if (fd >= 0) ::close(fd);
-                record_failure(br.dir_name, err);
+                item_failed(br.dir_name, err);
                 add(ir.dir_err_nb);
                 result = ERR_ACCESS_DIR;
                 // Without its folder the parent cannot be listed further.

@@ -400,3 +400,61 @@ TEST_F(SearchTest, CaseInsensitiveSearchFindsEveryCase) {
     ASSERT_EQ(results().size(), 1u);
     EXPECT_EQ(results()[0].offsets, (std::vector<u64>{0, 7, 14, 21}));
 }
+
+namespace {
+
+// Records what a search tells its listener, reading each found file's
+// records back from the result files at the moment it is announced.
+struct RecordingListener : SearchListener {
+    std::string found_dir;
+    std::vector<FoundFile> announced;
+    std::vector<u64> indexes;
+    std::vector<std::pair<std::string, int>> failures;
+
+    void found_file_done(u64 file_index, const FoundFileHeader& h, std::string_view dir,
+                         std::string_view name) override {
+        indexes.push_back(file_index);
+        const Bytes offsets = read_file(found_dir + "/TW_found_offset");
+        FoundFile f{std::string(dir), std::string(name), {}, {}};
+        for (u64 i = 0; i < h.occ_nb; ++i) f.offsets.push_back(le64_at(offsets, h.occ_pos + i * 8));
+        // The header itself is on disk too.
+        const Bytes headers = read_file(found_dir + "/TW_found_header");
+        if (headers.size() < (file_index + 1) * 48 ||
+            le64_at(headers, file_index * 48 + 32) != h.occ_nb)
+            f.name += " (header missing)";
+        announced.push_back(f);
+    }
+    void item_failed(std::string_view path, int err) override {
+        failures.emplace_back(std::string(path), err);
+    }
+};
+
+}  // namespace
+
+TEST_F(SearchTest, ListenerHearsEachFoundFileWhenItsRecordsAreOnDiskAndEachFailure) {
+    make_file("a", "xx needle");
+    make_file("b", "none");
+    make_dir("sub");
+    // Larger than the text buffer, so its records are written in pieces.
+    std::string big(3 * 1024 * 1024, 'x');
+    for (std::size_t at = 100; at < big.size(); at += 700 * 1024) big.replace(at, 6, "needle");
+    make_file("sub/c", big);
+    RecordingListener listener;
+    listener.found_dir = dir / "TW_found";
+    engine->listener = &listener;
+    set_target(*engine, "needle",
+               {{tree(), true}, {at("missing"), false}, {at("gone/folder"), true}});
+    search();
+    engine->listener = nullptr;
+
+    EXPECT_EQ(listener.indexes, (std::vector<u64>{0, 1}));
+    EXPECT_EQ(listener.announced.size(), results().size());
+    for (std::size_t i = 0; i < listener.announced.size() && i < results().size(); ++i) {
+        EXPECT_EQ(listener.announced[i].dir, results()[i].dir);
+        EXPECT_EQ(listener.announced[i].name, results()[i].name);
+        EXPECT_EQ(listener.announced[i].offsets, results()[i].offsets);
+    }
+    ASSERT_EQ(listener.failures.size(), 2u);
+    EXPECT_EQ(listener.failures[0], std::make_pair(at("missing"), ENOENT));
+    EXPECT_EQ(listener.failures[1], std::make_pair(at("gone/folder"), ENOENT));
+}
