@@ -103,6 +103,7 @@ void FoundListModel::sort(int column, Qt::SortOrder order) {
     }
     rebuild_shown();
     endResetModel();
+    emit sorted();
 }
 
 std::int64_t FoundListModel::file_size(tw::u64 file_index) const {

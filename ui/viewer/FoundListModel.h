@@ -52,6 +52,10 @@ public:
     // A column below 0 gives the found order back.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+signals:
+    // The rows were put in a new order (after the model's reset).
+    void sorted();
+
 private:
     void rebuild_shown();
     QString damage_text(tw::u64 file_index) const;

@@ -172,8 +172,9 @@ private:
     void setup_found_list();
     // Reads the list again when the result files changed since.
     void update_found_list();
-    // Selects the current found file's row (when the filter keeps it).
-    void follow_current_file();
+    // Selects the current found file's row (when the filter keeps it) and
+    // scrolls it into sight when asked.
+    void follow_current_file(bool scroll = true);
     void found_list_row_chosen(const QModelIndex& current);
     void show_found_list_status(const QString& failure);
     void save_list_split() const;

@@ -64,10 +64,10 @@ void ViewerController::setup_found_list() {
         follow_current_file();
         show_found_list_status(QString());
     });
-    // A new order keeps the current file in sight.
-    connect(found_list_model_, &QAbstractItemModel::modelReset, this, [this] {
-        if (!following_file_) QMetaObject::invokeMethod(this, [this] { follow_current_file(); },
-                                                        Qt::QueuedConnection);
+    // A new order is read from its start; the current file stays selected.
+    connect(found_list_model_, &FoundListModel::sorted, this, [this] {
+        follow_current_file(false);
+        ui_->found_list_ref->scrollToTop();
     });
 }
 
@@ -81,7 +81,7 @@ void ViewerController::update_found_list() {
     show_found_list_status(code != 0 ? QString::fromStdString(why) : QString());
 }
 
-void ViewerController::follow_current_file() {
+void ViewerController::follow_current_file(bool scroll) {
     QTableView* view = ui_->found_list_ref;
     const tw::SummaryRecord& sur = engine_.sur;
     const int row = display_state_ != kViewNothing || sur.file_nb > 0
@@ -94,7 +94,7 @@ void ViewerController::follow_current_file() {
         const QModelIndex at = found_list_model_->index(row, 0);
         view->selectionModel()->setCurrentIndex(
             at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        view->scrollTo(at);
+        if (scroll) view->scrollTo(at);
     }
     following_file_ = false;
 }
