@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <fstream>
 
+#include "engine/tw_found_lock.h"
 #include "engine/tw_le.h"
 
 #include "ui/search/SearchController.h"
@@ -259,6 +260,24 @@ private slots:
             QCOMPARE(model(v)->headerData(c, Qt::Horizontal).toString(), headers[c]);
             QCOMPARE(model(v)->headerData(c, Qt::Horizontal, Qt::AccessibleTextRole).toString(), headers[c]);
         }
+    }
+
+    void a_result_being_written_is_read_once_it_is_done() {
+        Viewer v;
+        three_files(v);
+        const std::string found = v.resources / "TW_found";
+        FoundListModel list(0);
+        tw::FoundLock writer;
+        QCOMPARE(writer.try_take(found, true, nullptr), tw::FoundLock::Result::Taken);
+        std::string why;
+        QCOMPARE(list.load(found, 8, &why), tw::ERR_OPEN_FILE);
+        QVERIFY2(why.find("another search is writing this result") != std::string::npos, why.c_str());
+        QCOMPARE(list.rowCount(), 0);
+        QVERIFY(list.stale(found));
+        writer.release();
+        QCOMPARE(list.load(found, 8, &why), tw::u64{0});
+        QCOMPARE(list.rowCount(), 3);
+        QVERIFY(!list.stale(found));
     }
 
     void french_headers_and_texts() {

@@ -36,7 +36,8 @@ tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, s
     beginResetModel();
     found_dir_ = found_dir;
     const tw::u64 code = list_.load(found_dir, record_len, why);
-    loaded_ = true;
+    // A list that could not be read is tried again at the next look.
+    loaded_ = code == 0;
     sizes_.assign(list_.size(), kNotRead);
     // The size order needs every size: it falls back to the found order
     // rather than read them all again at each load.

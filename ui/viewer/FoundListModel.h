@@ -28,7 +28,8 @@ public:
     tw::u64 load(const std::string& found_dir, tw::u64 record_len, std::string* why);
     void clear();
     bool loaded() const { return loaded_; }
-    // The result files were replaced since they were read.
+    // The result files were replaced since they were read, or could not be
+    // read then.
     bool stale(const std::string& found_dir) const;
     const tw::FoundList& list() const { return list_; }
 
