@@ -438,7 +438,7 @@
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="65"/>
         <source>Shows only the found files whose path holds this text</source>
-        <translation>N'affiche que les fichiers trouvés dont le chemin contient ce texte</translation>
+        <translation>N&apos;affiche que les fichiers trouvés dont le chemin contient ce texte</translation>
     </message>
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="84"/>
@@ -448,7 +448,7 @@
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="87"/>
         <source>Every found file of the result with its number of occurrences and its size</source>
-        <translation>Chaque fichier trouvé du résultat avec son nombre d'occurrences et sa taille</translation>
+        <translation>Chaque fichier trouvé du résultat avec son nombre d&apos;occurrences et sa taille</translation>
     </message>
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="117"/>

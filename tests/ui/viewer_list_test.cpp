@@ -120,6 +120,28 @@ private slots:
         QCOMPARE(list_view(v)->verticalScrollBar()->value(), 0);
     }
 
+    void a_new_result_is_not_sorted_by_size() {
+        Viewer v;
+        three_files(v);
+        v.viewer->show_view();
+        list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::DescendingOrder);
+        QCOMPARE(shown_paths(v).first(), QString("sub/b.txt"));
+        v.viewer->clear_view();
+        v.search("NEED", {"sub/deeper/c.txt", "sub/b.txt"});
+        v.viewer->show_view();
+        // Every size would have to be read first: the found order, and the
+        // header shows no order.
+        QCOMPARE(shown_paths(v), (QStringList{"sub/deeper/c.txt", "sub/b.txt"}));
+        QCOMPARE(list_view(v)->horizontalHeader()->sortIndicatorSection(), -1);
+        // A count order is kept for the new result.
+        list_view(v)->sortByColumn(FoundListModel::CountColumn, Qt::AscendingOrder);
+        v.viewer->clear_view();
+        v.search("NEED", {"a.txt", "sub/b.txt"});
+        v.viewer->show_view();
+        QCOMPARE(shown_paths(v), (QStringList{"sub/b.txt", "a.txt"}));
+        QCOMPARE(list_view(v)->horizontalHeader()->sortIndicatorSection(), int(FoundListModel::CountColumn));
+    }
+
     void filters_by_path_text() {
         Viewer v;
         three_files(v);

@@ -39,17 +39,12 @@ tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, s
     // A list that could not be read is tried again at the next look.
     loaded_ = code == 0;
     sizes_.assign(list_.size(), kNotRead);
-    // The size order needs every size: it falls back to the found order
-    // rather than read them all again at each load.
+    // The size order needs every size: a new result is shown in the found
+    // order rather than have them all read at once.
     if (sort_column_ == SizeColumn) sort_column_ = -1;
-    switch (sort_column_) {
-    case PathColumn: order_ = list_.order(tw::FoundList::Key::Path, sort_order_ == Qt::DescendingOrder); break;
-    case CountColumn: order_ = list_.order(tw::FoundList::Key::Count, sort_order_ == Qt::DescendingOrder); break;
-    default: order_ = list_.order(tw::FoundList::Key::Found, false); break;
-    }
-    shown_ = list_.filter(order_, filter_.toUtf8().toStdString());
     row_of_.assign(list_.size(), -1);
-    for (std::size_t r = 0; r < shown_.size(); ++r) row_of_[shown_[r]] = static_cast<std::int32_t>(r);
+    build_order();
+    rebuild_shown();
     endResetModel();
     return code;
 }
@@ -91,7 +86,14 @@ void FoundListModel::sort(int column, Qt::SortOrder order) {
     beginResetModel();
     sort_column_ = column >= 0 && column < ColumnCount ? column : -1;
     sort_order_ = order;
-    const bool descending = order == Qt::DescendingOrder;
+    build_order();
+    rebuild_shown();
+    endResetModel();
+    emit sorted();
+}
+
+void FoundListModel::build_order() {
+    const bool descending = sort_order_ == Qt::DescendingOrder;
     if (sort_column_ == PathColumn) {
         order_ = list_.order(tw::FoundList::Key::Path, descending);
     } else if (sort_column_ == CountColumn) {
@@ -102,9 +104,6 @@ void FoundListModel::sort(int column, Qt::SortOrder order) {
     } else {
         order_ = list_.order(tw::FoundList::Key::Found, false);
     }
-    rebuild_shown();
-    endResetModel();
-    emit sorted();
 }
 
 std::int64_t FoundListModel::file_size(tw::u64 file_index) const {

@@ -58,6 +58,9 @@ signals:
     void sorted();
 
 private:
+    // order_ from the sort column and order in force.
+    void build_order();
+    // shown_ and row_of_ from order_ and the filter.
     void rebuild_shown();
     QString damage_text(tw::u64 file_index) const;
 

@@ -77,6 +77,10 @@ void ViewerController::update_found_list() {
     std::string why;
     following_file_ = true;
     const tw::u64 code = found_list_model_->load(found_dir, engine_.result_info.record_len, &why);
+    // A size order was given up for the new result: the header says so.
+    QHeaderView* header = ui_->found_list_ref->horizontalHeader();
+    if (header->sortIndicatorSection() != found_list_model_->sort_column())
+        header->setSortIndicator(found_list_model_->sort_column(), found_list_model_->sort_order());
     following_file_ = false;
     show_found_list_status(code != 0 ? QString::fromStdString(why) : QString());
 }
