@@ -4,7 +4,9 @@
 #include <limits.h>
 #include <sys/stat.h>
 
+#include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocale>
 #include <string>
 
@@ -99,7 +101,11 @@ void FoundListModel::build_order() {
     } else if (sort_column_ == CountColumn) {
         order_ = list_.order(tw::FoundList::Key::Count, descending);
     } else if (sort_column_ == SizeColumn) {
+        // One stat per found file not read yet: a large result takes a while.
+        const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+        if (gui) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
         for (tw::u64 i = 0; i < list_.size(); ++i) file_size(i);
+        if (gui) QGuiApplication::restoreOverrideCursor();
         order_ = tw::FoundList::order_by(sizes_, descending);
     } else {
         order_ = list_.order(tw::FoundList::Key::Found, false);

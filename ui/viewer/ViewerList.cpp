@@ -34,6 +34,11 @@ constexpr const char* kSplitKey = "Found Viewer Split";
 }  // namespace
 
 void ViewerController::setup_found_list() {
+    // The line naming a stopped or failed search stands out from the fields.
+    QFont bold = ui_->result_state_ref->font();
+    bold.setBold(true);
+    ui_->result_state_ref->setFont(bold);
+
     found_list_model_ = new FoundListModel(engine_.language != 0 ? 1 : 0, this);
     QTableView* view = ui_->found_list_ref;
     view->setModel(found_list_model_);
