@@ -266,6 +266,7 @@ private slots:
         QCOMPARE(model(v)->rowCount(), 3);
         v.viewer->clear_view();
         QVERIFY(!state->isVisible());
+        QCOMPARE(v.viewer->window()->windowTitle(), QString("Found Viewer"));
     }
 
     void list_and_filter_have_accessible_names() {

@@ -203,6 +203,8 @@ void ViewerController::clear_view() {
     show_found_list_status(QString());
     ui_->result_state_ref->clear();
     ui_->result_state_ref->setVisible(false);
+    if (!base_title_.isEmpty()) window_->setWindowTitle(base_title_);
+    ui_->text_viewer_ref->setToolTip(QString());
 }
 
 void ViewerController::show_it(int state) {
