@@ -1,7 +1,8 @@
 // Result files: any TW_found_header, TW_found_path, TW_found_offset and
 // TW_found_info (the input's four parts) are read by the viewer's summary,
-// the report and the command line's printer without crashing or absurd
-// allocations; a damaged file gives an error.
+// the viewer's list of found files, the report and the command line's
+// printer without crashing or absurd allocations; a damaged file gives an
+// error.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "cli/result_printer.h"
 #include "engine/tw.h"
+#include "engine/tw_found_list.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -38,6 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         engine->close_found_file();
+    }
+    // The list, in each order and through a filter.
+    tw::FoundList list;
+    std::string why;
+    if (list.load(found.substr(0, found.size() - 1), info.record_len, &why) == 0) {
+        for (auto key : {tw::FoundList::Key::Found, tw::FoundList::Key::Path, tw::FoundList::Key::Count})
+            for (bool descending : {false, true}) {
+                const auto rows = list.filter(list.order(key, descending), "/a");
+                for (auto r : rows) (void)list.path(r);
+            }
     }
     engine->save_search_info_in_text_file("/dev/null");
     for (bool lines : {false, true})

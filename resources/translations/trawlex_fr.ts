@@ -426,68 +426,93 @@
         <translation>Visualiseur des occurrences</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="20"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="49"/>
+        <source>Filter paths:</source>
+        <translation>Filtrer les chemins :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="62"/>
+        <source>Filter paths</source>
+        <translation>Filtrer les chemins</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="65"/>
+        <source>Shows only the found files whose path holds this text</source>
+        <translation>N&apos;affiche que les fichiers trouvés dont le chemin contient ce texte</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="84"/>
+        <source>Found files</source>
+        <translation>Fichiers trouvés</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="87"/>
+        <source>Every found file of the result with its number of occurrences and its size</source>
+        <translation>Chaque fichier trouvé du résultat avec son nombre d&apos;occurrences et sa taille</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="117"/>
         <source>File:</source>
         <translation>Fichier :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="46"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="143"/>
         <source>Folder:</source>
         <translation>Dossier :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="72"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="169"/>
         <source>Offset:</source>
         <translation>Position :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="101"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="198"/>
         <source>Line:</source>
         <translation>Ligne :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="135"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="232"/>
         <source>Files:</source>
         <translation>Fichiers :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="147"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="244"/>
         <source>Previous file (Ctrl+Left)</source>
         <translation>Fichier précédent (Ctrl+Gauche)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="166"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="263"/>
         <source>Next file (Ctrl+Right)</source>
         <translation>Fichier suivant (Ctrl+Droite)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="195"/>
-        <location filename="../../ui/viewer/ViewerController.ui" line="293"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="292"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="390"/>
         <source>Go</source>
         <translation>Aller</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="233"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="330"/>
         <source>Occurrences:</source>
         <translation>Occurrences :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="245"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="342"/>
         <source>Previous occurrence (Shift+F3)</source>
         <translation>Occurrence précédente (Maj+F3)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="264"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="361"/>
         <source>Next occurrence (F3)</source>
         <translation>Occurrence suivante (F3)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="353"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="450"/>
         <source>Show in File Manager</source>
         <translation>Montrer dans le gestionnaire de fichiers</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="363"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="460"/>
         <source>Info...</source>
         <translation>Info...</translation>
     </message>

@@ -71,6 +71,11 @@ public:
     // Pull-downs and the default target; with no usable default target, the
     // application-modal "Cannot load default target" alert.
     void awake_from_nib();
+    // After awake_from_nib: a result left by the previous run is loaded
+    // into the viewer (not shown) and a line beside the Search button says
+    // how to bring it up.
+    void offer_last_result();
+    QString last_result_line() const;
 
     // ---- The window and the current target ----------------------------------
     void set_widget();
@@ -147,6 +152,9 @@ private:
     // True when `position` (window coordinates) lies on the triangle button.
     bool is_on_triangle(QPoint position) const;
     void make_special_menu_active(bool active);
+    // The line offering the previous run's result of `files` found files;
+    // hidden for 0.
+    void set_last_result_line(tw::u64 files);
     void show_error(const QString& message);
     void set_label_grey(QWidget* label, bool grey);
     void set_return_key_equivalent();

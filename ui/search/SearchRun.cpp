@@ -3,6 +3,7 @@
 // window's idle, running and no-target states.
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -57,6 +58,7 @@ void SearchController::start_search() {
 
     // No result of an earlier search stays on show while this one runs.
     if (viewer_ != nullptr) viewer_->clear_view();
+    set_last_result_line(0);
 
     const double period = static_cast<double>(engine_.pr.show_info_every) / 1000000.0;
     search_timer_ = start_repeating_timer(this, period, [this] { periodic_task(); });
@@ -198,6 +200,26 @@ void SearchController::make_ready_to_search() {
         allow_searching();
     }
     if (viewer_ != nullptr) viewer_->clear_view();
+    set_last_result_line(0);
+}
+
+void SearchController::offer_last_result() {
+    set_last_result_line(viewer_ != nullptr ? viewer_->offer_last_result() : 0);
+}
+
+void SearchController::set_last_result_line(u64 files) {
+    QLabel* line = ui_->last_result_ref;
+    if (files == 0) {
+        line->clear();
+        line->setVisible(false);
+        return;
+    }
+    line->setText(text(last_result_s).arg(QLocale().toString(static_cast<qulonglong>(files))));
+    line->setVisible(true);
+}
+
+QString SearchController::last_result_line() const {
+    return ui_->last_result_ref->isHidden() ? QString() : ui_->last_result_ref->text();
 }
 
 bool SearchController::target_saved(i64 index) {

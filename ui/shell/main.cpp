@@ -135,6 +135,9 @@ int main(int argc, char** argv) {
     // signals.
     QTimer::singleShot(0, &search_controller, [&search_controller, &preferences_controller] {
         search_controller.awake_from_nib();
+        // The previous run's result waits in the viewer, which stays hidden:
+        // the search window keeps the front and the focus.
+        search_controller.offer_last_result();
         // The window settles the progress texts of a first run: the
         // preferences show them as they are.
         preferences_controller.show_preferences_in_window();

@@ -18,6 +18,7 @@
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/viewer/FoundListModel.h"
 #include "ui_ViewerController.h"
 
 namespace tw::ui {
@@ -28,6 +29,15 @@ const char* const no_occurrence_s[2] = {"No occurrence found", "Aucune occurrenc
 const char* const search_stopped_s[2] = {"Search stopped", "Recherche arrêtée"};
 const char* const search_error_s[2] = {"Search ended on an error", "Recherche terminée sur une erreur"};
 const char* const ok_s[2] = {"OK", "OK"};
+const char* const unfinished_s[2] = {"Search did not finish", "Recherche inachevée"};
+const char* const stopped_line_s[2] = {
+    "Search stopped: only the files found before the stop are listed.",
+    "Recherche arrêtée : seuls les fichiers trouvés avant l'arrêt sont listés."};
+const char* const error_line_s[2] = {"Search ended on an error: %1",
+                                     "Recherche terminée sur une erreur : %1"};
+const char* const unfinished_line_s[2] = {
+    "Search did not finish: the result may be incomplete.",
+    "Recherche inachevée : le résultat peut être incomplet."};
 
 // The user-defaults key under which the window's frame is kept.
 constexpr const char* kFrameKey = "Found Viewer Window";
@@ -42,10 +52,12 @@ ViewerController::ViewerController(tw::Engine& engine, QObject* parent)
     window_->installEventFilter(this);
     restore_frame();
     awake_from_nib();
+    restore_list_split();
 }
 
 ViewerController::~ViewerController() {
     save_frame();
+    save_list_split();
     delete window_;
 }
 
@@ -55,6 +67,7 @@ void ViewerController::awake_from_nib() {
         [this](const QString& text, QPoint) { conclude_drop_string(text); });
     connect_controls();
     add_shortcuts();
+    setup_found_list();
     ui_->text_viewer_ref->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The pull-downs first: clearing the view enables and disables them.
     set_launcher_popup();
@@ -115,12 +128,17 @@ void ViewerController::add_shortcuts() {
 // ---- Showing ------------------------------------------------------------------
 
 void ViewerController::show_view() {
+    refresh_view(true);
+    set_window_visible(true);
+}
+
+tw::u64 ViewerController::refresh_view(bool alert_on_error) {
     tw::SummaryRecord& sur = engine_.sur;
     int state = kViewNothing;
     const tw::u64 r = engine_.build_summary();
     if (r != 0) {
         sur.summary_status = r;
-        show_error(r);
+        if (alert_on_error) show_error(r);
     } else if (sur.summary_status != 0) {
         state = kViewFileOnly;
     } else if (sur.file_nb >= 1) {
@@ -128,26 +146,65 @@ void ViewerController::show_view() {
     }
     show_it(state);
     show_result_state(r == 0 && state == kViewNothing);
-    set_window_visible(true);
+    update_found_list();
+    follow_current_file();
+    return r;
 }
+
+tw::u64 ViewerController::offer_last_result() {
+    tw::SummaryRecord& sur = engine_.sur;
+    sur.file_index = 0;
+    sur.occ_index = 0;
+    const tw::u64 r = refresh_view(false);
+    if (r != 0 || sur.file_nb == 0) {
+        clear_view();
+        return 0;
+    }
+    return sur.file_nb;
+}
+
+QLabel* ViewerController::result_state_line() const { return ui_->result_state_ref; }
 
 void ViewerController::show_result_state(bool nothing_found) {
     const int l = engine_.language != 0 ? 1 : 0;
     if (nothing_found) show_plain_message(QString::fromUtf8(no_occurrence_s[l]));
-    // A stopped search or one that ended on an error does not look finished.
+    // A stopped search, one that ended on an error and one that never
+    // finished do not look finished: the title names them and a line above
+    // the list says what the result holds.
+    const tw::ResultInfo& info = engine_.result_info;
     const char* state = nullptr;
-    if (engine_.result_info.status == tw::RESULT_STOPPED) state = search_stopped_s[l];
-    else if (engine_.result_info.status == tw::RESULT_ERROR) state = search_error_s[l];
+    QString line;
+    if (info.status == tw::RESULT_STOPPED) {
+        state = search_stopped_s[l];
+        line = QString::fromUtf8(stopped_line_s[l]);
+    } else if (info.status == tw::RESULT_ERROR) {
+        state = search_error_s[l];
+        line = info.error_code != 0 && info.error_code < tw::TW_ERR_TEXT_NB
+                   ? QString::fromUtf8(error_line_s[l]).arg(QString::fromUtf8(engine_.error_text(info.error_code)))
+                   : QString::fromUtf8(search_error_s[l]) + u'.';
+    } else if (info.status == tw::RESULT_RUNNING) {
+        state = unfinished_s[l];
+        line = QString::fromUtf8(unfinished_line_s[l]);
+    }
     if (base_title_.isEmpty()) base_title_ = window_->windowTitle();
     window_->setWindowTitle(state != nullptr ? base_title_ + QStringLiteral(" — ") + QString::fromUtf8(state)
                                              : base_title_);
     ui_->text_viewer_ref->setToolTip(state != nullptr ? QString::fromUtf8(state) : QString());
+    ui_->result_state_ref->setText(line);
+    ui_->result_state_ref->setVisible(!line.isEmpty());
 }
 
 void ViewerController::clear_view() {
     engine_.sur.file_nb = 0;
     engine_.sur.occ_nb = 0;
     show_it(kViewNothing);
+    // A new search or another target: the list and the state line go too.
+    if (found_list_model_ != nullptr) found_list_model_->clear();
+    show_found_list_status(QString());
+    ui_->result_state_ref->clear();
+    ui_->result_state_ref->setVisible(false);
+    if (!base_title_.isEmpty()) window_->setWindowTitle(base_title_);
+    ui_->text_viewer_ref->setToolTip(QString());
 }
 
 void ViewerController::show_it(int state) {
@@ -409,7 +466,10 @@ bool ViewerController::eventFilter(QObject* watched, QEvent* event) {
             set_window_visible(false);
             return true;
         }
-        if (event->type() == QEvent::Hide) save_frame();
+        if (event->type() == QEvent::Hide) {
+            save_frame();
+            save_list_split();
+        }
     }
     return QObject::eventFilter(watched, event);
 }

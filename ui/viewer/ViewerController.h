@@ -22,6 +22,7 @@
 #include "ui/shell/MainWindow.h"
 
 class QLabel;
+class QModelIndex;
 class QSlider;
 class QWidget;
 
@@ -35,6 +36,7 @@ class ViewerWindow;
 
 namespace tw::ui {
 
+class FoundListModel;
 class MenuController;
 class PullDown;
 
@@ -77,6 +79,10 @@ public:
     // Reads the current occurrence back from the result files and shows it
     // (and brings the window up when it is hidden).
     void show_view();
+    // At start: loads the result a previous run left, for the viewer to
+    // show when asked, without bringing the window up and without an alert.
+    // The number of found files it has (0 when there is none to offer).
+    tw::u64 offer_last_result();
     // Forgets the last result: nothing shown, every control disabled.
     void clear_view();
     void show_it(int state);
@@ -144,6 +150,10 @@ public:
     QLabel* info_panel_other() const { return info_panel_other_ref_; }
     int hexa_or_text_type() const { return hexa_or_text_type_; }
     int display_state() const { return display_state_; }
+    FoundListModel* found_list_model() const { return found_list_model_; }
+    // The summary line naming a stopped search or one that ended on an
+    // error; hidden for a finished one.
+    QLabel* result_state_line() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -155,6 +165,20 @@ private:
     // "No occurrence found" for an empty result; a stopped search or one
     // that ended on an error named in the title.
     void show_result_state(bool nothing_found);
+    // Reads the result and redisplays it; the engine's code.
+    tw::u64 refresh_view(bool alert_on_error);
+
+    // ---- The found files list (ViewerList.cpp) ------------------------------
+    void setup_found_list();
+    // Reads the list again when the result files changed since.
+    void update_found_list();
+    // Selects the current found file's row (when the filter keeps it) and
+    // scrolls it into sight when asked.
+    void follow_current_file(bool scroll = true);
+    void found_list_row_chosen(const QModelIndex& current);
+    void show_found_list_status(const QString& failure);
+    void save_list_split() const;
+    void restore_list_split();
     QString base_title_;
     // The index the field's text asks for (its leading number minus 1), or
     // none when the text is empty, not ASCII, or outside 0 .. count - 1.
@@ -175,6 +199,8 @@ private:
     int hexa_or_text_type_ = kModeText;
     int display_state_ = kViewNothing;
     bool updating_sliders_ = false;
+    FoundListModel* found_list_model_ = nullptr;
+    bool following_file_ = false;  // the list's selection is being set to the current file
     bool frame_known_ = false;  // the window was shown or its frame restored
     MenuController* menu_controller_ref_ = nullptr;
     DropItemsHandler on_drop_items_;

@@ -1,0 +1,197 @@
+#include "ui/viewer/FoundListModel.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+#include <string>
+
+#include "engine/tw_file_util.h"
+
+namespace tw::ui {
+namespace {
+
+const char* const path_header_s[2] = {"Path", "Chemin"};
+const char* const count_header_s[2] = {"Occurrences", "Occurrences"};
+const char* const size_header_s[2] = {"Size", "Taille"};
+const char* const damaged_s[2] = {"Damaged record %1: %2", "Enregistrement %1 endommagé : %2"};
+const char* const name_outside_s[2] = {"a name lies outside TW_found_path",
+                                       "un nom est hors de TW_found_path"};
+const char* const name_unterminated_s[2] = {"a name does not end", "un nom n'a pas de fin"};
+const char* const name_too_long_s[2] = {"a name is too long", "un nom est trop long"};
+const char* const count_outside_s[2] = {"its occurrence count does not match TW_found_offset",
+                                        "son nombre d'occurrences ne correspond pas à TW_found_offset"};
+
+constexpr std::int64_t kNotRead = -2;
+constexpr std::int64_t kGone = -1;
+
+}  // namespace
+
+FoundListModel::FoundListModel(int language, QObject* parent)
+    : QAbstractTableModel(parent), language_(language != 0 ? 1 : 0) {}
+
+tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, std::string* why) {
+    beginResetModel();
+    found_dir_ = found_dir;
+    const tw::u64 code = list_.load(found_dir, record_len, why);
+    // A list that could not be read is tried again at the next look.
+    loaded_ = code == 0;
+    sizes_.assign(list_.size(), kNotRead);
+    // The size order needs every size: a new result is shown in the found
+    // order rather than have them all read at once.
+    if (sort_column_ == SizeColumn) sort_column_ = -1;
+    row_of_.assign(list_.size(), -1);
+    build_order();
+    rebuild_shown();
+    endResetModel();
+    return code;
+}
+
+void FoundListModel::clear() {
+    beginResetModel();
+    list_.clear();
+    loaded_ = false;
+    std::vector<std::uint32_t>().swap(order_);
+    std::vector<std::uint32_t>().swap(shown_);
+    std::vector<std::int32_t>().swap(row_of_);
+    std::vector<std::int64_t>().swap(sizes_);
+    endResetModel();
+}
+
+bool FoundListModel::stale(const std::string& found_dir) const {
+    return !loaded_ || found_dir != found_dir_ || tw::FoundList::stamp_of(found_dir) != list_.stamp();
+}
+
+int FoundListModel::row_of(tw::u64 file_index) const {
+    return file_index < row_of_.size() ? row_of_[file_index] : -1;
+}
+
+void FoundListModel::rebuild_shown() {
+    shown_ = list_.filter(order_, filter_.toUtf8().toStdString());
+    std::fill(row_of_.begin(), row_of_.end(), -1);
+    for (std::size_t r = 0; r < shown_.size(); ++r) row_of_[shown_[r]] = static_cast<std::int32_t>(r);
+}
+
+void FoundListModel::set_filter(const QString& text) {
+    if (text == filter_) return;
+    beginResetModel();
+    filter_ = text;
+    rebuild_shown();
+    endResetModel();
+}
+
+void FoundListModel::sort(int column, Qt::SortOrder order) {
+    beginResetModel();
+    sort_column_ = column >= 0 && column < ColumnCount ? column : -1;
+    sort_order_ = order;
+    build_order();
+    rebuild_shown();
+    endResetModel();
+    emit sorted();
+}
+
+void FoundListModel::build_order() {
+    const bool descending = sort_order_ == Qt::DescendingOrder;
+    if (sort_column_ == PathColumn) {
+        order_ = list_.order(tw::FoundList::Key::Path, descending);
+    } else if (sort_column_ == CountColumn) {
+        order_ = list_.order(tw::FoundList::Key::Count, descending);
+    } else if (sort_column_ == SizeColumn) {
+        // One stat per found file not read yet: a large result takes a while.
+        const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+        if (gui) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        for (tw::u64 i = 0; i < list_.size(); ++i) file_size(i);
+        if (gui) QGuiApplication::restoreOverrideCursor();
+        order_ = tw::FoundList::order_by(sizes_, descending);
+    } else {
+        order_ = list_.order(tw::FoundList::Key::Found, false);
+    }
+}
+
+std::int64_t FoundListModel::file_size(tw::u64 file_index) const {
+    if (file_index >= sizes_.size()) return kGone;
+    std::int64_t& size = sizes_[file_index];
+    if (size != kNotRead) return size;
+    size = kGone;
+    if (list_.damage(file_index) != tw::FoundList::Damage::None) return size;
+    struct stat st{};
+    const std::string path = list_.path(file_index);
+    bool ok;
+    if (path.size() < PATH_MAX) {
+        ok = ::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    } else {
+        // Too long for one call: reached folder by folder.
+        const std::string dir(list_.dir(file_index)), file(list_.file(file_index));
+        std::string why;
+        ok = tw::stat_file_in(dir.c_str(), file.c_str(), false, &st, &why);
+    }
+    if (ok) size = static_cast<std::int64_t>(st.st_size);
+    return size;
+}
+
+QString FoundListModel::damage_text(tw::u64 file_index) const {
+    const char* const* why = name_outside_s;
+    switch (list_.damage(file_index)) {
+    case tw::FoundList::Damage::NameUnterminated: why = name_unterminated_s; break;
+    case tw::FoundList::Damage::NameTooLong: why = name_too_long_s; break;
+    case tw::FoundList::Damage::CountOutside: why = count_outside_s; break;
+    default: break;
+    }
+    return QString::fromUtf8(damaged_s[language_])
+        .arg(file_index + 1)
+        .arg(QString::fromUtf8(why[language_]));
+}
+
+int FoundListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+}
+
+int FoundListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FoundListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= shown_.size())
+        return {};
+    const tw::u64 file = shown_[static_cast<std::size_t>(index.row())];
+    const bool damaged = list_.damage(file) != tw::FoundList::Damage::None;
+    if (role == Qt::TextAlignmentRole)
+        return index.column() == PathColumn ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                            : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
+        return {};
+    switch (index.column()) {
+    case PathColumn: {
+        if (damaged) return damage_text(file);
+        const std::string_view d = list_.dir(file), f = list_.file(file);
+        return QFile::decodeName(QByteArray(d.data(), static_cast<qsizetype>(d.size()))) + u'/' +
+               QFile::decodeName(QByteArray(f.data(), static_cast<qsizetype>(f.size())));
+    }
+    case CountColumn:
+        return damaged ? QString() : QLocale().toString(static_cast<qulonglong>(list_.occ_nb(file)));
+    case SizeColumn: {
+        // Read when the row is first shown; blank when the file is gone.
+        const std::int64_t size = file_size(file);
+        return size < 0 ? QString() : QLocale().toString(static_cast<qlonglong>(size));
+    }
+    default: return {};
+    }
+}
+
+QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal ||
+        (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole))
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case PathColumn: return QString::fromUtf8(path_header_s[language_]);
+    case CountColumn: return QString::fromUtf8(count_header_s[language_]);
+    case SizeColumn: return QString::fromUtf8(size_header_s[language_]);
+    default: return {};
+    }
+}
+
+}  // namespace tw::ui

@@ -1,0 +1,157 @@
+// The found viewer's list of found files: every file of the result with its
+// number of occurrences and size, sortable by each and filtered by a piece
+// of the path. Choosing a row shows that file's first occurrence; stepping
+// through files moves the current row along.
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSplitter>
+#include <QTableView>
+
+#include "engine/tw.h"
+#include "ui/toolkit/defaults.h"
+#include "ui/viewer/FoundListModel.h"
+#include "ui/viewer/ViewerController.h"
+#include "ui_ViewerController.h"
+
+namespace tw::ui {
+namespace {
+
+const char* const found_files_s[2] = {"%1 found files", "%1 fichiers trouvés"};
+const char* const shown_files_s[2] = {"%1 of %2 found files shown",
+                                      "%1 fichiers trouvés affichés sur %2"};
+const char* const damaged_records_s[2] = {"%1 damaged records", "%1 enregistrements endommagés"};
+const char* const partial_record_s[2] = {"TW_found_header ends with an incomplete record",
+                                         "TW_found_header se termine par un enregistrement incomplet"};
+const char* const list_failed_s[2] = {"The list cannot be read: %1",
+                                      "La liste ne peut pas être lue : %1"};
+
+// The user-defaults key of the split between the list and the occurrence.
+constexpr const char* kSplitKey = "Found Viewer Split";
+
+}  // namespace
+
+void ViewerController::setup_found_list() {
+    // The line naming a stopped or failed search stands out from the fields.
+    QFont bold = ui_->result_state_ref->font();
+    bold.setBold(true);
+    ui_->result_state_ref->setFont(bold);
+
+    found_list_model_ = new FoundListModel(engine_.language != 0 ? 1 : 0, this);
+    QTableView* view = ui_->found_list_ref;
+    view->setModel(found_list_model_);
+    QHeaderView* header = view->horizontalHeader();
+    // The found order until a header is clicked; a third click gives it back.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicatorShown(true);
+    header->setSectionResizeMode(FoundListModel::PathColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(FoundListModel::CountColumn, QHeaderView::Interactive);
+    header->setSectionResizeMode(FoundListModel::SizeColumn, QHeaderView::Interactive);
+    const int digits = view->fontMetrics().horizontalAdvance(QStringLiteral("0,000,000,000")) + 24;
+    header->resizeSection(FoundListModel::CountColumn, digits);
+    header->resizeSection(FoundListModel::SizeColumn, digits);
+    header->setAccessibleName(view->accessibleName());
+    view->setSortingEnabled(true);
+    // Rows of one height: a million of them scroll without being measured.
+    QHeaderView* rows = view->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { found_list_row_chosen(current); });
+    connect(ui_->found_filter_ref, &QLineEdit::textChanged, this, [this](const QString& text) {
+        found_list_model_->set_filter(text);
+        follow_current_file();
+        show_found_list_status(QString());
+    });
+    // A new order is read from its start; the current file stays selected.
+    connect(found_list_model_, &FoundListModel::sorted, this, [this] {
+        follow_current_file(false);
+        ui_->found_list_ref->scrollToTop();
+    });
+}
+
+void ViewerController::update_found_list() {
+    const std::string found_dir = engine_.resource_path(tw::TW_FOUND_DIR);
+    if (!found_list_model_->stale(found_dir)) return;
+    std::string why;
+    following_file_ = true;
+    const tw::u64 code = found_list_model_->load(found_dir, engine_.result_info.record_len, &why);
+    // A size order was given up for the new result: the header says so.
+    QHeaderView* header = ui_->found_list_ref->horizontalHeader();
+    if (header->sortIndicatorSection() != found_list_model_->sort_column())
+        header->setSortIndicator(found_list_model_->sort_column(), found_list_model_->sort_order());
+    following_file_ = false;
+    show_found_list_status(code != 0 ? QString::fromStdString(why) : QString());
+}
+
+void ViewerController::follow_current_file(bool scroll) {
+    QTableView* view = ui_->found_list_ref;
+    const tw::SummaryRecord& sur = engine_.sur;
+    const int row = display_state_ != kViewNothing || sur.file_nb > 0
+                        ? found_list_model_->row_of(sur.file_index)
+                        : -1;
+    following_file_ = true;
+    if (row < 0) {
+        view->selectionModel()->clear();
+    } else {
+        const QModelIndex at = found_list_model_->index(row, 0);
+        view->selectionModel()->setCurrentIndex(
+            at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        if (scroll) view->scrollTo(at);
+    }
+    following_file_ = false;
+}
+
+void ViewerController::found_list_row_chosen(const QModelIndex& current) {
+    if (following_file_ || !current.isValid()) return;
+    tw::SummaryRecord& sur = engine_.sur;
+    const tw::u64 file = found_list_model_->file_index(current.row());
+    if (file == sur.file_index && sur.occ_index == 0 && display_state_ != kViewNothing) return;
+    sur.file_index = file;
+    sur.occ_index = 0;
+    show_view();
+}
+
+void ViewerController::show_found_list_status(const QString& failure) {
+    const int l = engine_.language != 0 ? 1 : 0;
+    QLabel* status = ui_->found_list_status_ref;
+    if (!failure.isEmpty()) {
+        status->setText(QString::fromUtf8(list_failed_s[l]).arg(failure));
+        return;
+    }
+    const tw::FoundList& list = found_list_model_->list();
+    if (!found_list_model_->loaded()) {
+        status->clear();
+        return;
+    }
+    const QLocale locale;
+    const int shown = found_list_model_->rowCount();
+    QString text = static_cast<tw::u64>(shown) == list.size()
+                       ? QString::fromUtf8(found_files_s[l]).arg(locale.toString(static_cast<qulonglong>(list.size())))
+                       : QString::fromUtf8(shown_files_s[l])
+                             .arg(locale.toString(shown), locale.toString(static_cast<qulonglong>(list.size())));
+    if (list.damaged() > 0)
+        text += QStringLiteral(" — ") +
+                QString::fromUtf8(damaged_records_s[l]).arg(locale.toString(static_cast<qulonglong>(list.damaged())));
+    if (list.partial_record()) text += QStringLiteral(" — ") + QString::fromUtf8(partial_record_s[l]);
+    status->setText(text);
+}
+
+void ViewerController::save_list_split() const {
+    if (window_ == nullptr || !frame_known_) return;
+    user_defaults().setValue(QLatin1String(kSplitKey), ui_->viewer_splitter->saveState());
+}
+
+void ViewerController::restore_list_split() {
+    const QByteArray split = user_defaults().value(QLatin1String(kSplitKey)).toByteArray();
+    if (split.isEmpty() || !ui_->viewer_splitter->restoreState(split))
+        ui_->viewer_splitter->setSizes({260, 500});
+}
+
+}  // namespace tw::ui
