@@ -20,7 +20,7 @@ void set_application_identity() {
     QCoreApplication::setApplicationName(QStringLiteral("Trawlex"));
     QCoreApplication::setApplicationVersion(QStringLiteral("3.0.0"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Trawlex"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("trawlex"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.trawlex.Trawlex"));
 }
 
 QString resource_folder() {
