@@ -11,6 +11,32 @@
 static void init_trawlex_resources() { Q_INIT_RESOURCE(trawlex); }
 
 namespace tw::ui {
+namespace {
+
+// Copies `source` over `target` when the target is missing or older; the
+// copy is readable by all and written by its owner only, and carries the
+// source's modification time so that the next upgrade is recognised.
+void refresh_copy(const QString& source, const QString& target) {
+    const QFileInfo installed(source);
+    if (!installed.isFile()) return;
+    const QFileInfo copy(target);
+    if (copy.exists() && copy.lastModified() >= installed.lastModified()) return;
+    const QString partial = target + QStringLiteral(".part");
+    QFile::remove(partial);
+    if (!QFile::copy(source, partial)) return;
+    QFile::setPermissions(partial, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    {
+        QFile file(partial);
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(installed.lastModified(), QFileDevice::FileModificationTime);
+    }
+    // The old copy stays until the new one is complete.
+    QFile::remove(target);
+    if (!QFile::rename(partial, target)) QFile::remove(partial);
+}
+
+}  // namespace
 
 void init_resources() { init_trawlex_resources(); }
 
@@ -43,16 +69,9 @@ bool prepare_resource_folder(const QString& folder, const QString& application_f
     if (!dir.mkpath(QStringLiteral(".")) || !dir.mkpath(QStringLiteral("TW_target")) ||
         !dir.mkpath(QStringLiteral("TW_found")) || !dir.mkpath(QStringLiteral("doc")))
         return false;
-    for (const char* doc : {kEnglishDoc, kFrenchDoc}) {
-        const QString target = dir.filePath(QLatin1String(doc));
-        if (QFileInfo::exists(target)) continue;
-        const QString installed = QDir(application_folder).filePath(QLatin1String(doc));
-        const QString built_in = QStringLiteral(":/") + QLatin1String(doc);
-        const QString source = QFileInfo::exists(installed) ? installed : built_in;
-        if (QFile::copy(source, target))
-            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    }
+    for (const char* doc : {kEnglishDoc, kFrenchDoc, kEnglishHtmlDoc, kFrenchHtmlDoc})
+        refresh_copy(QDir(application_folder).filePath(QLatin1String(doc)),
+                     dir.filePath(QLatin1String(doc)));
     return true;
 }
 
