@@ -79,11 +79,14 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &menu_controller,
                      [&menu_controller](QSessionManager&) { menu_controller.save_settings_now(); });
 
+    // Qt's own texts (standard buttons, file panels) are French before
+    // any window or alert shows.
+    menu_controller.set_language();
+    install_translations(app, menu_controller.language());
     if (!menu_controller.init()) {
         menu_controller.application_should_terminate();
         return 0;
     }
-    install_translations(app, menu_controller.language());
 
     tw::ui::MainWindow main_window;
     menu_controller.awake_from_nib(&main_window);
