@@ -23,9 +23,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${CPACK_PACKAGE_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The summary above is the description's first line; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "find every occurrence of a string of bytes in files
-Trawlex finds every occurrence of a string of bytes in the contents of files.
+  "Trawlex finds every occurrence of a string of bytes in the contents of files.
 A search is saved as a target: the files and folders to look through, the
 search string typed as text in one of fifteen encodings or as hexadecimal
 bytes, and its options. A viewer steps through every found file and

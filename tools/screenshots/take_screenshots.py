@@ -17,6 +17,21 @@ from atspi_driver import (application, descendants, find, labels, press, set_tex
 
 data = sys.argv[1]
 shots = os.environ["TRAWLEX_SCREENSHOTS"]
+french = os.environ.get("TRAWLEX_LANGUAGE", "en").startswith("fr")
+
+# The names of the controls in the interface's language.
+FRENCH = {
+    "Target": "Canevas", "Find the text:": "Texte \u00e0 trouver :", "Add...": "Ajouter...",
+    "Add files and folders": "Ajouter des fichiers et dossiers", "Directory:": "Dossier :",
+    "Choose": "Choisir", "Look in these files and folders:": "Chercher dans ces fichiers et dossiers :",
+    "Name:": "Nom :", "Preferences": "Pr\u00e9f\u00e9rences", "Cancel": "Annuler",
+    "Search": "Rechercher", "Found Viewer": "Visualiseur des occurrences", "File:": "Fichier :",
+    "Next file": "Fichier suivant", "Previous file": "Fichier pr\u00e9c\u00e9dent", "Show as": "Afficher en",
+}
+
+
+def t(text):
+    return FRENCH.get(text, text) if french else text
 
 
 def capture(title, name):
@@ -56,36 +71,36 @@ with open(os.path.join(data, "sub", "firmware.bin"), "wb") as f:
     f.write(bytes(range(256)) + b"\x00\x01hello\xff\xfe" + bytes(range(255, -1, -1)))
 
 app = application()
-editor = find(app, "dialog", "Target")
-set_text(find(editor, "text", "Find the text:"), "hello")
-press(find(editor, "push button", "Add..."))
-chooser = find(app, "dialog", "Add files and folders")
-set_text(find(chooser, "text", "Directory:"), data)
-press(find(chooser, "push button", "Choose"))
-items = find(editor, "table", "Look in these files and folders:")
+editor = find(app, "dialog", t("Target"))
+set_text(find(editor, "text", t("Find the text:")), "hello")
+press(find(editor, "push button", t("Add...")))
+chooser = find(app, "dialog", t("Add files and folders"))
+set_text(find(chooser, "text", t("Directory:")), data)
+press(find(chooser, "push button", t("Choose")))
+items = find(editor, "table", t("Look in these files and folders:"))
 wait_until("the folder in the item table", lambda: items.queryTable().nRows == 1)
 wait_until("the chooser to close", lambda: not descendants(
-    app, lambda a: a.getRoleName() == "dialog" and a.name == "Add files and folders"))
-name = find(editor, "text", "Name:")
+    app, lambda a: a.getRoleName() == "dialog" and a.name == t("Add files and folders")))
+name = find(editor, "text", t("Name:"))
 wait_until("the name to follow the text", lambda: text_of(name) == "hello")
-capture("Target", "target-editor.png")
+capture(t("Target"), "target-editor.png")
 press(find(editor, "push button", "OK"))
 capture("Trawlex", "search-window.png")
 
 # The preferences window: the second item of the application menu (while no
 # other window covers the menu bar).
 choose_from_menu(find(app, "menu item", "Trawlex"), 1)
-capture("Preferences", "preferences.png")
-press(find(find(app, "dialog", "Preferences"), "push button", "Cancel"))
+capture(t("Preferences"), "preferences.png")
+press(find(find(app, "dialog", t("Preferences")), "push button", t("Cancel")))
 
-press(find(app, "push button", "Search"))
-viewer = find(app, "filler", "Found Viewer", timeout=30)
+press(find(app, "push button", t("Search")))
+viewer = find(app, "filler", t("Found Viewer"), timeout=30)
 wait_until("the first occurrence", lambda: any("1 / " in s for s in labels(viewer)))
 
 
 def shown_file():
     shown = labels(viewer)
-    return shown[shown.index("File:") + 1]
+    return shown[shown.index(t("File:")) + 1]
 
 
 def step_file(direction):
@@ -107,7 +122,7 @@ def step_file(direction):
 
 def go_to_file(name):
     """Steps the viewer through the found files until it shows `name`."""
-    for direction in ("Next file", "Previous file"):
+    for direction in (t("Next file"), t("Previous file")):
         while shown_file() != name and step_file(direction):
             pass
         if shown_file() == name:
@@ -119,7 +134,7 @@ def go_to_file(name):
 for name, row, shot in (("notes.txt", 0, "viewer-text.png"), ("firmware.bin", 2, "viewer-hex.png"),
                         ("notes.txt", 1, "viewer-original.png")):
     go_to_file(name)
-    choose_from_menu(find(viewer, "push button", "Show as"), row)
-    capture("Found Viewer", shot)
+    choose_from_menu(find(viewer, "push button", t("Show as")), row)
+    capture(t("Found Viewer"), shot)
 
 print("screenshots taken in", shots)
