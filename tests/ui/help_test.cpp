@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -165,6 +168,19 @@ private slots:
         menu.Help_menu_item();
         QVERIFY(answerer.seen);
         QCOMPARE(answerer.message, QString("Impossible de trouver le fichier aide"));
+    }
+
+    // Qt's own buttons and panels read in French for a French user: its
+    // translations (qt6-translations-l10n) are installed and loaded.
+    void french_user_gets_qt_dialogs_in_french() {
+        auto* app = QCoreApplication::instance();
+        QCOMPARE(install_translations(*app, 0), 0);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
+        QVERIFY(install_translations(*app, 1) >= 1);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Annuler"));
+        QMessageBox box(QMessageBox::Question, "t", "m", QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("Annuler"));
+        for (QTranslator* t : app->findChildren<QTranslator*>()) QCoreApplication::removeTranslator(t);
     }
 
 private:

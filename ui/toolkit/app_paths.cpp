@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTranslator>
 
 static void init_trawlex_resources() { Q_INIT_RESOURCE(trawlex); }
 
@@ -73,6 +75,20 @@ bool prepare_resource_folder(const QString& folder, const QString& application_f
         refresh_copy(QDir(application_folder).filePath(QLatin1String(doc)),
                      dir.filePath(QLatin1String(doc)));
     return true;
+}
+
+int install_translations(QCoreApplication& app, int language) {
+    if (language != 1) return 0;
+    int installed = 0;
+    auto* own = new QTranslator(&app);
+    if (own->load(QStringLiteral(":/i18n/trawlex_fr.qm")) && QCoreApplication::installTranslator(own))
+        ++installed;
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(qt))
+        ++installed;
+    return installed;
 }
 
 QStringList preferred_languages() { return QLocale::system().uiLanguages(); }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QCoreApplication;
+
 namespace tw::ui {
 
 // The help documents, relative to the resource folder: the PDF the Help
@@ -43,6 +45,12 @@ QStringList preferred_languages();
 // 1 (French) when the first preferred language contains "fr" in any letter
 // case, else 0 (English).
 int language_from_preferred(const QStringList& languages);
+
+// Installs the French translations of the fixed labels (built into the
+// program) and of Qt's own dialogs and buttons (qtbase_fr from Qt's
+// translations folder) when `language` is 1; returns how many were
+// installed.
+int install_translations(QCoreApplication& app, int language);
 
 // The program's built-in resources (icon, images, help documents, the
 // translations); call before using them from a program that links the
