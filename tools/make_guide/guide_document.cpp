@@ -76,7 +76,9 @@ void GuideDocument::start_chapters_on_new_pages() {
 bool GuideDocument::load_images(const QString& base_folder) {
     for (const QString& name : image_names(document_)) {
         const QUrl url(name);
-        if (!url.isRelative()) {
+        // Images come from the sources next to the guide, never from
+        // elsewhere on the building machine or the network.
+        if (!url.isRelative() || QDir::isAbsolutePath(url.path())) {
             error_ = QStringLiteral("image %1: only relative paths are read").arg(name);
             return false;
         }
