@@ -230,77 +230,82 @@
         <translation>Aucun canevas</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="43"/>
+        <location filename="../../ui/search/SearchController.ui" line="35"/>
+        <source>Current target</source>
+        <translation>Canevas courant</translation>
+    </message>
+    <message>
+        <location filename="../../ui/search/SearchController.ui" line="44"/>
         <source>Search string:</source>
         <translation>Phrase recherchée :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="83"/>
+        <location filename="../../ui/search/SearchController.ui" line="85"/>
         <source>Options:</source>
         <translation>Options :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="90"/>
+        <location filename="../../ui/search/SearchController.ui" line="92"/>
         <source>Use a wildcard</source>
         <translation>Utiliser un joker</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="95"/>
+        <location filename="../../ui/search/SearchController.ui" line="97"/>
         <source>Wildcard:</source>
         <translation>Joker :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="115"/>
+        <location filename="../../ui/search/SearchController.ui" line="118"/>
         <source>Line numbers</source>
         <translation>Numéros de ligne</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="120"/>
+        <location filename="../../ui/search/SearchController.ui" line="123"/>
         <source>Ignore case (a-z)</source>
         <translation>Ignorer la casse (a-z)</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="125"/>
+        <location filename="../../ui/search/SearchController.ui" line="128"/>
         <source>Go on after read errors</source>
         <translation>Continuer après les erreurs de lecture</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="130"/>
+        <location filename="../../ui/search/SearchController.ui" line="133"/>
         <source>Skip names beginning with a dot</source>
         <translation>Ignorer les noms commençant par un point</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="146"/>
+        <location filename="../../ui/search/SearchController.ui" line="149"/>
         <source>Folder:</source>
         <translation>Dossier :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="158"/>
+        <location filename="../../ui/search/SearchController.ui" line="162"/>
         <source>File:</source>
         <translation>Fichier :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="170"/>
+        <location filename="../../ui/search/SearchController.ui" line="175"/>
         <source>Size:</source>
         <translation>Taille :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="182"/>
+        <location filename="../../ui/search/SearchController.ui" line="188"/>
         <source>Found:</source>
         <translation>Trouvées :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="194"/>
+        <location filename="../../ui/search/SearchController.ui" line="201"/>
         <source>Files:</source>
         <translation>Fichiers :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="206"/>
+        <location filename="../../ui/search/SearchController.ui" line="214"/>
         <source>Bytes:</source>
         <translation>Octets :</translation>
     </message>
     <message>
-        <location filename="../../ui/search/SearchController.ui" line="218"/>
+        <location filename="../../ui/search/SearchController.ui" line="227"/>
         <source>Errors:</source>
         <translation>Erreurs :</translation>
     </message>

@@ -41,6 +41,10 @@ press(search)
 viewer = find(app, "filler", "Found Viewer", timeout=30)
 wait_until("the first occurrence", lambda: "1 / 2" in labels(viewer))
 
+# The search window's counters are named by their labels: three occurrences.
+found = find(find(app, "frame", "Trawlex"), "text", "Found:")
+wait_until("the found count", lambda: text_of(found).strip() == "3")
+
 
 def step_buttons():
     return {b.description.split(" (")[0]: b

@@ -7,7 +7,7 @@ app=$1; shift
 work=$(mktemp -d)
 trap 'kill "$app_pid" "$bus_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_DATA_HOME="$work/home/.local/share" XDG_CONFIG_HOME="$work/home/.config"
-export XDG_RUNTIME_DIR="$work/run" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LANGUAGE=en LANG=C.UTF-8
+export XDG_RUNTIME_DIR="$work/run" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LANGUAGE=${TRAWLEX_LANGUAGE:-en} LANG=C.UTF-8
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/data/sub"
 chmod 700 "$XDG_RUNTIME_DIR"
 printf 'hello world\nsay hello\n' > "$work/data/a.txt"

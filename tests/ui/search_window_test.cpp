@@ -3,6 +3,9 @@
 // summary and result files, Stop, a search that cannot write its results,
 // the Return key, a target saved during a search, and drops.
 #include "tests/ui/search_window_support.h"
+#include <QMessageBox>
+#include <QAbstractButton>
+#include <functional>
 
 using namespace sw_test;
 
@@ -34,6 +37,27 @@ private slots:
         QCOMPARE(h.engine.cur_target_index, tw::i64{0});
         QCOMPARE(h.ui()->target_ref->text(), QString("Docs"));
         QCOMPARE(h.view_text(), QString("abc"));
+    }
+
+    // The start-up alert of a French user already shows the window's
+    // buttons in French behind it.
+    void start_up_alert_shows_a_translated_search_button() {
+        Harness h;
+        h.engine.language = 1;
+        h.save_target(0, {.name = "T0", .pattern = "abc", .items = {}});
+        QString button_behind_alert;
+        bool seen = false;
+        std::function<void()> answer = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return QTimer::singleShot(20, answer);
+            seen = true;
+            button_behind_alert = h.ui()->action_but_ref->text();
+            box->buttons().first()->click();
+        };
+        QTimer::singleShot(20, answer);
+        h.open_window(4);  // a saved current target that is gone
+        QVERIFY(seen);
+        QCOMPARE(button_behind_alert, QString("Rechercher"));
     }
 
     // A first start (no target file at all) opens the editor on a new

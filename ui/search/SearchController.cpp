@@ -141,6 +141,9 @@ void SearchController::awake_from_nib() {
         widget_, [this](const QStringList& paths, QPoint p) { conclude_drop_items(paths, p); },
         [this](const QString& t, QPoint p) { conclude_drop_string(t, p); });
     action_button_is_search_ = true;
+    // The button reads in the user's language before any start-up alert
+    // shows in front of the window.
+    ui_->action_but_ref->setText(text(search_s));
     set_target_popup();
     set_encoding_popup();
     set_tab_order();

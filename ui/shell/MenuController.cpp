@@ -29,6 +29,7 @@ const char* const version_line_s[2] = {
     "Version 3.0.0\nTrouve chaque occurrence d'une suite d'octets dans le contenu des fichiers."};
 const char* const about_button_s[2] = {"Bye", "Au revoir"};
 const char* const help_doc_s[2] = {kEnglishDoc, kFrenchDoc};
+const char* const help_html_s[2] = {kEnglishHtmlDoc, kFrenchHtmlDoc};
 const char* const help_not_found_s[2] = {"Cannot find the the help doc",
                                           "Impossible de trouver le fichier aide"};
 const char* const ok_s[2] = {"OK", "OK"};
@@ -137,8 +138,14 @@ QString MenuController::help_document_path() const {
         .filePath(QLatin1String(help_doc_s[engine_.language != 0 ? 1 : 0]));
 }
 
+QString MenuController::help_html_path() const {
+    return QDir(QString::fromStdString(engine_.resource_dir_pathname_ptr))
+        .filePath(QLatin1String(help_html_s[engine_.language != 0 ? 1 : 0]));
+}
+
 void MenuController::Help_menu_item() {
-    if (open_document(help_document_path())) return;
+    const HelpOpened opened = open_help(help_document_path(), help_html_path(), help_openers_);
+    if (opened == HelpOpened::Pdf || opened == HelpOpened::Html) return;
     const int l = language();
     run_alert(main_window_, QString::fromUtf8(product_name_s[l]),
               QString::fromUtf8(help_not_found_s[l]), QString::fromUtf8(ok_s[l]));

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "engine/tw.h"
+#include "ui/toolkit/help_document.h"
 
 class QAction;
 class QMenu;
@@ -76,8 +77,12 @@ public:
 
     void About_menu_item();
     void Help_menu_item();
-    // The Help document of the language, under the resource folder.
+    // The Help document of the language, under the resource folder, and
+    // its HTML version, opened when the desktop has no PDF reader.
     QString help_document_path() const;
+    QString help_html_path() const;
+    // How Help opens the documents (the desktop's by default).
+    void set_help_openers(HelpOpeners openers) { help_openers_ = std::move(openers); }
 
     // Window colours.
     void register_colored_window(ColoredWindow* window);
@@ -161,6 +166,7 @@ private:
     QList<ColoredWindow*> colored_windows_;
     std::optional<QColor> original_window_background_color_;
     std::function<void()> preferences_opener_;
+    HelpOpeners help_openers_ = desktop_help_openers();
     ViewerController* viewer_controller_ref_ = nullptr;
     QAction* viewer_action_ = nullptr;
     // The Special menu's state and the items it enables.

@@ -2,11 +2,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSessionManager>
 #include <QTimer>
-#include <QTranslator>
 
 #include "engine/tw.h"
 #include "ui/shell/AlertController.h"
@@ -19,21 +16,6 @@
 #include "ui/shell/quit_signals.h"
 #include "ui/shell/single_instance.h"
 #include "ui/toolkit/app_paths.h"
-
-namespace {
-
-// The French translations of the fixed labels and of Qt's own dialogs.
-void install_translations(QApplication& app, int language) {
-    if (language != 1) return;
-    auto* own = new QTranslator(&app);
-    if (own->load(QStringLiteral(":/i18n/trawlex_fr.qm"))) app.installTranslator(own);
-    auto* qt = new QTranslator(&app);
-    if (qt->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(qt);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -79,11 +61,14 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &menu_controller,
                      [&menu_controller](QSessionManager&) { menu_controller.save_settings_now(); });
 
+    // Qt's own texts (standard buttons, file panels) are French before
+    // any window or alert shows.
+    menu_controller.set_language();
+    tw::ui::install_translations(app, menu_controller.language());
     if (!menu_controller.init()) {
         menu_controller.application_should_terminate();
         return 0;
     }
-    install_translations(app, menu_controller.language());
 
     tw::ui::MainWindow main_window;
     menu_controller.awake_from_nib(&main_window);

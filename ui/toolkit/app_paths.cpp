@@ -5,12 +5,40 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTranslator>
 
 static void init_trawlex_resources() { Q_INIT_RESOURCE(trawlex); }
 
 namespace tw::ui {
+namespace {
+
+// Copies `source` over `target` when the target is missing or older; the
+// copy is readable by all and written by its owner only, and carries the
+// source's modification time so that the next upgrade is recognised.
+void refresh_copy(const QString& source, const QString& target) {
+    const QFileInfo installed(source);
+    if (!installed.isFile()) return;
+    const QFileInfo copy(target);
+    if (copy.exists() && copy.lastModified() >= installed.lastModified()) return;
+    const QString partial = target + QStringLiteral(".part");
+    QFile::remove(partial);
+    if (!QFile::copy(source, partial)) return;
+    QFile::setPermissions(partial, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    {
+        QFile file(partial);
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(installed.lastModified(), QFileDevice::FileModificationTime);
+    }
+    // The old copy stays until the new one is complete.
+    QFile::remove(target);
+    if (!QFile::rename(partial, target)) QFile::remove(partial);
+}
+
+}  // namespace
 
 void init_resources() { init_trawlex_resources(); }
 
@@ -20,7 +48,7 @@ void set_application_identity() {
     QCoreApplication::setApplicationName(QStringLiteral("Trawlex"));
     QCoreApplication::setApplicationVersion(QStringLiteral("3.0.0"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Trawlex"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("trawlex"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.trawlex.Trawlex"));
 }
 
 QString resource_folder() {
@@ -43,17 +71,24 @@ bool prepare_resource_folder(const QString& folder, const QString& application_f
     if (!dir.mkpath(QStringLiteral(".")) || !dir.mkpath(QStringLiteral("TW_target")) ||
         !dir.mkpath(QStringLiteral("TW_found")) || !dir.mkpath(QStringLiteral("doc")))
         return false;
-    for (const char* doc : {kEnglishDoc, kFrenchDoc}) {
-        const QString target = dir.filePath(QLatin1String(doc));
-        if (QFileInfo::exists(target)) continue;
-        const QString installed = QDir(application_folder).filePath(QLatin1String(doc));
-        const QString built_in = QStringLiteral(":/") + QLatin1String(doc);
-        const QString source = QFileInfo::exists(installed) ? installed : built_in;
-        if (QFile::copy(source, target))
-            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    }
+    for (const char* doc : {kEnglishDoc, kFrenchDoc, kEnglishHtmlDoc, kFrenchHtmlDoc})
+        refresh_copy(QDir(application_folder).filePath(QLatin1String(doc)),
+                     dir.filePath(QLatin1String(doc)));
     return true;
+}
+
+int install_translations(QCoreApplication& app, int language) {
+    if (language != 1) return 0;
+    int installed = 0;
+    auto* own = new QTranslator(&app);
+    if (own->load(QStringLiteral(":/i18n/trawlex_fr.qm")) && QCoreApplication::installTranslator(own))
+        ++installed;
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(qt))
+        ++installed;
+    return installed;
 }
 
 QStringList preferred_languages() { return QLocale::system().uiLanguages(); }
