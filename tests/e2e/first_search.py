@@ -47,9 +47,8 @@ wait_until("the found count", lambda: text_of(found).strip() == "3")
 
 
 def step_buttons():
-    return {b.description.split(" (")[0]: b
-            for b in descendants(viewer, lambda a: a.getRoleName() == "push button"
-                                 and a.name == "\u25b6")}
+    return {b.name: b for b in descendants(viewer, lambda a: a.getRoleName() == "push button"
+                                           and a.name.startswith("Next "))}
 
 
 def where():
