@@ -481,45 +481,100 @@
         <translation>Fichiers :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="244"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="241"/>
+        <source>Previous file</source>
+        <translation>Fichier précédent</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="247"/>
         <source>Previous file (Ctrl+Left)</source>
         <translation>Fichier précédent (Ctrl+Gauche)</translation>
     </message>
     <message>
         <location filename="../../ui/viewer/ViewerController.ui" line="263"/>
+        <source>Next file</source>
+        <translation>Fichier suivant</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="269"/>
         <source>Next file (Ctrl+Right)</source>
         <translation>Fichier suivant (Ctrl+Droite)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="292"/>
-        <location filename="../../ui/viewer/ViewerController.ui" line="390"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="285"/>
+        <source>File number</source>
+        <translation>Numéro du fichier</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="301"/>
+        <source>Go to file</source>
+        <translation>Aller au fichier</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="304"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="417"/>
         <source>Go</source>
         <translation>Aller</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="330"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="314"/>
+        <source>File position</source>
+        <translation>Position dans les fichiers</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="345"/>
         <source>Occurrences:</source>
         <translation>Occurrences :</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="342"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="354"/>
+        <source>Previous occurrence</source>
+        <translation>Occurrence précédente</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="360"/>
         <source>Previous occurrence (Shift+F3)</source>
         <translation>Occurrence précédente (Maj+F3)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="361"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="376"/>
+        <source>Next occurrence</source>
+        <translation>Occurrence suivante</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="382"/>
         <source>Next occurrence (F3)</source>
         <translation>Occurrence suivante (F3)</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="450"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="398"/>
+        <source>Occurrence number</source>
+        <translation>Numéro de l&apos;occurrence</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="414"/>
+        <source>Go to occurrence</source>
+        <translation>Aller à l&apos;occurrence</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="427"/>
+        <source>Occurrence position</source>
+        <translation>Position dans les occurrences</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="480"/>
         <source>Show in File Manager</source>
         <translation>Montrer dans le gestionnaire de fichiers</translation>
     </message>
     <message>
-        <location filename="../../ui/viewer/ViewerController.ui" line="460"/>
+        <location filename="../../ui/viewer/ViewerController.ui" line="490"/>
         <source>Info...</source>
         <translation>Info...</translation>
+    </message>
+    <message>
+        <location filename="../../ui/viewer/ViewerController.ui" line="515"/>
+        <source>Occurrence excerpt</source>
+        <translation>Extrait autour de l&apos;occurrence</translation>
     </message>
 </context>
 </TS>
