@@ -236,7 +236,6 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             break;
         case kStopOnError:
             o.stop_on_error = true;
-            o.pattern_options.emplace_back("--stop-on-error");
             break;
         case kReport: o.report = optarg; break;
         case kTarget: o.target = optarg; break;

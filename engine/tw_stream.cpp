@@ -52,6 +52,10 @@ int connect_socket(const char* path) {
 // that has no writer yet returns at once, and the reads below wait for data
 // in steps of kPollMs, so that a stop request is always heard.
 int open_stream(const char* path) {
+    // Standard input is read through the process's own descriptor: opened
+    // again, a pipe whose writer has already left would never show its end,
+    // and a socket cannot be opened by name at all.
+    if (std::strcmp(path, "/dev/stdin") == 0) return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
     struct stat st{};
     if (::stat(path, &st) != 0) return -1;
     if (S_ISSOCK(st.st_mode)) return connect_socket(path);
