@@ -2,6 +2,7 @@
 // streaming; its exit statuses; standard input, pipes, sockets and block
 // devices as items; paths with ".." after a link; --version.
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -454,9 +455,23 @@ TEST_F(CliOutputTest, QuietEndsTheSearchAtTheFirstFoundFile) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     // The pipe after a.txt is never opened by a writer: only stopping at
     // a.txt ends the run.
-    const CliRun r = cli({"-q", "hello", dir / "tree/a.txt", fifo});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    const pid_t pid = start_cli({"--resource-dir", dir / "res", "-q", "hello", dir / "tree/a.txt", fifo},
+                                dir / "io");
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int wstatus = 0;
+    pid_t ended = 0;
+    while ((ended = ::waitpid(pid, &wstatus, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (ended == 0) {
+        // Still waiting for the pipe: stop it (it ends on SIGTERM) and fail.
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, &wstatus, 0);
+        FAIL() << "-q went on after the first found file";
+    }
+    ASSERT_TRUE(WIFEXITED(wstatus));
+    EXPECT_EQ(WEXITSTATUS(wstatus), 0);
+    EXPECT_EQ(slurp(dir / "io/stdout"), "");
 }
 
 TEST_F(CliOutputTest, VersionAndHelp) {
