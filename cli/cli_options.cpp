@@ -2,6 +2,9 @@
 
 #include <getopt.h>
 
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +24,9 @@ enum LongOnly : int {
     kResourceDir,
     kStats,
     kNoWait,
+    kJson,
+    kNoMessages,
+    kVersion,
 };
 
 const option kLongOptions[] = {
@@ -39,6 +45,13 @@ const option kLongOptions[] = {
     {"resource-dir", required_argument, nullptr, kResourceDir},
     {"stats", no_argument, nullptr, kStats},
     {"no-wait", no_argument, nullptr, kNoWait},
+    {"null", no_argument, nullptr, '0'},
+    {"json", no_argument, nullptr, kJson},
+    {"files-with-matches", no_argument, nullptr, 'l'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"max-count", required_argument, nullptr, 'm'},
+    {"no-messages", no_argument, nullptr, kNoMessages},
+    {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -49,11 +62,18 @@ bool is_hex_digit_or_blank(unsigned char c) {
 }  // namespace
 
 std::string usage_text() {
-    return R"(Usage: trawlex-cli [OPTIONS] PATTERN PATH...
-       trawlex-cli [OPTIONS] --target NAME|NUMBER
-Searches the files and folders PATH... for every occurrence of PATTERN and
-prints one line per occurrence: PATH<TAB>OFFSET (OFFSET in bytes from 0), or
-PATH<TAB>OFFSET<TAB>LINE with -n (LINE from 1). PATH is absolute.
+    return R"USAGE(Usage: trawlex-cli [OPTION]... PATTERN [PATH]...
+  or:  trawlex-cli [OPTION]... --target NAME|NUMBER
+Search the files and folders PATH... for every occurrence of the byte string
+PATTERN and print one line per occurrence: PATH<TAB>OFFSET (OFFSET in bytes
+from 0), or PATH<TAB>OFFSET<TAB>LINE with -n (LINE from 1). Each found file is
+printed as soon as it has been searched, in the order of the search.
+
+A relative PATH is joined to the current folder and printed so; ".." is left
+for the system to resolve. A PATH of "-", or no PATH when standard input is not
+a terminal, reads standard input, printed as "(standard input)". A pipe, socket
+or character device given as PATH is read to its end; a block device (a disk or
+a partition) is searched like a file. Inside folders such entries are skipped.
 
 Pattern:
   -x, --hex              PATTERN is hexadecimal digits ("41 42", "4142");
@@ -63,15 +83,17 @@ Pattern:
                          macroman, symbol, latin1, latin2, cp1250, cp1251,
                          cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
   -w, --wildcard C       the byte C in PATTERN matches any byte (not first
-                         or last)
+                         or last); with -i it must not be a letter of PATTERN
   -i, --ignore-case      ASCII letters match either case
 
 Search:
       --eol cr|lf        end-of-line byte for line numbers (default lf)
       --hidden           also search names that begin with a dot
-      --stop-on-error    end at the first unreadable file or folder
+      --stop-on-error    end the whole search at the first file or folder that
+                         cannot be read (by default it is named and skipped)
       --target NAME|NUMBER
-                         run a stored target of the resource folder
+                         run a stored target of the resource folder, by its
+                         number or its name; name:NAME always means a name
       --resource-dir DIR resource folder whose targets are read and whose
                          TW_found folder receives the result; without it the
                          result goes to a temporary folder removed at exit,
@@ -83,23 +105,69 @@ Search:
 Output:
   -n, --line-number      add the line number of each occurrence
   -c, --count            one line per found file: PATH<TAB>COUNT
+  -l, --files-with-matches
+                         one line per found file: PATH
+  -m, --max-count NUM    print (and count) at most NUM occurrences per file;
+                         the file is still searched to its end
+  -0, --null             write each PATH raw and end it with a NUL instead of
+                         the tab (with -l, instead of the newline)
+      --json             one JSON object per line: "begin", "match" and "end"
+                         records per found file, a "summary" at the end
+  -q, --quiet            print nothing; exit 0 at the first found file
+      --no-messages      do not name the unreadable files and folders
       --report FILE      also write the text report of the search to FILE
       --stats            print the search summary on stderr
-  -h, --help             show this help
+  -h, --help             display this help and exit
+      --version          output version information and exit
 
-Exit status: 0 when something was found, 1 when nothing was, 2 on an error.
+In the tab-separated output a tab, newline, carriage return or backslash of a
+path is written \t, \n, \r or \\, so that one line is always one record. In
+--json output a path is {"text":"..."}, or {"bytes":"BASE64"} when it is not
+valid UTF-8.
+
+Each file or folder that cannot be read is named on standard error as
+"trawlex-cli: PATH: REASON" when it is met, and the search goes on.
+
+Exit status: 0 when something was found, 1 when nothing was, 2 on an error or
+when a file or folder could not be read (even if something was found); with
+-q, 0 as soon as something is found.
+
 The environment variable TRAWLEX_ISA (scalar, sse2 or avx2) limits the
 instruction set of the scanning routines.
-)";
+
+Examples:
+  trawlex-cli -n 'needle' ~/docs       offsets and lines of needle in a tree
+  trawlex-cli -x 'CA FE BA BE' /dev/sdb  the bytes CA FE BA BE on a disk
+  trawlex-cli -l0 TODO src | xargs -0 ls -l
+)USAGE";
 }
 
-std::optional<Options> parse_options(int argc, char** argv, std::string& error) {
+std::string version_text() {
+    return "trawlex-cli (Trawlex) " TRAWLEX_VERSION "\n"
+           "Searches files for every occurrence of a byte string.\n";
+}
+
+TargetChoice parse_target_choice(const std::string& which) {
+    TargetChoice choice;
+    if (which.rfind("name:", 0) == 0) {
+        choice.name = which.substr(5);
+        return choice;
+    }
+    choice.by_number = !which.empty() && which.size() <= 9 &&
+                       which.find_first_not_of("0123456789") == std::string::npos;
+    if (choice.by_number) choice.number = std::strtoull(which.c_str(), nullptr, 10);
+    else choice.name = which;
+    return choice;
+}
+
+std::optional<Options> parse_options(int argc, char** argv, std::string& error,
+                                     bool stdin_is_terminal) {
     Options o;
     opterr = 0;  // messages are ours
     optind = 1;
     for (;;) {
         int index = 0;
-        const int c = ::getopt_long(argc, argv, ":xe:w:inch", kLongOptions, &index);
+        const int c = ::getopt_long(argc, argv, ":xe:w:inchlqm:0", kLongOptions, &index);
         if (c == -1) break;
         switch (c) {
         case 'x':
@@ -132,6 +200,25 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
         case 'n': o.line_numbers = true; break;
         case 'c': o.count = true; break;
         case 'h': o.help = true; break;
+        case 'l': o.files_with_matches = true; break;
+        case 'q': o.quiet = true; break;
+        case '0': o.null_separated = true; break;
+        case 'm': {
+            const std::string value = optarg;
+            errno = 0;
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+                errno != 0 || *end != '\0') {
+                error = "--max-count takes a number of occurrences, not '" + value + "'";
+                return std::nullopt;
+            }
+            o.max_count = n;
+            break;
+        }
+        case kJson: o.json = true; break;
+        case kNoMessages: o.no_messages = true; break;
+        case kVersion: o.version = true; break;
         case kEol:
             if (std::strcmp(optarg, "lf") == 0) {
                 o.eol = '\n';
@@ -149,7 +236,6 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
             break;
         case kStopOnError:
             o.stop_on_error = true;
-            o.pattern_options.emplace_back("--stop-on-error");
             break;
         case kReport: o.report = optarg; break;
         case kTarget: o.target = optarg; break;
@@ -167,7 +253,15 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
             return std::nullopt;
         }
     }
-    if (o.help) return o;
+    if (o.help || o.version) return o;
+    if (o.json && o.null_separated) {
+        error = "--json and --null cannot be combined";
+        return std::nullopt;
+    }
+    if (o.count && o.files_with_matches) {
+        error = "--count and --files-with-matches cannot be combined";
+        return std::nullopt;
+    }
 
     std::vector<std::string> rest(argv + optind, argv + argc);
     if (o.target) {
@@ -185,12 +279,13 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
         error = "missing PATTERN and PATH";
         return std::nullopt;
     }
-    if (rest.size() == 1) {
-        error = "missing PATH to search";
+    if (rest.size() == 1 && stdin_is_terminal) {
+        error = "missing PATH to search (standard input is a terminal)";
         return std::nullopt;
     }
     o.pattern = rest.front();
     o.paths.assign(rest.begin() + 1, rest.end());
+    if (o.paths.empty()) o.paths.emplace_back("-");
     if (o.hex && o.wildcard && is_hex_digit_or_blank(*o.wildcard)) {
         error = "with --hex the wildcard cannot be a hexadecimal digit or a blank";
         return std::nullopt;
@@ -231,6 +326,21 @@ std::optional<std::string> pattern_bytes(const Options& o, std::string& error) {
     if (bytes.empty()) {
         error = "the pattern is empty";
         return std::nullopt;
+    }
+    if (o.wildcard && o.ignore_case && std::isalpha(*o.wildcard) != 0) {
+        // -i lowers the pattern before the wildcard is looked for, so a
+        // capital wildcard would become a plain letter and a small one
+        // would also take the capital letter's place.
+        const unsigned char lower = static_cast<unsigned char>(std::tolower(*o.wildcard));
+        for (const char c : bytes) {
+            if (std::tolower(static_cast<unsigned char>(c)) == lower) {
+                error = std::string("with --ignore-case the wildcard '") +
+                        static_cast<char>(*o.wildcard) + "' is folded together with the letter '" +
+                        static_cast<char>(std::toupper(lower)) + "'/'" + static_cast<char>(lower) +
+                        "' of the pattern; choose a wildcard that is not a letter";
+                return std::nullopt;
+            }
+        }
     }
     if (o.wildcard && (static_cast<unsigned char>(bytes.front()) == *o.wildcard ||
                        static_cast<unsigned char>(bytes.back()) == *o.wildcard)) {

@@ -23,6 +23,13 @@ struct Options {
     bool stats = false;
     bool no_wait = false;
     bool help = false;
+    bool version = false;
+    bool null_separated = false;   // -0: PATH NUL ... instead of PATH TAB
+    bool json = false;
+    bool files_with_matches = false;
+    bool quiet = false;
+    bool no_messages = false;
+    std::uint64_t max_count = UINT64_MAX;
     std::optional<std::string> report;
     std::optional<std::string> target;
     std::optional<std::string> resource_dir;
@@ -34,8 +41,22 @@ struct Options {
 };
 
 // Parses argv. On a usage error returns nullopt and sets `error` to a
-// one-line explanation.
-std::optional<Options> parse_options(int argc, char** argv, std::string& error);
+// one-line explanation. A PATTERN without PATH reads standard input ("-")
+// unless `stdin_is_terminal`.
+std::optional<Options> parse_options(int argc, char** argv, std::string& error,
+                                     bool stdin_is_terminal = true);
+
+// The text of --version.
+std::string version_text();
+
+// A stored target named by --target: by number for decimal digits, by name
+// otherwise; "name:" before the name makes it a name whatever it holds.
+struct TargetChoice {
+    bool by_number = false;
+    std::uint64_t number = 0;
+    std::string name;
+};
+TargetChoice parse_target_choice(const std::string& which);
 
 // The text of --help.
 std::string usage_text();

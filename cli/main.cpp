@@ -5,17 +5,21 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "cli/cli_options.h"
+#include "cli/output_text.h"
 #include "cli/resource_dir.h"
 #include "cli/result_printer.h"
 #include "engine/tw.h"
+#include "matcher/isa.h"
 
 namespace {
 
@@ -28,8 +32,10 @@ constexpr int kError = 2;
 // The engine's stop flag, raised by SIGINT and SIGTERM so that the search
 // ends early and the temporary resource folder is still removed.
 std::atomic<std::uint8_t>* g_stop_flag = nullptr;
+volatile std::sig_atomic_t g_signalled = 0;
 
 extern "C" void on_stop_signal(int) {
+    g_signalled = 1;
     if (g_stop_flag != nullptr) g_stop_flag->store(1, std::memory_order_relaxed);
 }
 
@@ -112,47 +118,122 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
     for (const std::string& damaged : e.damaged_targets)
         std::fprintf(stderr, "trawlex-cli: warning: the damaged target file %s is skipped\n",
                      damaged.c_str());
-    const bool is_number = which.find_first_not_of("0123456789") == std::string::npos &&
-                           !which.empty() && which.size() <= 9;
-    u64 number = 0;
-    if (is_number) {
-        number = std::strtoull(which.c_str(), nullptr, 10);
+    const tw::cli::TargetChoice choice = tw::cli::parse_target_choice(which);
+    u64 number = choice.number;
+    if (choice.by_number) {
         if (number >= e.nb_of_target_from_target_list())
             return error("no stored target number " + which);
     } else {
         bool found = false;
+        number = 0;
         for (u64 pos = 0; pos < e.br.target_list_len; ++number) {
             const char* name = e.br.target_list + pos;
-            if (which == name) {
+            if (choice.name == name) {
                 found = true;
                 break;
             }
             pos += std::strlen(name) + 1;
         }
-        if (!found) return error("no stored target named '" + which + "'");
+        if (!found) return error("no stored target named '" + choice.name + "'");
     }
     if (const u64 code = e.make_target_current(number); code != 0)
         return error("cannot load the stored target " + which + ": " + e.error_text(code));
     return 0;
 }
 
-// Checks that every path names a file or a folder, and makes it absolute.
+// What standard input is searched as: the engine opens it again by this
+// name, whatever it is (a pipe, a file, a terminal).
+constexpr const char* kStdinPath = "/dev/stdin";
+constexpr const char* kStdinName = "(standard input)";
+
+// Checks that every path names something searchable, and makes it
+// absolute; "-" is standard input. Folders are walked; files, pipes,
+// sockets and devices are file items.
 int check_paths(const std::vector<std::string>& in, std::vector<std::string>& out,
                 std::vector<bool>& folders) {
     for (const std::string& arg : in) {
         if (arg.empty()) return error("an empty PATH names nothing");
-        const std::string path = tw::cli::absolute_path(arg);
-        const u64 type = tw::get_type(path.c_str());
-        if (type == tw::TW_TYPE_OTHER) {
-            struct stat st{};
-            if (::stat(path.c_str(), &st) != 0)
-                return error(arg + ": " + std::strerror(errno));
-            return error(arg + ": not a regular file or a folder");
+        const std::string path = arg == "-" ? kStdinPath : tw::cli::absolute_path(arg);
+        struct stat st{};
+        if (::stat(path.c_str(), &st) != 0) {
+            std::string shown;
+            tw::cli::append_escaped(shown, arg == "-" ? kStdinName : arg);
+            return error(shown + ": " + std::strerror(errno));
         }
         out.push_back(path);
-        folders.push_back(type == tw::TW_TYPE_FOLDER);
+        folders.push_back(S_ISDIR(st.st_mode));
     }
     return 0;
+}
+
+// Hears the search: prints each found file as soon as its records are
+// written, names each file or folder that cannot be read, and ends the
+// search when -q has its answer or --stop-on-error its error.
+class CliListener : public tw::SearchListener {
+public:
+    CliListener(tw::Engine& e, const tw::cli::Options& o, tw::cli::FilePrinter& printer,
+                bool stdin_given)
+        : e_(e), o_(o), printer_(printer), stdin_given_(stdin_given) {}
+
+    void found_file_done(u64, const tw::FoundFileHeader& header, std::string_view dir,
+                         std::string_view name) override {
+        ++found_files;
+        if (o_.quiet) {
+            e_.need_stop_searching.store(1, std::memory_order_relaxed);
+            return;
+        }
+        if (!printer_.print_file(shown(tw::cli::join_path(dir, name)), header.occ_nb, header.occ_pos))
+            e_.need_stop_searching.store(1, std::memory_order_relaxed);
+    }
+
+    void item_failed(std::string_view path, int err) override {
+        ++named;
+        if (!o_.no_messages) {
+            std::string line = "trawlex-cli: ";
+            tw::cli::append_escaped(line, shown(std::string(path)));
+            line += ": ";
+            line += err == EINVAL ? "not a regular file" : std::strerror(err);
+            line += '\n';
+            std::fflush(stderr);
+            [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
+        }
+        if (o_.stop_on_error) {
+            stopped_on_error = true;
+            e_.need_stop_searching.store(1, std::memory_order_relaxed);
+        }
+    }
+
+    // The name a path is printed under.
+    std::string shown(std::string path) const {
+        if (stdin_given_ && path == kStdinPath) return kStdinName;
+        return path;
+    }
+
+    u64 found_files = 0;
+    u64 named = 0;
+    bool stopped_on_error = false;
+
+private:
+    tw::Engine& e_;
+    const tw::cli::Options& o_;
+    tw::cli::FilePrinter& printer_;
+    bool stdin_given_;
+};
+
+// The closing JSON record: totals of the search, as ripgrep's summary.
+std::string json_summary(const tw::Engine& e, const tw::cli::PrintResult& printed, u64 skipped,
+                         std::chrono::nanoseconds elapsed) {
+    const auto ns = static_cast<u64>(elapsed.count());
+    char human[32];
+    std::snprintf(human, sizeof human, "%.6fs", static_cast<double>(ns) / 1e9);
+    return "{\"type\":\"summary\",\"data\":{\"stats\":{\"matches\":" +
+           std::to_string(printed.occurrences) +
+           ",\"searches\":" + std::to_string(e.ir.file_nb.load()) +
+           ",\"searches_with_match\":" + std::to_string(printed.files) +
+           ",\"bytes_searched\":" + std::to_string(e.ir.total_bytes.load()) +
+           ",\"errors\":" + std::to_string(skipped) + "},\"elapsed_total\":{\"secs\":" +
+           std::to_string(ns / 1000000000) + ",\"nanos\":" + std::to_string(ns % 1000000000) +
+           ",\"human\":\"" + human + "\"}}}";
 }
 
 // The command-line run picks its own buffer sizes instead of the
@@ -204,22 +285,34 @@ int empty_result_files(const std::string& resource_dir) {
 
 int run(int argc, char** argv) {
     std::string message;
-    const auto options = tw::cli::parse_options(argc, argv, message);
+    const auto options = tw::cli::parse_options(argc, argv, message, ::isatty(STDIN_FILENO) != 0);
     if (!options) return usage_error(message);
     const tw::cli::Options& o = *options;
     if (o.help) {
         std::fputs(tw::cli::usage_text().c_str(), stdout);
         return 0;
     }
+    if (o.version) {
+        std::fputs(tw::cli::version_text().c_str(), stdout);
+        return 0;
+    }
+    if (const char* isa = std::getenv("TRAWLEX_ISA"); isa != nullptr && isa[0] != '\0') {
+        tw::Isa ignored;
+        if (!tw::parse_matcher_isa(isa, &ignored))
+            return error(std::string("TRAWLEX_ISA is '") + isa +
+                         "'; it must be one of scalar, sse2 or avx2 (or unset)");
+    }
 
     std::vector<std::string> paths;
     std::vector<bool> folders;
     std::string pattern;
+    bool stdin_given = false;
     if (!o.target) {
         const auto bytes = tw::cli::pattern_bytes(o, message);
         if (!bytes) return usage_error(message);
         pattern = *bytes;
         if (const int status = check_paths(o.paths, paths, folders); status != 0) return status;
+        for (const std::string& p : o.paths) stdin_given = stdin_given || p == "-";
     }
 
     tw::cli::ResourceDir resources;
@@ -237,6 +330,7 @@ int run(int argc, char** argv) {
     if (o.target) {
         if (const int status = load_stored_target(e, *o.target); status != 0) return status;
         if (o.line_numbers) e.tr.add_line_nb = 1;
+        if (o.stop_on_error) e.tr.skip_error = 0;
     } else if (!set_typed_target(e, o, pattern, paths, folders)) {
         return error(e.build_str_err(tw::ERR_MEMORY));
     }
@@ -249,24 +343,42 @@ int run(int argc, char** argv) {
     if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
     if (const int code = empty_result_files(resources.path()); code != 0) return code;
     choose_buffers(e, e.tr.search_str_len);
-    e.search_in_target();
-    const bool interrupted = e.need_stop_searching.load() != 0;
-    g_stop_flag = nullptr;
 
-    int status = e.ir.found_nb.load() > 0 ? kFound : kNothingFound;
-    const std::string fatal = e.fatal_err_index != 0 ? e.build_fatal_str_err() : "";
-    const auto mode = o.count ? tw::cli::PrintMode::Counts
-                      : o.line_numbers ? tw::cli::PrintMode::OffsetLines
-                                       : tw::cli::PrintMode::Offsets;
-    // The records are laid out as the search that wrote them described.
-    const auto printed = tw::cli::print_results(resources.path() + "/" + tw::TW_FOUND_DIR,
-                                                e.result_info.record_len == 16, mode, STDOUT_FILENO);
+    tw::cli::PrintStyle style;
+    style.mode = o.files_with_matches ? tw::cli::PrintMode::Files
+                 : o.count            ? tw::cli::PrintMode::Counts
+                 : o.line_numbers     ? tw::cli::PrintMode::OffsetLines
+                                      : tw::cli::PrintMode::Offsets;
+    style.format = o.json             ? tw::cli::PrintFormat::Json
+                   : o.null_separated ? tw::cli::PrintFormat::Null
+                                      : tw::cli::PrintFormat::Escaped;
+    // The records are laid out as the search writes them.
+    style.records_with_lines = e.tr.add_line_nb != 0;
+    style.max_per_file = o.max_count;
+    tw::cli::FilePrinter printer(resources.path() + "/" + tw::TW_FOUND_DIR, style, STDOUT_FILENO);
+    CliListener listener(e, o, printer, stdin_given);
+    e.listener = &listener;
+    const auto started = std::chrono::steady_clock::now();
+    e.search_in_target();
+    e.listener = nullptr;
+    g_stop_flag = nullptr;
+    const bool interrupted = g_signalled != 0;
+
+    const u64 skipped = e.ir.file_err_nb.load() + e.ir.dir_err_nb.load() + e.ir.other_err_nb.load();
     using Status = tw::cli::PrintResult::Status;
+    if (o.json && !o.quiet && printer.result().status == Status::Ok)
+        printer.print_line(json_summary(e, printer.result(), skipped,
+                                        std::chrono::steady_clock::now() - started));
+
+    int status = listener.found_files > 0 ? kFound : kNothingFound;
+    const auto& printed = printer.result();
     if (printed.status == Status::BrokenPipe) status = kError;
     else if (printed.status != Status::Ok) status = error(printed.message);
 
     if (o.report) {
         const std::string report = tw::cli::absolute_path(*o.report);
+        // The reason given is the report's own, not a skipped item's.
+        e.record_failure(std::string());
         if (const u64 code = e.save_search_info_in_text_file(report.c_str()); code != 0)
             status = error("cannot write the report: " + e.error_text(code));
     }
@@ -274,26 +386,28 @@ int run(int argc, char** argv) {
         e.set_show_info(2);
         std::fprintf(stderr, "%s\n%s\n", e.sir.file_text, e.sir.folder_text);
     }
-    // With errors skipped, the engine still reports the error of a file
-    // item that could not be read when it was the last item; such an error
-    // is one of the skipped ones, whatever the order of the items.
-    const u64 skipped = e.ir.file_err_nb.load() + e.ir.dir_err_nb.load() + e.ir.other_err_nb.load();
+    // A file or folder that could not be read ends the engine's work on its
+    // item with that error; it is one of the skipped ones, already named.
     const u64 code = e.fatal_err_index;
-    const bool item_error = (code == tw::ERR_OPEN_FILE || code == tw::ERR_READ_FILE ||
-                             code == tw::ERR_ACCESS_DIR || code == tw::ERR_OPEN_DIR ||
-                             code == tw::ERR_ACCESS_DENIED) &&
-                            e.ir.file_err_nb.load() + e.ir.dir_err_nb.load() > 0;
-    if (!fatal.empty() && !(item_error && !o.stop_on_error)) {
-        status = error(fatal);
+    const bool item_error = code == tw::ERR_OPEN_FILE || code == tw::ERR_READ_FILE ||
+                            code == tw::ERR_ACCESS_DIR || code == tw::ERR_OPEN_DIR ||
+                            code == tw::ERR_ACCESS_DENIED;
+    if (code != 0 && !(item_error && skipped > 0)) {
+        status = error(e.build_fatal_str_err());
     } else if (skipped > 0) {
-        const std::string what = std::to_string(skipped) + " file(s) or folder(s) could not be read";
-        if (o.stop_on_error) {
-            const std::string& where = e.failure_detail();
-            status = error(what + "; the search stopped" + (where.empty() ? "" : " at " + where));
-        } else {
-            std::fprintf(stderr, "trawlex-cli: %s and were skipped\n", what.c_str());
+        status = kError;
+        if (o.no_messages) {
+        } else if (listener.stopped_on_error) {
+            std::fputs("trawlex-cli: the search was ended at the first file or folder that could "
+                       "not be read (--stop-on-error)\n",
+                       stderr);
+        } else if (skipped > listener.named) {
+            std::fprintf(stderr, "trawlex-cli: %llu file(s) or folder(s) could not be read\n",
+                         static_cast<unsigned long long>(skipped));
         }
     }
+    // -q answers whether anything was found, whatever else happened.
+    if (o.quiet && listener.found_files > 0) status = kFound;
     if (interrupted) status = error("the search was interrupted");
     return status;
 }

@@ -33,15 +33,29 @@ bool ensure_folder(const std::string& path, std::string& error) {
 }  // namespace
 
 std::string absolute_path(const std::string& path) {
-    namespace fs = std::filesystem;
-    fs::path p(path);
-    if (p.is_relative()) {
+    std::string joined = path;
+    if (path.empty() || path[0] != '/') {
         std::error_code ec;
-        const fs::path cwd = fs::current_path(ec);
-        if (!ec) p = cwd / p;
+        const std::string cwd = std::filesystem::current_path(ec).string();
+        if (!ec) joined = cwd + "/" + path;
     }
-    std::string out = p.lexically_normal().string();
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    // Drops empty and "." components, which never change what a path
+    // names; ".." stays, since after a symbolic link it does not go back to
+    // the folder written before it.
+    std::string out;
+    std::size_t pos = 0;
+    const bool absolute = !joined.empty() && joined[0] == '/';
+    while (pos <= joined.size()) {
+        std::size_t slash = joined.find('/', pos);
+        if (slash == std::string::npos) slash = joined.size();
+        const std::string_view part(joined.data() + pos, slash - pos);
+        if (!part.empty() && part != ".") {
+            if (!out.empty() || absolute) out.push_back('/');
+            out.append(part);
+        }
+        pos = slash + 1;
+    }
+    if (out.empty()) out = absolute ? "/" : ".";
     return out;
 }
 

@@ -43,8 +43,9 @@ private:
     bool temporary_ = false;
 };
 
-// `path` made absolute against the current folder, without "." components,
-// repeated or trailing slashes ("/" stays "/"). Links are not resolved.
+// `path` made absolute by joining it to the current folder, without "."
+// components, repeated or trailing slashes ("/" stays "/"). ".." components
+// and links are left for the system to resolve.
 std::string absolute_path(const std::string& path);
 
 }  // namespace tw::cli

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/output_text.h"
 #include "engine/tw_le.h"
 
 namespace tw::cli {
@@ -43,6 +44,11 @@ public:
 
     bool ok() const { return fd_ >= 0; }
     u64 size() const { return size_; }
+    // Takes the file's present size: a file still being written grows.
+    void refresh() {
+        struct stat st{};
+        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = static_cast<u64>(st.st_size);
+    }
     const std::string& path() const { return path_; }
 
     // The bytes [pos, pos + len), which the caller has checked lie inside
@@ -93,6 +99,7 @@ public:
         used_ += n;
     }
     void put(char c) { buffer_[used_++] = c; }
+    void put(std::string_view s) { put(s.data(), s.size()); }
     void put_number(u64 v) {
         const auto r = std::to_chars(buffer_.data() + used_, buffer_.data() + used_ + 20, v);
         used_ = static_cast<std::size_t>(r.ptr - buffer_.data());
@@ -130,75 +137,138 @@ bool read_name(InputFile& paths, u64 pos, u64 len, std::string& out) {
     return out.find('\0') == std::string::npos;
 }
 
-PrintResult fail(PrintResult r, Status status, std::string message) {
+}  // namespace
+
+std::string join_path(std::string_view dir, std::string_view name) {
+    std::string path(dir);
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path += name;
+    return path;
+}
+
+class FilePrinter::Impl {
+public:
+    Impl(const std::string& found_dir, PrintStyle style, int out_fd)
+        : found_dir_(found_dir), style_(style), out_(out_fd) {}
+
+    InputFile& offsets() {
+        if (!offsets_) offsets_ = std::make_unique<InputFile>(found_dir_ + "/TW_found_offset");
+        return *offsets_;
+    }
+
+    const std::string found_dir_;
+    const PrintStyle style_;
+    Output out_;
+    std::unique_ptr<InputFile> offsets_;
+    std::string prefix_;  // the path as printed, with what follows it
+    std::string json_path_;
+};
+
+FilePrinter::FilePrinter(std::string found_dir, PrintStyle style, int out_fd)
+    : impl_(std::make_unique<Impl>(found_dir, style, out_fd)) {}
+
+FilePrinter::~FilePrinter() = default;
+
+namespace {
+
+bool set_failure(PrintResult& r, Status status, std::string message) {
     r.status = status;
     r.message = std::move(message);
-    return r;
+    return false;
+}
+
+// The status after a failed write of the output.
+bool write_failure(PrintResult& r, int err) {
+    if (err == EPIPE) return set_failure(r, Status::BrokenPipe, "");
+    return set_failure(r, Status::WriteFailed,
+                       std::string("cannot write the output: ") + std::strerror(err));
 }
 
 }  // namespace
 
-PrintResult print_results(const std::string& found_dir, bool with_lines, PrintMode mode,
-                          int out_fd) {
-    PrintResult result;
-    InputFile headers(found_dir + "/TW_found_header");
-    InputFile paths(found_dir + "/TW_found_path");
-    InputFile offsets(found_dir + "/TW_found_offset");
-    for (InputFile* f : {&headers, &paths, &offsets})
-        if (!f->ok())
-            return fail(result, Status::ReadFailed, "cannot read the result file " + f->path());
+bool FilePrinter::print_line(std::string_view line) {
+    if (result_.status != Status::Ok) return false;
+    Output& out = impl_->out_;
+    if (!out.reserve(line.size() + 1)) return write_failure(result_, out.error());
+    out.put(line);
+    out.put('\n');
+    if (!out.flush()) return write_failure(result_, out.error());
+    return true;
+}
 
-    const u64 record = with_lines ? 16 : 8;
-    const u64 file_nb = headers.size() / kHeaderRecord;
-    Output out(out_fd);
-    std::string dir, name, prefix;
+bool FilePrinter::print_file(std::string_view path, u64 occ_nb, u64 occ_pos) {
+    if (result_.status != Status::Ok) return false;
+    Impl& d = *impl_;
+    const PrintStyle& style = d.style_;
+    Output& out = d.out_;
+    const u64 record = style.records_with_lines ? 16 : 8;
+    const u64 shown = std::min(occ_nb, style.max_per_file);
+    const bool json = style.format == PrintFormat::Json;
+    const bool lines = style.mode == PrintMode::OffsetLines;
+    ++result_.files;
+    result_.occurrences += shown;
 
-    for (u64 i = 0; i < file_nb; ++i) {
-        const std::uint8_t* h = headers.get(i * kHeaderRecord, kHeaderRecord);
-        if (h == nullptr)
-            return fail(result, Status::ReadFailed, "cannot read " + headers.path());
-        const u64 dir_pos = load_le64(h), dir_len = load_le64(h + 8);
-        const u64 name_pos = load_le64(h + 16), name_len = load_le64(h + 24);
-        const u64 occ_nb = load_le64(h + 32), occ_pos = load_le64(h + 40);
-        if (!read_name(paths, dir_pos, dir_len, dir) || !read_name(paths, name_pos, name_len, name))
-            return fail(result, Status::Corrupt, "the result files are damaged: " + paths.path());
-        if (occ_pos > offsets.size() || occ_nb > (offsets.size() - occ_pos) / record)
-            return fail(result, Status::Corrupt, "the result files are damaged: " + offsets.path());
-
-        prefix.assign(dir);
-        // A file right under "/" has an empty folder part.
-        if (prefix.empty() || prefix.back() != '/') prefix.push_back('/');
-        prefix += name;
-        prefix.push_back('\t');
-        ++result.files;
-        result.occurrences += occ_nb;
-
-        if (mode == PrintMode::Counts) {
-            if (!out.reserve(prefix.size() + 21)) break;
-            out.put(prefix.data(), prefix.size());
-            out.put_number(occ_nb);
-            out.put('\n');
-            continue;
+    std::string& prefix = d.prefix_;
+    prefix.clear();
+    if (json) {
+        d.json_path_.clear();
+        append_json_path(d.json_path_, path);
+        prefix = "{\"type\":\"begin\",\"data\":{\"path\":" + d.json_path_ + "}}\n";
+        if (!out.reserve(prefix.size())) return write_failure(result_, out.error());
+        out.put(prefix);
+        prefix = "{\"type\":\"match\",\"data\":{\"path\":" + d.json_path_ + ",\"absolute_offset\":";
+    } else {
+        if (style.format == PrintFormat::Null) prefix.assign(path);
+        else append_escaped(prefix, path);
+        const char after = style.format == PrintFormat::Null ? '\0' : '\t';
+        if (style.mode == PrintMode::Files || style.mode == PrintMode::Counts) {
+            const bool files = style.mode == PrintMode::Files;
+            if (!out.reserve(prefix.size() + 22)) return write_failure(result_, out.error());
+            out.put(prefix);
+            if (files) {
+                out.put(style.format == PrintFormat::Null ? '\0' : '\n');
+            } else {
+                out.put(after);
+                out.put_number(shown);
+                out.put('\n');
+            }
+            if (!out.flush()) return write_failure(result_, out.error());
+            return true;
         }
+        prefix.push_back(after);
+    }
+
+    const bool each = style.mode == PrintMode::Offsets || lines;
+    if (each && shown > 0) {
+        InputFile& offsets = d.offsets();
+        if (!offsets.ok())
+            return set_failure(result_, Status::ReadFailed, "cannot read the result file " + offsets.path());
+        offsets.refresh();
+        if (occ_pos > offsets.size() || shown > (offsets.size() - occ_pos) / record)
+            return set_failure(result_, Status::Corrupt,
+                               "the result files are damaged: " + offsets.path());
         // One line is at most the prefix, two numbers of 20 digits and
-        // their separators.
-        const std::size_t line_max = prefix.size() + 43;
+        // what surrounds them.
+        const std::size_t line_max = prefix.size() + 64;
         const u64 per_chunk = kWindow / record;
-        bool write_failed = false;
-        for (u64 done = 0; done < occ_nb && !write_failed;) {
-            const u64 n = std::min(per_chunk, occ_nb - done);
+        for (u64 done = 0; done < shown;) {
+            const u64 n = std::min(per_chunk, shown - done);
             const std::uint8_t* p =
                 offsets.get(occ_pos + done * record, static_cast<std::size_t>(n * record));
             if (p == nullptr)
-                return fail(result, Status::ReadFailed, "cannot read " + offsets.path());
+                return set_failure(result_, Status::ReadFailed, "cannot read " + offsets.path());
             for (u64 k = 0; k < n; ++k, p += record) {
-                if (!out.reserve(line_max)) {
-                    write_failed = true;
-                    break;
-                }
-                out.put(prefix.data(), prefix.size());
+                if (!out.reserve(line_max)) return write_failure(result_, out.error());
+                out.put(prefix);
                 out.put_number(load_le64(p));
-                if (mode == PrintMode::OffsetLines) {
+                if (json) {
+                    out.put(",\"line_number\":");
+                    if (lines) out.put_number(load_le64(p + 8) + 1);
+                    else out.put("null");
+                    out.put("}}\n");
+                    continue;
+                }
+                if (lines) {
                     out.put('\t');
                     out.put_number(load_le64(p + 8) + 1);
                 }
@@ -206,14 +276,46 @@ PrintResult print_results(const std::string& found_dir, bool with_lines, PrintMo
             }
             done += n;
         }
-        if (write_failed) break;
     }
-    if (out.error() == 0) out.flush();
-    if (out.error() == EPIPE) return fail(result, Status::BrokenPipe, "");
-    if (out.error() != 0)
-        return fail(result, Status::WriteFailed,
-                    std::string("cannot write the output: ") + std::strerror(out.error()));
-    return result;
+    if (json) {
+        std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + d.json_path_ +
+                          ",\"stats\":{\"matches\":" + std::to_string(shown) +
+                          ",\"matches_found\":" + std::to_string(occ_nb) + "}}}\n";
+        if (!out.reserve(end.size())) return write_failure(result_, out.error());
+        out.put(end);
+    }
+    if (!out.flush()) return write_failure(result_, out.error());
+    return true;
+}
+
+PrintResult print_results(const std::string& found_dir, PrintStyle style, int out_fd) {
+    PrintResult result;
+    InputFile headers(found_dir + "/TW_found_header");
+    InputFile paths(found_dir + "/TW_found_path");
+    for (InputFile* f : {&headers, &paths})
+        if (!f->ok()) {
+            set_failure(result, Status::ReadFailed, "cannot read the result file " + f->path());
+            return result;
+        }
+    FilePrinter printer(found_dir, style, out_fd);
+    const u64 file_nb = headers.size() / kHeaderRecord;
+    std::string dir, name;
+    for (u64 i = 0; i < file_nb; ++i) {
+        const std::uint8_t* h = headers.get(i * kHeaderRecord, kHeaderRecord);
+        if (h == nullptr) {
+            set_failure(result, Status::ReadFailed, "cannot read " + headers.path());
+            return result;
+        }
+        const u64 dir_pos = load_le64(h), dir_len = load_le64(h + 8);
+        const u64 name_pos = load_le64(h + 16), name_len = load_le64(h + 24);
+        const u64 occ_nb = load_le64(h + 32), occ_pos = load_le64(h + 40);
+        if (!read_name(paths, dir_pos, dir_len, dir) || !read_name(paths, name_pos, name_len, name)) {
+            set_failure(result, Status::Corrupt, "the result files are damaged: " + paths.path());
+            return result;
+        }
+        if (!printer.print_file(join_path(dir, name), occ_nb, occ_pos)) break;
+    }
+    return printer.result();
 }
 
 }  // namespace tw::cli

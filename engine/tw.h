@@ -57,6 +57,10 @@ u64 target_posfix_index_from_filename(const char* file_name, u64* number);
 // 1 for a folder, 0 for a regular file, 65535 otherwise (follows links).
 u64 get_type(const char* path);
 
+// True for the file types that a file item searches as a stream: pipes,
+// sockets, character and block devices (`mode` is a stat st_mode).
+bool stream_item_type(unsigned mode);
+
 // Text helpers.
 i64 hexa_str_to_bytes_array(const char* text, std::uint8_t* bytes, u64* count, i64* err_pos,
                             i64 wildcard);
@@ -193,6 +197,10 @@ public:
     void search_in_target();
     u64 search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth);
     u64 search_in_file(const char* path);
+    // Searches a pipe, socket, character or block device named as a file
+    // item, reading it from start to end (engine/tw_stream.cpp); br's names
+    // are set by the caller. 0 or an error code, as tw_search.
+    u64 search_in_stream(const char* path);
     u64 tw_search();
     void set_show_info(int mode);
     const char* file_or_dir_exist_in_current_target();

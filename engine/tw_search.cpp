@@ -134,10 +134,17 @@ u64 Engine::search_in_file(const char* path) {
     w.dir_path = br.dir_name;
     w.name = br.file_name;
     w.position = 0;
-    search_dir_fd_ = dir_fd;
-    const u64 r = tw_search();
-    ::close(dir_fd);
-    search_dir_fd_ = -1;
+    u64 r = 0;
+    if (stream_item_type(st.st_mode)) {
+        // A pipe, socket or device named as an item is read as a stream.
+        ::close(dir_fd);
+        r = search_in_stream(path);
+    } else {
+        search_dir_fd_ = dir_fd;
+        r = tw_search();
+        ::close(dir_fd);
+        search_dir_fd_ = -1;
+    }
     if (r == 0) add(ir.file_nb);
     else if (r == ERR_WRITE_FILE || r == ERR_MEMORY) add(ir.other_err_nb);
     else add(ir.file_err_nb);

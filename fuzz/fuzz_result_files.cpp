@@ -52,9 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
     }
     engine->save_search_info_in_text_file("/dev/null");
-    for (bool lines : {false, true})
-        tw::cli::print_results(found.substr(0, found.size() - 1), lines,
-                               lines ? tw::cli::PrintMode::OffsetLines : tw::cli::PrintMode::Offsets,
-                               null_fd);
+    for (bool lines : {false, true}) {
+        for (auto format : {tw::cli::PrintFormat::Escaped, tw::cli::PrintFormat::Json}) {
+            tw::cli::PrintStyle style;
+            style.records_with_lines = lines;
+            style.mode = lines ? tw::cli::PrintMode::OffsetLines : tw::cli::PrintMode::Offsets;
+            style.format = format;
+            tw::cli::print_results(found.substr(0, found.size() - 1), style, null_fd);
+        }
+    }
     return 0;
 }

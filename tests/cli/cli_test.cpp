@@ -230,13 +230,17 @@ TEST_F(CliTest, BadOptionsAndPatternsAreRefusedWithAMessage) {
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
-        {{"-q", "x", dir / "tree"}, "unknown option -q"},
+        {{"-y", "x", dir / "tree"}, "unknown option -y"},
+        {{"-m", "many", "x", dir / "tree"}, "--max-count takes a number"},
+        {{"--json", "-0", "x", dir / "tree"}, "--json and --null cannot be combined"},
+        {{"-c", "-l", "x", dir / "tree"}, "cannot be combined"},
+        {{"-i", "-w", "H", "aHb", dir / "tree"}, "the wildcard 'H' is folded together with the letter"},
+        {{"-i", "-w", "h", "aHb", dir / "tree"}, "the wildcard 'h' is folded together with the letter"},
         {{"--frobnicate", "x", dir / "tree"}, "unknown option --frobnicate"},
         {{"x", dir / "tree", "-e"}, "needs a value"},
         {{"-e", "klingon", "x", dir / "tree"}, "unknown encoding 'klingon'"},
         {{"--eol", "crlf", "x", dir / "tree"}, "--eol takes cr or lf"},
         {{"-w", "ab", "x", dir / "tree"}, "the wildcard must be one byte"},
-        {{"hello"}, "missing PATH"},
         {{}, "missing PATTERN and PATH"},
         {{"-x", "68 6G", dir / "tree"}, "invalid hexadecimal character 'G' at position 5"},
         {{"-x", "-w", "?", "6?8", dir / "tree"}, "invalid hexadecimal character '?' at position 2"},
@@ -254,6 +258,13 @@ TEST_F(CliTest, BadOptionsAndPatternsAreRefusedWithAMessage) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.err.rfind("trawlex-cli: ", 0), 0u) << r.err;
     }
+}
+
+TEST_F(CliTest, PatternAloneWithATerminalAsInputIsRefused) {
+    const CliRun r = run_cli({"hello"}, dir / "io", "/", {}, kStdinTerminal);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("missing PATH to search (standard input is a terminal)"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(CliTest, MissingPathIsAnErrorBeforeAnySearch) {
@@ -320,6 +331,10 @@ TEST_F(CliTest, StoredTargetRunsByNameOrNumber) {
         std::free(e.tr.target_name);
         e.tr.target_name = strdup("my target");
         ASSERT_EQ(e.save_target_file(0, e.tr), 0u);
+        // A target whose name is a number is reached with "name:".
+        std::free(e.tr.target_name);
+        e.tr.target_name = strdup("7");
+        ASSERT_EQ(e.save_target_file(1, e.tr), 0u);
         e.finalize_tw_buffer();
     }
     const std::string want = dir / "tree/a.txt" + "\t18\n";
@@ -331,39 +346,51 @@ TEST_F(CliTest, StoredTargetRunsByNameOrNumber) {
     r = cli({"--target", "other"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("no stored target named 'other'"), std::string::npos);
-    r = cli({"--target", "1"});
+    r = cli({"--target", "name:7"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, want);
+    r = cli({"--target", "7"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("no stored target number 7"), std::string::npos);
+    r = cli({"--target", "name:other"});
+    EXPECT_NE(r.err.find("no stored target named 'other'"), std::string::npos);
+    r = cli({"--target", "2"});
     EXPECT_EQ(r.status, 2);
 }
 
-TEST_F(CliTest, UnreadableFilesAreSkippedOrStopTheSearch) {
+TEST_F(CliTest, UnreadableFilesAreNamedAndSkippedOrEndTheSearch) {
     add("sub/locked.txt", "hello");
     ::chmod((dir / "tree/sub/locked.txt").c_str(), 0);
     const std::string a = dir / "tree/a.txt", locked = dir / "tree/sub/locked.txt";
-    // Skipped by default, wherever the unreadable file stands.
+    const std::string named = "trawlex-cli: " + locked + ": Permission denied\n";
+    // Named and skipped by default, wherever the unreadable file stands;
+    // the status says that something was skipped.
     for (const auto& order : {std::vector<std::string>{locked, a}, std::vector<std::string>{a, locked}}) {
         const int status = run_as_nobody([&] {
             const CliRun r = cli({"hello", order[0], order[1]});
-            return r.status == 0 && r.out == a + "\t12\n" &&
-                           r.err == "trawlex-cli: 1 file(s) or folder(s) could not be read and were skipped\n"
-                       ? 0
-                       : 1;
+            return r.status == 2 && r.out == a + "\t12\n" && r.err == named ? 0 : 1;
         });
         EXPECT_EQ(status, 0) << order[0];
     }
     int status = run_as_nobody([&] {
         const CliRun r = cli({"hello", dir / "tree/sub"});
-        return r.status == 0 && r.err.find("were skipped") != std::string::npos ? 0 : 1;
+        return r.status == 2 && r.err == named && !r.out.empty() ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
-    // With --stop-on-error they end the search with status 2.
+    // With --stop-on-error the whole search ends there: a.txt after it is
+    // not searched.
     status = run_as_nobody([&] {
-        const CliRun r = cli({"--stop-on-error", "hello", a, locked});
-        return r.status == 2 && r.err.find("cannot open file: " + locked) != std::string::npos ? 0 : 1;
+        const CliRun r = cli({"--stop-on-error", "hello", locked, a});
+        return r.status == 2 && r.out.empty() && r.err.rfind(named, 0) == 0 &&
+                       r.err.find("the search was ended at the first file or folder that could not "
+                                  "be read (--stop-on-error)") != std::string::npos
+                   ? 0
+                   : 1;
     });
     EXPECT_EQ(status, 0);
     status = run_as_nobody([&] {
-        const CliRun r = cli({"--stop-on-error", "hello", dir / "tree/sub"});
-        return r.status == 2 && r.err.find("could not be read") != std::string::npos ? 0 : 1;
+        const CliRun r = cli({"--stop-on-error", "hello", dir / "tree/sub", a});
+        return r.status == 2 && r.out.find(a) == std::string::npos ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
 }

@@ -5,6 +5,9 @@
 #include <QSessionManager>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
+
 #include "engine/tw.h"
 #include "ui/shell/AlertController.h"
 #include "ui/shell/MainWindow.h"
@@ -18,6 +21,13 @@
 #include "ui/toolkit/app_paths.h"
 
 int main(int argc, char** argv) {
+    // --version answers at once, without a display or a running instance.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("trawlex (Trawlex) " TRAWLEX_VERSION "\n", stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     // Only closing the main window ends the application: the target editor
     // may be the one visible window while the others are hidden.
