@@ -2,8 +2,6 @@
 # dependencies come from dpkg-shlibdeps over the installed programs.
 include(GNUInstallDirs)
 
-# The command-line front end is installed with the application.
-install(TARGETS trawlex-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/trawlex RENAME copyright)
 

@@ -105,6 +105,19 @@ class InstalledTree(unittest.TestCase):
             for f in files:
                 self.assertNotRegex(f, r"_test$|^bench_|^fuzz_|\.a$", os.path.join(root, f))
 
+    def test_command_line_program_has_its_manual_and_completion(self):
+        with open(self.path("share", "man", "man1", "trawlex-cli.1"), encoding="utf-8") as f:
+            page = f.read()
+        self.assertIn(".TH TRAWLEX-CLI", page.upper())
+        self.assertIn(r"\-\-json", page)
+        man = subprocess.run(["man", "-l", self.path("share", "man", "man1", "trawlex-cli.1")],
+                             capture_output=True, text=True, env=dict(os.environ, MANPAGER="cat", PAGER="cat"))
+        if man.returncode != 127:
+            self.assertIn("trawlex-cli", man.stdout)
+        completion = self.path("share", "bash-completion", "completions", "trawlex-cli")
+        with open(completion, encoding="utf-8") as f:
+            self.assertIn("complete", f.read())
+
     def test_license_is_shipped(self):
         with open(self.path("share", "doc", "trawlex", "copyright"), encoding="utf-8") as f:
             self.assertIn("GNU GENERAL PUBLIC LICENSE", f.read())
