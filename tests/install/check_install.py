@@ -18,7 +18,7 @@ CMAKE, BUILD = sys.argv[1], sys.argv[2]
 APP_ID = "io.github.trawlex.Trawlex"
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 # appstream 0.16 (Debian 12) predates the <developer> element of the
-# current AppStream specification and notes it as unknown; that one note is
+# AppStream format of later releases and notes it as unknown; that one note is
 # expected, anything else is a finding.
 KNOWN_APPSTREAM_NOTES = (re.compile(r"^I: \S+:\d+: unknown-tag developer$"),)
 
