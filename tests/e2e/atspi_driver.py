@@ -72,3 +72,20 @@ def wait_until(what, check, timeout=20):
             return
         time.sleep(0.2)
     raise AssertionError(f"timed out waiting for {what}")
+
+
+def fill_first_target(app, text, folder, t=lambda s: s):
+    """In the target editor of a first start, types `text` and adds `folder`
+    with the chooser; returns the editor, still open. `t` translates the
+    labels for a French interface."""
+    editor = find(app, "dialog", t("Target"))
+    set_text(find(editor, "text", t("Find the text:")), text)
+    press(find(editor, "push button", t("Add...")))
+    chooser = find(app, "dialog", t("Add files and folders"))
+    set_text(find(chooser, "text", t("Directory:")), folder)
+    press(find(chooser, "push button", t("Choose")))
+    items = find(editor, "table", t("Look in these files and folders:"))
+    wait_until("the folder in the item table", lambda: items.queryTable().nRows == 1)
+    wait_until("the chooser to close", lambda: not descendants(
+        app, lambda a: a.getRoleName() == "dialog" and a.name == t("Add files and folders")))
+    return editor

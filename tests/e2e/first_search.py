@@ -8,7 +8,7 @@ import time
 
 import pyatspi
 
-from atspi_driver import (application, descendants, find, labels, press, set_text,
+from atspi_driver import (application, descendants, fill_first_target, find, labels, press,
                           text_of, wait_until)
 
 data = sys.argv[1]
@@ -21,16 +21,7 @@ def screenshot(name):
 
 
 app = application()
-editor = find(app, "dialog", "Target")
-set_text(find(editor, "text", "Find the text:"), "hello")
-press(find(editor, "push button", "Add..."))
-chooser = find(app, "dialog", "Add files and folders")
-set_text(find(chooser, "text", "Directory:"), data)
-press(find(chooser, "push button", "Choose"))
-items = find(editor, "table", "Look in these files and folders:")
-wait_until("the folder in the item table", lambda: items.queryTable().nRows == 1)
-wait_until("the chooser to close", lambda: not descendants(
-    app, lambda a: a.getRoleName() == "dialog" and a.name == "Add files and folders"))
+editor = fill_first_target(app, "hello", data)
 name = find(editor, "text", "Name:")
 wait_until("the name to follow the text", lambda: text_of(name) == "hello")
 screenshot("editor.png")

@@ -15,7 +15,8 @@ import time
 
 import pyatspi
 
-from atspi_driver import application, descendants, find, labels, press, set_text, wait_until
+from atspi_driver import (application, descendants, fill_first_target, find, labels, press,
+                          wait_until)
 
 trawlex, folder, shots = sys.argv[1], sys.argv[2], sys.argv[3]
 work = tempfile.mkdtemp()
@@ -62,14 +63,7 @@ def status_of(window):
 # ---- First run: a search over the folder ----------------------------------
 app_proc = start()
 app = application()
-editor = find(app, "dialog", "Target")
-set_text(find(editor, "text", "Find the text:"), "GNU General Public License")
-press(find(editor, "push button", "Add..."))
-chooser = find(app, "dialog", "Add files and folders")
-set_text(find(chooser, "text", "Directory:"), folder)
-press(find(chooser, "push button", "Choose"))
-items = find(editor, "table", "Look in these files and folders:")
-wait_until("the folder in the item table", lambda: items.queryTable().nRows == 1)
+editor = fill_first_target(app, "GNU General Public License", folder)
 press(find(editor, "push button", "OK"))
 press(find(app, "push button", "Search"))
 viewer = find(app, "filler", "Found Viewer", timeout=900)

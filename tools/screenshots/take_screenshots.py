@@ -12,7 +12,7 @@ from gi.repository import GLib
 
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "e2e"))
-from atspi_driver import (application, descendants, find, labels, press, set_text,  # noqa: E402
+from atspi_driver import (application, descendants, fill_first_target, find, labels, press,  # noqa: E402
                           text_of, wait_until)
 
 data = sys.argv[1]
@@ -71,16 +71,7 @@ with open(os.path.join(data, "sub", "firmware.bin"), "wb") as f:
     f.write(bytes(range(256)) + b"\x00\x01hello\xff\xfe" + bytes(range(255, -1, -1)))
 
 app = application()
-editor = find(app, "dialog", t("Target"))
-set_text(find(editor, "text", t("Find the text:")), "hello")
-press(find(editor, "push button", t("Add...")))
-chooser = find(app, "dialog", t("Add files and folders"))
-set_text(find(chooser, "text", t("Directory:")), data)
-press(find(chooser, "push button", t("Choose")))
-items = find(editor, "table", t("Look in these files and folders:"))
-wait_until("the folder in the item table", lambda: items.queryTable().nRows == 1)
-wait_until("the chooser to close", lambda: not descendants(
-    app, lambda a: a.getRoleName() == "dialog" and a.name == t("Add files and folders")))
+editor = fill_first_target(app, "hello", data, t)
 name = find(editor, "text", t("Name:"))
 wait_until("the name to follow the text", lambda: text_of(name) == "hello")
 capture(t("Target"), "target-editor.png")
