@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -63,8 +64,11 @@ i64 hexa_str_to_bytes_array(const char* text, std::uint8_t* bytes, u64* count, i
 u64 bytes_array_to_hexa_str(char* text, const std::uint8_t* bytes, u64 count, u64 wildcard);
 u64 build_dump_line(char* line, u64 count, const std::uint8_t* bytes, u64 offset);
 
-// What a search tells its caller while it runs. Calls come from the search
-// thread, in the order the result files are written; a listener may raise
+class ParallelSearch;
+
+// What a search tells its caller while it runs. Calls come from one thread
+// at a time (the search thread, or the committer of a parallel search), in
+// the order the result files are written; a listener may raise
 // need_stop_searching but must not call the engine's search operations.
 class SearchListener {
 public:
@@ -112,6 +116,13 @@ public:
     // Told about each found file and each unreadable item as a search goes;
     // none by default.
     SearchListener* listener = nullptr;
+    // Threads that scan files during a search: 0 for one per core, 1 for
+    // the search thread alone. Read when a search starts. A search that
+    // stops at the first unreadable item (skip_error 0) always runs on one
+    // thread: which files it searches depends on every result before it.
+    unsigned thread_count = 0;
+    // The number of scanning threads the next search will use.
+    unsigned effective_thread_count() const;
 
     // ---- Records ----------------------------------------------------------
     TargetRecord tr{};
@@ -217,6 +228,8 @@ public:
     u64 open_found_file(const char* mode);
     u64 close_found_file();
     u64 write_path_and_ffh();
+    // Writes the two names and ffh as the next found file.
+    u64 write_path_and_header(std::string_view dir, std::string_view file);
     u64 get_search_info_for_file();
     u64 build_summary();
     u64 build_summary_from_occ_file();
@@ -235,6 +248,7 @@ public:
     u64 save_search_info_in_text_file(const char* path);
 
 private:
+    friend class ParallelSearch;
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.
     u64 grow_buffer(char*& buffer, u64& capacity, u64 needed);
@@ -258,6 +272,9 @@ private:
     // Records the failure of a searched file or folder and tells the
     // listener about it.
     void item_failed(const std::string& path, int err);
+    // The same for a failure met by the walk: queued behind the files
+    // before it during a parallel search.
+    void walk_failed(const std::string& path, int err);
     u64 write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed);
     u64 load_result_info();
 
@@ -274,6 +291,7 @@ private:
     FoundLock found_lock_;
     bool lock_taken_by_open_ = false;  // released by close_found_file
     u64 last_search_status_ = RESULT_FINISHED;  // how the last search ended
+    ParallelSearch* par_ = nullptr;  // the running parallel search, if any
 };
 
 }  // namespace tw

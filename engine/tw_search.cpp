@@ -11,8 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <thread>
 
 #include "engine/tw.h"
+#include "engine/tw_parallel.h"
 
 namespace tw {
 
@@ -72,6 +75,19 @@ void Engine::search_in_target() {
             for (std::atomic<u64>* c : {&ir.cur_file_size, &ir.found_nb, &ir.total_bytes, &ir.file_nb,
                                         &ir.dir_nb, &ir.file_err_nb, &ir.dir_err_nb, &ir.other_err_nb})
                 c->store(0, std::memory_order_relaxed);
+            // Files of folders are scanned by several threads when asked
+            // for, except when the first unreadable item ends its folder:
+            // which files that search reads depends on each result before.
+            std::unique_ptr<ParallelSearch> parallel;
+            const unsigned threads = effective_thread_count();
+            if (threads > 1 && tr.skip_error != 0) {
+                try {
+                    parallel = std::make_unique<ParallelSearch>(*this, threads);
+                } catch (const std::bad_alloc&) {
+                }
+                if (parallel && !parallel->start()) parallel.reset();
+            }
+            par_ = parallel.get();
             for (tr.item_index = 0;
                  tr.item_index < tr.item_nb && need_stop_searching.load(std::memory_order_relaxed) == 0;
                  ++tr.item_index) {
@@ -81,11 +97,21 @@ void Engine::search_in_target() {
                     code = copy_dir_name(path);
                     if (code != 0) break;
                     code = search_in_dir(path, tr.not_inside != 0, tr.skip_error != 0, 0);
+                    if (par_ != nullptr) {
+                        // The item's result is known once its files are written.
+                        par_->drain();
+                        if (par_->write_failed()) code = ERR_WRITE_FILE;
+                    }
                 } else {
+                    // A file item is searched here, in its place, once the
+                    // files before it are written.
+                    if (par_ != nullptr) par_->drain();
                     code = search_in_file(path);
                 }
                 if (code == ERR_WRITE_FILE || code == ERR_MEMORY) break;
             }
+            if (parallel) parallel->finish();
+            par_ = nullptr;
         }
         const u64 closed = close_found_file();
         if (code == 0) code = closed;
@@ -105,6 +131,12 @@ void Engine::search_in_target() {
     ellipsed_time = elapsed();
     // Publishes fatal_err_index, ellipsed_time and the counters.
     searching_now.store(0, std::memory_order_release);
+}
+
+unsigned Engine::effective_thread_count() const {
+    if (thread_count != 0) return thread_count;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores != 0 ? cores : 1;
 }
 
 u64 Engine::search_in_file(const char* path) {
