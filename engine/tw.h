@@ -121,6 +121,9 @@ public:
     // stops at the first unreadable item (skip_error 0) always runs on one
     // thread: which files it searches depends on every result before it.
     unsigned thread_count = 0;
+    // Bytes of a large file one scanning thread takes at a time, rounded
+    // down to a whole number of text buffers (one at least).
+    u64 piece_bytes = u64{4} << 20;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
 

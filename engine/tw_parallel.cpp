@@ -88,7 +88,7 @@ bool ParallelSearch::start() {
     const u64 text = base.TEXT_BUF_SIZE;
     if (pattern_len_ == 0 || text < pattern_len_) return false;
     stride_ = text - pattern_len_ + 1;
-    piece_chunks_ = std::max<u64>(1, kPieceBytes / text);
+    piece_chunks_ = std::max<u64>(1, e_.piece_bytes / text);
     with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
     lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     try {

@@ -33,9 +33,6 @@ class ParallelSearch {
 public:
     static constexpr std::size_t kJobsPerThread = 4;
     static constexpr std::size_t kJobRecordBytes = std::size_t{256} << 10;
-    // A large file is cut into pieces of about this many bytes (a whole
-    // number of text buffers).
-    static constexpr u64 kPieceBytes = u64{4} << 20;
 
     ParallelSearch(Engine& engine, unsigned scanners);
     ~ParallelSearch();
