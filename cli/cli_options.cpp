@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -31,6 +33,7 @@ const option kLongOptions[] = {
     {"line-number", no_argument, nullptr, 'n'},
     {"count", no_argument, nullptr, 'c'},
     {"help", no_argument, nullptr, 'h'},
+    {"threads", required_argument, nullptr, 'j'},
     {"eol", required_argument, nullptr, kEol},
     {"hidden", no_argument, nullptr, kHidden},
     {"stop-on-error", no_argument, nullptr, kStopOnError},
@@ -85,6 +88,8 @@ Output:
   -c, --count            one line per found file: PATH<TAB>COUNT
       --report FILE      also write the text report of the search to FILE
       --stats            print the search summary on stderr
+  -j, --threads N        scan with N threads (default 0: one per core; 1
+                         scans on the search thread alone)
   -h, --help             show this help
 
 Exit status: 0 when something was found, 1 when nothing was, 2 on an error.
@@ -99,7 +104,7 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
     optind = 1;
     for (;;) {
         int index = 0;
-        const int c = ::getopt_long(argc, argv, ":xe:w:inch", kLongOptions, &index);
+        const int c = ::getopt_long(argc, argv, ":xe:w:inchj:", kLongOptions, &index);
         if (c == -1) break;
         switch (c) {
         case 'x':
@@ -132,6 +137,17 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
         case 'n': o.line_numbers = true; break;
         case 'c': o.count = true; break;
         case 'h': o.help = true; break;
+        case 'j': {
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long n = std::strtoul(optarg, &end, 10);
+            if (optarg[0] < '0' || optarg[0] > '9' || *end != '\0' || errno != 0 || n > 1024) {
+                error = std::string("--threads takes a number from 0 to 1024, not '") + optarg + "'";
+                return std::nullopt;
+            }
+            o.threads = static_cast<unsigned>(n);
+            break;
+        }
         case kEol:
             if (std::strcmp(optarg, "lf") == 0) {
                 o.eol = '\n';

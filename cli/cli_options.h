@@ -23,6 +23,7 @@ struct Options {
     bool stats = false;
     bool no_wait = false;
     bool help = false;
+    unsigned threads = 0;  // scanning threads; 0 for one per core
     std::optional<std::string> report;
     std::optional<std::string> target;
     std::optional<std::string> resource_dir;

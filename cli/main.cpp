@@ -249,6 +249,7 @@ int run(int argc, char** argv) {
     if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
     if (const int code = empty_result_files(resources.path()); code != 0) return code;
     choose_buffers(e, e.tr.search_str_len);
+    e.thread_count = o.threads;
     e.search_in_target();
     const bool interrupted = e.need_stop_searching.load() != 0;
     g_stop_flag = nullptr;
