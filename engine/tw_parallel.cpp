@@ -89,6 +89,7 @@ bool ParallelSearch::start() {
     if (pattern_len_ == 0 || text < pattern_len_) return false;
     stride_ = text - pattern_len_ + 1;
     piece_chunks_ = std::max<u64>(1, e_.piece_bytes / text);
+    room_ = kJobsPerThread * scanner_nb_ + 2;
     with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
     lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     try {
@@ -133,9 +134,11 @@ bool ParallelSearch::start() {
 
 void ParallelSearch::push(std::unique_ptr<Job> job) {
     std::unique_lock lock(mu_);
-    const std::size_t room = kJobsPerThread * scanner_nb_ + 2;
-    while (window_.size() >= room && !committer_exited_ && !stopping())
+    while (window_.size() >= room_ && !committer_exited_ && !stopping()) {
+        walk_waiting_ = true;
         cv_room_.wait_for(lock, kPoll);
+        walk_waiting_ = false;
+    }
     // After a stop or a failed write nothing more is committed; the job is
     // dropped (its file is closed with its last piece).
     if (committer_exited_ || stopping()) return;
@@ -143,11 +146,11 @@ void ParallelSearch::push(std::unique_ptr<Job> job) {
     window_.push_back(std::move(job));
     if (raw->kind == Job::Kind::Piece && raw->chunks > 0) {
         to_scan_.push_back(raw);
-        cv_work_.notify_one();
+        if (idle_scanners_ > 0) cv_work_.notify_one();
     } else {
         raw->done = true;
+        if (committer_waiting_ && window_.front().get() == raw) cv_commit_.notify_one();
     }
-    cv_commit_.notify_one();
 }
 
 void ParallelSearch::report_failure(std::string path, int err) {
@@ -202,7 +205,11 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
 
 void ParallelSearch::drain() {
     std::unique_lock lock(mu_);
-    while (!window_.empty() && !committer_exited_) cv_room_.wait_for(lock, kPoll);
+    while (!window_.empty() && !committer_exited_) {
+        walk_waiting_ = true;
+        cv_room_.wait_for(lock, kPoll);
+        walk_waiting_ = false;
+    }
 }
 
 void ParallelSearch::finish() {
@@ -229,7 +236,9 @@ void ParallelSearch::scanner_loop(Scanner& s) {
         if (stopping() || committer_exited_) return;
         if (to_scan_.empty()) {
             if (closing_) return;
+            ++idle_scanners_;
             cv_work_.wait_for(lock, kPoll);
+            --idle_scanners_;
             continue;
         }
         Job* job = to_scan_.front();
@@ -238,7 +247,7 @@ void ParallelSearch::scanner_loop(Scanner& s) {
         scan(s, *job);
         lock.lock();
         job->done = true;
-        cv_commit_.notify_one();
+        if (committer_waiting_ && window_.front().get() == job) cv_commit_.notify_one();
     }
 }
 
@@ -250,7 +259,8 @@ void ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t b
            !committer_exited_ && !stopping())
         cv_space_.wait_for(lock, kPoll);
     job.records.insert(job.records.end(), data, data + bytes);
-    cv_commit_.notify_one();
+    if (committer_waiting_ && !window_.empty() && window_.front().get() == &job)
+        cv_commit_.notify_one();
 }
 
 void ParallelSearch::scan(Scanner& s, Job& job) {
@@ -413,7 +423,9 @@ void ParallelSearch::committer_loop() {
         if (write_failed_) break;
         if (window_.empty()) {
             if (closing_) break;
+            committer_waiting_ = true;
             cv_commit_.wait_for(lock, kPoll);
+            committer_waiting_ = false;
             continue;
         }
         Job& job = *window_.front();
@@ -438,14 +450,18 @@ void ParallelSearch::committer_loop() {
             continue;
         }
         if (!job.done) {
+            committer_waiting_ = true;
             cv_commit_.wait_for(lock, kPoll);
+            committer_waiting_ = false;
             continue;
         }
         lock.unlock();
         finalize(job);
         lock.lock();
         window_.pop_front();
-        cv_room_.notify_all();
+        // The walk waits for room (woken once half the queue is free, so
+        // that it queues several files per wake-up) or for an empty queue.
+        if (walk_waiting_ && window_.size() <= room_ / 2) cv_room_.notify_all();
     }
     committer_exited_ = true;
     cv_room_.notify_all();

@@ -31,7 +31,7 @@ class Engine;
 
 class ParallelSearch {
 public:
-    static constexpr std::size_t kJobsPerThread = 4;
+    static constexpr std::size_t kJobsPerThread = 16;
     static constexpr std::size_t kJobRecordBytes = std::size_t{256} << 10;
 
     ParallelSearch(Engine& engine, unsigned scanners);
@@ -94,6 +94,12 @@ private:
     std::condition_variable cv_space_;    // scanners wait for their records to be taken
     std::deque<std::unique_ptr<Job>> window_;  // queued jobs, in commit order
     std::deque<Job*> to_scan_;                 // jobs no scanner has taken yet
+    std::size_t room_ = 0;                     // jobs queued at most
+    // Who waits, so that a thread is woken only when it has something to
+    // do: each wake-up costs more than the scan of a small file.
+    unsigned idle_scanners_ = 0;
+    bool committer_waiting_ = false;
+    bool walk_waiting_ = false;
     bool closing_ = false;
     bool committer_exited_ = false;
     bool write_failed_ = false;
