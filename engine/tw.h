@@ -124,6 +124,12 @@ public:
     // Bytes of a large file one scanning thread takes at a time, rounded
     // down to a whole number of text buffers (one at least).
     u64 piece_bytes = u64{4} << 20;
+    // With several threads, the pieces of a file of at least this many
+    // bytes are scanned from a memory mapping instead of being read (not
+    // with case folding, which lowers the text in place). Mapping costs a
+    // few system calls and page-table work per piece, reading a copy per
+    // byte; bench/README.md has the figures behind the default.
+    u64 map_min_bytes = u64{4} << 20;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
 

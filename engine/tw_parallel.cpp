@@ -3,6 +3,7 @@
 #include "engine/tw_parallel.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_le.h"
+#include "engine/tw_map_guard.h"
 
 namespace tw {
 
@@ -263,7 +265,74 @@ void ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t b
         cv_commit_.notify_one();
 }
 
+namespace {
+
+void search_block(void* sp) { search_asm(static_cast<SearchParam*>(sp)); }
+
+}  // namespace
+
+bool ParallelSearch::scan_mapped(Scanner& s, Job& job) {
+    const FileState& file = *job.file;
+    const u64 m = pattern_len_;
+    // The bytes the piece's text buffers would hold, read one after the
+    // other: the same start positions and the same byte count.
+    u64 pos = job.first_pos, end = pos, bytes = 0;
+    bool ended = false;
+    for (u64 c = 0; c < job.chunks; ++c) {
+        if (file.size < pos || file.size - pos < m) {
+            ended = true;
+            break;
+        }
+        const u64 limit = std::min<u64>(s.sp.TEXT_BUF_SIZE, file.size - pos);
+        bytes += limit;
+        end = pos + limit;
+        pos += limit - m + 1;
+    }
+    if (bytes == 0) {
+        std::lock_guard lock(mu_);
+        job.ended = ended;
+        return true;
+    }
+    static const u64 page = static_cast<u64>(::sysconf(_SC_PAGESIZE));
+    const u64 map_from = job.first_pos & ~(page - 1);
+    const u64 map_len = end - map_from;
+    void* map = ::mmap(nullptr, map_len, PROT_READ, MAP_SHARED, file.fd, static_cast<off_t>(map_from));
+    if (map == MAP_FAILED) return false;
+    ::madvise(map, map_len, MADV_SEQUENTIAL);
+    SearchParam& sp = s.sp;
+    const u64 saved_start = sp.TEXT_START;
+    sp.LINE_COUNT = 0;
+    sp.OCC_PTR = sp.OCC_START;
+    sp.TEXT_START = reinterpret_cast<u64>(map);
+    sp.TEXT_OFFSET = map_from;
+    sp.TEXT_PTR = sp.TEXT_START + (job.first_pos - map_from);
+    sp.TEXT_END = sp.TEXT_START + map_len;
+    for (;;) {
+        if (!run_guarded(&search_block, &sp)) {
+            // The file shrank under the mapping: it ends here, as a short
+            // read would end it.
+            ended = true;
+            sp.OCC_PTR = sp.OCC_START;
+            break;
+        }
+        if (sp.OCC_PTR != sp.OCC_START) {
+            hand_over(job, reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
+                      static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
+            sp.OCC_PTR = sp.OCC_START;
+        }
+        if (sp.SEARCH_RESULT != TW_END_OCC || stopping()) break;
+    }
+    ::munmap(map, map_len);
+    sp.TEXT_START = saved_start;
+    e_.ir.total_bytes.fetch_add(bytes, std::memory_order_relaxed);
+    std::lock_guard lock(mu_);
+    job.eol = with_lines_ ? sp.LINE_COUNT : 0;
+    job.ended = ended;
+    return true;
+}
+
 void ParallelSearch::scan(Scanner& s, Job& job) {
+    if (!lower_ && job.file->size >= e_.map_min_bytes && scan_mapped(s, job)) return;
     SearchParam& sp = s.sp;
     const FileState& file = *job.file;
     const u64 m = pattern_len_;
@@ -429,9 +498,9 @@ void ParallelSearch::committer_loop() {
             continue;
         }
         Job& job = *window_.front();
-        if (job.kind == Job::Kind::Piece && current_ != job.file.get()) {
+        if (job.kind == Job::Kind::Piece && current_ != job.file) {
             // The first piece of a file.
-            current_ = job.file.get();
+            current_ = job.file;
             occ_written_ = false;
             e_.ffh = FoundFileHeader{};
         }

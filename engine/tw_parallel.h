@@ -67,6 +67,9 @@ private:
     void push(std::unique_ptr<Job> job);
     void scanner_loop(Scanner& s);
     void scan(Scanner& s, Job& job);
+    // Scans the piece from a mapping of the file; false when it cannot be
+    // mapped (the piece is then read).
+    bool scan_mapped(Scanner& s, Job& job);
     void hand_over(Job& job, const std::uint8_t* data, std::size_t bytes);
     void committer_loop();
     // Writes records of the head job's file; false when the write failed.
@@ -104,8 +107,9 @@ private:
     bool committer_exited_ = false;
     bool write_failed_ = false;
 
-    // Committer-only state of the file being committed.
-    FileState* current_ = nullptr;
+    // Committer-only state of the file being committed. Held, not only
+    // pointed to: after a stop its later pieces may never have been queued.
+    std::shared_ptr<FileState> current_;
     bool occ_written_ = false;
 };
 

@@ -1,7 +1,9 @@
 // The parallel search against the single-threaded one: on random trees and
 // files the result files, counters, error and listener calls are identical;
 // a stop leaves a consistent prefix of the full result.
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <thread>
 
 #include "engine/tw.h"
+#include "engine/tw_map_guard.h"
 #include "engine_fixture.h"
 #include "search_support.h"
 
@@ -205,10 +208,14 @@ TEST_P(ParallelSearchTest, ResultsCountersAndListenerCallsEqualTheSingleThreaded
     const Outcome one = run_search(*engine, found(), 1);
     ASSERT_GT(one.found, 0u);
     ASSERT_GT(one.files, 20u);
-    for (unsigned threads : {2u, 3u, 8u}) {
-        SCOPED_TRACE(threads);
-        const Outcome many = run_search(*engine, found(), threads);
-        EXPECT_EQ(describe_difference(one, many), "");
+    // Pieces read into buffers, then scanned from a mapping of the file.
+    for (u64 map_min : {~u64{0}, u64{0}}) {
+        engine->map_min_bytes = map_min;
+        for (unsigned threads : {2u, 3u, 8u}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, mapped from " + std::to_string(map_min));
+            const Outcome many = run_search(*engine, found(), threads);
+            EXPECT_EQ(describe_difference(one, many), "");
+        }
     }
 }
 
@@ -244,6 +251,16 @@ TEST_P(ParallelSearchTest, AStopLeavesAConsistentPrefixOfTheFullResult) {
         }
         // Every found file but the last is the full result's; the last may
         // hold only the first of its occurrences.
+        // Each header names a path written in full.
+        const Bytes headers = read_file(found() + "/TW_found_header");
+        const Bytes paths = read_file(found() + "/TW_found_path");
+        for (std::size_t h = 0; h + 48 <= headers.size(); h += 48)
+            ASSERT_TRUE(le64_at(headers, h + 16) < paths.size() &&
+                        le64_at(headers, h) + le64_at(headers, h + 8) <= paths.size() &&
+                        paths[le64_at(headers, h)] == '/')
+                << "header " << h / 48 << " of " << headers.size() / 48 << ", dir at "
+                << le64_at(headers, h) << "+" << le64_at(headers, h + 8) << ", occ "
+                << le64_at(headers, h + 32) << "@" << le64_at(headers, h + 40);
         const std::vector<FoundFile> got = read_results(found(), c.lines);
         ASSERT_LE(got.size(), all.size());
         u64 records = 0;
@@ -335,6 +352,42 @@ TEST_F(EngineTest, StopOnErrorSearchGivesTheSingleThreadedResult) {
     const Outcome one = run_search(*engine, found, 1);
     const Outcome many = run_search(*engine, found, 4);
     EXPECT_EQ(describe_difference(one, many), "");
+}
+
+// A file that shrinks while it is mapped: the guarded scan ends with false
+// instead of the process ending on SIGBUS; an unguarded fault elsewhere is
+// not caught, and a call that does not fault returns true.
+TEST(MapGuard, AFileShrunkUnderItsMappingEndsTheCallNotTheProcess) {
+    TempDir data;
+    const std::string path = data / "shrinks";
+    write_file(path, std::string(1 << 16, 'x'));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    void* map = ::mmap(nullptr, 1 << 16, PROT_READ, MAP_SHARED, fd, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    struct Read {
+        const volatile char* at;
+        long sum;
+    } last{static_cast<const char*>(map) + (1 << 16) - 1, 0};
+    auto touch = [](void* arg) {
+        auto* r = static_cast<Read*>(arg);
+        r->sum += *r->at;
+    };
+    EXPECT_TRUE(tw::run_guarded(touch, &last));
+    EXPECT_EQ(last.sum, 'x');
+    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+    EXPECT_FALSE(tw::run_guarded(touch, &last));
+    EXPECT_FALSE(tw::run_guarded(touch, &last));  // again: the handler stays
+    Read first{static_cast<const char*>(map), 0};
+    EXPECT_TRUE(tw::run_guarded(touch, &first));
+    EXPECT_EXIT(
+        {
+            (void)*last.at;
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGBUS), "");
+    ::munmap(map, 1 << 16);
+    ::close(fd);
 }
 
 TEST_F(EngineTest, ThreadCountZeroMeansOnePerCore) {
