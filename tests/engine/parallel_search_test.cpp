@@ -380,12 +380,13 @@ TEST(MapGuard, AFileShrunkUnderItsMappingEndsTheCallNotTheProcess) {
     EXPECT_FALSE(tw::run_guarded(touch, &last));  // again: the handler stays
     Read first{static_cast<const char*>(map), 0};
     EXPECT_TRUE(tw::run_guarded(touch, &first));
-    EXPECT_EXIT(
+    // (SIGBUS, or an abort where a sanitizer reports the fault.)
+    EXPECT_DEATH(
         {
             (void)*last.at;
             std::exit(0);
         },
-        ::testing::KilledBySignal(SIGBUS), "");
+        "");
     ::munmap(map, 1 << 16);
     ::close(fd);
 }
