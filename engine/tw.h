@@ -117,7 +117,7 @@ public:
     // none by default.
     SearchListener* listener = nullptr;
     // Threads that scan files during a search: 0 for one per core, 1 for
-    // the search thread alone. Read when a search starts. A search that
+    // the search thread alone, at most 64 started. Read when a search starts. A search that
     // stops at the first unreadable item (skip_error 0) always runs on one
     // thread: which files it searches depends on every result before it.
     unsigned thread_count = 0;
@@ -213,6 +213,9 @@ public:
     void search_in_target();
     u64 search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth);
     u64 search_in_file(const char* path);
+    // search_in_file for a regular file during a parallel search: its
+    // pieces are scanned by the scanning threads.
+    u64 search_file_item_in_pieces(const char* path);
     u64 tw_search();
     void set_show_info(int mode);
     const char* file_or_dir_exist_in_current_target();

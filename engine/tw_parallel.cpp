@@ -42,6 +42,7 @@ struct ParallelSearch::FileState {
     u64 failed = 0;
     bool ended = false;
     u64 line_base = 0;
+    bool item = false;  // a file item of the target, not a file of a folder
 
     ~FileState() {
         if (fd >= 0) ::close(fd);
@@ -54,6 +55,7 @@ struct ParallelSearch::Job {
     // Failure and OpenFailed: the path and errno to report.
     std::string path;
     int err = 0;
+    bool item = false;  // OpenFailed: of a file item
     // Piece: chunks text buffers from file offset first_pos.
     std::shared_ptr<FileState> file;
     u64 first_pos = 0;
@@ -69,7 +71,7 @@ struct ParallelSearch::Job {
 };
 
 ParallelSearch::ParallelSearch(Engine& engine, unsigned scanners)
-    : e_(engine), scanner_nb_(std::max(1u, scanners)) {}
+    : e_(engine), scanner_nb_(std::clamp(scanners, 1u, kMaxScanners)) {}
 
 ParallelSearch::~ParallelSearch() {
     if (started_) finish();
@@ -163,8 +165,19 @@ void ParallelSearch::report_failure(std::string path, int err) {
     push(std::move(job));
 }
 
-u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name) {
+u64 ParallelSearch::item_result() const {
+    std::lock_guard lock(mu_);
+    return item_result_;
+}
+
+u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item) {
     if (write_failed()) return ERR_WRITE_FILE;
+    if (item) {
+        // A stop before the item is committed leaves it at 0, as the
+        // single-threaded scan gives for a stopped file.
+        std::lock_guard lock(mu_);
+        item_result_ = 0;
+    }
     // The same checks as the single-threaded scan: non-blocking, so an
     // entry that became a pipe cannot hang the walk, and regular only.
     const int fd = ::openat(dir_fd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -174,6 +187,7 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
         if (fd >= 0) ::close(fd);
         auto job = std::make_unique<Job>();
         job->kind = Job::Kind::OpenFailed;
+        job->item = item;
         job->path = std::string(dir) + "/" + name;
         job->err = err;
         push(std::move(job));
@@ -184,6 +198,7 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     file->size = static_cast<u64>(st.st_size);
     file->dir.assign(dir);
     file->name = name;
+    file->item = item;
     e_.ir.cur_file_size.store(file->size, std::memory_order_relaxed);
     if (file->size > e_.sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
@@ -393,8 +408,9 @@ void ParallelSearch::scan(Scanner& s, Job& job) {
     job.ended = ended;
 }
 
-u64 ParallelSearch::count_result(u64 r) {
-    // As the walk counts a file when unreadable files are skipped.
+u64 ParallelSearch::count_result(u64 r, bool item) {
+    // As the walk counts a file when unreadable files are skipped, or as
+    // search_in_file counts a file item.
     InfoRecord& ir = e_.ir;
     if (r == 0) {
         ir.file_nb.fetch_add(1, std::memory_order_relaxed);
@@ -402,7 +418,11 @@ u64 ParallelSearch::count_result(u64 r) {
         ir.other_err_nb.fetch_add(1, std::memory_order_relaxed);
     } else {
         ir.file_err_nb.fetch_add(1, std::memory_order_relaxed);
-        ir.file_nb.fetch_add(1, std::memory_order_relaxed);
+        if (!item) ir.file_nb.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (item) {
+        std::lock_guard lock(mu_);
+        item_result_ = r;
     }
     return r;
 }
@@ -441,7 +461,7 @@ void ParallelSearch::finalize(Job& job) {
     }
     if (job.kind == Job::Kind::OpenFailed) {
         e_.item_failed(job.path, job.err);
-        count_result(ERR_OPEN_FILE);
+        count_result(ERR_OPEN_FILE, job.item);
         return;
     }
     FileState& file = *job.file;
@@ -460,7 +480,7 @@ void ParallelSearch::finalize(Job& job) {
     file.fd = -1;
     if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
     if (r == 0 && occ_written_) r = e_.write_path_and_header(file.dir, file.name);
-    count_result(r);
+    count_result(r, file.item);
     if (r == ERR_WRITE_FILE) {
         std::lock_guard lock(mu_);
         write_failed_ = true;
@@ -475,7 +495,7 @@ void ParallelSearch::close_partial_on_stop() {
     if (current_ == nullptr) return;
     u64 r = 0;
     if (occ_written_) r = e_.write_path_and_header(current_->dir, current_->name);
-    count_result(r);
+    count_result(r, current_->item);
     current_ = nullptr;
     occ_written_ = false;
 }
@@ -511,7 +531,7 @@ void ParallelSearch::committer_loop() {
             lock.unlock();
             const bool ok = commit_records(job, records);
             if (!ok) {
-                count_result(ERR_WRITE_FILE);
+                count_result(ERR_WRITE_FILE, job.file->item);
                 current_ = nullptr;
             }
             lock.lock();

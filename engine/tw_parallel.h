@@ -32,6 +32,9 @@ class Engine;
 class ParallelSearch {
 public:
     static constexpr std::size_t kJobsPerThread = 16;
+    // Scanning threads at most, whatever is asked: each has its own text
+    // and occurrence buffers.
+    static constexpr unsigned kMaxScanners = 64;
     static constexpr std::size_t kJobRecordBytes = std::size_t{256} << 10;
 
     ParallelSearch(Engine& engine, unsigned scanners);
@@ -43,8 +46,11 @@ public:
     // (the search then runs on one thread).
     bool start();
     // Queues regular file `name` of folder `dir` (open as dir_fd); 0, or
-    // ERR_WRITE_FILE once writing the result has failed.
-    u64 submit_file(int dir_fd, std::string_view dir, const char* name);
+    // ERR_WRITE_FILE once writing the result has failed. `item`: a file
+    // item of the target, counted as such (see item_result).
+    u64 submit_file(int dir_fd, std::string_view dir, const char* name, bool item = false);
+    // The result of the last file item committed, as search_in_file gives it.
+    u64 item_result() const;
     // Queues the failure of a file or folder met by the walk.
     void report_failure(std::string path, int err);
     // Waits until every queued job is committed, or the search stops.
@@ -76,7 +82,7 @@ private:
     bool commit_records(Job& job, std::vector<std::uint8_t>& records);
     void finalize(Job& job);
     void close_partial_on_stop();
-    u64 count_result(u64 r);
+    u64 count_result(u64 r, bool item);
 
     Engine& e_;
     const unsigned scanner_nb_;
@@ -111,6 +117,7 @@ private:
     // pointed to: after a stop its later pieces may never have been queued.
     std::shared_ptr<FileState> current_;
     bool occ_written_ = false;
+    u64 item_result_ = 0;  // under mu_
 };
 
 }  // namespace tw

@@ -102,10 +102,13 @@ void Engine::search_in_target() {
                         par_->drain();
                         if (par_->write_failed()) code = ERR_WRITE_FILE;
                     }
+                } else if (par_ != nullptr) {
+                    // A file item is searched in its place, once the files
+                    // before it are written: a regular one in pieces by the
+                    // scanning threads, anything else here.
+                    par_->drain();
+                    code = search_file_item_in_pieces(path);
                 } else {
-                    // A file item is searched here, in its place, once the
-                    // files before it are written.
-                    if (par_ != nullptr) par_->drain();
                     code = search_in_file(path);
                 }
                 if (code == ERR_WRITE_FILE || code == ERR_MEMORY) break;
@@ -137,6 +140,31 @@ unsigned Engine::effective_thread_count() const {
     if (thread_count != 0) return thread_count;
     const unsigned cores = std::thread::hardware_concurrency();
     return cores != 0 ? cores : 1;
+}
+
+u64 Engine::search_file_item_in_pieces(const char* path) {
+    if (need_stop_searching.load(std::memory_order_relaxed) != 0) return 0;
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) return search_in_file(path);
+    const std::string folder(path, static_cast<std::size_t>(slash - path));
+    const int dir_fd = ::open(folder.empty() ? "/" : folder.c_str(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st{};
+    if (dir_fd < 0 || ::fstatat(dir_fd, slash + 1, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+        // Failures and files that are not regular take the usual way.
+        if (dir_fd >= 0) ::close(dir_fd);
+        return search_in_file(path);
+    }
+    if (copy_dir_name(folder.c_str()) != 0 || copy_file_name(slash + 1) != 0) {
+        ::close(dir_fd);
+        add(ir.other_err_nb);
+        return ERR_MEMORY;
+    }
+    u64 r = par_->submit_file(dir_fd, folder, slash + 1, true);
+    ::close(dir_fd);
+    par_->drain();
+    if (r == 0) r = par_->write_failed() ? ERR_WRITE_FILE : par_->item_result();
+    return r;
 }
 
 u64 Engine::search_in_file(const char* path) {
