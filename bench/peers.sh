@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
-# Whole-program search speed of trawlex-cli against grep, ripgrep and ugrep.
+# Whole-program search speed of trawlex-cli against ripgrep and ugrep, each
+# at its defaults (threads, memory mapping) and on one thread.
 #
 #   bench/peers.sh [WORK_DIR]        (default /tmp/trawlex-bench)
 #
-# Builds trawlex-cli (Release, in build-cli-rel), builds three corpora in
-# WORK_DIR unless they are already there (a 1 GiB text file made of the text
-# files of /usr/include and /usr/share/doc, a 1 GiB random file, and a tree of
-# 50,000+ small files copied from the same folders), then runs one hyperfine
-# comparison per corpus and pattern. Every command prints one line per
-# occurrence with its byte offset, piped to `wc -l` (never to /dev/null, which
-# lets some tools skip the work). The occurrence counts of the four programs
-# are checked to agree before timing. Results: WORK_DIR/results/*.md and a
-# combined table in WORK_DIR/results/table.md.
+# RUNS (default 5) timed runs per command after one warm-up; the figure is
+# the median. BASELINE=<git ref> (default main) also builds that revision's
+# trawlex-cli and times it beside `-j 1` (BASELINE= skips it).
+#
+# Works:
+#   text  a 1 GiB text file (the text files of /usr/include and
+#         /usr/share/doc back to back, repeated): a rare 5-byte pattern;
+#         "the" with line numbers; a rare pattern with case folding
+#   tree  /usr/include and /usr/share/doc (about 15,000 files): rare pattern
+#   usr   /usr (about 140,000 files), warm: rare pattern
+# Every command prints one line per occurrence (path or offset, line number
+# where asked), piped to `wc -l`; the counts are printed before timing.
+# The table gives each median and the ratio of trawlex-cli to the fastest
+# peer of the same column (defaults, then one thread), all from one run.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/trawlex-bench}
 runs=${RUNS:-5}
+baseline=${BASELINE-main}
 
 missing=()
-for tool in hyperfine rg ugrep grep cmake ninja python3; do
+for tool in hyperfine rg ugrep cmake ninja python3; do
   command -v "$tool" > /dev/null || missing+=("$tool")
 done
 if ((${#missing[@]} > 0)); then
@@ -28,18 +35,29 @@ if ((${#missing[@]} > 0)); then
   exit 2
 fi
 
-echo "== building trawlex-cli (Release, build-cli-rel)"
-cmake -S "$here" -B "$here/build-cli-rel" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTRAWLEX_QT_FREE_ONLY=ON -DTRAWLEX_BENCH=OFF > /dev/null
-cmake --build "$here/build-cli-rel" -j 2 --target trawlex-cli > /dev/null
-cli="$here/build-cli-rel/cli/trawlex-cli"
+build_cli() {  # source dir, build dir
+  cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DTRAWLEX_QT_FREE_ONLY=ON -DTRAWLEX_BENCH=OFF -DTRAWLEX_TESTS=OFF > /dev/null
+  cmake --build "$2" -j 2 --target trawlex-cli > /dev/null
+}
 
-mkdir -p "$work/results"
+echo "== building trawlex-cli (Release, build-cli-rel)"
+build_cli "$here" "$here/build-cli-rel"
+cli="$here/build-cli-rel/cli/trawlex-cli"
+mkdir -p "$work/results" "$work/res/TW_found" "$work/res/TW_target"
+base_cli=""
+if [[ -n $baseline ]]; then
+  echo "== building trawlex-cli of $baseline"
+  rm -rf "$work/baseline-src"
+  mkdir -p "$work/baseline-src"
+  git -C "$here" archive "$baseline" | tar -x -C "$work/baseline-src"
+  build_cli "$work/baseline-src" "$work/baseline-build"
+  base_cli="$work/baseline-build/cli/trawlex-cli"
+  mkdir -p "$work/res-base/TW_found" "$work/res-base/TW_target"
+fi
+
 cd "$work"
 gib=$((1 << 30))
-
-# The text files (not the compressed ones) of the two folders, back to back,
-# repeated until 1 GiB.
 if [[ ! -f text.txt || $(stat -c %s text.txt) -ne $gib ]]; then
   echo "== building text.txt (1 GiB)"
   find /usr/include /usr/share/doc -type f ! -name '*.gz' -print0 | sort -z |
@@ -51,90 +69,60 @@ if [[ ! -f text.txt || $(stat -c %s text.txt) -ne $gib ]]; then
   rm -f seed.tmp
 fi
 
-if [[ ! -f random.bin || $(stat -c %s random.bin) -ne $gib ]]; then
-  echo "== building random.bin (1 GiB)"
-  head -c 1G /dev/urandom > random.tmp
-  mv random.tmp random.bin
-fi
+# Options that shape the output only: offsets of each occurrence (-o -b),
+# all files as text (-a), literal patterns (-F); for the trees, no ignore
+# files and dot-names searched (rg -uu, trawlex-cli --hidden).
+tw() { echo "$cli --resource-dir $work/res $*"; }
+tw_base() { echo "$base_cli --resource-dir $work/res-base $*"; }
 
-# Copies of both folders until the tree holds 50,000 files or more.
-if [[ ! -f tree.done ]]; then
-  echo "== building tree/ (50,000+ files)"
-  rm -rf tree
-  mkdir tree
-  n=0
-  while (($(find tree -type f | wc -l) < 50000)); do
-    mkdir "tree/copy$n"
-    cp -r /usr/include /usr/share/doc "tree/copy$n/"
-    n=$((n + 1))
-  done
-  touch tree.done
-fi
-# Links are left out: the programs treat links met in a walk differently
-# (ugrep -r follows links to files, the others do not).
-find tree -type l -delete
-tree_files=$(find tree -type f | wc -l)
-tree_bytes=$(du -sb tree | cut -f1)
-echo "tree: $tree_files files, $tree_bytes bytes"
-
-# Dot-names are searched by every program: trawlex-cli and rg skip them
-# unless told, grep and ugrep do not; rg is also told to ignore no file.
-# Each tool uses one thread but ugrep, which has no switch in this list.
-tw_cmd() { echo "$cli --resource-dir $work/res $3 $(printf %q "$1") $2"; }
-grep_cmd() { echo "grep -a -F -b -o $3 -- $(printf %q "$1") $2"; }
-rg_cmd() { echo "rg -j1 --no-mmap -a -F -b -o $4 -- $(printf %q "$1") $2"; }
-ug_cmd() { echo "ugrep -a -F -b -o $3 -- $(printf %q "$1") $2"; }
-
-mkdir -p res/TW_found res/TW_target
 table="$work/results/table.md"
 {
-  echo "| Corpus | Pattern | Occurrences | trawlex-cli | grep | rg | ugrep |"
-  echo "|---|---|---:|---:|---:|---:|---:|"
+  echo "| Work | Occurrences | trawlex-cli | rg | ugrep | ratio | trawlex-cli -j1 | rg -j1 | ugrep -J1 | ratio -j1 | $baseline -j1 |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 } > "$table"
 
+# row LABEL TW_ARGS RG_ARGS UG_ARGS (each with pattern and paths)
 row() {
-  local corpus=$1 label=$2 pattern=$3 target=$4 tw_opt=$5 recursive=$6 rg_opt=$7
+  local label=$1 tw_args=$2 rg_args=$3 ug_args=$4
   local cmds=(
-    "$(tw_cmd "$pattern" "$target" "$tw_opt")"
-    "$(grep_cmd "$pattern" "$target" "$recursive")"
-    "$(rg_cmd "$pattern" "$target" "" "$rg_opt")"
-    "$(ug_cmd "$pattern" "$target" "$recursive")"
+    "$(tw "$tw_args")"
+    "rg -a -F -o -b $rg_args"
+    "ugrep -a -F -o -b $ug_args"
+    "$(tw "-j 1 $tw_args")"
+    "rg -j1 -a -F -o -b $rg_args"
+    "ugrep -J1 -a -F -o -b $ug_args"
   )
+  [[ -n $base_cli ]] && cmds+=("$(tw_base "$tw_args")")
   local counts=() c
-  # Nothing found is status 1 for every program: only the count matters.
-  for c in "${cmds[@]}"; do counts+=("$( (bash -c "$c" || true) | wc -l)"); done
-  echo "== $corpus, $label: counts ${counts[*]}"
-  if [[ ${counts[0]} != "${counts[1]}" || ${counts[0]} != "${counts[2]}" || ${counts[0]} != "${counts[3]}" ]]; then
-    echo "   the counts disagree" >&2
-  fi
-  local name="${corpus}-${label// /_}"
+  for c in "${cmds[@]}"; do counts+=("$( (bash -c "$c" 2> /dev/null || true) | wc -l)"); done
+  echo "== $label: counts ${counts[*]}"
+  local name=${label//[^A-Za-z0-9]/_}
   local hf=()
-  for c in "${cmds[@]}"; do hf+=("$c | wc -l"); done
-  hyperfine --style basic --warmup 1 --runs "$runs" \
-    --export-markdown "results/$name.md" --export-json "results/$name.json" "${hf[@]}" > "results/$name.log"
-  python3 - "results/$name.json" "$corpus" "$label" "${counts[0]}" >> "$table" << 'EOF'
+  for c in "${cmds[@]}"; do hf+=("$c 2>/dev/null | wc -l"); done
+  hyperfine --style basic --warmup 1 --runs "$runs" -i \
+    --export-json "results/$name.json" "${hf[@]}" > "results/$name.log"
+  python3 - "results/$name.json" "$label" "${counts[0]}" >> "$table" << 'EOF'
 import json, sys
-path, corpus, label, count = sys.argv[1:5]
-results = json.load(open(path))["results"]
-cells = [f"{r['mean']:.2f} ± {r['stddev']:.2f}" for r in results]
-best = min(range(len(results)), key=lambda i: results[i]["mean"])
-cells[best] = f"**{cells[best]}**"
-print(f"| {corpus} | {label} | {int(count):,} | " + " | ".join(cells) + " |")
+path, label, count = sys.argv[1:4]
+med = [r["median"] for r in json.load(open(path))["results"]]
+cells = [f"{m:.3f}" for m in med]
+ratio = med[0] / min(med[1], med[2])
+ratio1 = med[3] / min(med[4], med[5])
+base = f"{med[6]:.3f} ({med[3] / med[6]:.2f})" if len(med) > 6 else "-"
+print(f"| {label} | {int(count):,} | {cells[0]} | {cells[1]} | {cells[2]} | **{ratio:.2f}** "
+      f"| {cells[3]} | {cells[4]} | {cells[5]} | **{ratio1:.2f}** | {base} |")
 EOF
 }
 
-rare=jumps
-for corpus in text random; do
-  file="$work/$corpus.txt"
-  [[ $corpus == random ]] && file="$work/random.bin"
-  row "$corpus" "rare 5 bytes ($rare)" "$rare" "$file" "" "" ""
-  row "$corpus" "the" "the" "$file" "" "" ""
-  row "$corpus" "one byte (@)" "@" "$file" "" "" ""
-done
-row tree "rare 5 bytes ($rare)" "$rare" "$work/tree" "--hidden" "-r" "-uu"
-row tree "the" "the" "$work/tree" "--hidden" "-r" "-uu"
-row tree "one byte (@)" "@" "$work/tree" "--hidden" "-r" "-uu"
+text="$work/text.txt"
+row "1 GiB text, rare (jumps)" "jumps $text" "jumps $text" "jumps $text"
+row "1 GiB text, the, line numbers" "-n the $text" "-n the $text" "-n the $text"
+row "1 GiB text, rare, case-insensitive" "-i jumps $text" "-i jumps $text" "-i jumps $text"
+trees="/usr/include /usr/share/doc"
+row "15,000 files, rare" "--hidden jumps $trees" "-uu jumps $trees" "-r jumps $trees"
+row "/usr warm, rare" "--hidden jumps /usr" "-uu jumps /usr" "-r jumps /usr"
 
 echo
-echo "Seconds, mean ± standard deviation of $runs runs after one warm-up; fastest in bold."
+echo "Seconds, median of $runs runs after one warm-up; ratio: trawlex-cli over the"
+echo "fastest peer of the same column ($baseline -j1: its time, and -j1 over it)."
 cat "$table"

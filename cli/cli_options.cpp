@@ -37,6 +37,7 @@ const option kLongOptions[] = {
     {"line-number", no_argument, nullptr, 'n'},
     {"count", no_argument, nullptr, 'c'},
     {"help", no_argument, nullptr, 'h'},
+    {"threads", required_argument, nullptr, 'j'},
     {"eol", required_argument, nullptr, kEol},
     {"hidden", no_argument, nullptr, kHidden},
     {"stop-on-error", no_argument, nullptr, kStopOnError},
@@ -101,6 +102,8 @@ Search:
                          ($XDG_DATA_HOME/Trawlex or ~/.local/share/Trawlex)
       --no-wait          fail at once (status 2) when another search is
                          writing the same result folder, instead of waiting
+  -j, --threads N        scan with N threads (default 0: one per core; 1
+                         scans on the search thread alone)
 
 Output:
   -n, --line-number      add the line number of each occurrence
@@ -167,7 +170,7 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     optind = 1;
     for (;;) {
         int index = 0;
-        const int c = ::getopt_long(argc, argv, ":xe:w:inchlqm:0", kLongOptions, &index);
+        const int c = ::getopt_long(argc, argv, ":xe:w:inchlqm:0j:", kLongOptions, &index);
         if (c == -1) break;
         switch (c) {
         case 'x':
@@ -219,6 +222,17 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
         case kJson: o.json = true; break;
         case kNoMessages: o.no_messages = true; break;
         case kVersion: o.version = true; break;
+        case 'j': {
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long n = std::strtoul(optarg, &end, 10);
+            if (optarg[0] < '0' || optarg[0] > '9' || *end != '\0' || errno != 0 || n > 1024) {
+                error = std::string("--threads takes a number from 0 to 1024, not '") + optarg + "'";
+                return std::nullopt;
+            }
+            o.threads = static_cast<unsigned>(n);
+            break;
+        }
         case kEol:
             if (std::strcmp(optarg, "lf") == 0) {
                 o.eol = '\n';

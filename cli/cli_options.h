@@ -30,6 +30,7 @@ struct Options {
     bool quiet = false;
     bool no_messages = false;
     std::uint64_t max_count = UINT64_MAX;
+    unsigned threads = 0;  // scanning threads; 0 for one per core
     std::optional<std::string> report;
     std::optional<std::string> target;
     std::optional<std::string> resource_dir;

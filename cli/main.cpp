@@ -343,6 +343,7 @@ int run(int argc, char** argv) {
     if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
     if (const int code = empty_result_files(resources.path()); code != 0) return code;
     choose_buffers(e, e.tr.search_str_len);
+    e.thread_count = o.threads;
 
     tw::cli::PrintStyle style;
     style.mode = o.files_with_matches ? tw::cli::PrintMode::Files

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -67,8 +68,11 @@ i64 hexa_str_to_bytes_array(const char* text, std::uint8_t* bytes, u64* count, i
 u64 bytes_array_to_hexa_str(char* text, const std::uint8_t* bytes, u64 count, u64 wildcard);
 u64 build_dump_line(char* line, u64 count, const std::uint8_t* bytes, u64 offset);
 
-// What a search tells its caller while it runs. Calls come from the search
-// thread, in the order the result files are written; a listener may raise
+class ParallelSearch;
+
+// What a search tells its caller while it runs. Calls come from one thread
+// at a time (the search thread, or the committer of a parallel search), in
+// the order the result files are written; a listener may raise
 // need_stop_searching but must not call the engine's search operations.
 class SearchListener {
 public:
@@ -116,6 +120,22 @@ public:
     // Told about each found file and each unreadable item as a search goes;
     // none by default.
     SearchListener* listener = nullptr;
+    // Threads that scan files during a search: 0 for one per core, 1 for
+    // the search thread alone, at most 64 started. Read when a search starts. A search that
+    // stops at the first unreadable item (skip_error 0) always runs on one
+    // thread: which files it searches depends on every result before it.
+    unsigned thread_count = 0;
+    // Bytes of a large file one scanning thread takes at a time, rounded
+    // down to a whole number of text buffers (one at least).
+    u64 piece_bytes = u64{4} << 20;
+    // With several threads, the pieces of a file of at least this many
+    // bytes are scanned from a memory mapping instead of being read (not
+    // with case folding, which lowers the text in place). Mapping costs a
+    // few system calls and page-table work per piece, reading a copy per
+    // byte; bench/README.md has the figures behind the default.
+    u64 map_min_bytes = u64{4} << 20;
+    // The number of scanning threads the next search will use.
+    unsigned effective_thread_count() const;
 
     // ---- Records ----------------------------------------------------------
     TargetRecord tr{};
@@ -201,6 +221,9 @@ public:
     // item, reading it from start to end (engine/tw_stream.cpp); br's names
     // are set by the caller. 0 or an error code, as tw_search.
     u64 search_in_stream(const char* path);
+    // search_in_file for a regular file during a parallel search: its
+    // pieces are scanned by the scanning threads.
+    u64 search_file_item_in_pieces(const char* path);
     u64 tw_search();
     void set_show_info(int mode);
     const char* file_or_dir_exist_in_current_target();
@@ -225,6 +248,8 @@ public:
     u64 open_found_file(const char* mode);
     u64 close_found_file();
     u64 write_path_and_ffh();
+    // Writes the two names and ffh as the next found file.
+    u64 write_path_and_header(std::string_view dir, std::string_view file);
     u64 get_search_info_for_file();
     u64 build_summary();
     u64 build_summary_from_occ_file();
@@ -243,6 +268,7 @@ public:
     u64 save_search_info_in_text_file(const char* path);
 
 private:
+    friend class ParallelSearch;
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.
     u64 grow_buffer(char*& buffer, u64& capacity, u64 needed);
@@ -266,6 +292,9 @@ private:
     // Records the failure of a searched file or folder and tells the
     // listener about it.
     void item_failed(const std::string& path, int err);
+    // The same for a failure met by the walk: queued behind the files
+    // before it during a parallel search.
+    void walk_failed(const std::string& path, int err);
     u64 write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed);
     u64 load_result_info();
 
@@ -282,6 +311,7 @@ private:
     FoundLock found_lock_;
     bool lock_taken_by_open_ = false;  // released by close_found_file
     u64 last_search_status_ = RESULT_FINISHED;  // how the last search ended
+    ParallelSearch* par_ = nullptr;  // the running parallel search, if any
 };
 
 }  // namespace tw

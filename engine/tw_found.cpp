@@ -259,15 +259,22 @@ u64 Engine::load_result_info() {
 }
 
 u64 Engine::write_path_and_ffh() {
+    return write_path_and_header(br.dir_name, br.file_name);
+}
+
+u64 Engine::write_path_and_header(std::string_view dir, std::string_view file) {
     WorkFile& paths = wf[WF_FOUND_PATH];
-    ffh.dir_name_len = std::strlen(br.dir_name) + 1;
+    // Each name is written with its NUL.
+    const char nul = '\0';
+    ffh.dir_name_len = dir.size() + 1;
     ffh.dir_name_pos = paths.position;
     paths.position += ffh.dir_name_len;
-    bool ok = write_all(paths.stream, br.dir_name, ffh.dir_name_len);
-    ffh.file_name_len = std::strlen(br.file_name) + 1;
+    bool ok = write_all(paths.stream, dir.data(), dir.size()) && write_all(paths.stream, &nul, 1);
+    ffh.file_name_len = file.size() + 1;
     ffh.file_name_pos = paths.position;
     paths.position += ffh.file_name_len;
-    ok = ok && write_all(paths.stream, br.file_name, ffh.file_name_len);
+    ok = ok && write_all(paths.stream, file.data(), file.size()) &&
+         write_all(paths.stream, &nul, 1);
     std::uint8_t record[kHeaderRecord];
     encode_header(ffh, record);
     ok = ok && write_all(wf[WF_FOUND_HEADER].stream, record, kHeaderRecord);
@@ -284,8 +291,7 @@ u64 Engine::write_path_and_ffh() {
                 return ERR_WRITE_FILE;
             }
         }
-        listener->found_file_done(index, ffh, std::string_view(br.dir_name, ffh.dir_name_len - 1),
-                                  std::string_view(br.file_name, ffh.file_name_len - 1));
+        listener->found_file_done(index, ffh, dir, file);
     }
     return 0;
 }

@@ -11,8 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <thread>
 
 #include "engine/tw.h"
+#include "engine/tw_parallel.h"
 
 namespace tw {
 
@@ -72,6 +75,19 @@ void Engine::search_in_target() {
             for (std::atomic<u64>* c : {&ir.cur_file_size, &ir.found_nb, &ir.total_bytes, &ir.file_nb,
                                         &ir.dir_nb, &ir.file_err_nb, &ir.dir_err_nb, &ir.other_err_nb})
                 c->store(0, std::memory_order_relaxed);
+            // Files of folders are scanned by several threads when asked
+            // for, except when the first unreadable item ends its folder:
+            // which files that search reads depends on each result before.
+            std::unique_ptr<ParallelSearch> parallel;
+            const unsigned threads = effective_thread_count();
+            if (threads > 1 && tr.skip_error != 0) {
+                try {
+                    parallel = std::make_unique<ParallelSearch>(*this, threads);
+                } catch (const std::bad_alloc&) {
+                }
+                if (parallel && !parallel->start()) parallel.reset();
+            }
+            par_ = parallel.get();
             for (tr.item_index = 0;
                  tr.item_index < tr.item_nb && need_stop_searching.load(std::memory_order_relaxed) == 0;
                  ++tr.item_index) {
@@ -81,11 +97,24 @@ void Engine::search_in_target() {
                     code = copy_dir_name(path);
                     if (code != 0) break;
                     code = search_in_dir(path, tr.not_inside != 0, tr.skip_error != 0, 0);
+                    if (par_ != nullptr) {
+                        // The item's result is known once its files are written.
+                        par_->drain();
+                        if (par_->write_failed()) code = ERR_WRITE_FILE;
+                    }
+                } else if (par_ != nullptr) {
+                    // A file item is searched in its place, once the files
+                    // before it are written: a regular one in pieces by the
+                    // scanning threads, anything else here.
+                    par_->drain();
+                    code = search_file_item_in_pieces(path);
                 } else {
                     code = search_in_file(path);
                 }
                 if (code == ERR_WRITE_FILE || code == ERR_MEMORY) break;
             }
+            if (parallel) parallel->finish();
+            par_ = nullptr;
         }
         const u64 closed = close_found_file();
         if (code == 0) code = closed;
@@ -105,6 +134,37 @@ void Engine::search_in_target() {
     ellipsed_time = elapsed();
     // Publishes fatal_err_index, ellipsed_time and the counters.
     searching_now.store(0, std::memory_order_release);
+}
+
+unsigned Engine::effective_thread_count() const {
+    if (thread_count != 0) return thread_count;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores != 0 ? cores : 1;
+}
+
+u64 Engine::search_file_item_in_pieces(const char* path) {
+    if (need_stop_searching.load(std::memory_order_relaxed) != 0) return 0;
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) return search_in_file(path);
+    const std::string folder(path, static_cast<std::size_t>(slash - path));
+    const int dir_fd = ::open(folder.empty() ? "/" : folder.c_str(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st{};
+    if (dir_fd < 0 || ::fstatat(dir_fd, slash + 1, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+        // Failures and files that are not regular take the usual way.
+        if (dir_fd >= 0) ::close(dir_fd);
+        return search_in_file(path);
+    }
+    if (copy_dir_name(folder.c_str()) != 0 || copy_file_name(slash + 1) != 0) {
+        ::close(dir_fd);
+        add(ir.other_err_nb);
+        return ERR_MEMORY;
+    }
+    u64 r = par_->submit_file(dir_fd, folder, slash + 1, true);
+    ::close(dir_fd);
+    par_->drain();
+    if (r == 0) r = par_->write_failed() ? ERR_WRITE_FILE : par_->item_result();
+    return r;
 }
 
 u64 Engine::search_in_file(const char* path) {

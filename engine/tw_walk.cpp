@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/tw.h"
+#include "engine/tw_parallel.h"
 
 namespace tw {
 
@@ -55,6 +56,11 @@ bool is_dot_or_dot_dot(const char* name) {
 
 u64 Engine::search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth) {
     return walk_tree(path, skip_dot_names, skip_errors, depth);
+}
+
+void Engine::walk_failed(const std::string& path, int err) {
+    if (par_ != nullptr) par_->report_failure(path, err);
+    else item_failed(path, err);
 }
 
 std::size_t Engine::cut_dir_name_at(std::size_t len) {
@@ -132,7 +138,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         }
         if (failed != 0) {
             if (fd >= 0) ::close(fd);
-            item_failed(br.dir_name, err);
+            walk_failed(br.dir_name, err);
             if (depth > 0 && cut_dir_name_at(len) == npos) {
                 add(ir.other_err_nb);
                 return ERR_INVALID_NAME;
@@ -215,7 +221,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             if (type == DT_UNKNOWN) {
                 struct stat st{};
                 if (::fstatat(level.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                    item_failed(std::string(br.dir_name, level.dir_len) + "/" + name, errno);
+                    walk_failed(std::string(br.dir_name, level.dir_len) + "/" + name, errno);
                     add(ir.file_err_nb);
                     continue;
                 }
@@ -242,6 +248,16 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                     add(ir.other_err_nb);
                     level.ended_by = ERR_MEMORY;
                     level.done = true;
+                    continue;
+                }
+                if (par_ != nullptr) {
+                    // Scanned and counted by the parallel search; only a
+                    // failed write of the result ends the walk.
+                    if (par_->submit_file(level.fd, std::string_view(br.dir_name, level.dir_len),
+                                          name) == ERR_WRITE_FILE) {
+                        level.ended_by = ERR_WRITE_FILE;
+                        level.done = true;
+                    }
                     continue;
                 }
                 WorkFile& w = wf[WF_SEARCHED];
@@ -299,7 +315,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             } else {
                 const int err = fd < 0 ? errno : ESTALE;
                 if (fd >= 0) ::close(fd);
-                item_failed(br.dir_name, err);
+                walk_failed(br.dir_name, err);
                 add(ir.dir_err_nb);
                 result = ERR_ACCESS_DIR;
                 // Without its folder the parent cannot be listed further.

@@ -137,77 +137,92 @@
         <translation>Place pour les occurrences avant leur écriture</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="70"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="72"/>
+        <source>Scanning t&amp;hreads:</source>
+        <translation>Fils de rec&amp;herche :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="78"/>
+        <source>How many files or pieces of a file are searched at once; 0: one per processor core</source>
+        <translation>Nombre de fichiers ou de morceaux de fichier cherchés à la fois ; 0 : un par cœur du processeur</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="79"/>
+        <source>One per core</source>
+        <translation>Un par cœur</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="89"/>
         <source>Progress during a search</source>
         <translation>Progression pendant une recherche</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="76"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="95"/>
         <source>&amp;Refresh every:</source>
         <translation>&amp;Rafraîchir toutes les :</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="82"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="101"/>
         <source>How often the counters are redrawn</source>
         <translation>Fréquence de mise à jour des compteurs</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="88"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="107"/>
         <source>seconds</source>
         <translation>secondes</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="95"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="114"/>
         <source>Show the &amp;folder</source>
         <translation>Afficher le &amp;dossier</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="100"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="119"/>
         <source>Show the file &amp;name and size</source>
         <translation>Afficher le &amp;nom et la taille du fichier</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="105"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="124"/>
         <source>Show the number of &amp;files</source>
         <translation>Afficher le nombre de &amp;fichiers</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="110"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="129"/>
         <source>Show the number of o&amp;ccurrences found</source>
         <translation>Afficher le nombre d&apos;o&amp;ccurrences trouvées</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="115"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="134"/>
         <source>Show the &amp;bytes read</source>
         <translation>Afficher les o&amp;ctets lus</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="120"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="139"/>
         <source>Show the &amp;errors</source>
         <translation>Afficher les &amp;erreurs</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="128"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="147"/>
         <source>Return &amp;key starts the search</source>
         <translation>La touche &amp;Entrée lance la recherche</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="135"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="154"/>
         <source>&amp;User defined encoding:</source>
         <translation>Encodage défini par l&apos;&amp;utilisateur :</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="141"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="160"/>
         <source>An encoding number, in decimal or in hexadecimal after 0x</source>
         <translation>Un numéro d&apos;encodage, en décimal ou en hexadécimal après 0x</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="162"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="181"/>
         <source>Cancel</source>
         <translation>Annuler</translation>
     </message>
     <message>
-        <location filename="../../ui/preferences/PrefrencesController.ui" line="168"/>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="187"/>
         <source>OK</source>
         <translation>OK</translation>
     </message>

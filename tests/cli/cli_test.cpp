@@ -136,6 +136,16 @@ TEST_F(CliTest, OccurrencesOfATreeMatchAnIndependentSearch) {
     EXPECT_EQ(group_by_path(hidden.out), expected("hello", {}, true));
 }
 
+TEST_F(CliTest, AnyNumberOfThreadsGivesTheSameOutput) {
+    const CliRun one = cli({"-n", "-j", "1", "hello", dir / "tree"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    for (const char* n : {"0", "2", "7"}) {
+        const CliRun many = cli({"-n", "--threads", n, "hello", dir / "tree"});
+        EXPECT_EQ(many.status, 0) << many.err;
+        EXPECT_EQ(many.out, one.out) << n;
+    }
+}
+
 TEST_F(CliTest, ExitStatusTellsWhetherAnythingWasFound) {
     CliRun r = cli({"absent", dir / "tree"});
     EXPECT_EQ(r.status, 1);
@@ -240,6 +250,9 @@ TEST_F(CliTest, BadOptionsAndPatternsAreRefusedWithAMessage) {
         {{"x", dir / "tree", "-e"}, "needs a value"},
         {{"-e", "klingon", "x", dir / "tree"}, "unknown encoding 'klingon'"},
         {{"--eol", "crlf", "x", dir / "tree"}, "--eol takes cr or lf"},
+        {{"-j", "two", "x", dir / "tree"}, "--threads takes a number from 0 to 1024, not 'two'"},
+        {{"--threads", "-1", "x", dir / "tree"}, "--threads takes a number"},
+        {{"-j", "5000", "x", dir / "tree"}, "--threads takes a number"},
         {{"-w", "ab", "x", dir / "tree"}, "the wildcard must be one byte"},
         {{}, "missing PATTERN and PATH"},
         {{"-x", "68 6G", dir / "tree"}, "invalid hexadecimal character 'G' at position 5"},

@@ -7,10 +7,12 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSpinBox>
 #include <fstream>
 
 #include "ui/preferences/PrefrencesController.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/toolkit/defaults.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_PrefrencesController.h"
 
@@ -372,6 +374,41 @@ private slots:
         QCOMPARE(h.engine.pr.text_mem_size, tw::u64{1250 * 1024});
         p.show_window();
         QCOMPARE(p.ui()->text_mem_size_ref->text(), QString("999"));
+    }
+
+    // The number of scanning threads is a user default (0: one per core),
+    // labelled for assistive tools, stored by OK only, and given to the
+    // engine when a search starts; TW_preference keeps its 62 bytes.
+    void preferences_thread_count_is_applied_to_each_search() {
+        const QVariant saved = tw::ui::user_defaults().value(tw::ui::kSearchThreadsKey);
+        Menus m;
+        PrefrencesController p(m.engine, m.alerts);
+        QSpinBox* threads = p.ui()->search_threads_ref;
+        QCOMPARE(p.ui()->search_threads_label_ref->buddy(), threads);
+        QCOMPARE(threads->minimum(), 0);
+        QCOMPARE(threads->maximum(), tw::ui::kMaxSearchThreads);
+        const struct {
+            int typed;
+            bool ok;
+            unsigned stored;
+        } cases[] = {{3, true, 3}, {7, false, 3}, {0, true, 0}, {1, true, 1}};
+        for (const auto& c : cases) {
+            threads->setValue(c.typed);
+            c.ok ? p.OK_but() : p.Cancel_but();
+            QCOMPARE(tw::ui::search_threads_default(), c.stored);
+            m.engine.thread_count = 99;
+            m.controller->Search_but();
+            QTRY_VERIFY_WITH_TIMEOUT(m.idle(), 10000);
+            QCOMPARE(m.engine.thread_count, c.stored);
+            QCOMPARE(m.engine.ir.found_nb.load(), tw::u64{2});
+        }
+        // A value out of range in the user defaults reads as one per core.
+        tw::ui::user_defaults().setValue(tw::ui::kSearchThreadsKey, 100000);
+        QCOMPARE(tw::ui::search_threads_default(), 0u);
+        QCOMPARE(m.engine.save_pref_file(), tw::u64{0});
+        QCOMPARE(std::filesystem::file_size(m.resource + "/TW_preference"), std::uintmax_t{62});
+        if (saved.isValid()) tw::ui::user_defaults().setValue(tw::ui::kSearchThreadsKey, saved);
+        else tw::ui::user_defaults().remove(tw::ui::kSearchThreadsKey);
     }
 
     // OK refreshes the search window without losing what was typed there.

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -143,6 +144,8 @@ void PrefrencesController::show_preferences_in_window() {
     ui_->occ_mem_size_ref->setText(QString::number(pr.occ_mem_size / 1024));
     ui_->show_info_every_ref->setText(seconds_text(pr.show_info_every));
     ui_->return_key_is_ref->setChecked(pr.return_key_is_search != 0);
+    ui_->search_threads_ref->setMaximum(kMaxSearchThreads);
+    ui_->search_threads_ref->setValue(static_cast<int>(search_threads_default()));
     ui_->user_defined_ref->setText(
         QString::number(static_cast<std::int32_t>(static_cast<std::uint32_t>(pr.user_defined_encoding))));
 }
@@ -197,6 +200,8 @@ bool PrefrencesController::get_preferences_from_window() {
     pr.show_info_every = period;
     pr.return_key_is_search = ui_->return_key_is_ref->isChecked() ? 1 : 0;
     pr.user_defined_encoding = encoding;
+    // Kept in the user defaults, not in TW_preference, whose layout is fixed.
+    set_search_threads_default(static_cast<unsigned>(ui_->search_threads_ref->value()));
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The preferences window: the three buffer sizes (KiB), the period of the
 // progress display (seconds), the six progress texts, the Return key and
-// the user-defined encoding. It edits the engine's preference record and
+// the user-defined encoding, and the number of scanning threads (a user
+// default, outside TW_preference). It edits the engine's preference record and
 // show options in memory; the engine saves them when the application ends.
 #pragma once
 

@@ -14,6 +14,7 @@
 #include "ui/search/SearchController.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/search/search_texts.h"
+#include "ui/toolkit/defaults.h"
 #include "ui/toolkit/pulldown.h"
 #include "ui/toolkit/timers.h"
 #include "ui_SearchController.h"
@@ -63,6 +64,7 @@ void SearchController::start_search() {
     const double period = static_cast<double>(engine_.pr.show_info_every) / 1000000.0;
     search_timer_ = start_repeating_timer(this, period, [this] { periodic_task(); });
     un_allow_searching();
+    engine_.thread_count = search_threads_default();
     // When the thread cannot start, the engine leaves searching_now clear
     // and its code in fatal_err_index: the first tick reports it.
     engine_.start_search_thread();

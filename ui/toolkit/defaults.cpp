@@ -1,5 +1,7 @@
 #include "ui/toolkit/defaults.h"
 
+#include <algorithm>
+
 namespace tw::ui {
 
 QSettings& user_defaults() {
@@ -12,6 +14,17 @@ bool default_bool(const char* key) { return user_defaults().value(QLatin1String(
 
 void set_default_bool(const char* key, bool value) {
     user_defaults().setValue(QLatin1String(key), value);
+}
+
+unsigned search_threads_default() {
+    bool ok = false;
+    const int n = user_defaults().value(QLatin1String(kSearchThreadsKey), 0).toInt(&ok);
+    return ok && n >= 0 && n <= kMaxSearchThreads ? static_cast<unsigned>(n) : 0;
+}
+
+void set_search_threads_default(unsigned threads) {
+    user_defaults().setValue(QLatin1String(kSearchThreadsKey),
+                             static_cast<int>(std::min<unsigned>(threads, kMaxSearchThreads)));
 }
 
 void save_default_color(const QColor& color, bool use_color) {

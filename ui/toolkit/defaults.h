@@ -9,12 +9,20 @@ namespace tw::ui {
 
 inline constexpr const char* kUseColorBoolKey = "Use color bool";
 inline constexpr const char* kUseColorKey = "Use color nscolor";
+inline constexpr const char* kSearchThreadsKey = "Search threads";
+// The largest number of scanning threads the preference accepts.
+inline constexpr int kMaxSearchThreads = 256;
 
 // The application's user defaults (~/.config/Trawlex/Trawlex.conf).
 QSettings& user_defaults();
 
 bool default_bool(const char* key);
 void set_default_bool(const char* key, bool value);
+
+// The number of threads that scan files during a search, 0 for one per
+// core (the default); a stored value out of range reads as 0.
+unsigned search_threads_default();
+void set_search_threads_default(unsigned threads);
 
 // The window colour: stored as a QColor under "Use color nscolor", with its
 // use flag under "Use color bool".

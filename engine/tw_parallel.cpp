@@ -1,0 +1,561 @@
+// The parallel search: the walk queues files, scanning threads read and scan
+// them, and one committer writes the result files in the walk's order.
+#include "engine/tw_parallel.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+#include "engine/tw.h"
+#include "engine/tw_le.h"
+#include "engine/tw_map_guard.h"
+
+namespace tw {
+
+namespace {
+
+constexpr auto kPoll = std::chrono::milliseconds(20);
+
+// A pointer to the first byte at or after `p` on a 64-byte boundary.
+std::uint8_t* align64(std::uint8_t* p) {
+    const auto a = reinterpret_cast<std::uintptr_t>(p);
+    return reinterpret_cast<std::uint8_t*>((a + 63) & ~std::uintptr_t{63});
+}
+
+}  // namespace
+
+// One searched file, shared by its pieces.
+struct ParallelSearch::FileState {
+    int fd = -1;
+    u64 size = 0;
+    std::string dir, name;
+    // Committer-only: the error of the first failed piece, whether a piece
+    // met the end of the file early, and the end-of-line bytes before the
+    // next piece.
+    u64 failed = 0;
+    bool ended = false;
+    u64 line_base = 0;
+    bool item = false;  // a file item of the target, not a file of a folder
+
+    ~FileState() {
+        if (fd >= 0) ::close(fd);
+    }
+    std::string path() const { return dir + "/" + name; }
+};
+
+struct ParallelSearch::Job {
+    enum class Kind { Failure, OpenFailed, Piece } kind = Kind::Piece;
+    // Failure and OpenFailed: the path and errno to report.
+    std::string path;
+    int err = 0;
+    bool item = false;  // OpenFailed: of a file item
+    // Piece: chunks text buffers from file offset first_pos.
+    std::shared_ptr<FileState> file;
+    u64 first_pos = 0;
+    u64 chunks = 0;
+    bool last = true;
+    // Scan output, under mu_.
+    std::vector<std::uint8_t> records;
+    bool done = false;
+    u64 eol = 0;     // end-of-line bytes at the piece's start positions
+    u64 result = 0;  // 0 or ERR_READ_FILE
+    int read_err = 0;
+    bool ended = false;  // the file ended (or shrank) within this piece
+};
+
+ParallelSearch::ParallelSearch(Engine& engine, unsigned scanners)
+    : e_(engine), scanner_nb_(std::clamp(scanners, 1u, kMaxScanners)) {}
+
+ParallelSearch::~ParallelSearch() {
+    if (started_) finish();
+}
+
+bool ParallelSearch::stopping() const {
+    return e_.need_stop_searching.load(std::memory_order_relaxed) != 0;
+}
+
+bool ParallelSearch::write_failed() const {
+    std::lock_guard lock(mu_);
+    return write_failed_;
+}
+
+bool ParallelSearch::start() {
+    const SearchParam& base = e_.sr;
+    pattern_len_ = base.STR_END - base.STR_START;
+    const u64 text = base.TEXT_BUF_SIZE;
+    if (pattern_len_ == 0 || text < pattern_len_) return false;
+    stride_ = text - pattern_len_ + 1;
+    piece_chunks_ = std::max<u64>(1, e_.piece_bytes / text);
+    room_ = kJobsPerThread * scanner_nb_ + 2;
+    with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
+    lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
+    try {
+        for (unsigned i = 0; i < scanner_nb_; ++i) {
+            auto s = std::make_unique<Scanner>();
+            s->sp = base;
+            s->text_raw.reset(new std::uint8_t[text + 64]);
+            s->occ_raw.reset(new std::uint8_t[base.OCC_BUF_SIZE + 64]);
+            s->sp.TEXT_START = reinterpret_cast<u64>(align64(s->text_raw.get()));
+            s->sp.TEXT_BUF_SIZE = text;
+            s->sp.OCC_START = reinterpret_cast<u64>(align64(s->occ_raw.get()));
+            s->sp.OCC_BUF_SIZE = base.OCC_BUF_SIZE;
+            s->sp.OCC_END = s->sp.OCC_START + base.OCC_BUF_SIZE;
+            s->sp.OCC_PTR = s->sp.OCC_START;
+            scanners_.push_back(std::move(s));
+        }
+        committer_ = std::thread([this] { committer_loop(); });
+        started_ = true;
+        for (auto& s : scanners_) {
+            Scanner* raw = s.get();
+            s->thread = std::thread([this, raw] { scanner_loop(*raw); });
+        }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::system_error&) {
+    }
+    if (!started_) {
+        scanners_.clear();
+        return false;
+    }
+    for (auto& s : scanners_) {
+        if (!s->thread.joinable()) {
+            // Fewer threads than asked for: the started ones do the work;
+            // a search needs at least one.
+            if (s.get() == scanners_.front().get()) {
+                finish();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void ParallelSearch::push(std::unique_ptr<Job> job) {
+    std::unique_lock lock(mu_);
+    while (window_.size() >= room_ && !committer_exited_ && !stopping()) {
+        walk_waiting_ = true;
+        cv_room_.wait_for(lock, kPoll);
+        walk_waiting_ = false;
+    }
+    // After a stop or a failed write nothing more is committed; the job is
+    // dropped (its file is closed with its last piece).
+    if (committer_exited_ || stopping()) return;
+    Job* raw = job.get();
+    window_.push_back(std::move(job));
+    if (raw->kind == Job::Kind::Piece && raw->chunks > 0) {
+        to_scan_.push_back(raw);
+        if (idle_scanners_ > 0) cv_work_.notify_one();
+    } else {
+        raw->done = true;
+        if (committer_waiting_ && window_.front().get() == raw) cv_commit_.notify_one();
+    }
+}
+
+void ParallelSearch::report_failure(std::string path, int err) {
+    auto job = std::make_unique<Job>();
+    job->kind = Job::Kind::Failure;
+    job->path = std::move(path);
+    job->err = err;
+    push(std::move(job));
+}
+
+u64 ParallelSearch::item_result() const {
+    std::lock_guard lock(mu_);
+    return item_result_;
+}
+
+u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item) {
+    if (write_failed()) return ERR_WRITE_FILE;
+    if (item) {
+        // A stop before the item is committed leaves it at 0, as the
+        // single-threaded scan gives for a stopped file.
+        std::lock_guard lock(mu_);
+        item_result_ = 0;
+    }
+    // The same checks as the single-threaded scan: non-blocking, so an
+    // entry that became a pipe cannot hang the walk, and regular only.
+    const int fd = ::openat(dir_fd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = fd < 0 ? errno : S_ISREG(st.st_mode) ? errno : EINVAL;
+        if (fd >= 0) ::close(fd);
+        auto job = std::make_unique<Job>();
+        job->kind = Job::Kind::OpenFailed;
+        job->item = item;
+        job->path = std::string(dir) + "/" + name;
+        job->err = err;
+        push(std::move(job));
+        return 0;
+    }
+    auto file = std::make_shared<FileState>();
+    file->fd = fd;
+    file->size = static_cast<u64>(st.st_size);
+    file->dir.assign(dir);
+    file->name = name;
+    file->item = item;
+    e_.ir.cur_file_size.store(file->size, std::memory_order_relaxed);
+    if (file->size > e_.sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    // The text buffers of the single-threaded scan start every stride_
+    // bytes while at least a pattern's length remains; a piece is a run of
+    // them, so every start position is examined once, in one piece.
+    const u64 chunks = file->size < pattern_len_ ? 0 : (file->size - pattern_len_) / stride_ + 1;
+    u64 first = 0;
+    do {
+        const u64 n = std::min(piece_chunks_, chunks - first);
+        auto job = std::make_unique<Job>();
+        job->file = file;
+        job->first_pos = first * stride_;
+        job->chunks = n;
+        job->last = first + n >= chunks;
+        push(std::move(job));
+        first += n;
+    } while (first < chunks && !stopping());
+    return 0;
+}
+
+void ParallelSearch::drain() {
+    std::unique_lock lock(mu_);
+    while (!window_.empty() && !committer_exited_) {
+        walk_waiting_ = true;
+        cv_room_.wait_for(lock, kPoll);
+        walk_waiting_ = false;
+    }
+}
+
+void ParallelSearch::finish() {
+    if (!started_) return;
+    drain();
+    {
+        std::lock_guard lock(mu_);
+        closing_ = true;
+    }
+    cv_work_.notify_all();
+    cv_commit_.notify_all();
+    cv_space_.notify_all();
+    for (auto& s : scanners_)
+        if (s->thread.joinable()) s->thread.join();
+    if (committer_.joinable()) committer_.join();
+    window_.clear();
+    to_scan_.clear();
+    started_ = false;
+}
+
+void ParallelSearch::scanner_loop(Scanner& s) {
+    std::unique_lock lock(mu_);
+    for (;;) {
+        if (stopping() || committer_exited_) return;
+        if (to_scan_.empty()) {
+            if (closing_) return;
+            ++idle_scanners_;
+            cv_work_.wait_for(lock, kPoll);
+            --idle_scanners_;
+            continue;
+        }
+        Job* job = to_scan_.front();
+        to_scan_.pop_front();
+        lock.unlock();
+        scan(s, *job);
+        lock.lock();
+        job->done = true;
+        if (committer_waiting_ && window_.front().get() == job) cv_commit_.notify_one();
+    }
+}
+
+void ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t bytes) {
+    std::unique_lock lock(mu_);
+    // The committer takes the records of the oldest job as they come; the
+    // others wait here once they hold their share.
+    while (!job.records.empty() && job.records.size() + bytes > kJobRecordBytes &&
+           !committer_exited_ && !stopping())
+        cv_space_.wait_for(lock, kPoll);
+    job.records.insert(job.records.end(), data, data + bytes);
+    if (committer_waiting_ && !window_.empty() && window_.front().get() == &job)
+        cv_commit_.notify_one();
+}
+
+namespace {
+
+void search_block(void* sp) { search_asm(static_cast<SearchParam*>(sp)); }
+
+}  // namespace
+
+bool ParallelSearch::scan_mapped(Scanner& s, Job& job) {
+    const FileState& file = *job.file;
+    const u64 m = pattern_len_;
+    // The bytes the piece's text buffers would hold, read one after the
+    // other: the same start positions and the same byte count.
+    u64 pos = job.first_pos, end = pos, bytes = 0;
+    bool ended = false;
+    for (u64 c = 0; c < job.chunks; ++c) {
+        if (file.size < pos || file.size - pos < m) {
+            ended = true;
+            break;
+        }
+        const u64 limit = std::min<u64>(s.sp.TEXT_BUF_SIZE, file.size - pos);
+        bytes += limit;
+        end = pos + limit;
+        pos += limit - m + 1;
+    }
+    if (bytes == 0) {
+        std::lock_guard lock(mu_);
+        job.ended = ended;
+        return true;
+    }
+    static const u64 page = static_cast<u64>(::sysconf(_SC_PAGESIZE));
+    const u64 map_from = job.first_pos & ~(page - 1);
+    const u64 map_len = end - map_from;
+    void* map = ::mmap(nullptr, map_len, PROT_READ, MAP_SHARED, file.fd, static_cast<off_t>(map_from));
+    if (map == MAP_FAILED) return false;
+    ::madvise(map, map_len, MADV_SEQUENTIAL);
+    SearchParam& sp = s.sp;
+    const u64 saved_start = sp.TEXT_START;
+    sp.LINE_COUNT = 0;
+    sp.OCC_PTR = sp.OCC_START;
+    sp.TEXT_START = reinterpret_cast<u64>(map);
+    sp.TEXT_OFFSET = map_from;
+    sp.TEXT_PTR = sp.TEXT_START + (job.first_pos - map_from);
+    sp.TEXT_END = sp.TEXT_START + map_len;
+    for (;;) {
+        if (!run_guarded(&search_block, &sp)) {
+            // The file shrank under the mapping: it ends here, as a short
+            // read would end it.
+            ended = true;
+            sp.OCC_PTR = sp.OCC_START;
+            break;
+        }
+        if (sp.OCC_PTR != sp.OCC_START) {
+            hand_over(job, reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
+                      static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
+            sp.OCC_PTR = sp.OCC_START;
+        }
+        if (sp.SEARCH_RESULT != TW_END_OCC || stopping()) break;
+    }
+    ::munmap(map, map_len);
+    sp.TEXT_START = saved_start;
+    e_.ir.total_bytes.fetch_add(bytes, std::memory_order_relaxed);
+    std::lock_guard lock(mu_);
+    job.eol = with_lines_ ? sp.LINE_COUNT : 0;
+    job.ended = ended;
+    return true;
+}
+
+void ParallelSearch::scan(Scanner& s, Job& job) {
+    if (!lower_ && job.file->size >= e_.map_min_bytes && scan_mapped(s, job)) return;
+    SearchParam& sp = s.sp;
+    const FileState& file = *job.file;
+    const u64 m = pattern_len_;
+    auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
+    sp.LINE_COUNT = 0;
+    sp.OCC_PTR = sp.OCC_START;
+    u64 pos = job.first_pos;
+    u64 result = 0;
+    int read_err = 0;
+    bool ended = false;
+    for (u64 c = 0; c < job.chunks && !stopping(); ++c) {
+        if (file.size < pos || file.size - pos < m) {
+            ended = true;
+            break;
+        }
+        const u64 limit = std::min<u64>(sp.TEXT_BUF_SIZE, file.size - pos);
+        u64 n = 0;
+        while (n < limit) {
+            const ssize_t got = ::pread(file.fd, text + n, limit - n, static_cast<off_t>(pos + n));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                result = ERR_READ_FILE;
+                read_err = errno;
+            }
+            if (got <= 0) break;
+            n += static_cast<u64>(got);
+        }
+        if (result != 0) break;
+        e_.ir.total_bytes.fetch_add(n, std::memory_order_relaxed);
+        if (n < m) {
+            ended = true;
+            break;
+        }
+        sp.TEXT_OFFSET = pos;
+        sp.TEXT_PTR = sp.TEXT_START;
+        sp.TEXT_END = sp.TEXT_START + n;
+        pos += n - m + 1;
+        if (lower_) make_lower_case_asm(n, text);
+        for (;;) {
+            search_asm(&sp);
+            if (sp.OCC_PTR != sp.OCC_START) {
+                hand_over(job, reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
+                          static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
+                sp.OCC_PTR = sp.OCC_START;
+            }
+            if (sp.SEARCH_RESULT != TW_END_OCC || stopping()) break;
+        }
+        // A file that shrank since its size was noted ends here.
+        if (n < limit) {
+            ended = true;
+            break;
+        }
+    }
+    std::lock_guard lock(mu_);
+    job.eol = with_lines_ ? sp.LINE_COUNT : 0;
+    job.result = result;
+    job.read_err = read_err;
+    job.ended = ended;
+}
+
+u64 ParallelSearch::count_result(u64 r, bool item) {
+    // As the walk counts a file when unreadable files are skipped, or as
+    // search_in_file counts a file item.
+    InfoRecord& ir = e_.ir;
+    if (r == 0) {
+        ir.file_nb.fetch_add(1, std::memory_order_relaxed);
+    } else if (r == ERR_WRITE_FILE) {
+        ir.other_err_nb.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        ir.file_err_nb.fetch_add(1, std::memory_order_relaxed);
+        if (!item) ir.file_nb.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (item) {
+        std::lock_guard lock(mu_);
+        item_result_ = r;
+    }
+    return r;
+}
+
+bool ParallelSearch::commit_records(Job& job, std::vector<std::uint8_t>& records) {
+    FileState& file = *job.file;
+    if (file.failed != 0 || file.ended || records.empty()) return true;
+    const u64 record_len = with_lines_ ? 16 : 8;
+    if (with_lines_ && file.line_base != 0) {
+        for (std::size_t at = 8; at + 8 <= records.size(); at += 16)
+            store_le64(records.data() + at, load_le64(records.data() + at) + file.line_base);
+    }
+    WorkFile& out = e_.wf[WF_FOUND_OFFSET];
+    errno = 0;
+    if (std::fwrite(records.data(), 1, records.size(), out.stream) != records.size() ||
+        std::ferror(out.stream) != 0) {
+        e_.record_failure(e_.resource_path(TW_FOUND_DIR, TW_FOUND_OFFSET),
+                          errno != 0 ? errno : EIO);
+        return false;
+    }
+    if (!occ_written_) {
+        e_.ffh.occ_pos = out.position;
+        occ_written_ = true;
+    }
+    out.position += records.size();
+    const u64 nb = records.size() / record_len;
+    e_.ffh.occ_nb += nb;
+    e_.ir.found_nb.fetch_add(nb, std::memory_order_relaxed);
+    return true;
+}
+
+void ParallelSearch::finalize(Job& job) {
+    if (job.kind == Job::Kind::Failure) {
+        e_.item_failed(job.path, job.err);
+        return;
+    }
+    if (job.kind == Job::Kind::OpenFailed) {
+        e_.item_failed(job.path, job.err);
+        count_result(ERR_OPEN_FILE, job.item);
+        return;
+    }
+    FileState& file = *job.file;
+    if (file.failed == 0 && !file.ended) {
+        if (job.result != 0) {
+            file.failed = job.result;
+            e_.item_failed(file.path(), job.read_err);
+        } else if (job.ended) {
+            file.ended = true;
+        }
+        file.line_base += job.eol;
+    }
+    if (!job.last) return;
+    u64 r = file.failed;
+    const int fd = file.fd;
+    file.fd = -1;
+    if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
+    if (r == 0 && occ_written_) r = e_.write_path_and_header(file.dir, file.name);
+    count_result(r, file.item);
+    if (r == ERR_WRITE_FILE) {
+        std::lock_guard lock(mu_);
+        write_failed_ = true;
+    }
+    current_ = nullptr;
+    occ_written_ = false;
+}
+
+void ParallelSearch::close_partial_on_stop() {
+    // As the single-threaded scan when stopped inside a file: the records
+    // written so far get their header, and the file counts as searched.
+    if (current_ == nullptr) return;
+    u64 r = 0;
+    if (occ_written_) r = e_.write_path_and_header(current_->dir, current_->name);
+    count_result(r, current_->item);
+    current_ = nullptr;
+    occ_written_ = false;
+}
+
+void ParallelSearch::committer_loop() {
+    std::unique_lock lock(mu_);
+    for (;;) {
+        if (stopping()) {
+            lock.unlock();
+            close_partial_on_stop();
+            lock.lock();
+            break;
+        }
+        if (write_failed_) break;
+        if (window_.empty()) {
+            if (closing_) break;
+            committer_waiting_ = true;
+            cv_commit_.wait_for(lock, kPoll);
+            committer_waiting_ = false;
+            continue;
+        }
+        Job& job = *window_.front();
+        if (job.kind == Job::Kind::Piece && current_ != job.file) {
+            // The first piece of a file.
+            current_ = job.file;
+            occ_written_ = false;
+            e_.ffh = FoundFileHeader{};
+        }
+        if (!job.records.empty()) {
+            std::vector<std::uint8_t> records;
+            records.swap(job.records);
+            cv_space_.notify_all();
+            lock.unlock();
+            const bool ok = commit_records(job, records);
+            if (!ok) {
+                count_result(ERR_WRITE_FILE, job.file->item);
+                current_ = nullptr;
+            }
+            lock.lock();
+            if (!ok) write_failed_ = true;
+            continue;
+        }
+        if (!job.done) {
+            committer_waiting_ = true;
+            cv_commit_.wait_for(lock, kPoll);
+            committer_waiting_ = false;
+            continue;
+        }
+        lock.unlock();
+        finalize(job);
+        lock.lock();
+        window_.pop_front();
+        // The walk waits for room (woken once half the queue is free, so
+        // that it queues several files per wake-up) or for an empty queue.
+        if (walk_waiting_ && window_.size() <= room_ / 2) cv_room_.notify_all();
+    }
+    committer_exited_ = true;
+    cv_room_.notify_all();
+    cv_space_.notify_all();
+    cv_work_.notify_all();
+}
+
+}  // namespace tw

@@ -1,0 +1,123 @@
+// Internal: the parallel search. The walk (the search thread) opens each
+// regular file it meets and queues it, cut into pieces when it is large;
+// scanning threads read and scan the pieces with their own buffers; one
+// committer thread writes each file's records, names and header to the
+// result files in the order of the queue, which is the order in which the
+// single-threaded walk would have written them. Failures met by the walk
+// go through the same queue, so the listener hears everything in order.
+//
+// Memory stays bounded: at most kJobsPerThread jobs per scanning thread are
+// queued at once (the walk waits for room), and a job holds at most
+// kJobRecordBytes of records that the committer has not taken (its scanner
+// waits until the committer, reaching the job, takes them).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "engine/tw_records.h"
+#include "matcher/search_param.h"
+
+namespace tw {
+
+class Engine;
+
+class ParallelSearch {
+public:
+    static constexpr std::size_t kJobsPerThread = 16;
+    // Scanning threads at most, whatever is asked: each has its own text
+    // and occurrence buffers.
+    static constexpr unsigned kMaxScanners = 64;
+    static constexpr std::size_t kJobRecordBytes = std::size_t{256} << 10;
+
+    ParallelSearch(Engine& engine, unsigned scanners);
+    ~ParallelSearch();
+    ParallelSearch(const ParallelSearch&) = delete;
+    ParallelSearch& operator=(const ParallelSearch&) = delete;
+
+    // Allocates the buffers and starts the threads; false when that fails
+    // (the search then runs on one thread).
+    bool start();
+    // Queues regular file `name` of folder `dir` (open as dir_fd); 0, or
+    // ERR_WRITE_FILE once writing the result has failed. `item`: a file
+    // item of the target, counted as such (see item_result).
+    u64 submit_file(int dir_fd, std::string_view dir, const char* name, bool item = false);
+    // The result of the last file item committed, as search_in_file gives it.
+    u64 item_result() const;
+    // Queues the failure of a file or folder met by the walk.
+    void report_failure(std::string path, int err);
+    // Waits until every queued job is committed, or the search stops.
+    void drain();
+    // Drains, then ends and joins the threads.
+    void finish();
+    bool write_failed() const;
+
+private:
+    struct FileState;
+    struct Job;
+    struct Scanner {
+        SearchParam sp{};
+        std::unique_ptr<std::uint8_t[]> text_raw;
+        std::unique_ptr<std::uint8_t[]> occ_raw;
+        std::thread thread;
+    };
+
+    bool stopping() const;
+    void push(std::unique_ptr<Job> job);
+    void scanner_loop(Scanner& s);
+    void scan(Scanner& s, Job& job);
+    // Scans the piece from a mapping of the file; false when it cannot be
+    // mapped (the piece is then read).
+    bool scan_mapped(Scanner& s, Job& job);
+    void hand_over(Job& job, const std::uint8_t* data, std::size_t bytes);
+    void committer_loop();
+    // Writes records of the head job's file; false when the write failed.
+    bool commit_records(Job& job, std::vector<std::uint8_t>& records);
+    void finalize(Job& job);
+    void close_partial_on_stop();
+    u64 count_result(u64 r, bool item);
+
+    Engine& e_;
+    const unsigned scanner_nb_;
+    std::vector<std::unique_ptr<Scanner>> scanners_;
+    std::thread committer_;
+    bool started_ = false;
+
+    u64 pattern_len_ = 0;
+    u64 stride_ = 0;          // text buffer size less pattern length plus one
+    u64 piece_chunks_ = 1;    // text buffers per piece
+    bool with_lines_ = false;
+    bool lower_ = false;
+
+    mutable std::mutex mu_;
+    std::condition_variable cv_room_;     // the walk waits for room, drain for empty
+    std::condition_variable cv_work_;     // scanners wait for a job
+    std::condition_variable cv_commit_;   // the committer waits for records or a done job
+    std::condition_variable cv_space_;    // scanners wait for their records to be taken
+    std::deque<std::unique_ptr<Job>> window_;  // queued jobs, in commit order
+    std::deque<Job*> to_scan_;                 // jobs no scanner has taken yet
+    std::size_t room_ = 0;                     // jobs queued at most
+    // Who waits, so that a thread is woken only when it has something to
+    // do: each wake-up costs more than the scan of a small file.
+    unsigned idle_scanners_ = 0;
+    bool committer_waiting_ = false;
+    bool walk_waiting_ = false;
+    bool closing_ = false;
+    bool committer_exited_ = false;
+    bool write_failed_ = false;
+
+    // Committer-only state of the file being committed. Held, not only
+    // pointed to: after a stop its later pieces may never have been queued.
+    std::shared_ptr<FileState> current_;
+    bool occ_written_ = false;
+    u64 item_result_ = 0;  // under mu_
+};
+
+}  // namespace tw
