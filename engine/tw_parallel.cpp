@@ -68,6 +68,11 @@ struct ParallelSearch::Job {
     u64 result = 0;  // 0 or ERR_READ_FILE
     int read_err = 0;
     bool ended = false;  // the file ended (or shrank) within this piece
+    // Scanned and written by the walk while nothing else was queued: its
+    // records go straight to the result file (see submit_file).
+    bool direct = false;
+    bool occ_written = false;   // direct: records written
+    bool write_failed = false;  // direct: writing them failed
 };
 
 ParallelSearch::ParallelSearch(Engine& engine, unsigned scanners)
@@ -97,7 +102,7 @@ bool ParallelSearch::start() {
     with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
     lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     try {
-        for (unsigned i = 0; i < scanner_nb_; ++i) {
+        for (unsigned i = 0; i <= scanner_nb_; ++i) {
             auto s = std::make_unique<Scanner>();
             s->sp = base;
             s->text_raw.reset(new std::uint8_t[text + 64]);
@@ -108,7 +113,8 @@ bool ParallelSearch::start() {
             s->sp.OCC_BUF_SIZE = base.OCC_BUF_SIZE;
             s->sp.OCC_END = s->sp.OCC_START + base.OCC_BUF_SIZE;
             s->sp.OCC_PTR = s->sp.OCC_START;
-            scanners_.push_back(std::move(s));
+            if (i == scanner_nb_) walk_scanner_ = std::move(s);
+            else scanners_.push_back(std::move(s));
         }
         committer_ = std::thread([this] { committer_loop(); });
         started_ = true;
@@ -121,6 +127,7 @@ bool ParallelSearch::start() {
     }
     if (!started_) {
         scanners_.clear();
+        walk_scanner_.reset();
         return false;
     }
     for (auto& s : scanners_) {
@@ -136,25 +143,33 @@ bool ParallelSearch::start() {
     return true;
 }
 
-void ParallelSearch::push(std::unique_ptr<Job> job) {
+void ParallelSearch::wake_committer(bool now) {
+    if (!committer_waiting_ || window_.empty() || !window_.front()->done) return;
+    if (now || window_.size() >= kCommitBatch) cv_commit_.notify_one();
+}
+
+ParallelSearch::Job* ParallelSearch::push(std::unique_ptr<Job> job, bool on_walk) {
     std::unique_lock lock(mu_);
     while (window_.size() >= room_ && !committer_exited_ && !stopping()) {
+        wake_committer(true);
         walk_waiting_ = true;
         cv_room_.wait_for(lock, kPoll);
         walk_waiting_ = false;
     }
     // After a stop or a failed write nothing more is committed; the job is
     // dropped (its file is closed with its last piece).
-    if (committer_exited_ || stopping()) return;
+    if (committer_exited_ || stopping()) return nullptr;
     Job* raw = job.get();
     window_.push_back(std::move(job));
+    if (on_walk) return raw;
     if (raw->kind == Job::Kind::Piece && raw->chunks > 0) {
         to_scan_.push_back(raw);
         if (idle_scanners_ > 0) cv_work_.notify_one();
     } else {
         raw->done = true;
-        if (committer_waiting_ && window_.front().get() == raw) cv_commit_.notify_one();
+        wake_committer(false);
     }
+    return raw;
 }
 
 void ParallelSearch::report_failure(std::string path, int err) {
@@ -206,6 +221,30 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // bytes while at least a pattern's length remains; a piece is a run of
     // them, so every start position is examined once, in one piece.
     const u64 chunks = file->size < pattern_len_ ? 0 : (file->size - pattern_len_) / stride_ + 1;
+    if (chunks <= 1) {
+        // One text buffer at most: scanned here, since handing a small file
+        // to another thread costs more than its scan.
+        auto job = std::make_unique<Job>();
+        job->file = std::move(file);
+        job->chunks = chunks;
+        bool alone = false;
+        {
+            std::lock_guard lock(mu_);
+            alone = window_.empty() && !committer_exited_ && !stopping();
+        }
+        // With nothing queued the committer is idle until the next push:
+        // the walk writes the file's result itself, as the single-threaded
+        // scan does.
+        if (alone) return scan_direct(*job);
+        // Otherwise the file is committed in its turn.
+        Job* raw = push(std::move(job), true);
+        if (raw == nullptr) return 0;
+        scan(*walk_scanner_, *raw);
+        std::lock_guard lock(mu_);
+        raw->done = true;
+        wake_committer(false);
+        return 0;
+    }
     u64 first = 0;
     do {
         const u64 n = std::min(piece_chunks_, chunks - first);
@@ -223,6 +262,7 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
 void ParallelSearch::drain() {
     std::unique_lock lock(mu_);
     while (!window_.empty() && !committer_exited_) {
+        wake_committer(true);
         walk_waiting_ = true;
         cv_room_.wait_for(lock, kPoll);
         walk_waiting_ = false;
@@ -268,13 +308,39 @@ void ParallelSearch::scanner_loop(Scanner& s) {
     }
 }
 
+u64 ParallelSearch::scan_direct(Job& job) {
+    FileState& file = *job.file;
+    job.direct = true;
+    e_.ffh = FoundFileHeader{};
+    scan(*walk_scanner_, job);
+    // As finalize does for the last piece of a file.
+    u64 r = job.write_failed ? ERR_WRITE_FILE : job.result;
+    if (r == ERR_READ_FILE) e_.item_failed(file.path(), job.read_err);
+    const int fd = file.fd;
+    file.fd = -1;
+    if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
+    if (r == 0 && job.occ_written) r = e_.write_path_and_header(file.dir, file.name);
+    count_result(r, file.item);
+    if (r != ERR_WRITE_FILE) return 0;
+    std::lock_guard lock(mu_);
+    write_failed_ = true;
+    return ERR_WRITE_FILE;
+}
+
 void ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t bytes) {
+    if (job.direct) {
+        if (!job.write_failed && !write_records(data, bytes, job.occ_written))
+            job.write_failed = true;
+        return;
+    }
     std::unique_lock lock(mu_);
     // The committer takes the records of the oldest job as they come; the
     // others wait here once they hold their share.
     while (!job.records.empty() && job.records.size() + bytes > kJobRecordBytes &&
-           !committer_exited_ && !stopping())
+           !committer_exited_ && !stopping()) {
+        wake_committer(true);
         cv_space_.wait_for(lock, kPoll);
+    }
     job.records.insert(job.records.end(), data, data + bytes);
     if (committer_waiting_ && !window_.empty() && window_.front().get() == &job)
         cv_commit_.notify_one();
@@ -430,25 +496,28 @@ u64 ParallelSearch::count_result(u64 r, bool item) {
 bool ParallelSearch::commit_records(Job& job, std::vector<std::uint8_t>& records) {
     FileState& file = *job.file;
     if (file.failed != 0 || file.ended || records.empty()) return true;
-    const u64 record_len = with_lines_ ? 16 : 8;
     if (with_lines_ && file.line_base != 0) {
         for (std::size_t at = 8; at + 8 <= records.size(); at += 16)
             store_le64(records.data() + at, load_le64(records.data() + at) + file.line_base);
     }
+    return write_records(records.data(), records.size(), occ_written_);
+}
+
+bool ParallelSearch::write_records(const std::uint8_t* data, std::size_t bytes, bool& occ_written) {
+    const u64 record_len = with_lines_ ? 16 : 8;
     WorkFile& out = e_.wf[WF_FOUND_OFFSET];
     errno = 0;
-    if (std::fwrite(records.data(), 1, records.size(), out.stream) != records.size() ||
-        std::ferror(out.stream) != 0) {
+    if (std::fwrite(data, 1, bytes, out.stream) != bytes || std::ferror(out.stream) != 0) {
         e_.record_failure(e_.resource_path(TW_FOUND_DIR, TW_FOUND_OFFSET),
                           errno != 0 ? errno : EIO);
         return false;
     }
-    if (!occ_written_) {
+    if (!occ_written) {
         e_.ffh.occ_pos = out.position;
-        occ_written_ = true;
+        occ_written = true;
     }
-    out.position += records.size();
-    const u64 nb = records.size() / record_len;
+    out.position += bytes;
+    const u64 nb = bytes / record_len;
     e_.ffh.occ_nb += nb;
     e_.ir.found_nb.fetch_add(nb, std::memory_order_relaxed);
     return true;

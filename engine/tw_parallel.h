@@ -6,6 +6,13 @@
 // single-threaded walk would have written them. Failures met by the walk
 // go through the same queue, so the listener hears everything in order.
 //
+// A file of one text buffer or less is scanned by the walk itself: on a tree
+// of small files, handing each to other threads costs more than its scan.
+// While nothing is queued (the committer idle) the walk also writes its
+// result, exactly as the single-threaded scan does; behind larger files it
+// is queued already scanned and committed in its turn. The committer is
+// woken for such files in batches of kCommitBatch, not once per file.
+//
 // Memory stays bounded: at most kJobsPerThread jobs per scanning thread are
 // queued at once (the walk waits for room), and a job holds at most
 // kJobRecordBytes of records that the committer has not taken (its scanner
@@ -36,6 +43,9 @@ public:
     // and occurrence buffers.
     static constexpr unsigned kMaxScanners = 64;
     static constexpr std::size_t kJobRecordBytes = std::size_t{256} << 10;
+    // Jobs queued before a waiting committer is woken for jobs the walk
+    // finished itself: one wake-up for a batch of small files.
+    static constexpr std::size_t kCommitBatch = 8;
 
     ParallelSearch(Engine& engine, unsigned scanners);
     ~ParallelSearch();
@@ -70,13 +80,23 @@ private:
     };
 
     bool stopping() const;
-    void push(std::unique_ptr<Job> job);
+    // Queues `job`; nullptr when it was dropped (after a stop or a failed
+    // write). A piece `on_walk` is scanned by the caller, not a scanner.
+    Job* push(std::unique_ptr<Job> job, bool on_walk = false);
+    // Wakes the committer when it waits and enough done jobs are queued,
+    // or `now`. Under mu_.
+    void wake_committer(bool now);
     void scanner_loop(Scanner& s);
     void scan(Scanner& s, Job& job);
     // Scans the piece from a mapping of the file; false when it cannot be
     // mapped (the piece is then read).
     bool scan_mapped(Scanner& s, Job& job);
     void hand_over(Job& job, const std::uint8_t* data, std::size_t bytes);
+    // Scans a one-buffer file on the walk while nothing is queued and
+    // writes its result there; 0, or ERR_WRITE_FILE.
+    u64 scan_direct(Job& job);
+    // Appends records to the offset file for the current file's header.
+    bool write_records(const std::uint8_t* data, std::size_t bytes, bool& occ_written);
     void committer_loop();
     // Writes records of the head job's file; false when the write failed.
     bool commit_records(Job& job, std::vector<std::uint8_t>& records);
@@ -87,6 +107,9 @@ private:
     Engine& e_;
     const unsigned scanner_nb_;
     std::vector<std::unique_ptr<Scanner>> scanners_;
+    // Buffers of the walk thread, which scans files of one text buffer
+    // itself: handing such a file to another thread costs more than its scan.
+    std::unique_ptr<Scanner> walk_scanner_;
     std::thread committer_;
     bool started_ = false;
 

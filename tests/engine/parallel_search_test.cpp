@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -295,6 +296,123 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CaseInsensitiveLines", "abab", true, 10, true, Density::Dense, 7},
         Case{"LongPattern", std::string(70, 'q') + "z", true, 10, false, Density::Sparse, 8}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Files of one text buffer or less are scanned by the walk: written by it
+// while nothing else is queued, committed in their turn behind larger files
+// otherwise (waiting for the committer once they hold many records).
+struct MixCase {
+    const char* name;
+    std::vector<std::size_t> sizes;  // met in the order the folders are listed
+    bool dense;
+};
+
+void PrintTo(const MixCase& c, std::ostream* os) { *os << c.name; }
+
+class SmallFileMixTest : public EngineTest, public ::testing::WithParamInterface<MixCase> {};
+
+TEST_P(SmallFileMixTest, ResultsEqualTheSingleThreadedSearch) {
+    const MixCase& c = GetParam();
+    TempDir data;
+    std::mt19937 rng(11);
+    // One sub-folder per file.
+    const Case fill{"mix", "ab", true, 10, false, c.dense ? Density::Dense : Density::Sparse, 11};
+    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+        const std::string d = data / ("d" + std::to_string(i));
+        ::mkdir(d.c_str(), 0755);
+        write_file(d + "/f", random_content(rng, c.sizes[i], fill));
+    }
+    engine->pr.text_mem_size = kText;
+    engine->pr.occ_mem_size = 1024;
+    ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
+    engine->piece_bytes = 2 * kText;
+    set_target(*engine, fill.pattern, {{data.path(), true}});
+    engine->tr.add_line_nb = 1;
+    engine->tr.eol_char = 10;
+    engine->tr.skip_error = 1;
+    const std::string found = dir / "TW_found";
+    const Outcome one = run_search(*engine, found, 1);
+    ASSERT_GT(one.found, 0u);
+    for (unsigned threads : {2u, 4u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const Outcome many = run_search(*engine, found, threads);
+        EXPECT_EQ(describe_difference(one, many), "");
+    }
+}
+
+// The same files side by side in one folder.
+TEST_P(SmallFileMixTest, ResultsEqualTheSingleThreadedSearchInOneFolder) {
+    const MixCase& c = GetParam();
+    TempDir data;
+    std::mt19937 rng(12);
+    const Case fill{"mix", "ab", true, 13, false, c.dense ? Density::Dense : Density::Sparse, 12};
+    for (std::size_t i = 0; i < c.sizes.size(); ++i)
+        write_file(data / ("f" + std::to_string(i)), random_content(rng, c.sizes[i], fill));
+    engine->pr.text_mem_size = kText;
+    engine->pr.occ_mem_size = 1024;
+    ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
+    engine->piece_bytes = 2 * kText;
+    set_target(*engine, fill.pattern, {{data.path(), true}});
+    engine->tr.add_line_nb = 1;
+    engine->tr.eol_char = 13;
+    engine->tr.skip_error = 1;
+    const std::string found = dir / "TW_found";
+    const Outcome one = run_search(*engine, found, 1);
+    ASSERT_GT(one.found, 0u);
+    for (unsigned threads : {2u, 3u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        const Outcome many = run_search(*engine, found, threads);
+        EXPECT_EQ(describe_difference(one, many), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, SmallFileMixTest,
+    ::testing::Values(
+        MixCase{"OnlySmall", {10, 100, 4096, kText - 1, kText, 1, 2, 300, kText, 7, 5000, 64}, false},
+        MixCase{"AroundOneBuffer", {kText - 1, kText, kText + 1, kText + 2, kText, kText - 2, kText + 1}, true},
+        MixCase{"SmallBehindLarge",
+                {9 * kText, 100, kText, kText - 1, 5 * kText, 3, kText, kText, kText, 2 * kText + 5, 50, kText},
+                false},
+        // Dense one-buffer files behind large ones hold more records than a
+        // queued job may keep: the walk waits for the committer.
+        MixCase{"DenseSmallBehindLarge",
+                {7 * kText, kText, kText, kText - 1, 6 * kText, kText, kText, 40, kText},
+                true}),
+    [](const ::testing::TestParamInfo<MixCase>& info) { return std::string(info.param.name); });
+
+// A result file that cannot be written ends the search as on one thread,
+// whether the walk writes a small file itself or queued it behind a large one.
+TEST_F(EngineTest, AFullDiskEndsTheParallelSearchAsTheSingleThreadedOne) {
+    for (bool behind_large : {false, true}) {
+        SCOPED_TRACE(behind_large ? "behind a large file" : "small files only");
+        TempDir data;
+        std::mt19937 rng(13);
+        const Case fill{"full", "needle", false, 10, false, Density::Sparse, 13};
+        ::mkdir((data / "a").c_str(), 0755);
+        if (behind_large) write_file(data / "a/big", random_content(rng, 5 * kText, fill));
+        for (int i = 0; i < 3000; ++i) {
+            write_file(data / ("a/s" + std::to_string(i)), random_content(rng, 200, fill));
+        }
+        engine->pr.text_mem_size = kText;
+        ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
+        engine->piece_bytes = 2 * kText;
+        set_target(*engine, fill.pattern, {{data / "a", true}});
+        engine->tr.skip_error = 1;
+        const std::string found = dir / "TW_found";
+        std::filesystem::remove(found + "/TW_found_offset");
+        ASSERT_EQ(::symlink("/dev/full", (found + "/TW_found_offset").c_str()), 0);
+        for (unsigned threads : {1u, 2u}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads");
+            engine->thread_count = threads;
+            engine->need_stop_searching.store(0);
+            engine->search_in_target();
+            EXPECT_EQ(engine->fatal_err_index, ERR_WRITE_FILE);
+            EXPECT_GE(engine->ir.other_err_nb.load(), 1u);
+            EXPECT_LT(engine->ir.found_nb.load(), 3u * 3000u);
+        }
+        std::filesystem::remove(found + "/TW_found_offset");
+    }
+}
 
 // Unreadable files and folders in the middle of the tree, met by a search
 // that runs as an unprivileged user (permission checks do not stop root).
