@@ -308,61 +308,51 @@ struct MixCase {
 
 void PrintTo(const MixCase& c, std::ostream* os) { *os << c.name; }
 
-class SmallFileMixTest : public EngineTest, public ::testing::WithParamInterface<MixCase> {};
+class SmallFileMixTest : public EngineTest, public ::testing::WithParamInterface<MixCase> {
+protected:
+    // Writes the case's files, each in a sub-folder of its own or all side
+    // by side, and compares each thread count with one thread.
+    void expect_as_one_thread(bool own_folders, u64 eol, unsigned seed,
+                              std::initializer_list<unsigned> thread_counts) {
+        const MixCase& c = GetParam();
+        TempDir data;
+        std::mt19937 rng(seed);
+        const Case fill{"mix", "ab", true, eol, false, c.dense ? Density::Dense : Density::Sparse,
+                        seed};
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            std::string file = data / ("f" + std::to_string(i));
+            if (own_folders) {
+                const std::string d = data / ("d" + std::to_string(i));
+                ::mkdir(d.c_str(), 0755);
+                file = d + "/f";
+            }
+            write_file(file, random_content(rng, c.sizes[i], fill));
+        }
+        engine->pr.text_mem_size = kText;
+        engine->pr.occ_mem_size = 1024;
+        ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
+        engine->piece_bytes = 2 * kText;
+        set_target(*engine, fill.pattern, {{data.path(), true}});
+        engine->tr.add_line_nb = 1;
+        engine->tr.eol_char = eol;
+        engine->tr.skip_error = 1;
+        const std::string found = dir / "TW_found";
+        const Outcome one = run_search(*engine, found, 1);
+        ASSERT_GT(one.found, 0u);
+        for (unsigned threads : thread_counts) {
+            SCOPED_TRACE(std::to_string(threads) + " threads");
+            const Outcome many = run_search(*engine, found, threads);
+            EXPECT_EQ(describe_difference(one, many), "");
+        }
+    }
+};
 
 TEST_P(SmallFileMixTest, ResultsEqualTheSingleThreadedSearch) {
-    const MixCase& c = GetParam();
-    TempDir data;
-    std::mt19937 rng(11);
-    // One sub-folder per file.
-    const Case fill{"mix", "ab", true, 10, false, c.dense ? Density::Dense : Density::Sparse, 11};
-    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
-        const std::string d = data / ("d" + std::to_string(i));
-        ::mkdir(d.c_str(), 0755);
-        write_file(d + "/f", random_content(rng, c.sizes[i], fill));
-    }
-    engine->pr.text_mem_size = kText;
-    engine->pr.occ_mem_size = 1024;
-    ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
-    engine->piece_bytes = 2 * kText;
-    set_target(*engine, fill.pattern, {{data.path(), true}});
-    engine->tr.add_line_nb = 1;
-    engine->tr.eol_char = 10;
-    engine->tr.skip_error = 1;
-    const std::string found = dir / "TW_found";
-    const Outcome one = run_search(*engine, found, 1);
-    ASSERT_GT(one.found, 0u);
-    for (unsigned threads : {2u, 4u}) {
-        SCOPED_TRACE(std::to_string(threads) + " threads");
-        const Outcome many = run_search(*engine, found, threads);
-        EXPECT_EQ(describe_difference(one, many), "");
-    }
+    expect_as_one_thread(true, 10, 11, {2u, 4u});
 }
 
-// The same files side by side in one folder.
 TEST_P(SmallFileMixTest, ResultsEqualTheSingleThreadedSearchInOneFolder) {
-    const MixCase& c = GetParam();
-    TempDir data;
-    std::mt19937 rng(12);
-    const Case fill{"mix", "ab", true, 13, false, c.dense ? Density::Dense : Density::Sparse, 12};
-    for (std::size_t i = 0; i < c.sizes.size(); ++i)
-        write_file(data / ("f" + std::to_string(i)), random_content(rng, c.sizes[i], fill));
-    engine->pr.text_mem_size = kText;
-    engine->pr.occ_mem_size = 1024;
-    ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
-    engine->piece_bytes = 2 * kText;
-    set_target(*engine, fill.pattern, {{data.path(), true}});
-    engine->tr.add_line_nb = 1;
-    engine->tr.eol_char = 13;
-    engine->tr.skip_error = 1;
-    const std::string found = dir / "TW_found";
-    const Outcome one = run_search(*engine, found, 1);
-    ASSERT_GT(one.found, 0u);
-    for (unsigned threads : {2u, 3u}) {
-        SCOPED_TRACE(std::to_string(threads) + " threads");
-        const Outcome many = run_search(*engine, found, threads);
-        EXPECT_EQ(describe_difference(one, many), "");
-    }
+    expect_as_one_thread(false, 13, 12, {2u, 3u});
 }
 
 INSTANTIATE_TEST_SUITE_P(
