@@ -14,12 +14,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static tw::Engine* engine = [] {
-        auto* e = new tw::Engine();
-        e->resource_dir_pathname_ptr = tw_fuzz::resource_folder();
-        if (e->initialize_and_load_tw_parameter() != 0) std::abort();
-        return e;
-    }();
+    tw::Engine* engine = &tw_fuzz::engine();
     static const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const std::string found = tw_fuzz::resource_folder() + "/TW_found/";
     tw_fuzz::Parts parts(data, size);

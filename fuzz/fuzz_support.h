@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/tw.h"
+
 namespace tw_fuzz {
 
 // A resource folder with TW_target and TW_found, made at the first call.
@@ -32,6 +34,17 @@ inline const std::string& resource_folder() {
         return p;
     }());
     return path;
+}
+
+// One engine on the resource folder for the whole fuzzing run.
+inline tw::Engine& engine() {
+    static tw::Engine* e = [] {
+        auto* made = new tw::Engine();
+        made->resource_dir_pathname_ptr = resource_folder();
+        if (made->initialize_and_load_tw_parameter() != 0) std::abort();
+        return made;
+    }();
+    return *e;
 }
 
 inline void put_file(const std::string& path, std::string_view bytes) {

@@ -6,12 +6,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static tw::Engine* engine = [] {
-        auto* e = new tw::Engine();
-        e->resource_dir_pathname_ptr = tw_fuzz::resource_folder();
-        if (e->initialize_and_load_tw_parameter() != 0) std::abort();
-        return e;
-    }();
+    tw::Engine* engine = &tw_fuzz::engine();
     const std::string dir = tw_fuzz::resource_folder() + "/TW_target/";
     tw_fuzz::put_file(dir + tw::target_file_name(0),
                       std::string_view(reinterpret_cast<const char*>(data), size));
