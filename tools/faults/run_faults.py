@@ -98,6 +98,13 @@ def plant_and_test(fault, src, build, args):
         tests, functions = failed_tests(out)
         if code != 0 and not tests:
             tests = ["(ctest failed without a test name)"]
+        if tests and args.confirm:
+            # Run the failed tests again, one at a time, so that a test that
+            # failed only because the machine was busy is not counted.
+            again = "^(" + "|".join(re.escape(t) for t in tests) + ")$"
+            code, out = run(["ctest", "--test-dir", str(build), "--output-on-failure",
+                             "--timeout", "300", "-R", again], 1800)
+            tests, functions = failed_tests(out)
         return dict(status="caught" if tests else "NOT CAUGHT", tests=tests, functions=functions)
     finally:
         path.write_text(original)
@@ -113,6 +120,10 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--out", type=pathlib.Path)
     parser.add_argument("--list", action="store_true")
+    parser.add_argument("--confirm", action="store_true",
+                        help="run failed tests again alone and count only those failing twice")
+    parser.add_argument("--baseline", action="store_true",
+                        help="first check that every test passes with no fault planted")
     args = parser.parse_args()
 
     faults = load_faults(args.group)
@@ -128,6 +139,15 @@ def main():
     src = source_dir(build)
     lines = ["| fault | what | status | failing tests |", "|---|---|---|---|"]
     missed = 0
+    if args.baseline:
+        code, out = run(["cmake", "--build", str(build), "-j", str(args.jobs)], 1800)
+        if code == 0:
+            code, out = run(["ctest", "--test-dir", str(build), "-j", str(args.jobs),
+                             "--timeout", "120", "-E", args.exclude], 1800)
+        if code != 0:
+            print(out[-3000:])
+            sys.exit("the build or the tests fail with no fault planted")
+        print("baseline: every test passes", flush=True)
     try:
         for fault in faults:
             started = time.time()
