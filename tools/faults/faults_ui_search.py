@@ -41,8 +41,8 @@ FAULTS = [
          file="ui/target_editor/TargetController.cpp",
          find="if (::strcasecmp(stored, name.constData()) == 0) return true;",
          replace="if (::strcmp(stored, name.constData()) == 0) return true;"),
-    dict(id="S11", what="a failed encoding switch leaves the record in hexadecimal mode it did not reach",
+    dict(id="S11", what="the encoding of a hexadecimal string is marked on rather than mixed",
          file="ui/toolkit/search_string_field.cpp",
-         find="            record_.encoding = old_encoding;\n            record_.is_hexa = old_is_hexa;\n",
-         replace="            record_.encoding = old_encoding;\n"),
+         find="record_.is_hexa != 0 ? ItemState::Mixed : ItemState::On",
+         replace="record_.is_hexa != 0 ? ItemState::On : ItemState::Mixed"),
 ]
