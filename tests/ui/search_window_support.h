@@ -7,22 +7,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
 #include <QtTest>
-#include <functional>
-#include <memory>
+#include <fstream>
 
 #include "engine/search_support.h"
 #include "engine/tw.h"
-#include "ui/shell/AlertController.h"
 #include "ui/search/SearchController.h"
+#include "ui/shell/AlertController.h"
 #include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/app_paths.h"
@@ -32,37 +24,31 @@
 namespace sw_test {
 
 using tw::ui::SearchController;
+using tw_test::ModalAnswerer;
 
-// Records what the search window asks of the target editor.
+// Records what the search window and the menus ask of the target editor.
 struct RecordingEditor : tw::ui::TargetEditorEntry {
+    using Index = std::int64_t;
     QStringList calls;
     void show_target_window() override { calls << "new"; }
-    void show_target_window_index_of_target(std::int64_t i) override {
-        calls << QString("index %1").arg(i);
-    }
-    void show_target_window_drop_items(const QStringList& p) override {
-        calls << "new items " + p.join(',');
-    }
+    void show_target_window_index_of_target(Index i) override { calls << QString("index %1").arg(i); }
+    void show_target_window_drop_items(const QStringList& p) override { calls << "new items " + p.join(','); }
     void show_target_window_drop_string(const QString& t) override { calls << "new string " + t; }
-    void show_target_window_index_of_target_drop_items(std::int64_t i,
-                                                       const QStringList& p) override {
+    void show_target_window_index_of_target_drop_items(Index i, const QStringList& p) override {
         calls << QString("index %1 items ").arg(i) + p.join(',');
     }
-    void show_target_window_index_of_target_drop_string(std::int64_t i,
-                                                        const QString& t) override {
+    void show_target_window_index_of_target_drop_string(Index i, const QString& t) override {
         calls << QString("index %1 string ").arg(i) + t;
     }
 };
 
-struct TargetSpec {
+struct TargetFields {
     std::string name = "test target";
-    std::string pattern;  // bytes
-    std::vector<tw_test::Item> items;
+    std::string pattern = {};  // bytes
+    std::vector<tw_test::Item> items = {};
     tw::u64 encoding = 1;
     tw::u64 is_hexa = 0;
     tw::u64 use_wildcard = 0;
-    tw::u64 wildcard_char = '?';
-    tw::u64 add_line_nb = 0;
 };
 
 class Harness {
@@ -89,7 +75,8 @@ public:
         std::ofstream(path(sub), std::ios::binary) << content;
     }
 
-    // A file of `size` bytes that takes no room on disk (all zeros).
+    // A file of `size` bytes that takes no room on disk, for searches that
+    // last until they are stopped.
     void write_sparse_file(const std::string& sub, off_t size) {
         const int fd = ::open(path(sub).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
         QVERIFY(fd >= 0);
@@ -97,16 +84,19 @@ public:
         ::close(fd);
     }
 
+    void damage_target(tw::u64 number) {
+        std::ofstream(resource + "/TW_target/" + tw::target_file_name(number), std::ios::trunc)
+            << "damaged";
+    }
+
     // Writes target file `number` through the engine, leaving tr empty.
-    void save_target(tw::u64 number, const TargetSpec& wanted) {
+    void save_target(tw::u64 number, const TargetFields& wanted) {
         tw_test::set_target(engine, wanted.pattern, wanted.items);
         std::free(engine.tr.target_name);
         engine.tr.target_name = strdup(wanted.name.c_str());
         engine.tr.encoding = wanted.encoding;
         engine.tr.is_hexa = wanted.is_hexa;
         engine.tr.use_wildcard = wanted.use_wildcard;
-        engine.tr.wildcard_char = wanted.wildcard_char;
-        engine.tr.add_line_nb = wanted.add_line_nb;
         QCOMPARE(engine.save_target_file(number, engine.tr), tw::u64{0});
         engine.clear_target_buffer(engine.tr);
         engine.init_target(engine.tr);
@@ -127,22 +117,21 @@ public:
     Ui::SearchWindow* ui() const { return controller->ui(); }
     QWidget* window() const { return controller->widget(); }
     QString view_text() const { return controller->search_view_text(); }
+    tw::ui::PullDown* encodings() const { return controller->encoding_popup(); }
+    tw::ui::PullDown* targets() const { return controller->target_popup(); }
 
     bool alert_shown() const { return alerts.is_shown(window()); }
     QString alert_message() const {
         QDialog* panel = alerts.panel(window());
         if (panel == nullptr) return QStringLiteral("<no alert>");
-        auto* label = panel->findChild<QLabel*>("alert_mess_ref");
-        return label != nullptr ? label->text() : QStringLiteral("<no label>");
+        return panel->findChild<QLabel*>("alert_mess_ref")->text();
     }
-    void answer_alert() { alerts.Alert_OK_but(window()); }
-
-    // Chooses an item of a pull-down as the user would.
-    static void choose(tw::ui::PullDown* popup, int item) { popup->choose_item(item); }
+    void click_action() { QTest::mouseClick(ui()->action_but_ref, Qt::LeftButton); }
 
     bool idle() const {
         return !controller->search_is_running() && ui()->action_but_ref->text() == "Search";
     }
+    void wait_idle() const { QTRY_VERIFY_WITH_TIMEOUT(idle(), 10000); }
 
     tw::Engine engine;
     tw::ui::AlertController alerts;
@@ -154,8 +143,6 @@ public:
 private:
     QTemporaryDir dir_;
 };
-
-using tw_test::ModalAnswerer;
 
 // The encoding pull-down's items: the first fixed encodings, "User
 // defined" and "Hexadecimal".
