@@ -1,8 +1,8 @@
 // The found viewer over real searches: the excerpt in its three display
-// modes with the occurrence marked, the launcher and the Info sheet, the
-// steps through found files and occurrences with the enabling of every
-// control, a found file gone since the search, how the search ended, and the
-// list of found files with its orders and filter.
+// modes with the occurrence marked, the launcher, the steps through found
+// files and occurrences with the enabling of every control, a found file
+// gone since the search, how the search ended, and the list of found files
+// with its orders and filter.
 #include "encoding/string_encoding.h"
 #include "engine/tw_le.h"
 #include "ui/search/SearchController.h"
