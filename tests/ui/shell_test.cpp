@@ -1,38 +1,81 @@
-// Start-up and shutdown of the application shell: the language, the
-// resource folder, the settings saved at quit, the batching of handed-over
-// files, the start-up and Help alerts, and the saved window colour.
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
+// The application shell: the language, the resource folder and its copies
+// of the guide, the settings saved at quit, the batching of handed-over
+// files, the start-up alert, the Help menu's choice of document, alert
+// sheets and panels, and the single running instance, in process and as the
+// real program.
 #include <QtTest>
+#include <QtWidgets>
+#include <thread>
 
-#include "engine/tw.h"
-#include "modal_answerer.h"
+#include "ui/shell/AlertController.h"
 #include "ui/shell/MenuController.h"
+#include "ui/shell/single_instance.h"
+#include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
-#include "ui/toolkit/defaults.h"
 
 using namespace tw::ui;
 
 namespace {
 
-struct Receiver : DropItemsReceiver {
-    QList<QStringList> batches;
-    void show_target_window_drop_items(const QStringList& items) override {
-        batches.append(items);
+bool write_file(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush())
+        return false;
+    return f.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+QByteArray read_file(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Openers that record what they were asked to open and accept the files
+// whose suffix is in `accepted`.
+struct RecordingOpeners {
+    QStringList opened;
+    QStringList accepted;
+    bool reader = true;
+    HelpOpeners openers() {
+        return {[this](const QString& path) {
+                    opened.append(QFileInfo(path).fileName());
+                    return accepted.contains(QFileInfo(path).suffix());
+                },
+                [this] { return reader; }};
     }
 };
 
-using AlertAnswerer = tw_test::ModalAnswerer;
+// While it lives, answers every application-modal alert with the button
+// titled `press` (the first one when empty), and records the last alert.
+struct AlertWatch : QObject {
+    QTimer timer;
+    QString title, message, press;
+    explicit AlertWatch(QString button = {}) : press(std::move(button)) {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            title = box->windowTitle();
+            message = box->informativeText();
+            for (QAbstractButton* b : box->buttons())
+                if (press.isEmpty() || b->text() == press) return b->click();
+        });
+        timer.start(20);
+    }
+};
+
+struct Receiver : DropItemsReceiver {
+    QList<QStringList> batches;
+    void show_target_window_drop_items(const QStringList& items) override { batches.append(items); }
+};
 
 void* failing_allocate(std::size_t) { return nullptr; }
 void* failing_reallocate(void*, std::size_t) { return nullptr; }
 void plain_release(void* block) { std::free(block); }
+
+QString sheet_text(const AlertController& alerts, QWidget* window, const char* label) {
+    QDialog* panel = alerts.panel(window);
+    return panel != nullptr ? panel->findChild<QLabel*>(label)->text() : QString("<no sheet>");
+}
 
 }  // namespace
 
@@ -53,98 +96,52 @@ private slots:
         QTest::addColumn<int>("language");
         QTest::newRow("fr-CA") << QStringList{"fr-CA", "en-US"} << 1;
         QTest::newRow("FR") << QStringList{"FR"} << 1;
-        QTest::newRow("fr_CA") << QStringList{"fr_CA"} << 1;
         QTest::newRow("en-US") << QStringList{"en-US", "fr-FR"} << 0;
         QTest::newRow("de") << QStringList{"de", "fr"} << 0;
         QTest::newRow("none") << QStringList{} << 0;
     }
     void language_from_first_preferred() {
         QFETCH(QStringList, languages);
-        QFETCH(int, language);
-        QCOMPARE(language_from_preferred(languages), language);
+        QTEST(language_from_preferred(languages), "language");
     }
 
-    void language_is_chosen_once() {
-        tw::Engine engine;
-        MenuController menu(engine);
-        menu.set_preferred_languages_source([] { return QStringList{"fr-CA"}; });
-        QVERIFY(!menu.language_is_set());
-        menu.set_language();
-        QVERIFY(menu.language_is_set());
-        QCOMPARE(engine.language, 1);
-        menu.set_preferred_languages_source([] { return QStringList{"en-US"}; });
-        menu.set_language();
-        QCOMPARE(engine.language, 1);
-    }
-
-    void resource_folder_is_created_with_its_folders() {
+    void resource_folder_holds_copies_that_follow_the_installed_guide() {
+        QCOMPARE(application_folder("/opt/trawlex/bin"), QString("/opt/trawlex/share/trawlex"));
         const QString folder = resource_folder();
         QCOMPARE(folder, home_.filePath("data/Trawlex"));
-        QVERIFY(!QFileInfo::exists(folder));
         QVERIFY(prepare_resource_folder(folder, home_.filePath("no-such-app")));
-        QVERIFY(QFileInfo(folder + "/TW_target").isDir());
-        QVERIFY(QFileInfo(folder + "/TW_found").isDir());
-        QVERIFY(QDir(folder + "/TW_target").isEmpty());
-        QVERIFY(QDir(folder + "/TW_found").isEmpty());
-        // Without installed documents the doc folder stays empty (Help then
-        // says that its document is missing).
-        QVERIFY(QFileInfo(folder + "/doc").isDir());
-        QVERIFY(QDir(folder + "/doc").isEmpty());
-    }
-
-    void installed_documents_are_preferred() {
-        QTemporaryDir app;
-        QVERIFY(QDir(app.path()).mkpath("doc"));
-        QFile mine(app.filePath(kEnglishDoc));
-        QVERIFY(mine.open(QIODevice::WriteOnly));
-        mine.write("%PDF-installed");
-        mine.close();
-        const QString folder = home_.filePath("other-resources");
-        QVERIFY(prepare_resource_folder(folder, app.path()));
-        QFile copied(folder + "/" + kEnglishDoc);
-        QVERIFY(copied.open(QIODevice::ReadOnly));
-        QCOMPARE(copied.readAll(), QByteArray("%PDF-installed"));
-    }
-
-    void application_folder_is_not_a_shared_bin_folder() {
-        QCOMPARE(application_folder("/usr/bin"), QString("/usr/share/trawlex"));
-        QCOMPARE(application_folder("/opt/trawlex/bin"), QString("/opt/trawlex/share/trawlex"));
-        QCOMPARE(application_folder(home_.path()), QFileInfo(home_.path()).canonicalFilePath());
-    }
-
-    void quitting_saves_the_settings_files() {
-        const QString folder = home_.filePath("settings-run");
-        QVERIFY(prepare_resource_folder(folder, QString()));
-        tw::Engine engine;
-        engine.resource_dir_pathname_ptr = folder.toStdString();
-        MenuController menu(engine);
-        menu.set_preferred_languages_source([] { return QStringList{"en"}; });
-        QVERIFY(menu.init());
-        engine.cur_target_index = -1;
-        QVERIFY(!QFileInfo::exists(folder + "/TW_preference"));
-        menu.application_should_terminate();
-        QCOMPARE(QFileInfo(folder + "/TW_preference").size(), qint64(62));
-        QVERIFY(QFileInfo::exists(folder + "/TW_launcher"));
-        // A second quit path (the main loop ending after aboutToQuit) does
-        // not run the shutdown again.
-        QFile::remove(folder + "/TW_preference");
-        menu.application_should_terminate();
-        QVERIFY(!QFileInfo::exists(folder + "/TW_preference"));
+        for (const char* sub : {"TW_target", "TW_found", "doc"})
+            QVERIFY(QFileInfo(folder + "/" + sub).isDir() && QDir(folder + "/" + sub).isEmpty());
+        const QString app = home_.filePath("app");
+        const QDateTime first = QDateTime::currentDateTime().addDays(-30);
+        const char* const docs[] = {kEnglishDoc, kFrenchDoc, kEnglishHtmlDoc, kFrenchHtmlDoc};
+        for (const char* doc : docs) QVERIFY(write_file(QDir(app).filePath(doc), doc, first));
+        QVERIFY(prepare_resource_folder(folder, app));
+        for (const char* doc : docs) {
+            QCOMPARE(read_file(QDir(folder).filePath(doc)), QByteArray(doc));
+            // The copy carries the installed file's time, not the time of copying.
+            QCOMPARE(QFileInfo(QDir(folder).filePath(doc)).lastModified().toSecsSinceEpoch(), first.toSecsSinceEpoch());
+        }
+        // An upgrade installs a newer guide, even one built before the copy
+        // was made: the copies follow; a copy newer than the installed file
+        // is left alone.
+        QVERIFY(write_file(QDir(app).filePath(kEnglishDoc), "v2", first.addDays(1)));
+        QVERIFY(write_file(QDir(folder).filePath(kFrenchDoc), "mine", first.addDays(5)));
+        QVERIFY(prepare_resource_folder(folder, app));
+        QCOMPARE(read_file(QDir(folder).filePath(kEnglishDoc)), QByteArray("v2"));
+        QCOMPARE(read_file(QDir(folder).filePath(kFrenchDoc)), QByteArray("mine"));
     }
 
     void engine_failure_at_start_shows_the_memory_alert() {
-        const QString folder = home_.filePath("oom-run");
-        QVERIFY(prepare_resource_folder(folder, QString()));
         tw::Engine engine(tw::Allocator{failing_allocate, failing_reallocate, plain_release});
-        engine.resource_dir_pathname_ptr = folder.toStdString();
+        QVERIFY(prepare_resource_folder(home_.filePath("oom-run"), QString()));
+        engine.resource_dir_pathname_ptr = home_.filePath("oom-run").toStdString();
         MenuController menu(engine);
         menu.set_preferred_languages_source([] { return QStringList{"fr-FR"}; });
-        AlertAnswerer answerer;
-        answerer.arm();
+        AlertWatch alerts;
         QVERIFY(!menu.init());
-        QVERIFY(answerer.seen);
-        QCOMPARE(answerer.title, QString("Erreur"));
-        QCOMPARE(answerer.message, QString::fromUtf8("Initialisation impossible: pas assez de mémoire"));
+        QCOMPARE(alerts.title, QString("Erreur"));
+        QCOMPARE(alerts.message, QString("Initialisation impossible: pas assez de mémoire"));
     }
 
     void files_handed_over_together_arrive_in_one_batch() {
@@ -159,55 +156,175 @@ private slots:
         QCOMPARE(receiver.batches.size(), 0);  // still gathering
         QTRY_COMPARE_WITH_TIMEOUT(receiver.batches.size(), 1, 2000);
         QCOMPARE(receiver.batches.first(), (QStringList{"/a", "/b", "/c"}));
-        QVERIFY(menu.dropped_items().isEmpty());
-        QTest::qWait(250);
-        QCOMPARE(receiver.batches.size(), 1);  // the timer fired once
         menu.application_open_file("/d");
         QTRY_COMPARE_WITH_TIMEOUT(receiver.batches.size(), 2, 2000);
         QCOMPARE(receiver.batches.last(), QStringList{"/d"});
     }
 
-    void help_without_its_document_alerts() {
-        const QString folder = home_.filePath("no-doc");
-        QVERIFY(QDir().mkpath(folder));
+    // The PDF guide of the user's language when a PDF reader opens it, else
+    // the HTML page, else the PDF through the desktop's opener; an alert
+    // when none of them opens.
+    void help_menu_opens_the_users_guide_or_alerts_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("reader");
+        QTest::addColumn<QStringList>("accepted");
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QString>("alert");
+        const QStringList french{kFrenchDoc, kFrenchHtmlDoc}, both{"pdf", "html"};
+        QTest::newRow("reader opens the PDF")
+            << "fr-FR" << french << true << both << QStringList{"doc_francais.pdf"} << QString();
+        QTest::newRow("no reader: the HTML page")
+            << "fr" << french << false << both << QStringList{"guide_fr.html"} << QString();
+        QTest::newRow("the reader refuses: the HTML page") << "fr" << french << true << QStringList{"html"}
+            << QStringList{"doc_francais.pdf", "guide_fr.html"} << QString();
+        QTest::newRow("no reader, no HTML: the PDF anyway")
+            << "en-GB" << QStringList{kEnglishDoc} << false << both << QStringList{"english_doc.pdf"} << QString();
+        QTest::newRow("nothing opens them") << "fr" << french << false << QStringList{}
+            << QStringList{"guide_fr.html", "doc_francais.pdf"} << QString("Impossible de trouver le fichier aide");
+        QTest::newRow("no PDF: missing") << "en-US" << QStringList{kEnglishHtmlDoc} << true << both
+            << QStringList{} << QString("Cannot find the the help doc");
+    }
+    void help_menu_opens_the_users_guide_or_alerts() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, files);
+        QFETCH(bool, reader);
+        QFETCH(QStringList, accepted);
+        QFETCH(QString, alert);
+        QTemporaryDir res;
+        for (const QString& file : files) QVERIFY(write_file(res.filePath(file), "guide", QDateTime::currentDateTime()));
         tw::Engine engine;
-        engine.resource_dir_pathname_ptr = folder.toStdString();
+        engine.resource_dir_pathname_ptr = res.path().toStdString();
         MenuController menu(engine);
-        menu.set_preferred_languages_source([] { return QStringList{"en-GB"}; });
+        menu.set_preferred_languages_source([language] { return QStringList{language}; });
         menu.set_language();
-        QCOMPARE(menu.help_document_path(), folder + "/doc/english_doc.pdf");
-        AlertAnswerer answerer;
-        answerer.arm();
+        QCOMPARE(menu.help_document_path(), res.filePath(language.startsWith("fr") ? kFrenchDoc : kEnglishDoc));
+        RecordingOpeners rec{{}, accepted, reader};
+        menu.set_help_openers(rec.openers());
+        AlertWatch alerts;
         menu.Help_menu_item();
-        QVERIFY(answerer.seen);
-        QCOMPARE(answerer.title, QString("Trawlex"));
-        QCOMPARE(answerer.message, QString("Cannot find the the help doc"));
+        QCOMPARE(alerts.message, alert);
+        QCOMPARE(alerts.title, alert.isEmpty() ? QString() : QString("Trawlex"));
+        QTEST(rec.opened, "opened");
     }
 
-    void french_help_document_path() {
-        tw::Engine engine;
-        engine.resource_dir_pathname_ptr = "/res";
-        MenuController menu(engine);
-        menu.set_preferred_languages_source([] { return QStringList{"fr"}; });
-        menu.set_language();
-        QCOMPARE(menu.help_document_path(), QString("/res/doc/doc_francais.pdf"));
+    // A sheet returns at once and blocks only its window; further alerts on
+    // that window wait for it, those on another window do not.
+    void alert_sheets_are_window_modal_and_queued_per_window() {
+        QWidget one, two;
+        one.show();
+        two.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&one));
+        AlertController alerts;
+        alerts.show_alert(&one, "Error", "Cannot encode\nthe search string");
+        alerts.show_alert(&one, "Warning", "second");
+        QWidget child(&one);  // stands for its window
+        alerts.show_alert(&child, "Error", "third");
+        alerts.show_alert(&two, "B", "on two");
+        QCOMPARE(alerts.pending_count(&one), 2);
+        QCOMPARE(alerts.pending_count(&two), 0);
+        QDialog* panel = alerts.panel(&one);
+        QTRY_VERIFY(panel->isVisible());
+        QCOMPARE(panel->windowModality(), Qt::WindowModal);
+        QCOMPARE(panel->parentWidget(), &one);
+        for (const char* message : {"Cannot encode\nthe search string", "second", "third"}) {
+            QCOMPARE(sheet_text(alerts, &one, "alert_mess_ref"), QString(message));
+            auto* ok = alerts.panel(&one)->findChild<QPushButton*>("alert_ok_but_ref");
+            QCOMPARE(ok->text(), QString("OK"));
+            QTest::mouseClick(ok, Qt::LeftButton);
+        }
+        QVERIFY(!alerts.is_shown(&one));
+        QTRY_VERIFY(!panel->isVisible());
     }
 
-    void window_colour_is_kept_in_user_defaults() {
-        bool use = true;
-        QVERIFY(!load_default_color(&use).has_value());
-        QVERIFY(!use);
-        save_default_color(QColor(12, 34, 56), true);
-        std::optional<QColor> c = load_default_color(&use);
-        QVERIFY(c.has_value());
-        QVERIFY(use);
-        QCOMPARE(*c, QColor(12, 34, 56));
-        QCOMPARE(user_defaults().value("Use color bool").toBool(), true);
-        QVERIFY(QFileInfo::exists(home_.filePath("config/Trawlex/Trawlex.conf")));
-        save_default_color(QColor(1, 2, 3), false);
-        c = load_default_color(&use);
-        QVERIFY(!use);
-        QCOMPARE(*c, QColor(1, 2, 3));
+    void alerts_answer_the_pressed_button_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("default") << QString("Yes") << kAlertDefault;
+        QTest::newRow("alternate") << QString("No") << kAlertAlternate;
+        QTest::newRow("other") << QString("Maybe") << kAlertOther;
+    }
+    void alerts_answer_the_pressed_button() {
+        QFETCH(QString, button);
+        AlertWatch watch(button);
+        QTEST(run_alert(nullptr, "DELETE TARGET", "Do you realy want to delete?", "Yes", "No", "Maybe"), "answer");
+        QCOMPARE(watch.message, QString("Do you realy want to delete?"));
+    }
+
+    void single_instance_server_takes_absolute_paths_from_a_client() {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("test.socket");
+        // Nobody listening yet: the client says so.
+        QVERIFY(!SingleInstance(name).forward_to_running_instance({"/x"}, 500));
+        // A leftover file where the socket goes is replaced.
+        QVERIFY(write_file(name, "stale", QDateTime::currentDateTime()));
+        SingleInstance server(name);
+        QVERIFY(server.listen());
+        QSignalSpy spy(&server, &SingleInstance::paths_received);
+        bool forwarded = false;
+        // The client blocks until the server answers, so it runs on its own
+        // thread while this one runs the server's events.
+        std::thread client([&] {
+            forwarded = SingleInstance(name).forward_to_running_instance({"/x/one", "relative"});
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 10000);
+        client.join();
+        QVERIFY(forwarded);
+        QCOMPARE(spy.first().first().toStringList(),
+                 (QStringList{"/x/one", QDir::current().absoluteFilePath("relative")}));
+    }
+
+    // The real program: started with files, a second launch forwarding its
+    // files to the running instance, and the settings saved at SIGTERM.
+    void program_gathers_forwards_and_saves_at_signal() {
+        QTemporaryDir home;
+        const QString runtime = home.filePath("run");
+        QVERIFY(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [key, value] : {std::pair<QString, QString>{"HOME", home.path()},
+                                         {"XDG_DATA_HOME", home.filePath("data")},
+                                         {"XDG_CONFIG_HOME", home.filePath("config")},
+                                         {"XDG_RUNTIME_DIR", runtime},
+                                         {"QT_QPA_PLATFORM", "offscreen"},
+                                         {"LANGUAGE", "en_US"},
+                                         {"LC_ALL", "C.UTF-8"}})
+            env.insert(key, value);
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        QProcess first, second;
+        for (QProcess* p : {&first, &second}) {
+            p->setProcessEnvironment(env);
+            p->setWorkingDirectory(home.path());
+        }
+        first.start(TRAWLEX_BINARY, {"a.txt", home.filePath("folder")});
+        QVERIFY(first.waitForStarted());
+        QString log;
+        const auto wait_for_log = [&](const QString& line) {
+            for (int i = 0; i < 200 && !log.contains(line) && first.state() == QProcess::Running; ++i) {
+                first.waitForReadyRead(100);
+                log += QString::fromUtf8(first.readAllStandardError());
+            }
+            return log.contains(line);
+        };
+        // The files given at launch arrive as one batch, once the instance
+        // is up; a second launch hands its files over and ends at once.
+        const QString launched = QString("2 item(s) handed over: %1, %2").arg(home.filePath("a.txt"), home.filePath("folder"));
+        QVERIFY2(wait_for_log(launched), qPrintable(log));
+        second.start(TRAWLEX_BINARY, {"b.bin", "/abs/c"});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(wait_for_log(QString("2 item(s) handed over: %1, /abs/c").arg(home.filePath("b.bin"))), qPrintable(log));
+        QCOMPARE(log.count("handed over"), 2);
+
+        const QString resources = home.filePath("data/Trawlex");
+        QVERIFY(QFileInfo::exists(resources + "/doc/english_doc.pdf"));
+        QVERIFY(!QFileInfo::exists(resources + "/TW_preference"));
+        first.terminate();  // SIGTERM
+        QVERIFY(first.waitForFinished(20000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(QFileInfo(resources + "/TW_preference").size(), qint64(62));
+        QVERIFY(!QFileInfo::exists(QDir(runtime).filePath("trawlex.socket")));
     }
 
 private:

@@ -4,25 +4,15 @@
 
 #include <sys/stat.h>
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSlider>
-#include <QTextCursor>
-#include <QTextEdit>
-#include <algorithm>
 #include <QtTest>
-#include <memory>
-#include <string>
-#include <vector>
+#include <QtWidgets>
+#include <climits>
+#include <fstream>
 
 #include "engine/search_support.h"
-#include "engine/tw.h"
-#include "support/temp_dir.h"
-#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/viewer/ViewerController.h"
 
 namespace viewer_test {
 
@@ -54,16 +44,34 @@ public:
     // way the search window does, from the first found file's first
     // occurrence.
     void search(const std::string& pattern, const std::vector<std::string>& relatives,
-                std::uint64_t encoding = 1, bool lines = false) {
+                std::uint64_t encoding = 1) {
         std::vector<tw_test::Item> items;
         for (const auto& r : relatives) items.push_back({tree / r, false});
         tw_test::set_target(*engine, pattern, items);
-        engine->tr.add_line_nb = lines ? 1 : 0;
         engine->tr.encoding = encoding;
         engine->sur.file_index = 0;
         engine->sur.occ_index = 0;
         engine->search_in_target();
         if (engine->fatal_err_index != 0) qFatal("search failed: %s", engine->build_fatal_str_err());
+    }
+
+    // Three found files: a.txt with 3 occurrences, sub/b.txt with 1 (and
+    // the largest size) and sub/deeper/c.txt with 2.
+    void three_files() {
+        file("a.txt", "xxNEEDxx\nline NEED two\n\nNEED");
+        file("sub/b.txt", "NEED" + std::string(100, '.'));
+        file("sub/deeper/c.txt", "..NEED..NEED..");
+        search("NEED", {"a.txt", "sub/b.txt", "sub/deeper/c.txt"});
+    }
+
+    // Rewrites the result's description as a search ending this way would.
+    void set_status(tw::u64 status, tw::u64 error_code = 0) {
+        tw::ResultInfo info = engine->result_info;
+        info.status = status;
+        info.error_code = error_code;
+        const auto bytes = tw::encode_result_info(info);
+        std::ofstream((resources / "TW_found") + "/" + tw::TW_FOUND_INFO, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
     template <typename T>
@@ -74,33 +82,30 @@ public:
     }
     QString text(const char* label) const { return w<QLabel>(label)->text(); }
     bool enabled(const char* name) const { return w<QWidget>(name)->isEnabled(); }
+    void mode(int m) const { viewer->hexa_or_text_popup()->choose_item(m); }
     QPlainTextEdit* area() const { return w<QPlainTextEdit>("text_viewer_ref"); }
     QString shown() const { return area()->toPlainText(); }
-    // The occurrence's mark: its highlights, from the first start to the
-    // last end (the cursor's position when nothing is marked).
-    QList<QTextEdit::ExtraSelection> marks() const { return area()->extraSelections(); }
-    int selection_start() const {
-        int at = area()->textCursor().position();
-        for (int i = 0; i < marks().size(); ++i)
-            at = i == 0 ? marks()[i].cursor.selectionStart() : std::min(at, marks()[i].cursor.selectionStart());
-        return at;
+
+    // The occurrence's mark: from its highlights' first start to their last
+    // end (the cursor's position when nothing is marked).
+    std::pair<int, int> span() const {
+        int start = area()->textCursor().position(), end = start;
+        const auto marks = area()->extraSelections();
+        if (!marks.isEmpty()) {
+            start = INT_MAX;
+            end = 0;
+        }
+        for (const auto& m : marks) {
+            start = std::min(start, m.cursor.selectionStart());
+            end = std::max(end, m.cursor.selectionEnd());
+        }
+        return {start, end};
     }
-    int selection_end() const {
-        int at = area()->textCursor().position();
-        for (int i = 0; i < marks().size(); ++i)
-            at = i == 0 ? marks()[i].cursor.selectionEnd() : std::max(at, marks()[i].cursor.selectionEnd());
-        return at;
-    }
-    QString selected() const {
-        QTextCursor c(area()->document());
-        c.setPosition(selection_start());
-        c.setPosition(selection_end(), QTextCursor::KeepAnchor);
-        return c.selectedText();
-    }
+    QString selected() const { return shown().mid(span().first, span().second - span().first); }
     // Each highlight's text, in order.
     QStringList marked() const {
         QStringList texts;
-        for (const auto& m : marks()) texts << m.cursor.selectedText();
+        for (const auto& m : area()->extraSelections()) texts << m.cursor.selectedText();
         return texts;
     }
 

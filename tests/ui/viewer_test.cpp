@@ -1,0 +1,514 @@
+// The found viewer over real searches: the excerpt in its three display
+// modes with the occurrence marked, the launcher, the steps through found
+// files and occurrences with the enabling of every control, a found file
+// gone since the search, how the search ended, and the list of found files
+// with its orders and filter.
+#include "encoding/string_encoding.h"
+#include "engine/tw_le.h"
+#include "ui/search/SearchController.h"
+#include "ui/shell/AlertController.h"
+#include "ui/viewer/FoundListModel.h"
+#include "viewer_fixture.h"
+
+using namespace tw::ui;
+using viewer_test::Viewer;
+namespace enc = tw::encoding;
+
+namespace {
+
+QByteArray encoded(const std::u16string& text, std::uint32_t encoding) {
+    return QByteArray::fromStdString(*enc::to_bytes(text, encoding).value);
+}
+
+// An executable that writes the file it is given into `marker`.
+std::string write_opener(const std::string& path, const std::string& marker) {
+    tw_test::write_file(path, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + "'\n");
+    ::chmod(path.c_str(), 0700);
+    return path;
+}
+
+std::string read_all(const std::string& path) {
+    const tw_test::Bytes bytes = tw_test::read_file(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+const char* const step_buttons[] = {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
+                                    "previous_file_but_ref"};
+
+// "i / n": the slider of that list is at i - 1 of 0 .. n - 1 and the index
+// field says i.
+void check_position(const Viewer& v, const char* label, const char* slider, const char* field) {
+    const QStringList at = v.text(label).split(" / ");
+    QCOMPARE(at.size(), 2);
+    QCOMPARE(v.w<QSlider>(slider)->value(), at[0].toInt() - 1);
+    QCOMPARE(v.w<QSlider>(slider)->maximum(), at[1].toInt() - 1);
+    QCOMPARE(v.w<QLineEdit>(field)->text(), at[0]);
+}
+
+QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
+FoundListModel* model(const Viewer& v) { return v.viewer->found_list_model(); }
+int current_row(const Viewer& v) { return list_view(v)->selectionModel()->currentIndex().row(); }
+
+QString cell(const Viewer& v, int row, int column) {
+    return model(v)->data(model(v)->index(row, column)).toString();
+}
+
+// The paths of the rows as shown, relative to the searched tree.
+QStringList shown_paths(const Viewer& v) {
+    QStringList out;
+    const QString root = QString::fromStdString(v.tree.path()) + u'/';
+    for (int r = 0; r < model(v)->rowCount(); ++r) out << cell(v, r, 0).remove(root);
+    return out;
+}
+
+}  // namespace
+
+class ViewerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
+    }
+
+    // ---- The excerpt ----------------------------------------------------------------
+
+    void text_mode_replaces_what_is_not_printable() {
+        Viewer v;
+        v.file("t.bin", std::string("ab\0\x7f\xe9\tx\r\nNEEDcd\rNEED", 20));
+        v.search("NEED", {"t.bin"});
+        v.viewer->show_view();
+        QCOMPARE(v.viewer->hexa_or_text_popup()->state(kModeText), ItemState::On);
+        // A CR LF pair is one line break in the text area, a lone CR one too;
+        // the occurrence stays marked on the right characters.
+        QCOMPARE(v.shown(), QString("ab???\tx\nNEEDcd\nNEED"));
+        QCOMPARE(v.span().first, 8);
+        QCOMPARE(v.selected(), QString("NEED"));
+        v.viewer->Next_occ_but();
+        QCOMPARE(v.span().first, 15);
+        QCOMPARE(v.selected(), QString("NEED"));
+        QCOMPARE(v.area()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    }
+
+    void hexadecimal_dump_shows_blanks_past_the_end() {
+        Viewer v;
+        v.file("h.bin", "0123456789abcdefNEED");
+        v.search("NEED", {"h.bin"});
+        v.viewer->show_view();
+        v.mode(kModeHexa);
+        QCOMPARE(v.viewer->hexa_or_text_popup()->state(kModeText), ItemState::Off);
+        QCOMPARE(v.shown(), QString("0000000000000000  30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66  "
+                                    "0123456789abcdef\n0000000000000010  4E 45 45 44") +
+                                QString(12 * 3 + 2, ' ') + "NEED" + QString(12, ' '));
+        QCOMPARE(v.span(), std::make_pair(84 + 18, 84 + 68 + 3));
+    }
+
+    void marks_cover_exactly_the_occurrence_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QStringList>("marked");
+        QTest::newRow("hexadecimal, one line") << kModeHexa << 3 << QStringList{"41 42 43 44", "ABCD"};
+        QTest::newRow("hexadecimal, over two lines") << kModeHexa << 14 << QStringList{"41 42", "AB", "43 44", "CD"};
+        QTest::newRow("hexadecimal, at the end") << kModeHexa << 60 << QStringList{"41 42 43 44", "ABCD"};
+        QTest::newRow("text") << kModeText << 14 << QStringList{"ABCD"};
+        QTest::newRow("original encoding") << kModeOriginal << 14 << QStringList{"ABCD"};
+    }
+    void marks_cover_exactly_the_occurrence() {
+        QFETCH(int, mode);
+        QFETCH(int, at);
+        QFETCH(QStringList, marked);
+        Viewer v;
+        std::string content(64, '.');
+        content.replace(static_cast<std::size_t>(at), 4, "ABCD");
+        v.file("m.bin", content);
+        v.search("ABCD", {"m.bin"});
+        v.mode(mode);
+        v.viewer->show_view();
+        QCOMPARE(v.marked(), marked);
+        // The mark is a highlight, not the selection: a click or a
+        // selection of the user's leaves it in place.
+        QTest::mouseClick(v.area()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+        v.area()->selectAll();
+        QCOMPARE(v.marked(), marked);
+    }
+
+    void original_encoding_decodes_around_the_occurrence_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<int>("encoding");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("Latin-1: the run without NUL") << QByteArray("xy\0abc\xe9NEEDz\0tail", 17)
+            << QByteArray("NEED") << int(enc::kLatin1) << QString("abcéNEEDz") << QString("NEED");
+        // The bytes that are not UTF-8 before the text are left out.
+        QTest::newRow("UTF-8 after bytes that are not") << QByteArray("\xff\xfe\x80junk h\xc3\xa9llo w\xc3\xb6rld!")
+            << QByteArray("w\xc3\xb6rld") << int(enc::kUtf8) << QString("junk héllo wörld!") << QString("wörld");
+        QTest::newRow("UTF-16 from an odd offset") << "\x01" + encoded(u"Grüße aus Köln!", enc::kUtf16)
+            << encoded(u"Köln", enc::kUtf16) << int(enc::kUtf16) << QString("Grüße aus Köln!") << QString("Köln");
+        // EUC-JP A1 C1 is JIS X 0208's wave dash: typed in either spelling,
+        // shown in the standard one.
+        QTest::newRow("EUC-JP") << QByteArray("x\xa1\xc1\xa1\xf1y") << encoded(u"\uFF5E", enc::kEucJp)
+            << int(enc::kEucJp) << QString::fromUtf16(u"x\u301C\u00A2y") << QString::fromUtf16(u"\u301C");
+        QTest::newRow("a NUL inside the occurrence") << QByteArray("xxA\0Byy", 7) << QByteArray("A\0B", 3)
+            << int(enc::kLatin1) << QString("xxA") << QString("A");
+        QTest::newRow("undecodable") << QByteArray("caf\xc3\xa9 au lait") << QByteArray("\xa9") << int(enc::kUtf8)
+            << QString("The bytes around this occurrence cannot be read in the target's encoding.\n"
+                       "Choose \"Text\" or \"Hexadecimal bytes\" to see them.")
+            << QString();
+    }
+    void original_encoding_decodes_around_the_occurrence() {
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, pattern);
+        QFETCH(int, encoding);
+        Viewer v;
+        v.file("f.bin", content.toStdString());
+        v.search(pattern.toStdString(), {"f.bin"}, static_cast<std::uint64_t>(encoding));
+        v.viewer->show_view();
+        v.mode(kModeOriginal);
+        QTEST(v.shown(), "shown");
+        QTEST(v.selected(), "selected");
+    }
+
+    // ---- The found file ---------------------------------------------------------
+
+    void launcher_opens_the_found_file_with_the_chosen_application() {
+        Viewer v;
+        tw_test::TempDir apps;
+        const std::string marker_1 = apps / "marker-1", marker_2 = apps / "marker-2";
+        for (const std::string& app : {write_opener(apps / "first-opener.sh", marker_1),
+                                       write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
+            QCOMPARE(v.engine->append_to_launcher(app.c_str()), 0u);
+        v.viewer->update_launcher_popup();
+        PullDown* launcher = v.viewer->launcher_popup();
+        QCOMPARE(launcher->item_title(4), QString("--------------"));
+        // The title, the separator, and an application while no file is
+        // found only beep; so does the display mode pull-down's title.
+        const auto beeps = beep_count();
+        for (int refused : {0, 4, 1}) v.viewer->launcher_popup_action(refused);
+        v.viewer->hexa_or_text_popup_action(0);
+        QCOMPARE(beep_count(), beeps + 4);
+        QCOMPARE(v.viewer->hexa_or_text_type(), kModeText);
+
+        const std::string found = v.file("sub/found file.txt", "..NEED..");
+        v.search("NEED", {"sub/found file.txt"});
+        v.viewer->show_view();
+        launcher->choose_item(2);
+        QTRY_COMPARE(read_all(marker_2), found);
+        launcher->choose_item(1);
+        QTRY_COMPARE(read_all(marker_1), found);
+        // An application that cannot start is reported.
+        launcher->choose_item(3);
+        auto* box = v.viewer->window()->findChild<QMessageBox*>();
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->informativeText(), QString("Cannot open the file with /nonexistent/program"));
+        box->accept();
+    }
+
+    // ---- Steps --------------------------------------------------------------------
+
+    void stepping_through_occurrences_and_files() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        QVERIFY(v.viewer->window()->isVisible());
+        using C = ViewerController;
+        // Each step, what the viewer shows after it, and which of the four
+        // step buttons (next and previous occurrence, next and previous
+        // file) are enabled; a refused step beeps and changes nothing.
+        const struct {
+            void (C::*step)();
+            bool refused;
+            const char* file;
+            const char* file_nb;
+            const char* occ_nb;
+            const char* offset;
+            const char* buttons;
+        } steps[] = {
+            {nullptr, false, "a.txt", "1 / 3", "1 / 3", "2 (0x2)", "N-n-"},
+            {&C::Next_occ_but, false, "a.txt", "1 / 3", "2 / 3", "14 (0xE)", "NPn-"},
+            {&C::Next_occ_but, false, "a.txt", "1 / 3", "3 / 3", "24 (0x18)", "-Pn-"},
+            {&C::Next_occ_but, true, "a.txt", "1 / 3", "3 / 3", "24 (0x18)", "-Pn-"},
+            // The next file always starts at its first occurrence.
+            {&C::Next_file_but, false, "sub/b.txt", "2 / 3", "1 / 1", "0 (0x0)", "--np"},
+            {&C::Next_file_but, false, "sub/deeper/c.txt", "3 / 3", "1 / 2", "2 (0x2)", "N--p"},
+            {&C::Next_occ_but, false, "sub/deeper/c.txt", "3 / 3", "2 / 2", "8 (0x8)", "-P-p"},
+            {&C::Next_file_but, true, "sub/deeper/c.txt", "3 / 3", "2 / 2", "8 (0x8)", "-P-p"},
+            {&C::Previous_file_but, false, "sub/b.txt", "2 / 3", "1 / 1", "0 (0x0)", "--np"},
+            {&C::Previous_occ_but, true, "sub/b.txt", "2 / 3", "1 / 1", "0 (0x0)", "--np"},
+            {&C::Previous_file_but, false, "a.txt", "1 / 3", "1 / 3", "2 (0x2)", "N-n-"},
+        };
+        for (std::size_t i = 0; i < std::size(steps); ++i) {
+            const auto& s = steps[i];
+            const QByteArray step = QByteArray::number(static_cast<int>(i));
+            const auto beeps = beep_count();
+            if (s.step != nullptr) (v.viewer.get()->*s.step)();
+            QCOMPARE(beep_count(), beeps + (s.refused ? 1 : 0));
+            const QFileInfo path(QString::fromStdString(v.tree / s.file));
+            QVERIFY2(v.text("filename_ref") == path.fileName(), step);
+            QVERIFY2(v.text("foldername_ref") == path.path(), step);
+            QVERIFY2(v.text("file_nb_and_index_ref") == s.file_nb, step);
+            QVERIFY2(v.text("occ_nb_and_index_ref") == s.occ_nb, step);
+            QVERIFY2(v.text("offset_ref") == s.offset, step);
+            for (int b = 0; b < 4; ++b)
+                QVERIFY2(v.enabled(step_buttons[b]) == (s.buttons[b] != '-'), step + step_buttons[b]);
+            check_position(v, "file_nb_and_index_ref", "file_slider_ref", "file_index_tf_ref");
+            check_position(v, "occ_nb_and_index_ref", "occ_slider_ref", "occ_index_tf_ref");
+        }
+    }
+
+    void index_fields_refuse_what_is_out_of_range() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        v.viewer->Next_file_but();
+        auto* field = v.w<QLineEdit>("file_index_tf_ref");
+        for (const char* typed : {"0", "-1", "4", "abc", "", "\xc3\xa9"}) {
+            const auto beeps = beep_count();
+            field->setText(QString::fromUtf8(typed));
+            v.w<QPushButton>("go_file_but_ref")->click();
+            QVERIFY2(beep_count() == beeps + 1, typed);
+            QCOMPARE(field->text(), QString("2"));
+            QCOMPARE(v.text("file_nb_and_index_ref"), QString("2 / 3"));
+        }
+        // N goes to the last file, through Return in the field.
+        field->setText("3");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(v.text("file_nb_and_index_ref"), QString("3 / 3"));
+        auto* occ_field = v.w<QLineEdit>("occ_index_tf_ref");
+        occ_field->setText("3");
+        v.w<QPushButton>("go_occ_but_ref")->click();
+        QCOMPARE(occ_field->text(), QString("1"));
+        occ_field->setText("2");
+        v.w<QPushButton>("go_occ_but_ref")->click();
+        QCOMPARE(v.text("offset_ref"), QString("8 (0x8)"));
+    }
+
+    void nothing_shown_disables_everything_data() {
+        QTest::addColumn<bool>("cleared");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("nothing found") << false << QString("No occurrence found");
+        QTest::newRow("view cleared") << true << QString();
+    }
+    void nothing_shown_disables_everything() {
+        QFETCH(bool, cleared);
+        Viewer v;
+        v.three_files();
+        if (!cleared) v.search("nothing like this", {"a.txt"});
+        v.viewer->show_view();
+        if (cleared) v.viewer->clear_view();
+        QCOMPARE(v.viewer->display_state(), kViewNothing);
+        QTEST(v.shown(), "shown");
+        for (const char* f : {"filename_ref", "foldername_ref", "offset_ref", "line_ref", "file_nb_and_index_ref",
+                              "occ_nb_and_index_ref"})
+            QVERIFY2(v.text(f).isEmpty(), f);
+        for (const char* c : {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
+                              "previous_file_but_ref", "go_occ_but_ref", "go_file_but_ref", "occ_slider_ref",
+                              "file_slider_ref", "occ_index_tf_ref", "file_index_tf_ref", "info_but_ref",
+                              "show_in_finder_but_ref", "launcher_popup", "hexa_or_text_popup"})
+            QVERIFY2(!v.enabled(c), c);
+        QCOMPARE(model(v)->rowCount(), 0);
+        const auto beeps = beep_count();
+        v.viewer->Next_file_but();
+        QCOMPARE(beep_count(), beeps + 1);
+    }
+
+    void a_found_file_gone_since_the_search_data() {
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("deleted") << false << QString("No such file or directory");
+        QTest::newRow("now a pipe") << true << QString("not a regular file");
+    }
+    void a_found_file_gone_since_the_search() {
+        QFETCH(bool, fifo);
+        QFETCH(QString, cause);
+        Viewer v;
+        v.three_files();
+        const std::string b = v.tree / "sub/b.txt";
+        ::unlink(b.c_str());
+        if (fifo) QCOMPARE(::mkfifo(b.c_str(), 0644), 0);
+        v.viewer->show_view();
+        v.viewer->Next_file_but();
+        QCOMPARE(v.viewer->display_state(), kViewFileOnly);
+        const QString why = "file -> access denied " + QString::fromStdString(b) + ": " + cause;
+        QCOMPARE(v.shown(), why);
+        QCOMPARE(v.text("filename_ref") + " " + v.text("file_nb_and_index_ref"), QString("b.txt 2 / 3"));
+        // The list keeps its row, with a blank size for a file gone.
+        QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), fifo ? QString("0") : QString());
+        QVERIFY(v.text("offset_ref").isEmpty() && v.text("occ_nb_and_index_ref").isEmpty());
+        QVERIFY(!v.enabled("next_occ_but_ref") && !v.enabled("occ_slider_ref"));
+        QVERIFY(v.enabled("next_file_but_ref") && v.enabled("previous_file_but_ref"));
+        // Another display mode still shows why there is no excerpt.
+        v.mode(kModeHexa);
+        QCOMPARE(v.shown(), why);
+        v.viewer->Next_file_but();
+        QCOMPARE(v.text("offset_ref"), QString("2 (0x2)"));
+    }
+
+    void title_and_state_line_say_how_the_search_ended_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("finished") << int(tw::RESULT_FINISHED) << 0 << QString("Found Viewer") << QString();
+        QTest::newRow("stopped") << int(tw::RESULT_STOPPED) << 0 << QString("Found Viewer — Search stopped")
+                                 << QString("Search stopped: only the files found before the stop are listed.");
+        QTest::newRow("error") << int(tw::RESULT_ERROR) << int(tw::ERR_READ_FILE)
+                               << QString("Found Viewer — Search ended on an error")
+                               << QString("Search ended on an error: ");
+        QTest::newRow("unfinished") << int(tw::RESULT_RUNNING) << 0 << QString("Found Viewer — Search did not finish")
+                                    << QString("Search did not finish: the result may be incomplete.");
+    }
+    void title_and_state_line_say_how_the_search_ended() {
+        QFETCH(int, status);
+        QFETCH(int, error);
+        QFETCH(QString, line);
+        Viewer v;
+        v.three_files();
+        v.set_status(static_cast<tw::u64>(status), static_cast<tw::u64>(error));
+        v.viewer->show_view();
+        QTEST(v.viewer->window()->windowTitle(), "title");
+        QLabel* state = v.viewer->result_state_line();
+        QCOMPARE(state->isVisible(), !line.isEmpty());
+        if (error != 0) line += QString::fromStdString(v.engine->error_text(static_cast<tw::u64>(error)));
+        QCOMPARE(state->text(), line);
+        // The found files are still shown; a cleared view forgets the state.
+        QCOMPARE(v.text("file_nb_and_index_ref"), QString("1 / 3"));
+        v.viewer->clear_view();
+        QCOMPARE(v.viewer->window()->windowTitle(), QString("Found Viewer"));
+    }
+
+    // ---- The list of found files ------------------------------------------------
+
+    void sorts_by_each_column_from_its_header_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QStringList>("paths");
+        QTest::newRow("found order") << -1 << int(Qt::AscendingOrder)
+                                     << QStringList{"a.txt", "sub/b.txt", "sub/deeper/c.txt"};
+        QTest::newRow("count up") << int(FoundListModel::CountColumn) << int(Qt::AscendingOrder)
+                                  << QStringList{"sub/b.txt", "sub/deeper/c.txt", "a.txt"};
+        QTest::newRow("count down") << int(FoundListModel::CountColumn) << int(Qt::DescendingOrder)
+                                    << QStringList{"a.txt", "sub/deeper/c.txt", "sub/b.txt"};
+        QTest::newRow("path down") << int(FoundListModel::PathColumn) << int(Qt::DescendingOrder)
+                                   << QStringList{"sub/deeper/c.txt", "sub/b.txt", "a.txt"};
+        QTest::newRow("size down") << int(FoundListModel::SizeColumn) << int(Qt::DescendingOrder)
+                                   << QStringList{"sub/b.txt", "a.txt", "sub/deeper/c.txt"};
+    }
+    void sorts_by_each_column_from_its_header() {
+        QFETCH(int, column);
+        QFETCH(int, order);
+        QFETCH(QStringList, paths);
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files"));
+        QCOMPARE(cell(v, 0, FoundListModel::CountColumn) + cell(v, 1, FoundListModel::CountColumn) +
+                     cell(v, 2, FoundListModel::CountColumn),
+                 QString("312"));
+        QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), QString("104"));
+        // As a click on the header does.
+        list_view(v)->sortByColumn(column, Qt::SortOrder(order));
+        QCOMPARE(shown_paths(v), paths);
+        // The current file stays selected in the new order, which is shown
+        // from its start; the current row follows the file steps only.
+        QCOMPARE(current_row(v), paths.indexOf("a.txt"));
+        QCOMPARE(list_view(v)->verticalScrollBar()->value(), 0);
+        v.viewer->Next_occ_but();
+        QCOMPARE(current_row(v), paths.indexOf("a.txt"));
+        v.viewer->Next_file_but();
+        QCOMPARE(current_row(v), paths.indexOf("sub/b.txt"));
+        // Choosing a row shows that file's first occurrence.
+        list_view(v)->selectionModel()->setCurrentIndex(
+            model(v)->index(paths.indexOf("sub/deeper/c.txt"), 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(v.text("file_nb_and_index_ref") + " " + v.text("occ_nb_and_index_ref"), QString("3 / 3 1 / 2"));
+    }
+
+    void a_new_result_is_read_again_and_not_sorted_by_size() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::DescendingOrder);
+        v.viewer->clear_view();
+        v.search("NEED", {"sub/deeper/c.txt", "sub/b.txt"});
+        v.viewer->show_view();
+        // Every size would have to be read first: the found order, and the
+        // header shows no order.
+        QCOMPARE(shown_paths(v), (QStringList{"sub/deeper/c.txt", "sub/b.txt"}));
+        QCOMPARE(list_view(v)->horizontalHeader()->sortIndicatorSection(), -1);
+        // A count order is kept, and result files rewritten behind the
+        // viewer's back are read again.
+        list_view(v)->sortByColumn(FoundListModel::CountColumn, Qt::AscendingOrder);
+        v.search("NEED", {"a.txt", "sub/b.txt"});
+        v.viewer->show_view();
+        QCOMPARE(shown_paths(v), (QStringList{"sub/b.txt", "a.txt"}));
+        QCOMPARE(list_view(v)->horizontalHeader()->sortIndicatorSection(), int(FoundListModel::CountColumn));
+    }
+
+    void filters_by_path_text() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        auto* filter = v.w<QLineEdit>("found_filter_ref");
+        QTest::keyClicks(filter, "SUB/");
+        QCOMPARE(shown_paths(v), (QStringList{"sub/b.txt", "sub/deeper/c.txt"}));
+        QCOMPARE(v.text("found_list_status_ref"), QString("2 of 3 found files shown"));
+        // The current file (a.txt) is filtered out: no row is current.
+        QCOMPARE(current_row(v), -1);
+        filter->setText("deeper");
+        QCOMPARE(shown_paths(v), QStringList{"sub/deeper/c.txt"});
+        filter->clear();
+        QCOMPARE(model(v)->rowCount(), 3);
+        QCOMPARE(current_row(v), 0);
+    }
+
+    void damaged_records_are_rows_that_say_so() {
+        Viewer v;
+        v.three_files();
+        // The second record's file name now lies past the end of TW_found_path.
+        const std::string header = (v.resources / "TW_found") + "/TW_found_header";
+        auto bytes = tw_test::read_file(header);
+        tw::store_le64(bytes.data() + 48 + 16, tw::u64{1} << 40);
+        tw_test::write_file(header, bytes);
+        v.viewer->show_view();
+        QCOMPARE(cell(v, 1, FoundListModel::PathColumn), QString("Damaged record 2: a name lies outside TW_found_path"));
+        QCOMPARE(cell(v, 1, FoundListModel::CountColumn), QString());
+        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files — 1 damaged records"));
+    }
+
+    void previous_result_is_offered_at_start_not_shown_data() {
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("three found files")
+            << QString("found") << QString("Last result: 3 found files — Window > Found Viewer (Ctrl+Shift+F)");
+        QTest::newRow("no result files") << QString("none") << QString();
+        QTest::newRow("nothing found") << QString("empty") << QString();
+        QTest::newRow("damaged header") << QString("damaged") << QString();
+    }
+    void previous_result_is_offered_at_start_not_shown() {
+        QFETCH(QString, result);
+        QFETCH(QString, line);
+        Viewer v;
+        if (result != "none") v.three_files();
+        if (result == "empty") v.search("nothing like this", {"a.txt"});
+        if (result == "damaged")
+            tw_test::write_file((v.resources / "TW_found") + "/TW_found_header", std::string(48, '\xff'));
+        // No alert either way: a start does not stop on an old result.
+        AlertController alerts;
+        SearchController search(*v.engine, alerts, v.viewer.get());
+        search.awake_from_nib();
+        search.offer_last_result();
+        QCOMPARE(search.last_result_line(), line);
+        // Loaded, not brought up.
+        QVERIFY(!v.viewer->window()->isVisible());
+        QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : 3);
+        QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
+    }
+
+private:
+    QTemporaryDir home_;
+};
+
+QTEST_MAIN(ViewerTest)
+#include "viewer_test.moc"
