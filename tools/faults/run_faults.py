@@ -69,7 +69,8 @@ def failed_tests(output):
 
 def run(cmd, timeout):
     try:
-        done = subprocess.run(cmd, capture_output=True, text=True, timeout=timeout)
+        done = subprocess.run(cmd, capture_output=True, text=True, errors="replace",
+                              timeout=timeout)
         return done.returncode, done.stdout + done.stderr
     except subprocess.TimeoutExpired as expired:
         out = (expired.stdout or b"")
