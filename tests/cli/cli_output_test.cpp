@@ -73,11 +73,11 @@ TEST(OutputText, EscapesTheFourSeparatorsOnly) {
 
 TEST(OutputText, Utf8IsCheckedStrictly) {
     for (const char* valid : {"", "plain", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3\xA9t\xC3\xA9"})
-        EXPECT_TRUE(is_utf8(valid)) << valid;
+        EXPECT_TRUE(is_utf8(valid)) << ::testing::PrintToString(std::string(valid));
     // A stray continuation byte, overlong NUL and slash, a surrogate, above
     // U+10FFFF, cut short, a byte never used.
     for (const char* invalid : {"\x80", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\xFF"})
-        EXPECT_FALSE(is_utf8(invalid)) << invalid;
+        EXPECT_FALSE(is_utf8(invalid)) << ::testing::PrintToString(std::string(invalid));
 }
 
 TEST(OutputText, Base64AndJsonForms) {
