@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Reads trawlex-cli --json output on stdin, checks every line with Python's
-json parser and the order of the records, and prints one line per record
-that names a file: KIND<TAB>PATH-AS-HEX<TAB>FIELDS, where FIELDS are the
-match's offset and line number, or the end record's match count.
-Exits 1 with a message on stderr when anything is wrong."""
+json parser and the order of the records, and prints the records of one
+KIND (begin, match, end or summary; the first argument) as the
+tab-separated output would: PATH, then the match's offset and line number
+("-" for null) or the end record's match count; the summary prints its
+match and file counts. With "all", every record is printed, its kind after
+the path. Paths are written as bytes with tab, newline, carriage return and
+backslash escaped. Exits 1 with a message on stderr when anything is wrong."""
 import base64
 import json
 import sys
@@ -27,7 +30,24 @@ def path_bytes(path):
     fail("a path is neither text nor bytes: %r" % path)
 
 
+def escaped(path):
+    for raw, esc in ((b"\\", b"\\\\"), (b"\t", b"\\t"), (b"\n", b"\\n"), (b"\r", b"\\r")):
+        path = path.replace(raw, esc)
+    return path
+
+
 def main():
+    wanted = sys.argv[1] if len(sys.argv) > 1 else "all"
+    out = sys.stdout.buffer
+
+    def emit(kind, path, fields):
+        if wanted not in ("all", kind):
+            return
+        parts = [] if path is None else [escaped(path)]
+        if wanted == "all":
+            parts.append(kind.encode())
+        out.write(b"\t".join(parts + [str(f).encode() for f in fields]) + b"\n")
+
     lines = sys.stdin.buffer.read().split(b"\n")
     if lines[-1] != b"":
         fail("the output does not end with a newline")
@@ -45,25 +65,24 @@ def main():
                 if not isinstance(stats[key], int):
                     fail("summary field %s is not a number" % key)
             summary = stats
-            print("summary\t-\t%d\t%d" % (stats["matches"], stats["searches_with_match"]))
+            emit(kind, None, [stats["matches"], stats["searches_with_match"]])
             continue
         path = path_bytes(data["path"])
         if kind == "begin":
             if current is not None:
                 fail("begin inside a file")
             current = path
-            print("begin\t%s\t" % path.hex())
+            emit(kind, path, [])
         elif kind == "match":
             if path != current:
                 fail("a match outside its file")
             line = data["line_number"]
-            print("match\t%s\t%d\t%s" % (path.hex(), data["absolute_offset"],
-                                         "-" if line is None else str(line)))
+            emit(kind, path, [data["absolute_offset"], "-" if line is None else line])
         elif kind == "end":
             if path != current:
                 fail("an end outside its file")
             current = None
-            print("end\t%s\t%d" % (path.hex(), data["stats"]["matches"]))
+            emit(kind, path, [data["stats"]["matches"]])
         else:
             fail("unknown record type %r" % kind)
     if current is not None:
