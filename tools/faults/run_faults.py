@@ -60,7 +60,7 @@ def failed_tests(output):
             in_list = True
             continue
         if in_list:
-            match = re.match(r"\s*\d+ - (\S+) \(", line)
+            match = re.match(r"\s*\d+ - (\S+)", line)
             if match:
                 names.append(match.group(1))
     functions = sorted(set(re.findall(r"^FAIL!\s+:\s+(\S+?)\(", output, re.M)))
