@@ -1,5 +1,6 @@
-// Helpers of the matcher tests: buffers that end exactly where their memory
-// ends, a search parameter block over them, a driver loop, and a naive oracle.
+// Helpers of the matcher tests and of the matcher's fuzz target (so free of
+// GoogleTest): buffers that end exactly where their memory ends, a search
+// parameter block over them, and a naive oracle.
 #pragma once
 
 #include <sys/mman.h>
@@ -7,6 +8,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,26 +28,19 @@ inline std::vector<Isa> supported_isas() {
 }
 
 // Forces a variant for the lifetime of the object, then selects as at first use.
-class IsaScope {
-public:
-    explicit IsaScope(Isa isa) { ok_ = set_matcher_isa(isa); }
+struct IsaScope {
+    explicit IsaScope(Isa isa) { set_matcher_isa(isa); }
     ~IsaScope() { reset_matcher_isa(); }
-    IsaScope(const IsaScope&) = delete;
-    IsaScope& operator=(const IsaScope&) = delete;
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_;
 };
 
 // Bytes allocated with new[] of exactly their size, so that AddressSanitizer
-// reports any access past the end. new[] memory is 16-byte aligned.
+// reports any access past the end.
 class ExactBytes {
 public:
-    explicit ExactBytes(std::size_t n) : n_(n), p_(new std::uint8_t[n == 0 ? 1 : n]) {}
-    ExactBytes(const std::uint8_t* src, std::size_t n) : ExactBytes(n) {
+    ExactBytes(const std::uint8_t* src, std::size_t n) : n_(n), p_(new std::uint8_t[n == 0 ? 1 : n]) {
         if (n != 0) std::memcpy(p_, src, n);
     }
+    explicit ExactBytes(std::size_t n) : n_(n), p_(new std::uint8_t[n == 0 ? 1 : n]) {}
     ~ExactBytes() { delete[] p_; }
     ExactBytes(const ExactBytes&) = delete;
     ExactBytes& operator=(const ExactBytes&) = delete;
@@ -56,30 +52,23 @@ private:
     std::uint8_t* p_;
 };
 
-// Bytes that end exactly at a page followed by an inaccessible page, so that
-// any access past the end faults, sanitizer or not.
+// Bytes that end exactly at an inaccessible page, so that any access past
+// the end faults, sanitizer or not.
 class GuardedBytes {
 public:
-    explicit GuardedBytes(std::size_t n) : n_(n) {
-        page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    explicit GuardedBytes(std::size_t n) : n_(n), page_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))) {
         pages_ = (n + page_ - 1) / page_ + 1;
         void* m = mmap(nullptr, pages_ * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        base_ = m == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(m);
-        if (base_ != nullptr) mprotect(base_ + (pages_ - 1) * page_, page_, PROT_NONE);
+        if (m == MAP_FAILED) throw std::bad_alloc();
+        base_ = static_cast<std::uint8_t*>(m);
+        mprotect(base_ + (pages_ - 1) * page_, page_, PROT_NONE);
     }
-    ~GuardedBytes() {
-        if (base_ != nullptr) munmap(base_, pages_ * page_);
-    }
-    GuardedBytes(const GuardedBytes&) = delete;
-    GuardedBytes& operator=(const GuardedBytes&) = delete;
-    bool ok() const { return base_ != nullptr; }
-    // The n bytes end at the guard page.
+    ~GuardedBytes() { munmap(base_, pages_ * page_); }
     std::uint8_t* data() { return base_ + (pages_ - 1) * page_ - n_; }
-    std::size_t size() const { return n_; }
 
 private:
-    std::size_t n_, page_ = 0, pages_ = 0;
-    std::uint8_t* base_ = nullptr;
+    std::size_t n_, page_, pages_;
+    std::uint8_t* base_;
 };
 
 inline std::uint64_t addr(const void* p) {
@@ -94,13 +83,12 @@ struct Options {
     std::uint8_t wild = '?';
 };
 
-// A block for one pattern; the pattern bytes live in `pattern_store`, which
-// must outlive the block. Returns the result of init_tw_search.
-inline std::uint64_t prepare(SearchParam& sr, std::vector<std::uint8_t>& pattern_store, const Options& o) {
+// A block for one pattern, whose bytes live in `pattern` (which must outlive
+// the block). Returns the result of init_tw_search.
+inline std::uint64_t prepare(SearchParam& sr, std::vector<std::uint8_t>& pattern, const Options& o) {
     sr = SearchParam{};
-    sr.STR_START = addr(pattern_store.data());
-    sr.STR_END = sr.STR_START + pattern_store.size();
-    sr.STR_BUF_SIZE = pattern_store.size();
+    sr.STR_START = addr(pattern.data());
+    sr.STR_END = sr.STR_START + pattern.size();
     sr.EOL_CHAR = o.eol;
     sr.WILD_CHAR = o.wild;
     sr.SEARCH_KIND = (o.line_nb ? KIND_LINE_NB : 0) | (o.case_insensitive ? KIND_CASE_INSENSITIVE : 0) |
@@ -112,15 +100,13 @@ inline void set_text(SearchParam& sr, const std::uint8_t* text, std::size_t n, s
     sr.TEXT_START = addr(text);
     sr.TEXT_PTR = sr.TEXT_START;
     sr.TEXT_END = sr.TEXT_START + n;
-    sr.TEXT_BUF_SIZE = n;
     sr.TEXT_OFFSET = text_offset;
 }
 
-inline void set_occ(SearchParam& sr, std::uint64_t* occ, std::size_t words) {
+inline void set_occ(SearchParam& sr, void* occ, std::size_t bytes) {
     sr.OCC_START = addr(occ);
     sr.OCC_PTR = sr.OCC_START;
-    sr.OCC_BUF_SIZE = words * 8;
-    sr.OCC_END = sr.OCC_START + words * 8;
+    sr.OCC_END = sr.OCC_START + bytes;
 }
 
 struct Record {
@@ -129,14 +115,19 @@ struct Record {
     bool operator==(const Record&) const = default;
 };
 
-// Records between OCC_START and OCC_PTR.
+inline std::ostream& operator<<(std::ostream& os, const Record& r) {
+    return os << "{" << r.offset << ", line " << r.line << "}";
+}
+
+// Records between OCC_START and OCC_PTR (16 bytes each with line numbers,
+// else 8 and line 0).
 inline std::vector<Record> records(const SearchParam& sr) {
-    const bool ln = (sr.SEARCH_KIND & KIND_LINE_NB) != 0;
+    const bool line_nb = (sr.SEARCH_KIND & KIND_LINE_NB) != 0;
     std::vector<Record> out;
-    for (std::uint64_t p = sr.OCC_START; p < sr.OCC_PTR; p += ln ? 16 : 8) {
+    for (std::uint64_t p = sr.OCC_START; p < sr.OCC_PTR; p += line_nb ? 16 : 8) {
         Record r{};
         std::memcpy(&r.offset, reinterpret_cast<const void*>(p), 8);
-        if (ln) std::memcpy(&r.line, reinterpret_cast<const void*>(p + 8), 8);
+        if (line_nb) std::memcpy(&r.line, reinterpret_cast<const void*>(p + 8), 8);
         out.push_back(r);
     }
     return out;
@@ -157,23 +148,22 @@ inline std::vector<Record> scan_all(SearchParam& sr, std::vector<std::uint64_t>*
 
 // The naive answer for one complete scan of text[from .. n) with the already
 // lowered pattern p: every start position y from `from` to n - m in turn, the
-// byte at y counted first when it is the end-of-line byte, then the pattern
-// compared whole (wildcard bytes match anything when `wild` is given).
+// byte at y counted first when it is the end-of-line byte (eol >= 0), then
+// the pattern compared whole (bytes equal to `wild` match anything when
+// wild >= 0). Records carry line 0 without an end-of-line byte.
 struct OracleResult {
     std::vector<Record> records;
     std::uint64_t line_count;
 };
 
 inline OracleResult oracle(const std::uint8_t* text, std::size_t n, std::size_t from, const std::vector<std::uint8_t>& p,
-                           int wild, int eol, std::uint64_t line0) {
+                           int wild, int eol, std::uint64_t line0 = 0) {
     OracleResult r{{}, line0};
     const std::size_t m = p.size();
     for (std::size_t y = from; y + m <= n; ++y) {
         if (eol >= 0 && text[y] == eol) ++r.line_count;
         bool match = true;
-        for (std::size_t j = 0; j < m && match; ++j) {
-            match = (wild >= 0 && p[j] == wild) || p[j] == text[y + j];
-        }
+        for (std::size_t j = 0; j < m && match; ++j) match = (wild >= 0 && p[j] == wild) || p[j] == text[y + j];
         if (match) r.records.push_back({y, eol >= 0 ? r.line_count : 0});
     }
     return r;
