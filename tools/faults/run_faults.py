@@ -104,7 +104,7 @@ def plant_and_test(fault, src, build, args):
             # failed only because the machine was busy is not counted.
             again = "^(" + "|".join(re.escape(t) for t in tests) + ")$"
             code, out = run(["ctest", "--test-dir", str(build), "--output-on-failure",
-                             "--timeout", "300", "-R", again], 1800)
+                             "--timeout", "150", "-R", again], 1800)
             tests, functions = failed_tests(out)
         return dict(status="caught" if tests else "NOT CAUGHT", tests=tests, functions=functions)
     finally:
