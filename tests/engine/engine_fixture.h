@@ -1,4 +1,5 @@
-// An engine started on its own temporary resource folder.
+// An engine started on its own temporary resource folder, with a second
+// folder for the trees it searches (a search never enters TW_found).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <memory>
 
 #include "engine/tw.h"
+#include "search_support.h"
 #include "support/temp_dir.h"
 
 namespace tw_test {
@@ -16,22 +18,33 @@ protected:
     void SetUp() override {
         ::mkdir((dir / "TW_target").c_str(), 0755);
         ::mkdir((dir / "TW_found").c_str(), 0755);
-        engine = std::make_unique<tw::Engine>(allocator());
+        engine = std::make_unique<tw::Engine>();
         engine->resource_dir_pathname_ptr = dir.path();
         engine->bundle_dir_pathname_ptr = dir / "bundle";
-        if (start_engine()) {
-            ASSERT_EQ(engine->initialize_and_load_tw_parameter(), 0u);
-        }
+        ASSERT_EQ(engine->initialize_and_load_tw_parameter(), 0u);
     }
-
-    virtual tw::Allocator allocator() { return tw::Allocator::system(); }
-    virtual bool start_engine() { return true; }
 
     std::string target_path(std::uint64_t n) const {
         return dir / ("TW_target/" + tw::target_file_name(n));
     }
+    std::string found() const { return dir / "TW_found"; }
+    std::string at(const std::string& rel) const { return data / rel; }
+    void make_dir(const std::string& rel) const { ::mkdir(at(rel).c_str(), 0755); }
+    void make_file(const std::string& rel, const std::string& content) const { write_file(at(rel), content); }
 
-    TempDir dir;
+    // Smaller buffers, so that files come in many pieces.
+    void use_buffers(std::uint64_t text, std::uint64_t occ = 16000) {
+        engine->pr.text_mem_size = text;
+        engine->pr.occ_mem_size = occ;
+        ASSERT_EQ(engine->initialize_tw_buffer(), 0u);
+    }
+    void search() {
+        engine->search_in_target();
+        ASSERT_EQ(engine->searching_now.load(), 0);
+    }
+    std::vector<FoundFile> results() const { return read_results(found(), engine->tr.add_line_nb != 0); }
+
+    TempDir dir, data;
     std::unique_ptr<tw::Engine> engine;
 };
 

@@ -1,10 +1,7 @@
 // Building the current target of an engine and reading result files back.
 #pragma once
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/tw.h"
@@ -26,29 +23,17 @@ inline void set_target(tw::Engine& e, const std::string& pattern, const std::vec
     e.tr.add_line_nb = 0;
     e.tr.case_insensitive = 0;
     e.tr.use_wildcard = 0;
-    const char* name = "test target";
-    e.tr.target_name = static_cast<char*>(std::malloc(std::strlen(name) + 1));
-    std::strcpy(e.tr.target_name, name);
-    e.tr.search_str_len = pattern.size();
-    e.tr.search_str = static_cast<std::uint8_t*>(std::malloc(pattern.size() + 1));
-    std::memcpy(e.tr.search_str, pattern.data(), pattern.size());
-    e.tr.search_str[pattern.size()] = 0;
-    std::string pool;
-    e.tr.item_nb = items.size();
-    e.tr.items = static_cast<tw::ItemRecord*>(std::malloc(sizeof(tw::ItemRecord) * (items.size() + 1)));
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        e.tr.items[i] = {items[i].folder ? tw::TW_ITEM_FOLDER : tw::TW_ITEM_FILE,
-                         items[i].path.size() + 1, pool.size()};
-        pool += items[i].path;
-        pool.push_back('\0');
-    }
-    e.tr.path_pool = static_cast<char*>(std::malloc(pool.size() + 1));
-    std::memcpy(e.tr.path_pool, pool.data(), pool.size());
+    e.set_target_name(e.tr, "test target");
+    e.set_target_search_str(e.tr, reinterpret_cast<const std::uint8_t*>(pattern.data()), pattern.size());
+    std::vector<tw::TargetItem> list;
+    for (const Item& i : items) list.push_back({i.folder ? tw::TW_ITEM_FOLDER : tw::TW_ITEM_FILE, i.path});
+    e.set_target_items(e.tr, list);
 }
 
 struct FoundFile {
     std::string dir, name;
     std::vector<std::uint64_t> offsets, lines;
+    std::string path() const { return dir + "/" + name; }
 };
 
 inline std::uint64_t le64_at(const Bytes& b, std::size_t at) {
@@ -66,9 +51,8 @@ inline std::vector<FoundFile> read_results(const std::string& found_dir, bool wi
     const std::size_t record = with_lines ? 16 : 8;
     for (std::size_t h = 0; h + 48 <= headers.size(); h += 48) {
         FoundFile f;
-        const auto dir_pos = le64_at(headers, h), file_pos = le64_at(headers, h + 16);
-        f.dir = reinterpret_cast<const char*>(paths.data() + dir_pos);
-        f.name = reinterpret_cast<const char*>(paths.data() + file_pos);
+        f.dir = reinterpret_cast<const char*>(paths.data() + le64_at(headers, h));
+        f.name = reinterpret_cast<const char*>(paths.data() + le64_at(headers, h + 16));
         const auto nb = le64_at(headers, h + 32), pos = le64_at(headers, h + 40);
         for (std::uint64_t i = 0; i < nb; ++i) {
             f.offsets.push_back(le64_at(offsets, pos + i * record));

@@ -1,9 +1,11 @@
-// Buffers, names, error texts, start-up and shut-down of the engine.
+// Engine state and settings: search buffers and name buffers, error texts,
+// TW_preference and TW_launcher, start-up and shut-down.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "engine/tw.h"
+#include "engine/tw_limits.h"
 #include "engine_fixture.h"
 
 using namespace tw;
@@ -11,229 +13,186 @@ using namespace tw_test;
 
 namespace {
 
-// Fails every allocation of at least `fail_from` bytes.
+// Refuses every allocation of at least `fail_from` bytes.
 std::size_t fail_from = SIZE_MAX;
 void* limited_allocate(std::size_t n) { return n >= fail_from ? nullptr : std::malloc(n); }
-void* limited_reallocate(void* p, std::size_t n) {
-    return n >= fail_from ? nullptr : std::realloc(p, n);
-}
-Allocator limited() { return {&limited_allocate, &limited_reallocate, &std::free}; }
+void* limited_reallocate(void* p, std::size_t n) { return n >= fail_from ? nullptr : std::realloc(p, n); }
 
-// Hands out blocks whose address is 8 more than a multiple of 16; the eight
-// bytes before each block keep its size.
-void* offset8_allocate(std::size_t n) {
-    auto* p = static_cast<char*>(std::aligned_alloc(16, (n + 8 + 15) & ~std::size_t{15}));
-    if (p == nullptr) return nullptr;
-    std::memcpy(p, &n, sizeof n);
-    return p + 8;
-}
-void* offset8_reallocate(void* p, std::size_t n) {
-    void* fresh = offset8_allocate(n);
-    if (fresh != nullptr && p != nullptr) {
-        std::size_t old = 0;
-        std::memcpy(&old, static_cast<char*>(p) - 8, sizeof old);
-        std::memcpy(fresh, p, old < n ? old : n);
-        std::free(static_cast<char*>(p) - 8);
-    }
-    return fresh;
-}
-void offset8_release(void* p) {
-    if (p != nullptr) std::free(static_cast<char*>(p) - 8);
+// A TW_preference file: the three buffer sizes, then fixed values.
+Bytes preference_bytes(u64 str = 4096, u64 text = 65536, u64 occ = 1024, u64 every = 250000) {
+    Bytes b;
+    for (u64 v : {str, text, occ, every, u64{0x0500}, u64{2}}) append_le64(b, v);
+    b.push_back(1);  // return_key_is_search
+    b.insert(b.end(), 7, 0);
+    for (std::uint8_t show : {1, 0, 1, 1, 0, 1}) b.push_back(show);
+    return b;
 }
 
-class LimitedEngineTest : public EngineTest {
-protected:
-    void SetUp() override {
-        fail_from = SIZE_MAX;
-        EngineTest::SetUp();
-    }
-    void TearDown() override { fail_from = SIZE_MAX; }
-    Allocator allocator() override { return limited(); }
-};
+std::unique_ptr<Engine> started(const std::string& resources, Allocator a = Allocator::system()) {
+    auto e = std::make_unique<Engine>(a);
+    e->resource_dir_pathname_ptr = resources;
+    EXPECT_EQ(e->initialize_and_load_tw_parameter(), 0u);
+    return e;
+}
 
-class Offset8EngineTest : public EngineTest {
-protected:
-    Allocator allocator() override { return {&offset8_allocate, &offset8_reallocate, &offset8_release}; }
-};
+std::vector<std::string> entries(const char* list, u64 len) {
+    std::vector<std::string> out;
+    for (u64 pos = 0; pos < len; pos += out.back().size() + 1) out.emplace_back(list + pos);
+    return out;
+}
 
 }  // namespace
 
-TEST_F(EngineTest, SearchBuffersAreAlignedAndSizedFromPreferences) {
-    const SearchParam& sr = engine->sr;
-    struct Buffer {
-        std::uint8_t* raw;
-        u64 raw_size, start, usable;
-    } buffers[] = {{engine->br.str_buf, engine->br.str_buf_size, sr.STR_START, sr.STR_BUF_SIZE},
-                   {engine->br.text_buf, engine->br.text_buf_size, sr.TEXT_START, sr.TEXT_BUF_SIZE},
-                   {engine->br.occ_buf, engine->br.occ_buf_size, sr.OCC_START, sr.OCC_BUF_SIZE}};
-    EXPECT_EQ(buffers[0].raw_size, 1600u);
-    EXPECT_EQ(buffers[1].raw_size, 1280000u);
-    EXPECT_EQ(buffers[2].raw_size, 16000u);
-    for (const Buffer& b : buffers) {
-        const u64 raw = reinterpret_cast<u64>(b.raw);
-        EXPECT_EQ(b.start % 16, 0u);
-        EXPECT_GE(b.start, raw);
-        EXPECT_LT(b.start - raw, 16u);
-        EXPECT_EQ(b.usable % 16, 0u);
-        EXPECT_LE(b.start + b.usable, raw + b.raw_size);
-        EXPECT_GT(b.start + b.usable + 16, raw + b.raw_size);
-    }
-    EXPECT_EQ(sr.STR_END, 0u);
-    EXPECT_EQ(sr.TEXT_PTR, sr.TEXT_START);
-    EXPECT_EQ(sr.OCC_PTR, sr.OCC_START);
-    EXPECT_EQ(sr.OCC_END, sr.OCC_START + sr.OCC_BUF_SIZE);
-    EXPECT_EQ(engine->br.file_name_size, 256u);
-    EXPECT_EQ(engine->br.dir_name_size, 1000u);
-    EXPECT_EQ(engine->br.target_list_size, 1000u);
-    EXPECT_EQ(engine->br.launcher_list_size, 1000u);
-    EXPECT_STREQ(engine->br.file_name, "");
-    EXPECT_EQ(engine->br.target_list_len, 0u);
-}
-
-TEST_F(Offset8EngineTest, UsablePartStartsAtTheNextSixteenByteBoundary) {
-    const u64 raw = reinterpret_cast<u64>(engine->br.str_buf);
-    ASSERT_EQ(raw % 16, 8u);
-    EXPECT_EQ(engine->sr.STR_START, raw + 8);
-    EXPECT_EQ(engine->sr.STR_BUF_SIZE, 1584u);
-    // Text buffer: 1,280,000 - 8 rounded down to a multiple of 16.
-    EXPECT_EQ(engine->sr.TEXT_BUF_SIZE, 1279984u);
-}
-
-TEST_F(EngineTest, SetStrBufGrowsOnlyWhenTooSmall) {
-    const u64 start = engine->sr.STR_START;
-    EXPECT_EQ(engine->set_str_buf(engine->sr.STR_BUF_SIZE), 0u);
-    EXPECT_EQ(engine->sr.STR_START, start);
-
-    engine->sr.STR_END = engine->sr.STR_START + 3;
-    ASSERT_EQ(engine->set_str_buf(5000), 0u);
-    EXPECT_EQ(engine->br.str_buf_size, 5032u);
-    EXPECT_GE(engine->sr.STR_BUF_SIZE, 5000u);
-    EXPECT_EQ(engine->sr.STR_START % 16, 0u);
-    EXPECT_EQ(engine->sr.STR_END, 0u);
-}
-
-TEST_F(LimitedEngineTest, FailedGrowthKeepsTheOldBuffers) {
-    const u64 start = engine->sr.STR_START, size = engine->sr.STR_BUF_SIZE;
-    fail_from = 4000;
-    EXPECT_EQ(engine->set_str_buf(5000), ERR_MEMORY);
-    EXPECT_EQ(engine->sr.STR_START, start);
-    EXPECT_EQ(engine->sr.STR_BUF_SIZE, size);
-
-    ASSERT_EQ(engine->copy_file_name("short"), 0u);
-    const std::string long_name(5000, 'n');
-    EXPECT_EQ(engine->copy_file_name(long_name.c_str()), ERR_MEMORY);
-    EXPECT_STREQ(engine->br.file_name, "short");
-    EXPECT_EQ(engine->br.file_name_size, 256u);
-
-    ASSERT_EQ(engine->copy_dir_name("/tmp"), 0u);
-    EXPECT_EQ(engine->append_to_dir_name(long_name.c_str()), ERR_MEMORY);
-    EXPECT_STREQ(engine->br.dir_name, "/tmp");
-    EXPECT_EQ(engine->append_to_target_list(long_name.c_str()), ERR_MEMORY);
-    EXPECT_EQ(engine->br.target_list_len, 0u);
-    EXPECT_EQ(engine->append_to_launcher(long_name.c_str()), ERR_MEMORY);
-    EXPECT_EQ(engine->br.launcher_list_len, 0u);
-}
-
-TEST_F(LimitedEngineTest, StartUpReportsMemoryWhenABufferCannotBeHad) {
-    Engine other(limited());
-    other.resource_dir_pathname_ptr = dir.path();
-    fail_from = 1000000;  // the 1,280,000-byte text buffer cannot be had
-    EXPECT_EQ(other.initialize_and_load_tw_parameter(), ERR_MEMORY);
+TEST_F(EngineTest, BuffersGrowOnlyWhenNeededAndKeepTheirContentWhenGrowthFails) {
     fail_from = SIZE_MAX;
-    other.finalize_tw_buffer();
-    EXPECT_EQ(other.br.str_buf, nullptr);
-    EXPECT_EQ(other.sr.STR_START, 0u);
-}
-
-TEST_F(EngineTest, NameBuffersGrowToExactlyTheNeededSize) {
-    const std::string name(300, 'x');
-    ASSERT_EQ(engine->copy_file_name(name.c_str()), 0u);
-    EXPECT_EQ(engine->br.file_name_size, 301u);
-    char* const grown = engine->br.file_name;
-    ASSERT_EQ(engine->copy_file_name("a.txt"), 0u);
-    EXPECT_EQ(engine->br.file_name, grown);
-    EXPECT_EQ(engine->br.file_name_size, 301u);
-    EXPECT_STREQ(engine->br.file_name, "a.txt");
+    auto e = started(dir.path(), Allocator{&limited_allocate, &limited_reallocate, &std::free});
+    ASSERT_EQ(e->set_str_buf(5000), 0u);
+    EXPECT_EQ(e->br.str_buf_size, 5032u);
+    EXPECT_GE(e->sr.STR_BUF_SIZE, 5000u);
 
     const std::string dir_path = "/" + std::string(999, 'd');
-    ASSERT_EQ(engine->copy_dir_name(dir_path.c_str()), 0u);
-    EXPECT_EQ(engine->br.dir_name_size, 1001u);
-    ASSERT_EQ(engine->append_to_dir_name("sub"), 0u);
-    EXPECT_EQ(engine->br.dir_name_size, 1000u + 3u + 2u);
-    EXPECT_EQ(std::string(engine->br.dir_name), dir_path + "/sub");
+    ASSERT_EQ(e->copy_dir_name(dir_path.c_str()), 0u);
+    ASSERT_EQ(e->append_to_dir_name("sub"), 0u);
+    EXPECT_EQ(e->br.dir_name_size, 1000u + 3u + 2u);
+    EXPECT_EQ(std::string(e->br.dir_name), dir_path + "/sub");
+    ASSERT_EQ(e->copy_dir_name("/"), 0u);
+    ASSERT_EQ(e->append_to_dir_name("usr"), 0u);
+    EXPECT_STREQ(e->br.dir_name, "/usr");
+
+    fail_from = 4000;
+    const u64 size = e->sr.STR_BUF_SIZE;
+    const std::string long_name(5000, 'n');
+    EXPECT_EQ(e->set_str_buf(9000), ERR_MEMORY);
+    EXPECT_EQ(e->sr.STR_BUF_SIZE, size);
+    ASSERT_EQ(e->copy_file_name("short"), 0u);
+    EXPECT_EQ(e->copy_file_name(long_name.c_str()), ERR_MEMORY);
+    EXPECT_STREQ(e->br.file_name, "short");
+    EXPECT_EQ(e->append_to_dir_name(long_name.c_str()), ERR_MEMORY);
+    EXPECT_STREQ(e->br.dir_name, "/usr");
+    EXPECT_EQ(e->append_to_launcher(long_name.c_str()), ERR_MEMORY);
+    EXPECT_EQ(e->br.launcher_list_len, 0u);
+    fail_from = SIZE_MAX;
 }
 
-TEST(ErrorTexts, CodesMapToTheirTextsAndLargeCodesToUndefined) {
+TEST(ErrorTexts, CodesGiveTheirTextsAndFatalTextsNameTheFailingFile) {
     Engine engine;
-    EXPECT_STREQ(engine.build_str_err(0), "???");
-    EXPECT_STREQ(engine.build_str_err(1), "cannot open file:");
-    EXPECT_STREQ(engine.build_str_err(3), "cannot write file: ");
-    EXPECT_STREQ(engine.build_str_err(5), "access denied or invalid directory: ");
     EXPECT_STREQ(engine.build_str_err(14), "file -> access denied");
-    EXPECT_STREQ(engine.build_str_err(15), "undefined error");
-    EXPECT_STREQ(engine.build_str_err(20), "undefined error");
     EXPECT_STREQ(engine.build_str_err(~u64{0}), "undefined error");
-}
 
-TEST(ErrorTexts, FatalTextNamesTheFailingFileAndStaysWithin255Characters) {
-    Engine engine;
-    engine.fatal_err_index = 7;
-    engine.record_failure("/r/TW_target/TW_target_003");
-    EXPECT_STREQ(engine.build_fatal_str_err(), "cannot delete file");
-
-    engine.fatal_err_index = 99;
-    EXPECT_STREQ(engine.build_fatal_str_err(), "undefined error");
-    EXPECT_EQ(engine.fatal_err_index, 15u);
-
-    engine.fatal_err_index = 1;
     engine.record_failure("/r/TW_found/TW_found_header");
-    EXPECT_STREQ(engine.build_fatal_str_err(), "cannot open file: /r/TW_found/TW_found_header");
-    engine.fatal_err_index = 3;
-    EXPECT_STREQ(engine.build_fatal_str_err(), "cannot write file: /r/TW_found/TW_found_header");
-
+    const std::pair<u64, std::string> fatal[] = {
+        {1, "cannot open file: /r/TW_found/TW_found_header"},
+        {3, "cannot write file: /r/TW_found/TW_found_header"},
+        {6, "cannot open directory: /r/TW_found/TW_found_header"},
+        {7, "cannot delete file"},
+        {99, "undefined error"}};
+    for (const auto& [code, text] : fatal) {
+        engine.fatal_err_index = code;
+        EXPECT_EQ(engine.build_fatal_str_err(), text) << code;
+    }
     engine.record_failure("/" + std::string(400, 'p'));
     engine.fatal_err_index = 6;
-    const std::string text = engine.build_fatal_str_err();
-    EXPECT_EQ(text.size(), 255u);
-    EXPECT_EQ(text.rfind("cannot open directory: /ppp", 0), 0u);
-    EXPECT_EQ(engine.fatal_err_str[255], '\0');
+    EXPECT_EQ(std::string(engine.build_fatal_str_err()).size(), 255u);
 }
 
-TEST_F(EngineTest, StartUpWithoutSettingsFilesKeepsTheDefaults) {
-    EXPECT_EQ(engine->pr.str_mem_size, 1600u);
-    EXPECT_EQ(engine->pr.text_mem_size, 1280000u);
-    EXPECT_EQ(engine->pr.occ_mem_size, 16000u);
-    EXPECT_EQ(engine->pr.show_info_every, 15000u);
-    EXPECT_EQ(engine->pr.user_defined_encoding, 0u);
-    EXPECT_EQ(engine->pr.saved_target_index, -1);
-    EXPECT_EQ(engine->pr.return_key_is_search, 0);
+TEST_F(EngineTest, StartUpWithoutSettingsKeepsTheDefaultsAndShutDownSavesThem) {
+    const std::vector<u64> sizes = {engine->pr.str_mem_size, engine->pr.text_mem_size,
+                                    engine->pr.occ_mem_size, engine->pr.show_info_every};
+    EXPECT_EQ(sizes, (std::vector<u64>{1600, 1280000, 16000, 15000}));
     EXPECT_EQ(engine->cur_target_index, -1);
-    EXPECT_EQ(engine->sir.show_file_name, 0);
-    EXPECT_EQ(engine->tr.eol_char, 10u);
-    EXPECT_EQ(engine->tr.wildcard_char, 63u);
-    EXPECT_EQ(engine->tr.use_wildcard, 1u);
-    EXPECT_EQ(engine->tr.add_line_nb, 1u);
-    EXPECT_EQ(engine->tr.case_insensitive, 1u);
-    EXPECT_EQ(engine->tr.skip_error, 1u);
-    EXPECT_EQ(engine->tr.not_inside, 1u);
-    EXPECT_EQ(engine->tr.is_hexa, 0u);
-    EXPECT_EQ(engine->tr.encoding, 1u);
-    EXPECT_EQ(engine->tr.item_nb, 0u);
-    EXPECT_EQ(engine->br.launcher_list_len, 0u);
-}
 
-TEST_F(EngineTest, ShutDownSavesTheCurrentTargetIndexAndBothSettingsFiles) {
     engine->cur_target_index = 4;
     ASSERT_EQ(engine->append_to_launcher("/usr/bin/less"), 0u);
     engine->finalize_and_save_tw_parameter();
-    EXPECT_EQ(engine->br.str_buf, nullptr);
     EXPECT_EQ(read_file(dir / "TW_preference").size(), 62u);
-    EXPECT_EQ(read_file(dir / "TW_launcher").size(), 14u);
+    auto next = started(dir.path());
+    EXPECT_EQ(next->cur_target_index, 4);
+    EXPECT_EQ(next->br.launcher_list_len, 14u);
+    EXPECT_STREQ(next->br.launcher_list, "/usr/bin/less");
+}
 
-    Engine next;
-    next.resource_dir_pathname_ptr = dir.path();
-    ASSERT_EQ(next.initialize_and_load_tw_parameter(), 0u);
-    EXPECT_EQ(next.cur_target_index, 4);
-    EXPECT_EQ(next.br.launcher_list_len, 14u);
-    EXPECT_STREQ(next.br.launcher_list, "/usr/bin/less");
+TEST_F(EngineTest, PreferencesRoundTripByteForByte) {
+    write_file(dir / "TW_preference", preference_bytes());
+    ASSERT_EQ(engine->load_pref_file(), 0u);
+    EXPECT_EQ(engine->pr.text_mem_size, 65536u);
+    EXPECT_EQ(engine->pr.show_info_every, 250000u);
+    EXPECT_EQ(engine->pr.user_defined_encoding, 0x0500u);
+    EXPECT_EQ(engine->pr.saved_target_index, 2);
+    EXPECT_EQ(engine->pr.return_key_is_search, 1);
+    EXPECT_EQ(engine->sir.show_folder_name, 0);
+    EXPECT_EQ(engine->sir.show_access_err_nb, 1);
+    std::filesystem::remove(dir / "TW_preference");
+    ASSERT_EQ(engine->save_pref_file(), 0u);
+    EXPECT_EQ(read_file(dir / "TW_preference"), preference_bytes());
+
+    // A short file overwrites only the bytes present: the two low bytes of
+    // the text size came from it (zero), the rest kept 1,280,000 (0x138800).
+    const Bytes whole = preference_bytes();
+    write_file(dir / "TW_preference", Bytes(whole.begin(), whole.begin() + 10));
+    auto e = started(dir.path());
+    EXPECT_EQ(e->pr.str_mem_size, 4096u);
+    EXPECT_EQ(e->pr.text_mem_size, 0x130000u);
+    EXPECT_EQ(e->pr.saved_target_index, -1);
+    EXPECT_EQ(e->load_pref_file(), ERR_READ_FILE);
+}
+
+namespace {
+void* small_allocate(std::size_t n) { return n > (std::size_t{8} << 20) ? nullptr : std::malloc(n); }
+void* small_reallocate(void* p, std::size_t n) { return n > (std::size_t{8} << 20) ? nullptr : std::realloc(p, n); }
+}  // namespace
+
+// Sizes from a damaged or hand-edited file fall back to their defaults
+// before anything is allocated; the allocator here refuses beyond 8 MiB.
+TEST_F(EngineTest, UnworkableSettingsFallBackToTheirDefaultsAtStartUp) {
+    constexpr u64 kKiB = 1024, kMiB = kKiB * kKiB, kGiB = kMiB * kKiB;
+    constexpr u64 S = TW_DEFAULT_STR_MEM_SIZE, T = TW_DEFAULT_TEXT_MEM_SIZE, O = TW_DEFAULT_OCC_MEM_SIZE;
+    // The upper limits themselves are accepted (beyond what the allocator gives).
+    EXPECT_EQ(bounded(TW_TEXT_MEM_LIMITS, kGiB), kGiB);
+    EXPECT_EQ(bounded(TW_OCC_MEM_LIMITS, 256 * kMiB), 256 * kMiB);
+    struct Case {
+        u64 str, text, occ, every;  // stored
+        u64 want_str, want_text, want_occ, want_every;
+    } cases[] = {
+        {16, 64 * kKiB, kKiB, 15000, 16, 64 * kKiB, kKiB, 15000},
+        {4 * kMiB, 4 * kMiB, 4 * kMiB, 1000, 4 * kMiB, 4 * kMiB, 4 * kMiB, 15000},
+        {4096, 64 * kKiB - 1, 1024, 15000, 4096, T, 1024, 15000},
+        {4096, ~u64{0}, 1024, 15000, 4096, T, 1024, 15000},
+        {15, 65536, 1024, 15000, S, 65536, 1024, 15000},
+        {64 * kMiB + 1, 65536, 1024, 15000, S, 65536, 1024, 15000},
+        {4096, 65536, ~u64{0}, 15000, 4096, 65536, O, 15000},
+        // Within the limits but more than this allocator gives.
+        {4096, 64 * kMiB, 1024, 15000, S, T, O, 15000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.str << " " << c.text << " " << c.occ << " " << c.every);
+        write_file(dir / "TW_preference", preference_bytes(c.str, c.text, c.occ, c.every));
+        auto e = started(dir.path(), Allocator{&small_allocate, &small_reallocate, &std::free});
+        EXPECT_EQ(e->pr.str_mem_size, c.want_str);
+        EXPECT_EQ(e->pr.text_mem_size, c.want_text);
+        EXPECT_EQ(e->pr.occ_mem_size, c.want_occ);
+        EXPECT_EQ(e->br.text_buf_size, c.want_text);
+        EXPECT_EQ(e->pr.show_info_every, c.want_every);
+    }
+}
+
+TEST_F(EngineTest, LauncherEntriesAreDeletedInPlaceAndSavedExactly) {
+    for (const char* app : {"A.app", "Bb.app", "C.app"}) ASSERT_EQ(engine->append_to_launcher(app), 0u);
+    EXPECT_EQ(engine->delete_from_launcher(3), ERR_CORRUPTED);
+    ASSERT_EQ(engine->delete_from_launcher(1), 0u);
+    EXPECT_EQ(entries(engine->br.launcher_list, engine->br.launcher_list_len),
+              (std::vector<std::string>{"A.app", "C.app"}));
+
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += "/usr/share/applications/app" + std::to_string(i) + ".desktop" + '\0';
+    write_file(dir / "TW_launcher", many);
+    ASSERT_EQ(engine->load_launcher_file(), 0u);
+    EXPECT_EQ(engine->br.launcher_list_len, many.size());
+    std::filesystem::remove(dir / "TW_launcher");
+    ASSERT_EQ(engine->save_launcher_file(), 0u);
+    EXPECT_EQ(read_file(dir / "TW_launcher"), Bytes(many.begin(), many.end()));
+
+    // A list whose last entry has no NUL would let readers run past it.
+    write_file(dir / "TW_launcher", std::string("/usr/bin/a\0/usr/bin/b", 21));
+    EXPECT_EQ(engine->load_launcher_file(), ERR_CORRUPTED);
+    EXPECT_EQ(engine->br.launcher_list_len, 0u);
 }

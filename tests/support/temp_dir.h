@@ -22,55 +22,10 @@ namespace tw_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Removes a tree of any depth or path length without recursion and with two
-// descriptors at most: it goes down by openat, removes what it finds, and
-// climbs back by "..". Links are removed, never followed.
+// Removes a tree and everything in it; links are removed, never followed.
 inline void remove_tree(const std::string& root) {
-    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        ::unlink(root.c_str());
-        return;
-    }
-    std::vector<std::string> names;  // the folders entered below root
-    for (;;) {
-        DIR* listing = ::fdopendir(::dup(fd));
-        if (listing == nullptr) break;
-        ::rewinddir(listing);
-        std::string sub;
-        bool removed = false;
-        while (const dirent* e = ::readdir(listing)) {
-            const std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
-            struct stat st{};
-            if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
-                sub = name;
-                break;
-            }
-            if (::unlinkat(fd, name.c_str(), 0) == 0) removed = true;
-        }
-        ::closedir(listing);
-        if (!sub.empty()) {
-            const int child = ::openat(fd, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (child < 0) {
-                ::unlinkat(fd, sub.c_str(), AT_REMOVEDIR);
-                continue;
-            }
-            ::close(fd);
-            fd = child;
-            names.push_back(sub);
-            continue;
-        }
-        if (removed) continue;  // list again until the folder is empty
-        if (names.empty()) break;
-        const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        if (parent < 0) return;
-        fd = parent;
-        ::unlinkat(fd, names.back().c_str(), AT_REMOVEDIR);
-        names.pop_back();
-    }
-    ::close(fd);
-    ::rmdir(root.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
 }
 
 // A fresh folder under /tmp, removed with everything in it at the end.

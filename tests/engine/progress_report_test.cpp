@@ -1,0 +1,119 @@
+// What a search shows while it runs and after: the progress texts, the
+// final summary, and the text report of the result in both languages.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "engine/tw.h"
+#include "engine_fixture.h"
+
+using namespace tw;
+using namespace tw_test;
+
+namespace {
+
+std::string text_of(const std::string& path) {
+    const Bytes b = read_file(path);
+    return std::string(b.begin(), b.end());
+}
+
+}  // namespace
+
+TEST_F(EngineTest, ProgressShortensLongNamesShowsSizesInKAndRewritesOnlyWhatChanged) {
+    ShowInfoRecord& sir = engine->sir;
+    sir.show_file_name = sir.show_folder_name = sir.show_found_occ_nb = 1;
+    sir.show_found_file_nb = sir.show_total_bytes = sir.show_access_err_nb = 1;
+    engine->set_show_info(0);
+    const std::string name = std::string(27, 'a') + std::string(53, 'b');
+    ASSERT_EQ(engine->copy_file_name(name.c_str()), 0u);
+    ASSERT_EQ(engine->copy_dir_name("/short/dir"), 0u);
+    engine->ir.cur_file_size = 20480;
+    engine->ir.total_bytes = 20479;
+    engine->ir.found_nb = 3;
+    engine->ir.file_nb = 2;
+    engine->ir.dir_err_nb = 1;
+    engine->ir.other_err_nb = 1;
+    engine->set_show_info(1);
+    EXPECT_EQ(std::string(engine->sir.file_text), "..." + std::string(53, 'b'));
+    EXPECT_STREQ(engine->sir.file_size_text, "20K");
+    EXPECT_STREQ(engine->sir.folder_text, "/short/dir");
+    EXPECT_STREQ(engine->sir.found_text, "3");
+    EXPECT_STREQ(engine->sir.files_text, "2");
+    EXPECT_STREQ(engine->sir.bytes_text, "20479");
+    EXPECT_STREQ(engine->sir.errors_text, "2");
+    EXPECT_EQ(engine->sir.found_changed + engine->sir.bytes_changed + engine->sir.errors_changed, 3);
+
+    engine->set_show_info(1);
+    EXPECT_EQ(engine->sir.folder_changed + engine->sir.found_changed + engine->sir.bytes_changed, 0);
+    const std::string folder = "/" + std::string(100, 'f');
+    ASSERT_EQ(engine->copy_dir_name(folder.c_str()), 0u);
+    engine->set_show_info(1);
+    EXPECT_EQ(std::string(engine->sir.folder_text), "..." + std::string(69, 'f'));
+}
+
+TEST_F(EngineTest, FinalSummaryInBothLanguagesWithAFullStopWhateverTheLocale) {
+    engine->ir.file_nb = 12;
+    engine->ir.file_err_nb = 1;
+    engine->ir.dir_nb = 4;
+    engine->ir.dir_err_nb = 2;
+    engine->ir.found_nb = 7;
+    engine->ir.total_bytes = 1048576;
+    engine->ellipsed_time = 2345678;
+    // Under a locale whose decimal mark is a comma.
+    TempDir locales;
+    const std::string made = locales.path() + "/fr_FR.UTF-8";
+    ASSERT_EQ(std::system(("localedef -i fr_FR -f UTF-8 " + made + " 2>/dev/null").c_str()) >> 8, 0);
+    ::setenv("LOCPATH", locales.path().c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"), nullptr);
+    engine->set_show_info(2);
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    EXPECT_STREQ(engine->sir.file_text, "12 files scanned,   1 errors,  search time: 2.35 sec.");
+    EXPECT_STREQ(engine->sir.folder_text, "4 directories scanned,   2 errors");
+    EXPECT_STREQ(engine->sir.found_text, "7");
+    EXPECT_STREQ(engine->sir.bytes_text, "1024K");
+    EXPECT_STREQ(engine->sir.errors_text, "");
+    engine->language = 1;
+    engine->set_show_info(2);
+    EXPECT_STREQ(engine->sir.file_text, "12 fichiers vus,   1 erreurs,  temps: 2.35 sec.");
+    EXPECT_STREQ(engine->sir.folder_text, "4 dossiers parcourus,   2 erreurs");
+}
+
+// a.txt holds "key" three times, the first at offset 12 in line 2; b.txt
+// once, in its first line; c.txt none. File items fix the order.
+TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
+    make_file("a.txt", "line one\nxx key key\nkey\n");
+    make_file("b.txt", "key");
+    make_file("c.txt", "nothing");
+    const std::string report = dir / "report.txt";
+    const std::string en = "**** Search result for target 'test target' *****\n\n"
+                           "Number of files with at least one occurence: 2\n\n";
+    const std::string fr = "**** R\xC3\xA9sultat de la recherche pour le canevas 'test target' *****\n\n"
+                           "Nombre de fichiers avec au moins un: 2\n\n";
+    struct Case {
+        int language;
+        bool lines;
+        std::string a, b;  // the lines after each path
+    } cases[] = {
+        {0, false, "Number of found: 3, First at file offset: 12", "Number of found: 1, First at file offset: 0"},
+        {0, true, "Number of found: 3, First at file offset: 12, Line: 2",
+         "Number of found: 1, First at file offset: 0, Line: 1"},
+        {1, false, "Nombre de trouv\xC3\xA9: 3,  Premier dans le fichier \xC3\xA0 l'index: 12",
+         "Nombre de trouv\xC3\xA9: 1,  Premier dans le fichier \xC3\xA0 l'index: 0"},
+        {1, true, "Nombre de trouv\xC3\xA9: 3, Premier dans le fichier \xC3\xA0 l'index: 12, Ligne: 2",
+         "Nombre de trouv\xC3\xA9: 1, Premier dans le fichier \xC3\xA0 l'index: 0, Ligne: 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.language << c.lines);
+        set_target(*engine, "key", {{at("a.txt"), false}, {at("c.txt"), false}, {at("b.txt"), false}});
+        engine->tr.add_line_nb = c.lines ? 1 : 0;
+        search();
+        ASSERT_EQ(engine->ir.found_nb.load(), 4u);
+        engine->language = c.language;
+        write_file(report, std::string(10000, 'o'));  // replaced whole
+        ASSERT_EQ(engine->save_search_info_in_text_file(report.c_str()), 0u);
+        EXPECT_EQ(text_of(report), (c.language == 0 ? en : fr) + at("a.txt") + "\n" + c.a + "\n\n" +
+                                       at("b.txt") + "\n" + c.b + "\n\n");
+    }
+}

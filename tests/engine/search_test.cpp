@@ -1,0 +1,338 @@
+// Whole single-threaded searches over temporary trees: counters, the result
+// files byte for byte, options and failures, stopping, and reading one found
+// file and occurrence back for the viewer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <chrono>
+#include <thread>
+
+#include "engine/tw.h"
+#include "engine_fixture.h"
+
+using namespace tw;
+using namespace tw_test;
+
+namespace {
+
+class SearchTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        engine->thread_count = 1;
+        ::alarm(120);  // a blocking open of a FIFO ends the test instead of hanging it
+    }
+    void TearDown() override { ::alarm(0); }
+    u64 summary(u64 file, u64 occ) {
+        engine->sur.file_index = file;
+        engine->sur.occ_index = occ;
+        return engine->build_summary();
+    }
+    // Each found file's offsets by path (a walk lists in the file system's order).
+    std::map<std::string, std::vector<u64>> found_map() const {
+        std::map<std::string, std::vector<u64>> out;
+        for (const FoundFile& f : results()) out[f.path()] = f.offsets;
+        return out;
+    }
+};
+
+long open_descriptor_count() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+}
+
+}  // namespace
+
+TEST_F(SearchTest, ResultFilesAreByteExactWithAndWithoutLineNumbers) {
+    make_file("first", "ab\nab\nxab");
+    make_file("second", "\n\nzzab");
+    for (bool lines : {false, true}) {
+        set_target(*engine, "ab", {{at("first"), false}, {at("second"), false}});
+        engine->tr.add_line_nb = lines;
+        search();
+        ASSERT_EQ(engine->fatal_err_index, 0u);
+        const std::string d = data.path();
+        const u64 l = d.size() + 1;
+        Bytes header, path, offset;
+        for (u64 v : {u64{0}, l, l, u64{6}, u64{3}, u64{0}}) append_le64(header, v);
+        for (u64 v : {l + 6, l, 2 * l + 6, u64{7}, u64{1}, lines ? u64{48} : u64{24}}) append_le64(header, v);
+        for (const char* name : {"first", "second"}) {
+            append_text(path, d, true);
+            append_text(path, name, true);
+        }
+        for (auto [off, line] : {std::pair{0, 0}, {3, 1}, {7, 2}, {4, 2}}) {
+            append_le64(offset, off);
+            if (lines) append_le64(offset, line);
+        }
+        EXPECT_EQ(read_file(found() + "/TW_found_header"), header) << lines;
+        EXPECT_EQ(read_file(found() + "/TW_found_path"), path) << lines;
+        EXPECT_EQ(read_file(found() + "/TW_found_offset"), offset) << lines;
+    }
+}
+
+TEST_F(SearchTest, FolderWalkCountsFilesFoldersAndBytesAndSkipsWhatItShould) {
+    make_file("a.txt", "one needle here");
+    make_file("b.txt", "nothing");
+    make_file("empty", "");
+    make_dir("sub");
+    make_file("sub/c.txt", "needle and Needle");
+    make_file(".profile", "needle");
+    make_dir(".hidden");
+    make_file(".hidden/x", "needle");
+    // Links in a walk are ignored; a file item that is a link is followed.
+    ::symlink(at("a.txt").c_str(), at("sub/link.txt").c_str());
+    ::symlink(at(".hidden").c_str(), at("sub/link_dir").c_str());
+    ::mkfifo(at("sub/fifo").c_str(), 0644);
+    struct Case {
+        bool dot_names, fold;
+        u64 files, dirs, found;
+        std::map<std::string, std::vector<u64>> want;
+    } cases[] = {
+        {false, false, 4, 1, 2, {{at("a.txt"), {4}}, {at("sub/c.txt"), {0}}}},
+        {true, true, 6, 2, 5,
+         {{at(".hidden/x"), {0}}, {at(".profile"), {0}}, {at("a.txt"), {4}}, {at("sub/c.txt"), {0, 11}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dot_names);
+        set_target(*engine, "needle", {{data.path() + "/", true}});
+        engine->tr.not_inside = c.dot_names ? 0 : 1;
+        engine->tr.case_insensitive = c.fold;
+        search();
+        EXPECT_EQ(engine->fatal_err_index, 0u);
+        const u64 got[] = {engine->ir.file_nb, engine->ir.dir_nb, engine->ir.found_nb,
+                           engine->ir.file_err_nb + engine->ir.dir_err_nb + engine->ir.other_err_nb};
+        EXPECT_EQ(std::vector<u64>(got, got + 4), (std::vector<u64>{c.files, c.dirs, c.found, 0}));
+        EXPECT_EQ(found_map(), c.want);
+        EXPECT_EQ(std::string(engine->br.dir_name), data.path());
+    }
+    EXPECT_EQ(engine->ir.total_bytes.load(), 15u + 7u + 17u + 6u + 6u);
+
+    set_target(*engine, "needle", {{at("sub/link.txt"), false}});
+    search();
+    EXPECT_EQ(found_map(), (std::map<std::string, std::vector<u64>>{{at("sub/link.txt"), {4}}}));
+}
+
+TEST_F(SearchTest, OccurrencesAcrossPiecesAreFoundOnceWithExactLineNumbers) {
+    // A 16-byte text buffer: pieces at 0, 12 and 24 for a 5-byte pattern.
+    use_buffers(16);
+    std::string content(40, '.');
+    content.replace(13, 5, "PQRST");
+    content.replace(35, 5, "PQRST");
+    make_file("f", content);
+    set_target(*engine, "PQRST", {{at("f"), false}});
+    search();
+    EXPECT_EQ(engine->ir.total_bytes.load(), 48u);
+    ASSERT_EQ(results().size(), 1u);
+    EXPECT_EQ(results()[0].offsets, (std::vector<u64>{13, 35}));
+
+    // Tiny text and occurrence buffers: many pieces, many flushes.
+    use_buffers(48, 32);
+    std::string text;
+    std::vector<u64> offsets, lines;
+    for (int i = 0, line = 0; i < 500; ++i) {
+        if (i % 7 == 0) {
+            offsets.push_back(text.size());
+            lines.push_back(static_cast<u64>(line));
+            text += "xyx";
+        }
+        text += i % 3 == 0 ? '\n' : 'a';
+        if (i % 3 == 0) ++line;
+    }
+    make_file("f", text);
+    set_target(*engine, "xyx", {{at("f"), false}});
+    engine->tr.add_line_nb = 1;
+    search();
+    ASSERT_EQ(results().size(), 1u);
+    EXPECT_EQ(results()[0].offsets, offsets);
+    EXPECT_EQ(results()[0].lines, lines);
+}
+
+TEST_F(SearchTest, ResultAndApplicationFoldersAreNeverEntered) {
+    // The tree searched contains the resource folder; only TW_found is kept out.
+    write_file(dir / "TW_target/notes", "needle");
+    write_file(found() + "/old", "needle");
+    engine->bundle_dir_pathname_ptr = dir / "app";
+    ::mkdir((dir / "app").c_str(), 0755);
+    write_file(dir / "app/inside", "needle");
+    ::mkdir((dir / "application").c_str(), 0755);
+    write_file(dir / "application/outside", "needle");
+    set_target(*engine, "needle", {{dir.path(), true}});
+    search();
+    EXPECT_EQ(engine->fatal_err_index, 0u);
+    EXPECT_EQ(found_map(), (std::map<std::string, std::vector<u64>>{{dir / "TW_target/notes", {0}},
+                                                                    {dir / "application/outside", {0}}}));
+}
+
+TEST_F(SearchTest, FailuresEndTheSearchWithTheirCodes) {
+    make_file("f", "needle");
+    set_target(*engine, "ab?", {{at("f"), false}});
+    engine->tr.use_wildcard = 1;
+    search();
+    EXPECT_EQ(engine->fatal_err_index, ERR_INVALID_NAME);
+    // A pattern longer than the text buffer ends before any file is read.
+    use_buffers(16);
+    set_target(*engine, std::string(20, 'n'), {{at("f"), false}});
+    search();
+    EXPECT_EQ(engine->fatal_err_index, ERR_MEMORY);
+    EXPECT_EQ(engine->ir.total_bytes.load(), 0u);
+    // Missing items are counted and the last one gives the outcome.
+    set_target(*engine, "needle", {{at("gone"), false}, {at("f"), false}, {at("nodir"), true}});
+    EXPECT_STREQ(engine->file_or_dir_exist_in_current_target(), at("gone").c_str());
+    search();
+    EXPECT_EQ(engine->ir.dir_err_nb.load(), 2u);
+    EXPECT_EQ(engine->ir.file_nb.load(), 1u);
+    EXPECT_EQ(engine->fatal_err_index, ERR_OPEN_DIR);
+    std::filesystem::remove_all(found());
+    search();
+    EXPECT_EQ(engine->fatal_err_index, ERR_ACCESS_DIR);
+    EXPECT_EQ(std::string(engine->build_fatal_str_err()),
+              "access denied or invalid directory: " + found() + ": No such file or directory");
+}
+
+TEST_F(SearchTest, UnreadableEntriesFollowTheSkipErrorOption) {
+    make_dir("x");
+    make_file("x/bad", "needle");
+    ::chmod(at("x/bad").c_str(), 0);
+    make_dir("y");
+    make_dir("y/locked");
+    make_file("y/locked/f", "needle");
+    ::chmod(at("y/locked").c_str(), 0);
+    make_dir("y/nox");
+    make_file("y/nox/f", "needle");
+    ::chmod(at("y/nox").c_str(), 0444);
+    make_file("z", "needle");
+    // The result folder must be writable by the unprivileged user.
+    ::chown(found().c_str(), 65534, 65534);
+    for (const char* name : {"TW_found_header", "TW_found_path", "TW_found_offset"})
+        std::filesystem::remove(found() + "/" + name);
+    for (u64 skip : {0, 1}) {
+        SCOPED_TRACE(skip);
+        set_target(*engine, "needle", {{at("x"), true}, {at("y"), true}, {at("z"), false}});
+        engine->tr.skip_error = skip;
+        // z went well; x/bad fails, and counts as a file when errors are
+        // skipped; without skipping, y's walk ends at its first failing
+        // sub-folder; y itself is an item, not a counted folder.
+        const std::vector<u64> want = {0, skip ? 2u : 1u, 1, 0, skip ? 2u : 1u, 1};
+        const int status = run_as_nobody([&] {
+            engine->search_in_target();
+            const std::vector<u64> got = {engine->fatal_err_index, engine->ir.file_nb, engine->ir.file_err_nb,
+                                          engine->ir.dir_nb, engine->ir.dir_err_nb, engine->ir.found_nb};
+            std::fprintf(stderr, "%s\n", ::testing::PrintToString(got).c_str());
+            return got == want ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0) << "expected " << ::testing::PrintToString(want);
+    }
+}
+
+TEST_F(SearchTest, StopInTheMiddleClosesEveryDescriptorAndIsRecorded) {
+    make_dir("a");
+    // A large sparse file: reading it takes far longer than the test waits.
+    make_file("a/huge", "");
+    ASSERT_EQ(::truncate(at("a/huge").c_str(), off_t{64} << 30), 0);
+    set_target(*engine, "zq", {{data.path(), true}});
+    const int before = open_descriptor_count();
+    ASSERT_TRUE(engine->start_search_thread());
+    EXPECT_FALSE(engine->start_search_thread());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (engine->ir.total_bytes.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    engine->stop_and_join_search();
+    EXPECT_EQ(engine->searching_now.load(), 0);
+    EXPECT_EQ(engine->fatal_err_index, 0u);
+    EXPECT_LT(engine->ir.total_bytes.load(), u64{64} << 30);
+    EXPECT_EQ(open_descriptor_count(), before);
+    EXPECT_EQ(engine->result_info.status, RESULT_STOPPED);
+    engine->set_show_info(2);
+    EXPECT_NE(std::string(engine->sir.folder_text).find(", stopped"), std::string::npos);
+}
+
+TEST_F(SearchTest, SummaryReadsNamesOffsetsLinesAndAnExcerptCentredOnTheOccurrence) {
+    std::string text(8000, '-');
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
+    for (std::size_t o : {10, 5000, 7996}) text.replace(o, 4, "WXYZ");
+    text[3] = '\n';
+    make_file("one.txt", text);
+    make_file("two.txt", "WXYZ");
+    set_target(*engine, "WXYZ", {{at("one.txt"), false}, {at("two.txt"), false}});
+    engine->tr.add_line_nb = 1;
+    search();
+    struct Case {
+        u64 file, occ;
+        u64 offset, line, excerpt_from, excerpt_len, occ_pos;
+    } cases[] = {
+        {0, 0, 10, 1, 0, 2000, 10},
+        {0, 1, 5000, 1, 4002, 2000, 998},
+        {0, 2, 7996, 1, 6998, 1002, 998},  // near the end: what remains of the file
+        {1, 0, 0, 0, 0, 4, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.file << "/" << c.occ);
+        ASSERT_EQ(summary(c.file, c.occ), 0u);
+        EXPECT_EQ(engine->sur.occ_nb, c.file == 0 ? 3u : 1u);
+        EXPECT_EQ(engine->sur.occ_offset, c.offset);
+        EXPECT_EQ(engine->sur.occ_line, c.line);
+        const std::string shown = std::string(engine->br.dir_name) + "/" + engine->br.file_name;
+        EXPECT_EQ(shown, at(c.file == 0 ? "one.txt" : "two.txt"));
+        EXPECT_EQ(engine->sur.excerpt_file_offset, c.excerpt_from);
+        EXPECT_EQ(engine->sur.excerpt_len, c.excerpt_len);
+        EXPECT_EQ(engine->sur.excerpt_occ_pos, c.occ_pos);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(engine->sur.excerpt) + c.occ_pos, 4), "WXYZ");
+    }
+    EXPECT_EQ(summary(1, 1), ERR_BAD_INDEX);
+    EXPECT_EQ(summary(2, 0), ERR_READ_FILE);
+}
+
+TEST_F(SearchTest, RecordLengthComesFromTheResultNotFromTheCurrentTarget) {
+    make_file("f", "a\nb needle");
+    for (bool written : {true, false})
+        for (bool current : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << written << current);
+            set_target(*engine, "needle", {{at("f"), false}});
+            engine->tr.add_line_nb = written;
+            search();
+            engine->tr.add_line_nb = current;  // changed after the search, as the window does
+            ASSERT_EQ(summary(0, 0), 0u);
+            EXPECT_EQ(engine->sur.occ_offset, 4u);
+            EXPECT_EQ(engine->sur.has_line, written ? 1u : 0u);
+            EXPECT_TRUE(!written || engine->sur.occ_line == 1u);
+        }
+    // Without the description (an older result), the current target says.
+    engine->tr.add_line_nb = 1;
+    search();
+    ASSERT_EQ(::unlink((found() + "/TW_found_info").c_str()), 0);
+    ASSERT_EQ(summary(0, 0), 0u);
+    EXPECT_FALSE(engine->result_info.present);
+    EXPECT_EQ(engine->sur.has_line, 1u);
+    write_file(found() + "/TW_found_info", "TWRESULT and nothing sensible");
+    EXPECT_EQ(summary(0, 0), ERR_CORRUPTED);
+    engine->fatal_err_index = ERR_CORRUPTED;
+    EXPECT_NE(std::string(engine->build_fatal_str_err()).find("TW_found_info"), std::string::npos);
+}
+
+TEST_F(SearchTest, ResultOrFoundFileChangedSinceTheSearchGivesErrorsNotCrashes) {
+    make_file("f", "needle");
+    set_target(*engine, "needle", {{at("f"), false}});
+    search();
+    // The found file became a FIFO (never opened), then went away.
+    ASSERT_EQ(::unlink(at("f").c_str()), 0);
+    ASSERT_EQ(::mkfifo(at("f").c_str(), 0644), 0);
+    ASSERT_EQ(summary(0, 0), 0u);
+    EXPECT_EQ(engine->sur.summary_status, ERR_ACCESS_DENIED);
+    EXPECT_EQ(engine->failure_detail(), at("f") + ": not a regular file");
+    ASSERT_EQ(::unlink(at("f").c_str()), 0);
+    ASSERT_EQ(summary(0, 0), 0u);
+    EXPECT_EQ(engine->failure_detail(), at("f") + ": No such file or directory");
+    EXPECT_STREQ(engine->br.file_name, "f");
+    const Bytes header = read_file(found() + "/TW_found_header");
+    ASSERT_EQ(header.size(), 48u);
+    for (std::size_t byte : {8, 24, 40}) {  // a name length, or occ_pos, beyond its file
+        Bytes bad = header;
+        bad[byte] = 200;
+        bad[byte + 1] = 0xFF;
+        write_file(found() + "/TW_found_header", bad);
+        EXPECT_EQ(summary(0, 0), ERR_READ_FILE) << byte;
+    }
+    std::filesystem::remove_all(found());
+    EXPECT_EQ(summary(0, 0), ERR_ACCESS_DIR);
+}
