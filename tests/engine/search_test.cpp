@@ -2,10 +2,15 @@
 // files byte for byte, options and failures, stopping, and reading one found
 // file and occurrence back for the viewer.
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <map>
+#include <set>
 #include <chrono>
 #include <thread>
 
@@ -111,6 +116,72 @@ TEST_F(SearchTest, FolderWalkCountsFilesFoldersAndBytesAndSkipsWhatItShould) {
     set_target(*engine, "needle", {{at("sub/link.txt"), false}});
     search();
     EXPECT_EQ(found_map(), (std::map<std::string, std::vector<u64>>{{at("sub/link.txt"), {4}}}));
+}
+
+// A tree far deeper than a recursive walk could take: 100,000 levels, walked
+// on a thread with a 1 MiB stack in a process allowed 64 descriptors, by
+// the default search (as many scanning threads as cores).
+TEST_F(SearchTest, AHundredThousandLevelsOnASmallStackWithSixtyFourDescriptors) {
+    constexpr int kLevels = 100'000, kFileEvery = 10'000;
+    TempDir deep("/dev/shm");
+    // The standard library's recursive removal stops at the path length limit.
+    const struct RemoveDeep {
+        std::string path;
+        ~RemoveDeep() { EXPECT_EQ(std::system(("rm -rf '" + path + "'").c_str()), 0); }
+    } remove_deep{deep.path()};
+    int fd = ::open(deep.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 1; level <= kLevels; ++level) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        ASSERT_GE(fd, 0);
+        if (level % kFileEvery == 0) {
+            const int f = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            ASSERT_EQ(::write(f, "a needle", 8), 8);
+            ::close(f);
+        }
+    }
+    ::close(fd);
+    set_target(*engine, "needle", {{deep.path(), true}});
+    // The search runs in a child, so that its limits reach no other test.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        engine->thread_count = 0;
+        const rlimit limit{64, 64};
+        pthread_attr_t attr;
+        pthread_attr_init(&attr);
+        pthread_attr_setstacksize(&attr, std::size_t{1} << 20);
+        pthread_t thread;
+        auto run = [](void* e) -> void* {
+            static_cast<Engine*>(e)->search_in_target();
+            return nullptr;
+        };
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0 || pthread_create(&thread, &attr, run, engine.get()) != 0)
+            ::_exit(10);
+        pthread_join(thread, nullptr);
+        const u64 errors = engine->ir.file_err_nb + engine->ir.dir_err_nb + engine->ir.other_err_nb;
+        ::_exit(engine->fatal_err_index != 0 ? 11 : errors != 0 ? 12 : engine->ir.dir_nb != u64{kLevels} ? 13 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the search died with signal " << WTERMSIG(status);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    std::set<std::string> dirs;
+    for (const FoundFile& f : results()) {
+        EXPECT_EQ(f.name, "f");
+        EXPECT_EQ(f.offsets, std::vector<u64>{2});
+        dirs.insert(f.dir);
+    }
+    std::string want = deep.path();
+    for (int level = 1; level <= kLevels; ++level) {
+        want += "/d";
+        if (level % kFileEvery == 0) {
+            EXPECT_EQ(dirs.count(want), 1u) << "level " << level;
+        }
+    }
+    EXPECT_EQ(dirs.size(), std::size_t{kLevels / kFileEvery});
 }
 
 TEST_F(SearchTest, OccurrencesAcrossPiecesAreFoundOnceWithExactLineNumbers) {

@@ -61,4 +61,8 @@ FAULTS = [
          file="ui/shell/MenuController.cpp",
          find="const char* const help_doc_s[2] = {kEnglishDoc, kFrenchDoc};",
          replace="const char* const help_doc_s[2] = {kEnglishDoc, kEnglishDoc};"),
+    dict(id="V16", what="Shift+F3 steps to the next occurrence instead of the previous one",
+         file="ui/viewer/ViewerController.cpp",
+         find="{QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Previous_occ_but}",
+         replace="{QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Next_occ_but}"),
 ]
