@@ -105,6 +105,18 @@ private slots:
         QTEST(language_from_preferred(languages), "language");
     }
 
+    // French installs Qt's own catalogue beside the application's (which
+    // only the program holds), so that Qt's buttons read as the rest of the
+    // window; English installs none.
+    void french_gets_qt_buttons_in_french() {
+        auto* app = QCoreApplication::instance();
+        QCOMPARE(install_translations(*app, 0), 0);
+        QVERIFY(install_translations(*app, 1) >= 1);
+        QMessageBox box(QMessageBox::Question, "t", "m", QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("Annuler"));
+        for (QTranslator* t : app->findChildren<QTranslator*>()) QCoreApplication::removeTranslator(t);
+    }
+
     void resource_folder_holds_copies_that_follow_the_installed_guide() {
         QCOMPARE(application_folder("/opt/trawlex/bin"), QString("/opt/trawlex/share/trawlex"));
         const QString folder = resource_folder();

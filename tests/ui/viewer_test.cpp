@@ -294,6 +294,19 @@ private slots:
         }
     }
 
+    // Line numbers are shown counting from one.
+    void line_numbers_count_from_one() {
+        Viewer v;
+        v.file("lines.txt", "NEED first\nsecond\nthird NEED\n");
+        tw_test::set_target(*v.engine, "NEED", {{v.tree / "lines.txt", false}});
+        v.engine->tr.add_line_nb = 1;
+        v.engine->search_in_target();
+        v.viewer->show_view();
+        QCOMPARE(v.text("line_ref"), QString("1"));
+        v.viewer->Next_occ_but();
+        QCOMPARE(v.text("line_ref"), QString("3"));
+    }
+
     void index_fields_refuse_what_is_out_of_range() {
         Viewer v;
         v.three_files();

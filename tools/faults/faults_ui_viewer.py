@@ -65,4 +65,12 @@ FAULTS = [
          file="ui/viewer/ViewerController.cpp",
          find="{QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Previous_occ_but}",
          replace="{QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Next_occ_but}"),
+    dict(id="V17", what="Qt's own catalogue is loaded for English instead of French",
+         file="ui/toolkit/app_paths.cpp",
+         find="qt->load(QLocale(QLocale::French)",
+         replace="qt->load(QLocale(QLocale::English)"),
+    dict(id="V18", what="the viewer shows line numbers counting from zero",
+         file="ui/viewer/ViewerController.cpp",
+         find="QString::number(sur.occ_line + 1)",
+         replace="QString::number(sur.occ_line)"),
 ]
