@@ -32,9 +32,9 @@ def load_faults(group):
         name = module_path.stem[len("faults_"):]
         if group and name != group:
             continue
-        spec = importlib.util.spec_from_file_location(module_path.stem, module_path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        module_spec = importlib.util.spec_from_file_location(module_path.stem, module_path)
+        module = importlib.util.module_from_spec(module_spec)
+        module_spec.loader.exec_module(module)
         for fault in module.FAULTS:
             fault = dict(fault, group=name)
             faults.append(fault)
