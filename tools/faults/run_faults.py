@@ -102,7 +102,8 @@ def plant_and_test(fault, src, build, args):
         if tests and args.confirm:
             # Run the failed tests again, one at a time, so that a test that
             # failed only because the machine was busy is not counted.
-            again = "^(" + "|".join(re.escape(t) for t in tests) + ")$"
+            # A parameterised case's CTest name goes on after a blank.
+            again = "^(" + "|".join(re.escape(t) for t in tests) + ")( |$)"
             code, out = run(["ctest", "--test-dir", str(build), "--output-on-failure",
                              "--timeout", "150", "-R", again], 1800)
             tests, functions = failed_tests(out)
