@@ -62,7 +62,10 @@ def failed_tests(output):
         if in_list:
             match = re.match(r"\s*\d+ - (\S+)", line)
             if match:
-                names.append(match.group(1))
+                # A test that ran out of time is marked, since it may only
+                # have waited on something the fault left open.
+                timed_out = line.rstrip().endswith("(Timeout)")
+                names.append(match.group(1) + (" [timed out]" if timed_out else ""))
     functions = sorted(set(re.findall(r"^FAIL!\s+:\s+(\S+?)\(", output, re.M)))
     return names, functions
 
@@ -103,7 +106,8 @@ def plant_and_test(fault, src, build, args):
             # Run the failed tests again, one at a time, so that a test that
             # failed only because the machine was busy is not counted.
             # A parameterised case's CTest name goes on after a blank.
-            again = "^(" + "|".join(re.escape(t) for t in tests) + ")( |$)"
+            plain = [t.removesuffix(" [timed out]") for t in tests]
+            again = "^(" + "|".join(re.escape(t) for t in plain) + ")( |$)"
             code, out = run(["ctest", "--test-dir", str(build), "--output-on-failure",
                              "--timeout", "150", "-R", again], 1800)
             tests, functions = failed_tests(out)
