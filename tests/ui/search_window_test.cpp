@@ -145,7 +145,7 @@ private slots:
 
     // Return starts a search, whose counters move, and stops it at once,
     // unless a preference file says that it types a line break;
-    // Shift+Return always types one.
+    // Shift+Return and Ctrl+Return always type one.
     void return_searches_unless_the_preferences_say_otherwise() {
         for (const int saved : {-1, 0, 1}) {  // -1: no preference file
             Harness h;
@@ -173,7 +173,8 @@ private slots:
             h.controller->set_search_view_text("a");
             view->moveCursor(QTextCursor::End);
             QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
-            QCOMPARE(h.view_text(), QString("a\n"));
+            QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+            QCOMPARE(h.view_text(), QString("a\n\n"));
         }
     }
 

@@ -3,6 +3,8 @@
 // the entry points, drops, the item table and the other windows.
 #include "tests/ui/search_window_support.h"
 
+#include <QTableView>
+
 #include "ui/target_editor/TargetController.h"
 #include "ui/toolkit/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
@@ -172,6 +174,36 @@ private slots:
             QCOMPARE(cli_found({"--resource-dir", QString::fromStdString(e.resource), "--target", "1"}), lines);
             QCOMPARE(cli_found(c.cli + QStringList{tree}), lines);
         }
+    }
+
+    // Tab leaves the item table; Return in the search string presses OK and
+    // never types a line feed, Ctrl+Return types one.
+    void keys_leave_the_table_and_return_presses_ok() {
+        Editor e;
+        e.editor->show_target_window();
+        e.ewindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(e.ewindow()));
+        e.add_rows({"tree", "tree/a.txt"});
+        QTableView* table = e.eui()->table_view_ref;
+        table->setCurrentIndex(table->model()->index(0, 0));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), e.eui()->add_but_ref);
+        table->setCurrentIndex(table->model()->index(1, 2));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != table);
+        QPlainTextEdit* view = e.eui()->string_to_search_ref;
+        view->setFocus();
+        e.type_text("ab");
+        QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(e.shown(), QString("ab\n"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(!e.ewindow()->isVisible());
+        QCOMPARE(e.engine.cur_target_index, tw::i64{1});
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.engine.tr.search_str),
+                            static_cast<qsizetype>(e.engine.tr.search_str_len)),
+                 QByteArray("ab\n"));
     }
 
     // A new target takes one past the highest number present, so a damaged

@@ -57,6 +57,9 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
     table->setModel(nodes_);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->hide();
+    // Tab and Shift+Tab go to the next and previous controls, not from
+    // cell to cell: the arrow keys walk the table.
+    table->setTabKeyNavigation(false);
     table->setAccessibleName(ui_->items_label_ref->text().remove(QLatin1Char('&')));
 
     string_field_ = new SearchStringField(
@@ -76,6 +79,8 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
     string_field_->set_encoding_popup();
     string_field_->attach_options(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref,
                                   ui_->case_insensitive_ref);
+    // After the field's own filter, so that Return is seen here first.
+    ui_->string_to_search_ref->installEventFilter(this);
     // The encoding pull-down, made in code, comes before the text it sets.
     QWidget::setTabOrder(string_field_->popup(), ui_->string_to_search_ref);
     QWidget::setTabOrder(ui_->string_to_search_ref, ui_->target_name_ref);
@@ -397,9 +402,23 @@ void TargetController::Info_but() {
 // ---- The key filter, the window ---------------------------------------------------
 
 bool TargetController::eventFilter(QObject* watched, QEvent* event) {
-    // The search-string field checks the keys of its view itself.
+    // The search-string field checks the other keys of its view itself.
+    if (watched == ui_->string_to_search_ref && event->type() == QEvent::KeyPress)
+        return return_key_pressed(static_cast<QKeyEvent*>(event));
     if (watched == window_ && event->type() == QEvent::Close) window_will_close();
     return QObject::eventFilter(watched, event);
+}
+
+bool TargetController::return_key_pressed(const QKeyEvent* key) {
+    // Return (or Enter) alone in the search string does what it does in
+    // every field of a dialog: it presses the default button, OK, which
+    // checks the target before it saves anything. It never types a line
+    // feed, which would go unseen into the pattern; Ctrl+Return (or
+    // Shift+Return) types one, shown by its pilcrow.
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (ui_->ok_but_ref->isEnabled()) ui_->ok_but_ref->click();
+    return true;
 }
 
 void TargetController::set_window_color(const QColor& color) {

@@ -291,8 +291,11 @@ bool SearchStringField::handle_key_press(const QKeyEvent* key) {
     // A read-only view refuses the key itself.
     if (view_->isReadOnly()) return false;
     // Shift+Return would put a Unicode line separator, which the view keeps
-    // for a carriage return: it types a line feed, as Return does.
-    if (key->matches(QKeySequence::InsertLineSeparator)) {
+    // for a carriage return, and Ctrl+Return nothing: both type a line
+    // feed, in both windows, whatever Return itself does there.
+    const bool ctrl_return = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                             (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    if (ctrl_return || key->matches(QKeySequence::InsertLineSeparator)) {
         if (!refuse_insertion(QStringLiteral("\n"), false)) {
             view_->insertPlainText(QStringLiteral("\n"));
             view_->ensureCursorVisible();
