@@ -84,7 +84,9 @@ Pattern:
                          macroman, symbol, latin1, latin2, cp1250, cp1251,
                          cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
   -w, --wildcard C       the byte C in PATTERN matches any byte (not first
-                         or last); with -i it must not be a letter of PATTERN
+                         or last); with -i it must not be a letter of PATTERN;
+                         with -x only C itself is the wildcard: a digit pair
+                         always means its byte
   -i, --ignore-case      ASCII letters match either case
 
 Search:
@@ -307,20 +309,27 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     return o;
 }
 
-std::optional<std::string> pattern_bytes(const Options& o, std::string& error) {
+std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
     std::string bytes;
+    std::optional<unsigned char> wildcard = o.wildcard;
     if (o.hex) {
-        std::vector<std::uint8_t> out(o.pattern.size() + 1);
-        u64 count = 0;
-        i64 err_pos = -1;
-        const i64 wildcard = o.wildcard ? static_cast<i64>(*o.wildcard) : -1;
-        if (hexa_str_to_bytes_array(o.pattern.c_str(), out.data(), &count, &err_pos, wildcard) != 0) {
-            const auto at = static_cast<std::size_t>(err_pos);
+        HexaPattern p;
+        const u64 code = hexa_text_to_pattern(o.pattern.c_str(),
+                                              o.wildcard ? static_cast<i64>(*o.wildcard) : -1,
+                                              o.ignore_case, &p);
+        if (code == ERR_INVALID_DIGIT) {
+            const auto at = static_cast<std::size_t>(p.err_pos);
             error = "invalid hexadecimal character '" + o.pattern.substr(at, 1) + "' at position " +
                     std::to_string(at + 1) + " of the pattern";
             return std::nullopt;
         }
-        bytes.assign(reinterpret_cast<const char*>(out.data()), count);
+        if (code != 0) {
+            error = "no punctuation character is left to stand for the wildcard: the pattern "
+                    "holds them all";
+            return std::nullopt;
+        }
+        bytes.assign(reinterpret_cast<const char*>(p.bytes.data()), p.bytes.size());
+        if (wildcard) wildcard = p.wildcard;
     } else {
         const auto text = encoding::to_text(o.pattern, encoding::kUtf8);
         if (!text) {
@@ -341,27 +350,28 @@ std::optional<std::string> pattern_bytes(const Options& o, std::string& error) {
         error = "the pattern is empty";
         return std::nullopt;
     }
-    if (o.wildcard && o.ignore_case && std::isalpha(*o.wildcard) != 0) {
+    if (wildcard && o.ignore_case && std::isalpha(*wildcard) != 0) {
         // -i lowers the pattern before the wildcard is looked for, so a
         // capital wildcard would become a plain letter and a small one
-        // would also take the capital letter's place.
-        const unsigned char lower = static_cast<unsigned char>(std::tolower(*o.wildcard));
+        // would also take the capital letter's place. (A hexadecimal
+        // pattern has a wildcard that is no letter by then.)
+        const unsigned char lower = static_cast<unsigned char>(std::tolower(*wildcard));
         for (const char c : bytes) {
             if (std::tolower(static_cast<unsigned char>(c)) == lower) {
                 error = std::string("with --ignore-case the wildcard '") +
-                        static_cast<char>(*o.wildcard) + "' is folded together with the letter '" +
+                        static_cast<char>(*wildcard) + "' is folded together with the letter '" +
                         static_cast<char>(std::toupper(lower)) + "'/'" + static_cast<char>(lower) +
                         "' of the pattern; choose a wildcard that is not a letter";
                 return std::nullopt;
             }
         }
     }
-    if (o.wildcard && (static_cast<unsigned char>(bytes.front()) == *o.wildcard ||
-                       static_cast<unsigned char>(bytes.back()) == *o.wildcard)) {
+    if (wildcard && (static_cast<unsigned char>(bytes.front()) == *wildcard ||
+                     static_cast<unsigned char>(bytes.back()) == *wildcard)) {
         error = "the pattern must not begin or end with the wildcard";
         return std::nullopt;
     }
-    return bytes;
+    return Pattern{std::move(bytes), wildcard};
 }
 
 }  // namespace tw::cli

@@ -62,9 +62,17 @@ TargetChoice parse_target_choice(const std::string& which);
 // The text of --help.
 std::string usage_text();
 
-// The bytes to search for: the pattern typed in UTF-8, converted to the
-// chosen encoding, or read as hexadecimal digits. On failure returns nullopt
-// and sets `error`.
-std::optional<std::string> pattern_bytes(const Options& options, std::string& error);
+// The bytes to search for and, with -w, the byte that stands for the
+// wildcard in them.
+struct Pattern {
+    std::string bytes;
+    std::optional<unsigned char> wildcard;
+};
+
+// The pattern typed in UTF-8, converted to the chosen encoding, or read as
+// hexadecimal digits, where a digit pair always means its byte: when one
+// would be taken for the wildcard, another character stands for it. On
+// failure returns nullopt and sets `error`.
+std::optional<Pattern> pattern_bytes(const Options& options, std::string& error);
 
 }  // namespace tw::cli

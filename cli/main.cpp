@@ -74,13 +74,14 @@ T* engine_copy(const void* data, std::size_t size) {
 
 // Makes the engine's current target the typed search: the pattern bytes,
 // the options, and the paths as file or folder items.
-bool set_typed_target(tw::Engine& e, const tw::cli::Options& o, const std::string& pattern,
+bool set_typed_target(tw::Engine& e, const tw::cli::Options& o, const tw::cli::Pattern& typed,
                       const std::vector<std::string>& paths, const std::vector<bool>& folders) {
+    const std::string& pattern = typed.bytes;
     e.clear_target_buffer(e.tr);
     e.init_target(e.tr);
     e.tr.eol_char = o.eol;
-    e.tr.wildcard_char = o.wildcard ? *o.wildcard : 63;
-    e.tr.use_wildcard = o.wildcard ? 1 : 0;
+    e.tr.wildcard_char = typed.wildcard ? *typed.wildcard : 63;
+    e.tr.use_wildcard = typed.wildcard ? 1 : 0;
     e.tr.add_line_nb = o.line_numbers ? 1 : 0;
     e.tr.case_insensitive = o.ignore_case ? 1 : 0;
     e.tr.skip_error = o.stop_on_error ? 0 : 1;
@@ -305,7 +306,7 @@ int run(int argc, char** argv) {
 
     std::vector<std::string> paths;
     std::vector<bool> folders;
-    std::string pattern;
+    tw::cli::Pattern pattern;
     bool stdin_given = false;
     if (!o.target) {
         const auto bytes = tw::cli::pattern_bytes(o, message);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -67,6 +68,39 @@ i64 hexa_str_to_bytes_array(const char* text, std::uint8_t* bytes, u64* count, i
                             i64 wildcard);
 u64 bytes_array_to_hexa_str(char* text, const std::uint8_t* bytes, u64 count, u64 wildcard);
 u64 build_dump_line(char* line, u64 count, const std::uint8_t* bytes, u64 offset);
+
+// A hexadecimal search text read with its wildcard symbol. A digit pair
+// always means its byte: when the matcher would take a literal byte of the
+// pattern for the symbol (it equals it or, with case folding, lowers to it),
+// or the symbol is a capital letter that case folding would lower, the
+// wildcard positions hold another printable punctuation character that no
+// literal byte is taken for, and that character is the one to store as the
+// target's wildcard.
+struct HexaPattern {
+    std::vector<std::uint8_t> bytes;  // the wildcard positions hold `wildcard`
+    std::uint8_t wildcard = 0;        // the symbol, or its replacement
+    bool wildcard_changed = false;
+    // Why it changed: the first literal byte taken for the symbol, or none
+    // when the symbol is a capital letter under case folding.
+    std::optional<std::uint8_t> clashing_byte;
+    i64 err_pos = -1;  // the refused character, on ERR_INVALID_DIGIT
+};
+
+// `symbol` is the wildcard character, or -1 for none. 0; ERR_INVALID_DIGIT
+// as hexa_str_to_bytes_array refuses a text; ERR_CORRUPTED when every
+// punctuation character is taken by a literal byte.
+u64 hexa_text_to_pattern(const char* text, i64 symbol, bool case_insensitive, HexaPattern* out);
+
+// Whether the matcher takes pattern byte `byte` for the wildcard character
+// `wildcard`: it lowers the pattern first when the case is ignored.
+bool acts_as_wildcard(std::uint8_t byte, std::uint8_t wildcard, bool case_insensitive);
+
+// The hexadecimal text of a pattern: the bytes taken for `wildcard` (-1:
+// none) as that character, the others as two capital digits, each followed
+// by a space. Read back by hexa_text_to_pattern with the same wildcard and
+// case option, it gives a pattern that the matcher reads the same way.
+std::string hexa_pattern_text(const std::uint8_t* bytes, u64 count, i64 wildcard,
+                              bool case_insensitive);
 
 class ParallelSearch;
 

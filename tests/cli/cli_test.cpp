@@ -66,6 +66,10 @@ TEST_F(CliTest, SmallSearchesGiveTheirExactOutput) {
         {{"-i", "HELLO", "fold.txt"}, 0, {"fold.txt\t0", "fold.txt\t13"}, ""},
         {{"-x", "-w", "?", "FF 00 ? 65", "."}, 0, {b + "\t6"}, ""},
         {{"h.llo", "."}, 1, {}, ""},  // without -w the dot is an ordinary byte
+        // With -x a digit pair is always its byte, never the wildcard.
+        {{"-x", "-w", "?", "68 3F 6C 6C 6F", "."}, 1, {}, ""},
+        {{"-x", "-w", "o", "6F FF o 68", "."}, 0, {b + "\t5"}, ""},
+        {{"-x", "-i", "-w", "Z", "48 Z 4C 4C 4F", "a.txt"}, 0, {"a.txt\t0", "a.txt\t12", "a.txt\t24"}, ""},
         {{"-e", "utf-16", "h\xC3\xA9t\xC3\xA9", "."}, 0, {"utf16.txt\t0"}, ""},
         {{"-e", "latin1", "caf\xC3\xA9", "."}, 0, {"latin1.txt\t0"}, ""},
         {{"caf\xC3\xA9", "."}, 0, {"latin1.txt\t5"}, ""},

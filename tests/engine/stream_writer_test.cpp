@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <thread>
 
 #include "engine/tw.h"
@@ -200,4 +201,48 @@ TEST(HexaText, DigitsBlanksAndWildcardsToBytes) {
     B all;
     for (int i = 0; i < 256; ++i) all.push_back(static_cast<std::uint8_t>(i));
     EXPECT_EQ(from_hexa(to_hexa(all)).first, all);
+}
+
+// A typed digit pair is never the wildcard: a literal byte that the matcher
+// would take for the symbol (with case folding, one that lowers to it), or a
+// capital symbol under case folding, moves the wildcard to a free
+// punctuation character; the text written back reads the same.
+TEST(HexaText, TypedBytesAreNeverTheWildcard) {
+    std::string every_mark = "? ";
+    for (int c = 0x21; c < 0x7F; ++c)
+        if (std::ispunct(c) != 0) every_mark += to_hexa({static_cast<std::uint8_t>(c)});
+    const struct {
+        std::string text;
+        char symbol;
+        bool fold;
+        B bytes;
+        char wildcard;
+        int clash;  // the literal byte given as the reason, -1 for none
+        u64 code;
+    } cases[] = {
+        {"68 3F 6C 6C 6F", '?', false, {0x68, 0x3F, 0x6C, 0x6C, 0x6F}, '*', 0x3F, 0},
+        {"68 ? 6C 6C 6F", '?', false, {0x68, 0x3F, 0x6C, 0x6C, 0x6F}, '?', -1, 0},
+        {"3F ? 2A 41", '?', false, {0x3F, '#', 0x2A, 0x41}, '#', 0x3F, 0},
+        {"41 z 5A", 'z', true, {0x41, '?', 0x5A}, '?', 0x5A, 0},
+        {"41 z 5A", 'z', false, {0x41, 'z', 0x5A}, 'z', -1, 0},
+        {"41 Z 42", 'Z', true, {0x41, '?', 0x42}, '?', -1, 0},
+        {"41 4G", '?', false, {}, 0, -1, ERR_INVALID_DIGIT},
+        {every_mark, '?', false, {}, 0, -1, ERR_CORRUPTED},
+    };
+    for (const auto& c : cases) {
+        HexaPattern p;
+        EXPECT_EQ(hexa_text_to_pattern(c.text.c_str(), c.symbol, c.fold, &p), c.code) << c.text;
+        if (c.code != 0) continue;
+        EXPECT_EQ(p.bytes, c.bytes) << c.text;
+        EXPECT_EQ(p.wildcard, static_cast<std::uint8_t>(c.wildcard)) << c.text;
+        EXPECT_EQ(p.wildcard_changed, c.wildcard != c.symbol) << c.text;
+        EXPECT_EQ(p.clashing_byte ? int{*p.clashing_byte} : -1, c.clash) << c.text;
+        const std::string back = hexa_pattern_text(p.bytes.data(), p.bytes.size(), p.wildcard, c.fold);
+        HexaPattern again;
+        EXPECT_EQ(hexa_text_to_pattern(back.c_str(), p.wildcard, c.fold, &again), 0u) << back;
+        EXPECT_EQ(std::make_pair(again.bytes, again.wildcard), std::make_pair(p.bytes, p.wildcard));
+    }
+    // A stored pattern shows what the matcher makes of it.
+    EXPECT_EQ(hexa_pattern_text(B{0x41, 0x5A, 0x7A}.data(), 3, 'z', true), "41 z z ");
+    EXPECT_EQ(hexa_pattern_text(B{0x41, 0x5A, 0x7A}.data(), 3, 'Z', true), "41 5A 7A ");
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QDialog>
+#include <QProcess>
 #include <QtTest>
 #include <fstream>
 
@@ -156,6 +157,26 @@ inline QStringList marks(tw::ui::PullDown* popup) {
         if (popup->state(i) != tw::ui::ItemState::Off)
             out << QString("%1:%2").arg(i).arg(static_cast<int>(popup->state(i)));
     return out;
+}
+
+// What trawlex-cli finds with `args`: its "PATH<TAB>OFFSET" lines, sorted.
+inline QStringList cli_found(const QStringList& args) {
+    QProcess cli;
+    cli.start(QStringLiteral(TRAWLEX_CLI_PATH), args);
+    if (!cli.waitForFinished(30000)) return {"<no end>"};
+    QStringList lines = QString::fromUtf8(cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    if (cli.exitCode() > 1) lines << "<error> " + QString::fromUtf8(cli.readAllStandardError());
+    lines.sort();
+    return lines;
+}
+
+// The last search's result files read the same way.
+inline QStringList window_found(const Harness& h) {
+    QStringList lines;
+    for (const tw_test::FoundFile& f : tw_test::read_results(h.resource + "/TW_found", false))
+        for (std::uint64_t at : f.offsets) lines << QString::fromStdString(f.path()) + '\t' + QString::number(at);
+    lines.sort();
+    return lines;
 }
 
 // The message line under the search string ("" while it is hidden).

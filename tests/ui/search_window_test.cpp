@@ -145,7 +145,7 @@ private slots:
 
     // Return starts a search, whose counters move, and stops it at once,
     // unless a preference file says that it types a line break;
-    // Shift+Return always types one.
+    // Shift+Return and Ctrl+Return always type one.
     void return_searches_unless_the_preferences_say_otherwise() {
         for (const int saved : {-1, 0, 1}) {  // -1: no preference file
             Harness h;
@@ -173,7 +173,8 @@ private slots:
             h.controller->set_search_view_text("a");
             view->moveCursor(QTextCursor::End);
             QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
-            QCOMPARE(h.view_text(), QString("a\n"));
+            QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+            QCOMPARE(h.view_text(), QString("a\n\n"));
         }
     }
 
@@ -246,7 +247,7 @@ private slots:
     // A switch shows the same bytes under the new setting; one whose bytes
     // cannot be shown says so and changes nothing. Either way the view, the
     // record, the marks and the button agree, and Search looks for the
-    // bytes the target had.
+    // bytes the target had. A switch to hexadecimal turns Ignore case off.
     void an_encoding_switch_keeps_the_bytes() {
         const struct {
             const char* name;
@@ -274,11 +275,13 @@ private slots:
             Harness h;
             h.save_target(0, {.pattern = c.pattern.toStdString(), .encoding = c.encoding, .is_hexa = c.hexa});
             h.open_window(0);
+            h.ui()->case_insensentive_ref->setChecked(true);
             h.encodings()->choose_item(c.item);
             QCOMPARE(h.alert_message(), QString(c.fails ? "Cannot encode\n(try to erase completly the input string)"
                                                         : "<no alert>"));
             QVERIFY2(h.view_text() == c.shown, c.name);
             const bool to_hexa = !c.fails && c.item == kHexadecimal;
+            QCOMPARE(h.ui()->case_insensentive_ref->isChecked(), !to_hexa || c.hexa != 0);
             QCOMPARE(h.engine.tr.is_hexa, to_hexa ? 1 - c.hexa : c.hexa);
             QCOMPARE(marks(h.encodings()), c.marks);
             QCOMPARE(h.encodings()->text(), c.button);
@@ -304,6 +307,51 @@ private slots:
         QCOMPARE(h.engine.tr.use_wildcard, tw::u64{0});
         QVERIFY(!h.ui()->wildcard_symbol_ref->isEnabled());
         QCOMPARE(h.controller->search_string_is_valid(1, 1), tw::u64{13});
+    }
+
+    // In hexadecimal a typed byte is never the wildcard: the search finds
+    // what trawlex-cli -x finds, and when a typed byte would be taken for the
+    // typed wildcard, the field, the text and the record take another one
+    // and the message line says why. A typed wildcard still matches any byte.
+    void hexadecimal_digits_are_exact_bytes() {
+        const struct {
+            QString typed, symbol, wildcard, shown;
+            bool fold;
+            QStringList cli;
+            QStringList found;  // file:offset
+        } cases[] = {
+            {"68 3F 6C 6C 6F", "?", "*", "68 3F 6C 6C 6F ", false, {"-x", "68 3F 6C 6C 6F"}, {"q.txt:6"}},
+            {"3F 68 ? 6C 6C 6F 3F", "?", "*", "3F 68 * 6C 6C 6F 3F ", false,
+             {"-x", "-w", "?", "3F 68 ? 6C 6C 6F 3F"}, {"q.txt:5"}},
+            {"48 Z 4C 4C 4F", "Z", "?", "48 ? 4C 4C 4F ", true, {"-x", "-i", "-w", "Z", "48 Z 4C 4C 4F"},
+             {"h.txt:0", "h.txt:6", "q.txt:0", "q.txt:6"}},
+            {"68 ? 6C 6C 6F", "?", "?", "68 ? 6C 6C 6F", false, {"-x", "-w", "?", "68 ? 6C 6C 6F"},
+             {"h.txt:6", "q.txt:0", "q.txt:6"}},
+        };
+        for (const auto& c : cases) {
+            Harness h;
+            h.write_file("tree/h.txt", "HELLO hallo");
+            h.write_file("tree/q.txt", "hello?h?llo?");
+            h.save_target(0, {.pattern = "x", .items = {{h.path("tree"), true}}, .is_hexa = 1,
+                              .use_wildcard = 1});
+            h.open_window(0);
+            h.ui()->case_insensentive_ref->setChecked(c.fold);
+            h.ui()->wildcard_symbol_ref->setText(c.symbol);
+            h.controller->set_search_view_text(c.typed);
+            QCOMPARE(h.controller->update_current_target_from_widget(), tw::u64{0});
+            QCOMPARE(h.ui()->wildcard_symbol_ref->text(), c.wildcard);
+            QCOMPARE(h.engine.tr.wildcard_char, tw::u64(c.wildcard.at(0).unicode()));
+            QCOMPARE(h.view_text(), c.shown);
+            const bool moved = c.wildcard != c.symbol;
+            QCOMPARE(message(h).startsWith("The wildcard is now \u201C" + c.wildcard + "\u201D instead of"), moved);
+            h.click_action();
+            h.wait_idle();
+            QStringList expected;
+            for (const QString& at : c.found)
+                expected << QString::fromStdString(h.path("tree/")) + at.section(':', 0, 0) + '\t' + at.section(':', 1);
+            QCOMPARE(window_found(h), expected);
+            QCOMPARE(cli_found(c.cli + QStringList{QString::fromStdString(h.path("tree"))}), expected);
+        }
     }
 
     // A wildcard that hexadecimal text would hide (a digit, a blank) is
@@ -336,7 +384,9 @@ private slots:
     }
 
     void a_refused_string_starts_nothing() {
-        const QString at_end = "The search string must not begin/end by the wildcard char.";
+        const QString at_end = "The search string must not begin/end by the wildcard char.\nThe wildcard "
+                               "option is on: uncheck \u201CUse a wildcard\u201D to search for this "
+                               "character itself.";
         const QString bad_digit = "Invalid hexadecimal character";
         const struct {
             QString text;

@@ -3,6 +3,8 @@
 // the entry points, drops, the item table and the other windows.
 #include "tests/ui/search_window_support.h"
 
+#include <QTableView>
+
 #include "ui/target_editor/TargetController.h"
 #include "ui/toolkit/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
@@ -55,6 +57,10 @@ std::string le64(std::uint64_t v) {
     return out;
 }
 
+const QString kWildcardAtEnd =
+    "The search string must not begin/end by the wildcard char.\nThe wildcard option is on: uncheck "
+    "\u201CWildcard\u201D to search for this character itself.";
+
 }  // namespace
 
 class TargetEditorTest : public QObject {
@@ -79,8 +85,7 @@ private slots:
             {"no row", "abc", nullptr, "?", false, false, blank},
             {"name taken, other case", "abc", "dOCS", "?", false, true,
              "The target name is already taken"},
-            {"wildcard first", "?abc", nullptr, "?", false, true,
-             "The search string must not begin/end by the wildcard char."},
+            {"wildcard first", "?abc", nullptr, "?", false, true, kWildcardAtEnd},
             {"bad hexadecimal", "4G", nullptr, "?", true, true, "Cannot build this target"},
         };
         for (const auto& c : cases) {
@@ -126,6 +131,81 @@ private slots:
         QCOMPARE(e.targets()->count(), 3);
     }
 
+    // In hexadecimal a typed byte is never the wildcard: the file saved holds
+    // the wildcard the window moved to (and Ignore case, turned off by the
+    // switch to hexadecimal), and trawlex-cli runs it as it runs the same
+    // typed search; a typed wildcard stays one.
+    void a_hexadecimal_target_keeps_its_typed_bytes() {
+        const struct {
+            const char *typed, *shown;
+            char wildcard;
+            QStringList cli;
+            QStringList found;  // offsets in tree/q.txt
+        } cases[] = {
+            {"68 3F 6C 6C 6F", "68 3F 6C 6C 6F ", '*', {"-x", "68 3F 6C 6C 6F"}, {"6"}},
+            {"68 ? 6C 6C 6F", "68 ? 6C 6C 6F", '?', {"-x", "-w", "?", "68 ? 6C 6C 6F"}, {"0", "6"}},
+        };
+        for (const auto& c : cases) {
+            Editor e;
+            e.write_file("tree/q.txt", "hello?h?llo?");
+            e.editor->show_target_window();
+            QVERIFY(e.eui()->case_insensitive_ref->isChecked());
+            e.editor->encoding_popup()->choose_item(kHexadecimal);
+            QVERIFY(!e.eui()->case_insensitive_ref->isChecked());
+            e.type_text(c.typed);
+            e.eui()->target_name_ref->setText("Hex");
+            e.eui()->use_wildcard_ref->setChecked(true);
+            e.eui()->wildcard_symbol_ref->setText("?");
+            e.add_rows({"tree"});
+            e.editor->OK_but();
+            QVERIFY2(!e.ewindow()->isVisible(), qPrintable(e.editor_alert()));
+            QCOMPARE(e.eui()->wildcard_symbol_ref->text(), QString(QChar(c.wildcard)));
+            QCOMPARE(e.shown(), QString(c.shown));
+            const std::string folder = e.path("tree");
+            std::string expected;
+            for (std::uint64_t v : {10, int{c.wildcard}, 1, 1, 0, 1, 1, 1, 1, 1, 4, 5}) expected += le64(v);
+            expected += le64(~0ull) + le64(folder.size() + 1) + le64(0);
+            expected += std::string("Hex", 4) + "h?llo" + folder + '\0';
+            QCOMPARE(e.target_bytes(1), expected);
+
+            const QString tree = QString::fromStdString(folder);
+            QStringList lines;
+            for (const QString& at : c.found) lines << tree + "/q.txt\t" + at;
+            QCOMPARE(cli_found({"--resource-dir", QString::fromStdString(e.resource), "--target", "1"}), lines);
+            QCOMPARE(cli_found(c.cli + QStringList{tree}), lines);
+        }
+    }
+
+    // Tab leaves the item table; Return in the search string presses OK and
+    // never types a line feed, Ctrl+Return types one.
+    void keys_leave_the_table_and_return_presses_ok() {
+        Editor e;
+        e.editor->show_target_window();
+        e.ewindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(e.ewindow()));
+        e.add_rows({"tree", "tree/a.txt"});
+        QTableView* table = e.eui()->table_view_ref;
+        table->setCurrentIndex(table->model()->index(0, 0));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), e.eui()->add_but_ref);
+        table->setCurrentIndex(table->model()->index(1, 2));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() != table);
+        QPlainTextEdit* view = e.eui()->string_to_search_ref;
+        view->setFocus();
+        e.type_text("ab");
+        QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(e.shown(), QString("ab\n"));
+        QTest::keyClick(view, Qt::Key_Return);
+        QVERIFY(!e.ewindow()->isVisible());
+        QCOMPARE(e.engine.cur_target_index, tw::i64{1});
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.engine.tr.search_str),
+                            static_cast<qsizetype>(e.engine.tr.search_str_len)),
+                 QByteArray("ab\n"));
+    }
+
     // A new target takes one past the highest number present, so a damaged
     // file between good ones is never replaced; a failed OK keeps the
     // working record whole for the drops after it.
@@ -140,7 +220,7 @@ private slots:
         e.eui()->use_wildcard_ref->setChecked(true);
         e.add_rows({"tree"});
         e.editor->OK_but();
-        QCOMPARE(e.editor_alert(), QString("The search string must not begin/end by the wildcard char."));
+        QCOMPARE(e.editor_alert(), kWildcardAtEnd);
         e.alerts.Alert_OK_but(e.ewindow());
         e.editor->update_target_window_drop_items({QString::fromStdString(e.path("tree/a.txt"))});
         e.type_text("abc");

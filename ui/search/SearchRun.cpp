@@ -49,7 +49,8 @@ void SearchController::start_search() {
         if (code == tw::ERR_INVALID_NAME) message = &wildcard_at_end_s;
         else if (code == tw::ERR_INVALID_DIGIT) message = &invalid_hexa_s;
         else if (code == tw::ERR_MEMORY) message = &no_memory_s;
-        show_error(text(*message));
+        show_error(code == tw::ERR_INVALID_NAME ? text(*message) + u'\n' + text(wildcard_option_on_s)
+                                                : text(*message));
         return;
     }
 

@@ -30,7 +30,8 @@ void SearchController::make_search_string_field() {
         },
         this);
     // Before the window's own handler of the box, which reads the box.
-    string_field_->guard_wildcard(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref);
+    string_field_->attach_options(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref,
+                                  ui_->case_insensentive_ref);
     // After the field's filter, so that Return is seen here first.
     ui_->string_to_search_ref->installEventFilter(this);
 }

@@ -19,6 +19,12 @@ inline constexpr const char* const invalid_hexa_s[2] = {"Invalid hexadecimal cha
 inline constexpr const char* const wildcard_at_end_s[2] = {
     "The search string must not begin/end by the wildcard char.",
     "La phrase recherché ne doit pas commencer/finir par le caractère jocker"};
+// The line after wildcard_at_end_s.
+inline constexpr const char* const wildcard_option_on_s[2] = {
+    "The wildcard option is on: uncheck \u201CUse a wildcard\u201D to search for this character "
+    "itself.",
+    "L'option joker est activ\u00e9e\u00a0: d\u00e9cochez \u00ab\u00a0Utiliser un joker\u00a0\u00bb "
+    "pour rechercher ce caract\u00e8re lui-m\u00eame."};
 inline constexpr const char* const search_param_error_s[2] = {
     "Search parameter error", "Erreur dans les parametre de recherche"};
 inline constexpr const char* const missing_item_s[2] = {"File/Folder don't exist (first): ",

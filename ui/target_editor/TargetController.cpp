@@ -57,6 +57,9 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
     table->setModel(nodes_);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->hide();
+    // Tab and Shift+Tab go to the next and previous controls, not from
+    // cell to cell: the arrow keys walk the table.
+    table->setTabKeyNavigation(false);
     table->setAccessibleName(ui_->items_label_ref->text().remove(QLatin1Char('&')));
 
     string_field_ = new SearchStringField(
@@ -74,7 +77,10 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
         },
         this);
     string_field_->set_encoding_popup();
-    string_field_->guard_wildcard(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref);
+    string_field_->attach_options(ui_->wildcard_symbol_ref, ui_->use_wildcard_ref,
+                                  ui_->case_insensitive_ref);
+    // After the field's own filter, so that Return is seen here first.
+    ui_->string_to_search_ref->installEventFilter(this);
     // The encoding pull-down, made in code, comes before the text it sets.
     QWidget::setTabOrder(string_field_->popup(), ui_->string_to_search_ref);
     QWidget::setTabOrder(ui_->string_to_search_ref, ui_->target_name_ref);
@@ -254,9 +260,15 @@ u64 TargetController::name_and_items_from_widget(tw::TargetRecord& t) {
 }
 
 u64 TargetController::set_target_from_widget(tw::TargetRecord& t) {
+    // First the window shows the wildcard that the string will hold, so that
+    // what is built is what is shown.
+    if (const u64 code = string_field_->settle_wildcard(); code != 0) return code;
     options_from_widget(t);
     QByteArray bytes;
-    if (const u64 code = string_field_->search_bytes(&bytes); code != 0) return code;
+    std::optional<std::uint8_t> stored_wildcard;
+    if (const u64 code = string_field_->search_bytes(&bytes, &stored_wildcard); code != 0)
+        return code;
+    if (stored_wildcard) t.wildcard_char = *stored_wildcard;
     if (engine_.set_target_search_str(t, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                       static_cast<u64>(bytes.size())) != 0)
         return tw::ERR_MEMORY;
@@ -295,7 +307,10 @@ void TargetController::OK_but() {
     built.is_hexa = engine_.tr_temp.is_hexa;
     if (const u64 code = set_target_from_widget(built); code != 0) {
         engine_.clear_target_buffer(built);
-        return show_error(code == tw::ERR_INVALID_NAME ? not_begin_or_end_by_s : cannot_build_s);
+        if (code != tw::ERR_INVALID_NAME) return show_error(cannot_build_s);
+        // The second line says how to search for the character itself.
+        return alerts_.show_alert(window_, text(error_s),
+                                  text(not_begin_or_end_by_s) + u'\n' + text(wildcard_option_on_s));
     }
     engine_.take_target(engine_.tr_temp, built);
 
@@ -387,9 +402,23 @@ void TargetController::Info_but() {
 // ---- The key filter, the window ---------------------------------------------------
 
 bool TargetController::eventFilter(QObject* watched, QEvent* event) {
-    // The search-string field checks the keys of its view itself.
+    // The search-string field checks the other keys of its view itself.
+    if (watched == ui_->string_to_search_ref && event->type() == QEvent::KeyPress)
+        return return_key_pressed(static_cast<QKeyEvent*>(event));
     if (watched == window_ && event->type() == QEvent::Close) window_will_close();
     return QObject::eventFilter(watched, event);
+}
+
+bool TargetController::return_key_pressed(const QKeyEvent* key) {
+    // Return (or Enter) alone in the search string does what it does in
+    // every field of a dialog: it presses the default button, OK, which
+    // checks the target before it saves anything. It never types a line
+    // feed, which would go unseen into the pattern; Ctrl+Return (or
+    // Shift+Return) types one, shown by its pilcrow.
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (ui_->ok_but_ref->isEnabled()) ui_->ok_but_ref->click();
+    return true;
 }
 
 void TargetController::set_window_color(const QColor& color) {

@@ -25,6 +25,7 @@
 
 class QCheckBox;
 class QDialog;
+class QKeyEvent;
 class QWidget;
 
 namespace Ui {
@@ -116,6 +117,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Return in the search string: true when it was taken here.
+    bool return_key_pressed(const QKeyEvent* key);
     QString text(const char* const (&pair)[2]) const;
     void show_error(const char* const (&pair)[2]);
     // The two endings of every entry point.

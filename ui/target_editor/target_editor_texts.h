@@ -15,6 +15,11 @@ inline constexpr const char* const same_name_s[2] = {"The target name is already
 inline constexpr const char* const not_begin_or_end_by_s[2] = {
     "The search string must not begin/end by the wildcard char.",
     "La phrase recherché ne doit pas commencer/finir par le caractère jocker"};
+// The line after not_begin_or_end_by_s.
+inline constexpr const char* const wildcard_option_on_s[2] = {
+    "The wildcard option is on: uncheck \u201CWildcard\u201D to search for this character itself.",
+    "L'option joker est activ\u00E9e\u00A0: d\u00E9cochez \u00AB\u00A0Joker\u00A0\u00BB pour "
+    "rechercher ce caract\u00E8re lui-m\u00EAme."};
 inline constexpr const char* const cannot_build_s[2] = {"Cannot build this target",
                                                         "Impossible de construire ce canevas"};
 inline constexpr const char* const cannot_save_s[2] = {"Cannot save the target",

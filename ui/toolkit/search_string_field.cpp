@@ -6,12 +6,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTextOption>
-#include <QValidator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,20 +53,8 @@ const char* const pasted_separator_s[2] = {
     "Cannot paste: the text holds a Unicode line or paragraph separator (U+2028, U+2029)",
     "Collage impossible\u00A0: le texte contient un s\u00E9parateur Unicode de ligne ou de "
     "paragraphe (U+2028, U+2029)"};
-const char* const wildcard_in_hexadecimal_s[2] = {
-    "A hexadecimal digit or a blank cannot be the wildcard while the string is in %1",
-    "Un chiffre hexad\u00E9cimal ou un blanc ne peut pas \u00EAtre le joker tant que la phrase "
-    "est en %1"};
 const char* const encoding_button_s[2] = {"Encoding: %1", "Encodage\u00A0: %1"};
 const char* const message_name_s[2] = {"Search string message", "Message de la phrase recherch\u00E9e"};
-
-// A character as a message names it: itself, or its code when it does not
-// print (a control character, a lone surrogate).
-QString shown_character(const QString& one) {
-    if (one.size() == 1 && !one.at(0).isPrint())
-        return QStringLiteral("U+%1").arg(one.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper();
-    return one;
-}
 
 }  // namespace
 
@@ -148,33 +134,58 @@ void SearchStringField::set_view_text(const QString& shown) {
     view_->setPlainText(view_form(shown));
 }
 
-u64 SearchStringField::search_bytes(QByteArray* out) const {
+// The view's text as the ASCII that a hexadecimal conversion reads; false
+// for a character outside ASCII (or a zero, which would end it).
+bool SearchStringField::hexadecimal_ascii(const QString& typed, QByteArray* ascii) {
+    ascii->reserve(typed.size());
+    for (QChar c : typed) {
+        if (c.unicode() >= 128 || c.unicode() == 0) return false;
+        ascii->append(static_cast<char>(c.unicode()));
+    }
+    return true;
+}
+
+// A character as a message names it: itself, or its code when it does not
+// print (a control character, a lone surrogate).
+QString SearchStringField::shown_character(const QString& one) {
+    if (one.size() == 1 && !one.at(0).isPrint())
+        return QStringLiteral("U+%1").arg(one.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    return one;
+}
+
+bool SearchStringField::hides_in_hexadecimal(std::uint8_t c) {
+    return is_hex_digit(c) || is_blank(c);
+}
+
+u64 SearchStringField::search_bytes(QByteArray* out,
+                                    std::optional<std::uint8_t>* stored_wildcard) const {
     const QString typed = view_text();
-    const std::optional<std::uint8_t> wild = wildcard();
+    std::optional<std::uint8_t> wild = wildcard();
     if (record_.is_hexa != 0) {
         if (typed.isEmpty()) return tw::ERR_CORRUPTED;
         QByteArray ascii;
-        ascii.reserve(typed.size());
-        for (QChar c : typed) {
-            if (c.unicode() >= 128 || c.unicode() == 0) return tw::ERR_INVALID_DIGIT;
-            ascii.append(static_cast<char>(c.unicode()));
+        if (!hexadecimal_ascii(typed, &ascii)) return tw::ERR_INVALID_DIGIT;
+        tw::HexaPattern pattern;
+        try {
+            if (const u64 code = tw::hexa_text_to_pattern(ascii.constData(),
+                                                          wild ? static_cast<i64>(*wild) : -1,
+                                                          case_folding(), &pattern);
+                code != 0)
+                return code;
+        } catch (const std::bad_alloc&) {
+            return tw::ERR_MEMORY;
         }
-        // One byte for every two digits or one wildcard, and the NUL.
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(ascii.size()) + 1);
-        u64 count = 0;
-        i64 err_pos = -1;
-        if (tw::hexa_str_to_bytes_array(ascii.constData(), bytes.data(), &count, &err_pos,
-                                        wild ? static_cast<i64>(*wild) : -1) != 0)
-            return tw::ERR_INVALID_DIGIT;
         // Only blanks: nothing to search.
-        if (count == 0) return tw::ERR_CORRUPTED;
-        *out = QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                          static_cast<qsizetype>(count));
+        if (pattern.bytes.empty()) return tw::ERR_CORRUPTED;
+        if (wild) wild = pattern.wildcard;
+        *out = QByteArray(reinterpret_cast<const char*>(pattern.bytes.data()),
+                          static_cast<qsizetype>(pattern.bytes.size()));
     } else {
         const std::optional<QByteArray> bytes = text_to_bytes(typed, encoding_of(record_.encoding));
         if (!bytes || bytes->isEmpty()) return tw::ERR_CORRUPTED;
         *out = *bytes;
     }
+    if (stored_wildcard != nullptr) *stored_wildcard = wild;
     if (wild && (static_cast<std::uint8_t>(out->front()) == *wild ||
                  static_cast<std::uint8_t>(out->back()) == *wild))
         return tw::ERR_INVALID_NAME;
@@ -182,8 +193,10 @@ u64 SearchStringField::search_bytes(QByteArray* out) const {
 }
 
 u64 SearchStringField::get_search_str() {
+    if (const u64 code = settle_wildcard(); code != 0) return code;
     QByteArray bytes;
-    const u64 code = search_bytes(&bytes);
+    std::optional<std::uint8_t> stored_wildcard;
+    const u64 code = search_bytes(&bytes, &stored_wildcard);
     if (code == tw::ERR_INVALID_DIGIT) {
         // The record keeps no bytes that the view no longer shows.
         engine_.set_target_search_str(record_, nullptr, 0);
@@ -194,6 +207,7 @@ u64 SearchStringField::get_search_str() {
                                       reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                       static_cast<u64>(bytes.size())) != 0)
         return tw::ERR_MEMORY;
+    if (stored_wildcard) record_.wildcard_char = *stored_wildcard;
     return code;
 }
 
@@ -204,16 +218,16 @@ u64 SearchStringField::set_search_str() {
         return 0;
     }
     if (t.is_hexa != 0) {
+        // The bytes that the matcher takes for the wildcard show as it.
         std::string shown;
+        const std::optional<std::uint8_t> wild = wildcard();
         try {
-            shown.resize(static_cast<std::size_t>(t.search_str_len) * 3 + 1);
+            shown = tw::hexa_pattern_text(t.search_str, t.search_str_len,
+                                          wild ? static_cast<i64>(*wild) : -1, case_folding());
         } catch (const std::bad_alloc&) {
             return tw::ERR_MEMORY;
         }
-        const std::optional<std::uint8_t> wild = wildcard();
-        const u64 length = tw::bytes_array_to_hexa_str(shown.data(), t.search_str,
-                                                       t.search_str_len, wild ? *wild : ~u64{0});
-        set_view_text(QString::fromLatin1(shown.data(), static_cast<qsizetype>(length)));
+        set_view_text(QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
         return 0;
     }
     // Every stored byte is read, in every encoding. A text that would hold a
@@ -277,8 +291,11 @@ bool SearchStringField::handle_key_press(const QKeyEvent* key) {
     // A read-only view refuses the key itself.
     if (view_->isReadOnly()) return false;
     // Shift+Return would put a Unicode line separator, which the view keeps
-    // for a carriage return: it types a line feed, as Return does.
-    if (key->matches(QKeySequence::InsertLineSeparator)) {
+    // for a carriage return, and Ctrl+Return nothing: both type a line
+    // feed, in both windows, whatever Return itself does there.
+    const bool ctrl_return = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                             (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    if (ctrl_return || key->matches(QKeySequence::InsertLineSeparator)) {
         if (!refuse_insertion(QStringLiteral("\n"), false)) {
             view_->insertPlainText(QStringLiteral("\n"));
             view_->ensureCursorVisible();
@@ -377,75 +394,6 @@ void SearchStringField::clear_message() {
 }
 
 QString SearchStringField::message() const { return message_->text(); }
-
-// ---- The wildcard of a hexadecimal string -----------------------------------------
-
-bool SearchStringField::hides_in_hexadecimal(std::uint8_t c) {
-    return is_hex_digit(c) || is_blank(c);
-}
-
-bool SearchStringField::refuse_wildcard(std::optional<std::uint8_t> c) {
-    if (!c || record_.is_hexa == 0 || !hides_in_hexadecimal(*c)) return false;
-    const auto language = engine_.language != 0 ? enc::Language::French : enc::Language::English;
-    const std::string_view hexa = enc::hexadecimal_title(language);
-    beep();
-    show_message(text(wildcard_in_hexadecimal_s)
-                     .arg(QString::fromUtf8(hexa.data(), static_cast<qsizetype>(hexa.size()))));
-    return true;
-}
-
-namespace {
-
-// The wildcard field's validator: the field's own rule first, then no
-// character that a hexadecimal string would hide while the string is
-// hexadecimal and the wildcard on. It only answers; the field reports a
-// refusal through its inputRejected signal.
-class WildcardValidator : public QValidator {
-public:
-    WildcardValidator(QLineEdit* field, const QValidator* inner, std::function<bool(QChar)> hidden)
-        : QValidator(field), inner_(inner), hidden_(std::move(hidden)) {}
-
-    State validate(QString& input, int& pos) const override {
-        refused_as_hidden_ = false;
-        if (inner_ != nullptr) {
-            const State state = inner_->validate(input, pos);
-            if (state == Invalid) return state;
-        }
-        for (QChar c : input) {
-            if (hidden_(c)) {
-                refused_as_hidden_ = true;
-                return Invalid;
-            }
-        }
-        return Acceptable;
-    }
-    bool refused_as_hidden() const { return refused_as_hidden_; }
-
-private:
-    const QValidator* inner_;
-    std::function<bool(QChar)> hidden_;
-    mutable bool refused_as_hidden_ = false;
-};
-
-}  // namespace
-
-void SearchStringField::guard_wildcard(QLineEdit* field, QAbstractButton* use_box) {
-    auto char_of = [](const QString& t) -> std::uint8_t {
-        const char16_t c = t.isEmpty() ? 0 : t.at(0).unicode();
-        return static_cast<std::uint8_t>(c < 128 ? c : 0);
-    };
-    auto* validator = new WildcardValidator(field, field->validator(), [this, use_box](QChar c) {
-        return use_box->isChecked() && record_.is_hexa != 0 && c.unicode() < 128 &&
-               hides_in_hexadecimal(static_cast<std::uint8_t>(c.unicode()));
-    });
-    field->setValidator(validator);
-    connect(field, &QLineEdit::inputRejected, this, [this, validator] {
-        if (validator->refused_as_hidden()) refuse_wildcard(static_cast<std::uint8_t>('0'));
-    });
-    connect(use_box, &QAbstractButton::clicked, this, [this, field, use_box, char_of](bool on) {
-        if (on && refuse_wildcard(char_of(field->text()))) use_box->setChecked(false);
-    });
-}
 
 // ---- The encoding pull-down ------------------------------------------------------
 
@@ -551,11 +499,15 @@ void SearchStringField::set_encoding_for_popup_item() {
         }
     }
 
+    // Hexadecimal means exact bytes: a switch to it turns Ignore case off
+    // (the user may turn it on again).
+    const bool to_hexadecimal = is_hexa != 0 && record_.is_hexa == 0;
     if (view_text().isEmpty()) {
         record_.encoding = encoding;
         record_.is_hexa = is_hexa;
         set_encoding_popup_check_mark();
         clear_message();
+        if (to_hexadecimal && case_box_ != nullptr) case_box_->setChecked(false);
         return;
     }
     // The text is read under the old setting and shown under the new one.
@@ -576,7 +528,10 @@ void SearchStringField::set_encoding_for_popup_item() {
     }
     if (code == 0) {
         set_encoding_popup_check_mark();
-        clear_message();
+        // The view was written anew: a change of wildcard is said again.
+        if (wildcard_notice_.isEmpty()) clear_message();
+        else show_message(wildcard_notice_);
+        if (to_hexadecimal && case_box_ != nullptr) case_box_->setChecked(false);
         return;
     }
     if (switch_failed_) switch_failed_(code);

@@ -81,11 +81,22 @@ public:
     void set_view_text(const QString& text);
 
     // The view's text as search bytes under the record's encoding and
-    // hexadecimal flag: 0 and the bytes, or 9 (empty or not encodable),
-    // 10 (begins or ends with the wildcard; the bytes are still given),
-    // 13 (invalid hexadecimal character) or 8.
-    tw::u64 search_bytes(QByteArray* bytes) const;
-    // search_bytes stored into the record's search string (also on 10).
+    // hexadecimal flag: 0 and the bytes, or 9 (empty, not encodable, or no
+    // character left for the wildcard), 10 (begins or ends with the
+    // wildcard; the bytes are still given), 13 (invalid hexadecimal
+    // character) or 8. With the wildcard on, `stored_wildcard` receives the
+    // character that stands for it in the bytes: in hexadecimal, another
+    // one than the symbol typed when a typed byte would be taken for it
+    // (tw::hexa_text_to_pattern).
+    tw::u64 search_bytes(QByteArray* bytes,
+                         std::optional<std::uint8_t>* stored_wildcard = nullptr) const;
+    // In hexadecimal, when the typed text needs another wildcard character
+    // than the one typed, the wildcard field, the record and the view (the
+    // text written again) take it, and the message line says why. 0, or 9
+    // (with the reason on the message line) when no character is left.
+    tw::u64 settle_wildcard();
+    // settle_wildcard, then search_bytes stored into the record's search
+    // string and wildcard character (also on 10).
     tw::u64 get_search_str();
     // Shows the record's search bytes in the view: 0, or 9 when they cannot
     // be shown under its encoding (the view then keeps its text), or 8.
@@ -113,10 +124,15 @@ public:
     // when `wildcard` is such a character and the string is hexadecimal.
     bool refuse_wildcard(std::optional<std::uint8_t> wildcard);
     static bool hides_in_hexadecimal(std::uint8_t wildcard);
-    // Keeps such a wildcard out of `field` and `use_box` (the wildcard
-    // character and its check box) while the string is hexadecimal. To be
-    // called before other handlers of the box's clicks are connected.
-    void guard_wildcard(QLineEdit* field, QAbstractButton* use_box);
+    // The window's wildcard field, its check box and the Ignore case box.
+    // Keeps a wildcard that hexadecimal would hide out of the field and the
+    // box while the string is hexadecimal; the field shows the wildcard
+    // that settle_wildcard chooses; the case box decides how hexadecimal
+    // text is read and turns off when the string is switched to
+    // hexadecimal. To be called before other handlers of the wildcard box's
+    // clicks are connected.
+    void attach_options(QLineEdit* wildcard_field, QAbstractButton* use_box,
+                        QAbstractButton* case_box);
 
     // The message line under the view; emptied by the next change of text.
     void show_message(const QString& message);
@@ -137,6 +153,13 @@ protected:
 
 private:
     std::optional<std::uint8_t> wildcard() const { return wildcard_(); }
+    bool case_folding() const;
+    // The view's text as the ASCII that a hexadecimal conversion reads;
+    // false for a character outside ASCII (or a zero, which would end it).
+    static bool hexadecimal_ascii(const QString& typed, QByteArray* ascii);
+    // A character as a message names it: itself, or its code when it does
+    // not print (a control character, a lone surrogate).
+    static QString shown_character(const QString& one);
     // Refuses inserting `inserted` over the view's selection when it would
     // make the text invalid; `paste` picks the message's wording.
     bool refuse_insertion(const QString& inserted, bool paste);
@@ -155,6 +178,11 @@ private:
     QLabel* message_ = nullptr;
     QStringList shown_titles_;  // every text the pull-down's button has had to fit
     WildcardSource wildcard_;
+    QLineEdit* wildcard_field_ = nullptr;
+    QAbstractButton* case_box_ = nullptr;
+    // What the last settle_wildcard said, shown again once a switch of
+    // encoding has written the view anew.
+    QString wildcard_notice_;
     std::function<void(tw::u64)> switch_failed_;
 };
 
