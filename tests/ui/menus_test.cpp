@@ -12,9 +12,11 @@
 
 #include "ui/preferences/PrefrencesController.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/target_editor/TargetController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_PrefrencesController.h"
+#include "ui_TargetController.h"
 
 using namespace sw_test;
 using tw::ui::ItemState;
@@ -216,6 +218,27 @@ private slots:
             QCOMPARE(m.targets()->count(), c.files_after + 1);
             if (c.files_after == 2) QCOMPARE(m.targets()->item_title(2), QString(c.deleted == 2 ? "T1" : "T2"));
         }
+    }
+
+    // Targets that the editor stores in this session are listed at once,
+    // and can be loaded from the menu.
+    void targets_saved_in_the_editor_join_the_lists() {
+        Menus m(0, 1);
+        tw::ui::TargetController editor(m.engine, m.alerts);
+        editor.set_search_controller(m.controller.get());
+        editor.set_menu_controller(&m.menu);
+        for (const char* name : {"Fresh", "Second"}) {
+            editor.show_target_window();
+            editor.ui()->string_to_search_ref->setPlainText("abc");
+            editor.ui()->target_name_ref->setText(name);
+            editor.target_selection_panel_did_end({QString::fromStdString(m.path("tree"))});
+            editor.OK_but();
+            QVERIFY(!editor.window()->isVisible());
+        }
+        for (QMenu* list : {m.menu.load_menu(), m.menu.edit_menu(), m.menu.delete_menu()})
+            QCOMPARE(titles(list), (QStringList{"T0", "Fresh", "Second"}));
+        m.menu.load_menu()->actions().at(1)->trigger();
+        QCOMPARE(m.ui()->target_ref->text(), QString("Fresh"));
     }
 
     // ---- The preferences -------------------------------------------------------------
