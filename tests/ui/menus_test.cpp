@@ -31,6 +31,11 @@ QStringList titles(const QWidget* menu) {
     return out;
 }
 
+QByteArray read_bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 // The menus in a main window over the search window's harness, with three
 // targets T0, T1, T2 on one file.
 struct Menus : Harness {
@@ -297,6 +302,32 @@ private slots:
             QCOMPARE(p.ui()->str_mem_size_ref->text(), QString("999"));
         }
         QCOMPARE(PrefrencesController::encoding_value("-1"), 0xFFFFFFFFu);
+    }
+
+    // The fields show the exact values, so that OK without a change stores
+    // every value as it was: TW_preference is written again byte for byte.
+    void preferences_ok_without_a_change_keeps_every_value() {
+        const struct { tw::u64 period, str_bytes; const char *period_shown, *str_shown; } cases[] = {
+            {15000, 1600, "0.015", "1.5625"},  // the defaults
+            {500000, 2048, "0.50", "2"},
+            {123457, 16, "0.123457", "0.015625"},
+            {3600000000, tw::u64{64} << 20, "3600.00", "65536"}};
+        for (const auto& c : cases) {
+            Harness h;
+            h.engine.pr.show_info_every = c.period;
+            h.engine.pr.str_mem_size = c.str_bytes;
+            QCOMPARE(h.engine.save_pref_file(), tw::u64{0});
+            const QString file = QString::fromStdString(h.resource + "/TW_preference");
+            const QByteArray before = read_bytes(file);
+            PrefrencesController p(h.engine, h.alerts);
+            QCOMPARE(p.ui()->show_info_every_ref->text(), QString(c.period_shown));
+            QCOMPARE(p.ui()->str_mem_size_ref->text(), QString(c.str_shown));
+            p.show_window();
+            p.OK_but();
+            QVERIFY(!p.window()->isVisible());
+            QCOMPARE(h.engine.save_pref_file(), tw::u64{0});
+            QCOMPARE(read_bytes(file), before);
+        }
     }
 
     // The number of scanning threads is a user default (0: one per core),
