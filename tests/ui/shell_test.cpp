@@ -192,8 +192,13 @@ private slots:
             << QStringList{"doc_francais.pdf", "guide_fr.html"} << QString();
         QTest::newRow("no reader, no HTML: the PDF anyway")
             << "en-GB" << QStringList{kEnglishDoc} << false << both << QStringList{"english_doc.pdf"} << QString();
+        // The documents are there: the alert blames the missing application.
         QTest::newRow("nothing opens them") << "fr" << french << false << QStringList{}
-            << QStringList{"guide_fr.html", "doc_francais.pdf"} << QString("Impossible de trouver le fichier aide");
+            << QStringList{"guide_fr.html", "doc_francais.pdf"}
+            << QString("Le fichier aide est présent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre.");
+        QTest::newRow("no HTML, the reader refuses") << "en" << QStringList{kEnglishDoc} << true << QStringList{}
+            << QStringList{"english_doc.pdf"}
+            << QString("The help doc is here (%1), but no PDF reader opens it.");
         QTest::newRow("no PDF: missing") << "en-US" << QStringList{kEnglishHtmlDoc} << true << both
             << QStringList{} << QString("Cannot find the the help doc");
     }
@@ -215,7 +220,7 @@ private slots:
         menu.set_help_openers(rec.openers());
         AlertWatch alerts;
         menu.Help_menu_item();
-        QCOMPARE(alerts.message, alert);
+        QCOMPARE(alerts.message, alert.contains("%1") ? alert.arg(menu.help_document_path()) : alert);
         QCOMPARE(alerts.title, alert.isEmpty() ? QString() : QString("Trawlex"));
         QTEST(rec.opened, "opened");
     }
