@@ -246,6 +246,27 @@ private slots:
         QCOMPARE(m.ui()->target_ref->text(), QString("Fresh"));
     }
 
+    // The report is proposed under the target's name, or under a name in the
+    // interface's language when there is none.
+    void report_name_is_the_targets_or_in_the_language() {
+        const struct { int language, targets; const char* proposed; } cases[] = {
+            {0, 0, "Trawlex report.txt"}, {1, 0, "Rapport Trawlex.txt"}, {1, 1, "T0.txt"}};
+        for (const auto& c : cases) {
+            Menus m(c.language, c.targets);
+            QString proposed;
+            QTimer answerer;
+            QObject::connect(&answerer, &QTimer::timeout, [&] {
+                if (auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    proposed = QFileInfo(panel->selectedFiles().value(0)).fileName();
+                    panel->reject();
+                }
+            });
+            answerer.start(20);
+            m.menu.save_search_result();
+            QCOMPARE(proposed, QString(c.proposed));
+        }
+    }
+
     // ---- The preferences -------------------------------------------------------------
 
     // The fields read as a user's numbers, within the engine's limits; OK

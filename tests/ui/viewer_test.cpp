@@ -531,7 +531,30 @@ private slots:
         v.viewer->show_view();
         QCOMPARE(cell(v, 1, FoundListModel::PathColumn), QString("Damaged record 2: a name lies outside TW_found_path"));
         QCOMPARE(cell(v, 1, FoundListModel::CountColumn), QString());
-        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files — 1 damaged records"));
+        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files — 1 damaged record"));
+    }
+
+    // Each count of the status line takes the singular for 1, and in French
+    // for 0 too.
+    void list_status_counts_in_the_singular_for_one() {
+        const struct { int language; bool one_file; const char *filter, *status; } cases[] = {
+            {0, true, "", "1 found file"},
+            {1, true, "", "1 fichier trouvé"},
+            {0, true, "none such", "0 of 1 found file shown"},
+            {0, false, "deeper", "1 of 3 found files shown"},
+            {1, false, "deeper", "1 fichier trouvé affiché sur 3"},
+            {1, false, "none such", "0 fichier trouvé affiché sur 3"},
+            {1, false, "sub/", "2 fichiers trouvés affichés sur 3"},
+        };
+        for (const auto& c : cases) {
+            Viewer v;
+            v.engine->language = c.language;
+            v.three_files();
+            if (c.one_file) v.search("NEED", {"a.txt"});
+            v.viewer->show_view();
+            v.w<QLineEdit>("found_filter_ref")->setText(c.filter);
+            QCOMPARE(v.text("found_list_status_ref"), QString::fromUtf8(c.status));
+        }
     }
 
     void previous_result_is_offered_at_start_not_shown_data() {
@@ -539,6 +562,8 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::newRow("three found files")
             << QString("found") << QString("Last result: 3 found files — Window > Found Viewer (Ctrl+Shift+F)");
+        QTest::newRow("one found file")
+            << QString("one") << QString("Last result: 1 found file — Window > Found Viewer (Ctrl+Shift+F)");
         QTest::newRow("no result files") << QString("none") << QString();
         QTest::newRow("nothing found") << QString("empty") << QString();
         QTest::newRow("damaged header") << QString("damaged") << QString();
@@ -549,6 +574,7 @@ private slots:
         Viewer v;
         if (result != "none") v.three_files();
         if (result == "empty") v.search("nothing like this", {"a.txt"});
+        if (result == "one") v.search("NEED", {"a.txt"});
         if (result == "damaged")
             tw_test::write_file((v.resources / "TW_found") + "/TW_found_header", std::string(48, '\xff'));
         // No alert either way: a start does not stop on an old result.
@@ -559,7 +585,7 @@ private slots:
         QCOMPARE(search.last_result_line(), line);
         // Loaded, not brought up.
         QVERIFY(!v.viewer->window()->isVisible());
-        QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : 3);
+        QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
         QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
     }
 
