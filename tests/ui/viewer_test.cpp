@@ -172,12 +172,17 @@ private slots:
 
     // ---- The found file ---------------------------------------------------------
 
+    // The found file's name is not UTF-8: each kind of application gets its
+    // bytes unchanged, and the viewer shows the odd byte as \xE9.
     void launcher_opens_the_found_file_with_the_chosen_application() {
         Viewer v;
         tw_test::TempDir apps;
         const std::string marker_1 = apps / "marker-1", marker_2 = apps / "marker-2";
-        for (const std::string& app : {write_opener(apps / "first-opener.sh", marker_1),
-                                       write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
+        // The first application is a desktop entry, started through GIO.
+        const std::string entry = apps / "first-opener.desktop";
+        tw_test::write_file(entry, "[Desktop Entry]\nType=Application\nName=First\nExec=" +
+                                       write_opener(apps / "first-opener.sh", marker_1) + " %f\n");
+        for (const std::string& app : {entry, write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
             QCOMPARE(v.engine->append_to_launcher(app.c_str()), 0u);
         v.viewer->update_launcher_popup();
         PullDown* launcher = v.viewer->launcher_popup();
@@ -190,9 +195,11 @@ private slots:
         QCOMPARE(beep_count(), beeps + 4);
         QCOMPARE(v.viewer->hexa_or_text_type(), kModeText);
 
-        const std::string found = v.file("sub/found file.txt", "..NEED..");
-        v.search("NEED", {"sub/found file.txt"});
+        const std::string found = v.file("sub/found caf\xE9.txt", "..NEED..");
+        v.search("NEED", {"sub/found caf\xE9.txt"});
         v.viewer->show_view();
+        QCOMPARE(v.text("filename_ref"), QString("found caf\\xE9.txt"));
+        QVERIFY(cell(v, 0, FoundListModel::PathColumn).endsWith("/sub/found caf\\xE9.txt"));
         launcher->choose_item(2);
         QTRY_COMPARE(read_all(marker_2), found);
         launcher->choose_item(1);
