@@ -3,18 +3,33 @@
 #include <cstring>
 
 #include "engine/tw.h"
+#include "engine/tw_plural.h"
 
 namespace tw {
 
 namespace {
 
+// The summaries put their counts, each with its word in the singular or
+// the plural, into these lines.
 const char* const files_summary_s[2] = {
-    "%llu files scanned,   %llu errors,  search time: %llu.%02llu sec.",
-    "%llu fichiers vus,   %llu erreurs,  temps: %llu.%02llu sec.",
+    "%s,   %s,  search time: %llu.%02llu sec.",
+    "%s,   %s,  temps: %llu.%02llu sec.",
 };
-const char* const folders_summary_s[2] = {
-    "%llu directories scanned,   %llu errors",
-    "%llu dossiers parcourus,   %llu erreurs",
+const char* const folders_summary_s[2] = {"%s,   %s", "%s,   %s"};
+const char* const file_scanned_s[2] = {"%llu file scanned", "%llu fichier vu"};
+const char* const files_scanned_s[2] = {"%llu files scanned", "%llu fichiers vus"};
+const char* const folder_scanned_s[2] = {"%llu directory scanned", "%llu dossier parcouru"};
+const char* const folders_scanned_s[2] = {"%llu directories scanned", "%llu dossiers parcourus"};
+const char* const error_s[2] = {"%llu error", "%llu erreur"};
+const char* const errors_s[2] = {"%llu errors", "%llu erreurs"};
+
+// "<count> <word>", the word in the form that the count takes.
+struct Counted {
+    Counted(u64 count, int language, const char* const (&one)[2], const char* const (&many)[2]) {
+        std::snprintf(text, sizeof text, count_form(count, language, one, many),
+                      static_cast<unsigned long long>(count));
+    }
+    char text[64];
 };
 
 // Added to the folders summary when the search did not finish.
@@ -129,15 +144,18 @@ void Engine::set_show_info(int mode) {
     // The seconds in hundredths with a full stop, whatever the C locale
     // the application runs under.
     const u64 hundredths = (ellipsed_time + 5000) / 10000;
+    const u64 dir_nb = ir.dir_nb.load(std::memory_order_relaxed);
+    const u64 file_err_nb = ir.file_err_nb.load(std::memory_order_relaxed);
+    const u64 dir_err_nb = ir.dir_err_nb.load(std::memory_order_relaxed);
     std::snprintf(sir.file_text, sizeof sir.file_text, files_summary_s[lang],
-                  static_cast<unsigned long long>(file_nb),
-                  static_cast<unsigned long long>(ir.file_err_nb.load(std::memory_order_relaxed)),
+                  Counted(file_nb, lang, file_scanned_s, files_scanned_s).text,
+                  Counted(file_err_nb, lang, error_s, errors_s).text,
                   static_cast<unsigned long long>(hundredths / 100),
                   static_cast<unsigned long long>(hundredths % 100));
     sir.folder_changed = 1;
     std::snprintf(sir.folder_text, sizeof sir.folder_text, folders_summary_s[lang],
-                  static_cast<unsigned long long>(ir.dir_nb.load(std::memory_order_relaxed)),
-                  static_cast<unsigned long long>(ir.dir_err_nb.load(std::memory_order_relaxed)));
+                  Counted(dir_nb, lang, folder_scanned_s, folders_scanned_s).text,
+                  Counted(dir_err_nb, lang, error_s, errors_s).text);
     if (last_search_status_ == RESULT_STOPPED || last_search_status_ == RESULT_ERROR) {
         const std::size_t used = std::strlen(sir.folder_text);
         std::snprintf(sir.folder_text + used, sizeof sir.folder_text - used, "%s",

@@ -12,9 +12,11 @@
 
 #include "ui/preferences/PrefrencesController.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/target_editor/TargetController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_PrefrencesController.h"
+#include "ui_TargetController.h"
 
 using namespace sw_test;
 using tw::ui::ItemState;
@@ -27,6 +29,11 @@ QStringList titles(const QWidget* menu) {
     QStringList out;
     for (const QAction* a : menu->actions()) out << (a->isSeparator() ? "-" : a->text());
     return out;
+}
+
+QByteArray read_bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // The menus in a main window over the search window's harness, with three
@@ -218,6 +225,48 @@ private slots:
         }
     }
 
+    // Targets that the editor stores in this session are listed at once,
+    // and can be loaded from the menu.
+    void targets_saved_in_the_editor_join_the_lists() {
+        Menus m(0, 1);
+        tw::ui::TargetController editor(m.engine, m.alerts);
+        editor.set_search_controller(m.controller.get());
+        editor.set_menu_controller(&m.menu);
+        for (const char* name : {"Fresh", "Second"}) {
+            editor.show_target_window();
+            editor.ui()->string_to_search_ref->setPlainText("abc");
+            editor.ui()->target_name_ref->setText(name);
+            editor.target_selection_panel_did_end({QString::fromStdString(m.path("tree"))});
+            editor.OK_but();
+            QVERIFY(!editor.window()->isVisible());
+        }
+        for (QMenu* list : {m.menu.load_menu(), m.menu.edit_menu(), m.menu.delete_menu()})
+            QCOMPARE(titles(list), (QStringList{"T0", "Fresh", "Second"}));
+        m.menu.load_menu()->actions().at(1)->trigger();
+        QCOMPARE(m.ui()->target_ref->text(), QString("Fresh"));
+    }
+
+    // The report is proposed under the target's name, or under a name in the
+    // interface's language when there is none.
+    void report_name_is_the_targets_or_in_the_language() {
+        const struct { int language, targets; const char* proposed; } cases[] = {
+            {0, 0, "Trawlex report.txt"}, {1, 0, "Rapport Trawlex.txt"}, {1, 1, "T0.txt"}};
+        for (const auto& c : cases) {
+            Menus m(c.language, c.targets);
+            QString proposed;
+            QTimer answerer;
+            QObject::connect(&answerer, &QTimer::timeout, [&] {
+                if (auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    proposed = QFileInfo(panel->selectedFiles().value(0)).fileName();
+                    panel->reject();
+                }
+            });
+            answerer.start(20);
+            m.menu.save_search_result();
+            QCOMPARE(proposed, QString(c.proposed));
+        }
+    }
+
     // ---- The preferences -------------------------------------------------------------
 
     // The fields read as a user's numbers, within the engine's limits; OK
@@ -274,6 +323,32 @@ private slots:
             QCOMPARE(p.ui()->str_mem_size_ref->text(), QString("999"));
         }
         QCOMPARE(PrefrencesController::encoding_value("-1"), 0xFFFFFFFFu);
+    }
+
+    // The fields show the exact values, so that OK without a change stores
+    // every value as it was: TW_preference is written again byte for byte.
+    void preferences_ok_without_a_change_keeps_every_value() {
+        const struct { tw::u64 period, str_bytes; const char *period_shown, *str_shown; } cases[] = {
+            {15000, 1600, "0.015", "1.5625"},  // the defaults
+            {500000, 2048, "0.50", "2"},
+            {123457, 16, "0.123457", "0.015625"},
+            {3600000000, tw::u64{64} << 20, "3600.00", "65536"}};
+        for (const auto& c : cases) {
+            Harness h;
+            h.engine.pr.show_info_every = c.period;
+            h.engine.pr.str_mem_size = c.str_bytes;
+            QCOMPARE(h.engine.save_pref_file(), tw::u64{0});
+            const QString file = QString::fromStdString(h.resource + "/TW_preference");
+            const QByteArray before = read_bytes(file);
+            PrefrencesController p(h.engine, h.alerts);
+            QCOMPARE(p.ui()->show_info_every_ref->text(), QString(c.period_shown));
+            QCOMPARE(p.ui()->str_mem_size_ref->text(), QString(c.str_shown));
+            p.show_window();
+            p.OK_but();
+            QVERIFY(!p.window()->isVisible());
+            QCOMPARE(h.engine.save_pref_file(), tw::u64{0});
+            QCOMPARE(read_bytes(file), before);
+        }
     }
 
     // The number of scanning threads is a user default (0: one per core),

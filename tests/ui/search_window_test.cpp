@@ -116,7 +116,7 @@ private slots:
         QVERIFY(h.ui()->string_to_search_ref->isReadOnly());
         QVERIFY(!h.encodings()->isEnabled() && !h.targets()->isEnabled());
         h.wait_idle();
-        QCOMPARE(h.ui()->folder_name_ref->text(), QString("1 directories scanned,   1 errors"));
+        QCOMPARE(h.ui()->folder_name_ref->text(), QString("1 directory scanned,   1 error"));
         QVERIFY2(h.ui()->file_name_ref->text().startsWith("3 files scanned,   0 errors,  search time: "),
                  qPrintable(h.ui()->file_name_ref->text()));
         QCOMPARE(h.ui()->found_nb_ref->text(), QString("3"));

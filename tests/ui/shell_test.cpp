@@ -9,6 +9,7 @@
 
 #include "ui/shell/AlertController.h"
 #include "ui/shell/MenuController.h"
+#include "ui/shell/command_line.h"
 #include "ui/shell/single_instance.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
@@ -192,8 +193,13 @@ private slots:
             << QStringList{"doc_francais.pdf", "guide_fr.html"} << QString();
         QTest::newRow("no reader, no HTML: the PDF anyway")
             << "en-GB" << QStringList{kEnglishDoc} << false << both << QStringList{"english_doc.pdf"} << QString();
+        // The documents are there: the alert blames the missing application.
         QTest::newRow("nothing opens them") << "fr" << french << false << QStringList{}
-            << QStringList{"guide_fr.html", "doc_francais.pdf"} << QString("Impossible de trouver le fichier aide");
+            << QStringList{"guide_fr.html", "doc_francais.pdf"}
+            << QString("Le fichier aide est présent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre.");
+        QTest::newRow("no HTML, the reader refuses") << "en" << QStringList{kEnglishDoc} << true << QStringList{}
+            << QStringList{"english_doc.pdf"}
+            << QString("The help doc is here (%1), but no PDF reader opens it.");
         QTest::newRow("no PDF: missing") << "en-US" << QStringList{kEnglishHtmlDoc} << true << both
             << QStringList{} << QString("Cannot find the the help doc");
     }
@@ -215,7 +221,7 @@ private slots:
         menu.set_help_openers(rec.openers());
         AlertWatch alerts;
         menu.Help_menu_item();
-        QCOMPARE(alerts.message, alert);
+        QCOMPARE(alerts.message, alert.contains("%1") ? alert.arg(menu.help_document_path()) : alert);
         QCOMPARE(alerts.title, alert.isEmpty() ? QString() : QString("Trawlex"));
         QTEST(rec.opened, "opened");
     }
@@ -284,6 +290,41 @@ private slots:
         QVERIFY(forwarded);
         QCOMPARE(spy.first().first().toStringList(),
                  (QStringList{"/x/one", QDir::current().absoluteFilePath("relative")}));
+    }
+
+    // The usage, a refused argument and the version need no display (the
+    // platform named here does not exist); an argument after "--" is a
+    // file or folder whatever it begins with, and Qt's options go to Qt.
+    void command_line_options_and_items() {
+        const struct { QStringList arguments; int status; const char *out, *err; } runs[] = {
+            {{"--help"}, 0, "Usage: trawlex [OPTION]... [FILE OR FOLDER]...\n", ""},
+            {{"a.txt", "-h", "--bogus"}, 0, "Usage: trawlex", ""},
+            {{"--version"}, 0, "trawlex (Trawlex) ", ""},
+            {{"a.txt", "--bogus"}, 2, "", "trawlex: unknown option: --bogus\n"},
+            {{"-"}, 2, "", "trawlex: unknown option: -\n"},
+            {{"a.txt", "-style"}, 2, "", "trawlex: the option -style needs a value\n"},
+        };
+        for (const auto& run : runs) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_QPA_PLATFORM", "none-such");
+            env.insert("LANGUAGE", "en_US");
+            p.setProcessEnvironment(env);
+            p.start(TRAWLEX_BINARY, run.arguments);
+            QVERIFY(p.waitForFinished(20000));
+            const QString name = run.arguments.join(' ');
+            QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == run.status, qPrintable(name));
+            // The start of each output (empty ones included).
+            QCOMPARE(p.readAllStandardOutput().left(qstrlen(run.out)), QByteArray(run.out));
+            QCOMPARE(p.readAllStandardError().left(qstrlen(run.err)), QByteArray(run.err));
+        }
+        const CommandLine line = parse_command_line(
+            {"trawlex", "-platform", "offscreen", "a", "--style=fusion", "-reverse", "--", "-x", "--help", "--"}, 0);
+        QVERIFY(line.action == CommandLine::Action::Run);
+        QCOMPARE(line.items, (QStringList{"a", "-x", "--help", "--"}));
+        QCOMPARE(line.qt_arguments, (QStringList{"-platform", "offscreen", "--style=fusion", "-reverse"}));
+        QVERIFY(parse_command_line({"trawlex", "--bogus"}, 1).error.startsWith("trawlex : option inconnue : --bogus\n"));
+        QVERIFY(usage_text(1).startsWith("Usage : trawlex [OPTION]... [FICHIER OU DOSSIER]...\n"));
     }
 
     // The real program: started with files, a second launch forwarding its

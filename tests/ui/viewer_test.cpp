@@ -172,12 +172,17 @@ private slots:
 
     // ---- The found file ---------------------------------------------------------
 
+    // The found file's name is not UTF-8: each kind of application gets its
+    // bytes unchanged, and the viewer shows the odd byte as \xE9.
     void launcher_opens_the_found_file_with_the_chosen_application() {
         Viewer v;
         tw_test::TempDir apps;
         const std::string marker_1 = apps / "marker-1", marker_2 = apps / "marker-2";
-        for (const std::string& app : {write_opener(apps / "first-opener.sh", marker_1),
-                                       write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
+        // The first application is a desktop entry, started through GIO.
+        const std::string entry = apps / "first-opener.desktop";
+        tw_test::write_file(entry, "[Desktop Entry]\nType=Application\nName=First\nExec=" +
+                                       write_opener(apps / "first-opener.sh", marker_1) + " %f\n");
+        for (const std::string& app : {entry, write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
             QCOMPARE(v.engine->append_to_launcher(app.c_str()), 0u);
         v.viewer->update_launcher_popup();
         PullDown* launcher = v.viewer->launcher_popup();
@@ -190,9 +195,11 @@ private slots:
         QCOMPARE(beep_count(), beeps + 4);
         QCOMPARE(v.viewer->hexa_or_text_type(), kModeText);
 
-        const std::string found = v.file("sub/found file.txt", "..NEED..");
-        v.search("NEED", {"sub/found file.txt"});
+        const std::string found = v.file("sub/found caf\xE9.txt", "..NEED..");
+        v.search("NEED", {"sub/found caf\xE9.txt"});
         v.viewer->show_view();
+        QCOMPARE(v.text("filename_ref"), QString("found caf\\xE9.txt"));
+        QVERIFY(cell(v, 0, FoundListModel::PathColumn).endsWith("/sub/found caf\\xE9.txt"));
         launcher->choose_item(2);
         QTRY_COMPARE(read_all(marker_2), found);
         launcher->choose_item(1);
@@ -531,7 +538,30 @@ private slots:
         v.viewer->show_view();
         QCOMPARE(cell(v, 1, FoundListModel::PathColumn), QString("Damaged record 2: a name lies outside TW_found_path"));
         QCOMPARE(cell(v, 1, FoundListModel::CountColumn), QString());
-        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files — 1 damaged records"));
+        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files — 1 damaged record"));
+    }
+
+    // Each count of the status line takes the singular for 1, and in French
+    // for 0 too.
+    void list_status_counts_in_the_singular_for_one() {
+        const struct { int language; bool one_file; const char *filter, *status; } cases[] = {
+            {0, true, "", "1 found file"},
+            {1, true, "", "1 fichier trouvé"},
+            {0, true, "none such", "0 of 1 found file shown"},
+            {0, false, "deeper", "1 of 3 found files shown"},
+            {1, false, "deeper", "1 fichier trouvé affiché sur 3"},
+            {1, false, "none such", "0 fichier trouvé affiché sur 3"},
+            {1, false, "sub/", "2 fichiers trouvés affichés sur 3"},
+        };
+        for (const auto& c : cases) {
+            Viewer v;
+            v.engine->language = c.language;
+            v.three_files();
+            if (c.one_file) v.search("NEED", {"a.txt"});
+            v.viewer->show_view();
+            v.w<QLineEdit>("found_filter_ref")->setText(c.filter);
+            QCOMPARE(v.text("found_list_status_ref"), QString::fromUtf8(c.status));
+        }
     }
 
     void previous_result_is_offered_at_start_not_shown_data() {
@@ -539,6 +569,8 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::newRow("three found files")
             << QString("found") << QString("Last result: 3 found files — Window > Found Viewer (Ctrl+Shift+F)");
+        QTest::newRow("one found file")
+            << QString("one") << QString("Last result: 1 found file — Window > Found Viewer (Ctrl+Shift+F)");
         QTest::newRow("no result files") << QString("none") << QString();
         QTest::newRow("nothing found") << QString("empty") << QString();
         QTest::newRow("damaged header") << QString("damaged") << QString();
@@ -549,6 +581,7 @@ private slots:
         Viewer v;
         if (result != "none") v.three_files();
         if (result == "empty") v.search("nothing like this", {"a.txt"});
+        if (result == "one") v.search("NEED", {"a.txt"});
         if (result == "damaged")
             tw_test::write_file((v.resources / "TW_found") + "/TW_found_header", std::string(48, '\xff'));
         // No alert either way: a start does not stop on an old result.
@@ -559,7 +592,7 @@ private slots:
         QCOMPARE(search.last_result_line(), line);
         // Loaded, not brought up.
         QVERIFY(!v.viewer->window()->isVisible());
-        QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : 3);
+        QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
         QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
     }
 

@@ -69,7 +69,7 @@ private slots:
             const QString desktop = dir.filePath("rec.desktop");
             write_executable(desktop, "[Desktop Entry]\nType=Application\nName=Rec\nName[fr]=Enregistreur\n" + c.entry);
             QVERIFY2(read_desktop_entry(desktop).has_value() == !c.recorded.isEmpty(), c.name);
-            QVERIFY2(open_file_with_application(file, desktop) == !c.recorded.isEmpty(), c.name);
+            QVERIFY2(open_file_with_application(QFile::encodeName(file), desktop) == !c.recorded.isEmpty(), c.name);
             if (c.recorded.isEmpty()) continue;
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
             QCOMPARE(lines_of(out), c.recorded);
@@ -78,6 +78,8 @@ private slots:
         QCOMPARE(read_desktop_entry(dir.filePath("rec.desktop"))->name, QString("Enregistreur"));
         qunsetenv("LANGUAGE");
         QVERIFY(!read_desktop_entry(dir.filePath("missing.desktop")).has_value());
+        // The file manager is given the path's own bytes, percent-encoded.
+        QCOMPARE(file_uri("/tmp/caf\xE9 #1~.txt"), QByteArray("file:///tmp/caf%E9%20%231~.txt"));
     }
 
     void a_file_beyond_the_path_limit_is_opened_from_its_folder() {
@@ -101,10 +103,10 @@ private slots:
         // The application copies the file it is given, by the name it gets.
         const QString out = dir.filePath("out.txt");
         write_executable(dir.filePath("copy.sh"), QString("#!/bin/sh\ncat \"$1\" > \"%1.tmp\" && mv \"%1.tmp\" \"%1\"\n").arg(out));
-        QVERIFY(open_file_with_application(deep + "/found.txt", dir.filePath("copy.sh")));
+        QVERIFY(open_file_with_application(QFile::encodeName(deep + "/found.txt"), dir.filePath("copy.sh")));
         QTRY_COMPARE_WITH_TIMEOUT(lines_of(out), QStringList{"deep content"}, 10000);
         // An application that cannot be started is reported as such.
-        QVERIFY(!open_file_with_application(deep + "/found.txt", dir.filePath("missing-app")));
+        QVERIFY(!open_file_with_application(QFile::encodeName(deep + "/found.txt"), dir.filePath("missing-app")));
         tw_test::remove_tree(QFile::encodeName(dir.path()).toStdString());
     }
 

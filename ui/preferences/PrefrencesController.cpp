@@ -122,10 +122,37 @@ std::uint32_t PrefrencesController::encoding_value(const QString& field) {
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(clamped));
 }
 
+QString PrefrencesController::kib_text(tw::u64 bytes) {
+    // A multiple of 1/1024 has at most ten decimals.
+    QString text = QString::number(bytes / 1024);
+    tw::u64 rest = bytes % 1024;
+    if (rest != 0) text += u'.';
+    while (rest != 0) {
+        rest *= 10;
+        text += QChar(u'0' + static_cast<char16_t>(rest / 1024));
+        rest %= 1024;
+    }
+    return text;
+}
+
+std::int64_t PrefrencesController::size_value(const QString& field) {
+    // Read as a number of KiB with a full stop; a whole number of bytes is
+    // an exact binary fraction of a KiB, so it reads back unchanged.
+    const double kib = float_value(field);
+    const double bytes = std::clamp(kib * 1024.0, -1e15, 1e15);
+    return static_cast<std::int64_t>(std::llround(bytes));
+}
+
 QString PrefrencesController::seconds_text(tw::u64 microseconds) {
-    // Rounded to hundredths, with a full stop, as every decimal of the texts.
-    const tw::u64 hundredths = (microseconds + 5000) / 10000;
-    return QStringLiteral("%1.%2").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+    // Exact to the microsecond, so that the text reads back as the value it
+    // shows (15000 is 0.015, not 0.02); at least two decimals, with a full
+    // stop as every decimal of the texts.
+    QString text = QStringLiteral("%1.%2")
+                       .arg(microseconds / 1000000)
+                       .arg(microseconds % 1000000, 6, 10, QLatin1Char('0'));
+    const qsizetype shortest = text.indexOf(u'.') + 3;
+    while (text.size() > shortest && text.endsWith(u'0')) text.chop(1);
+    return text;
 }
 
 // ---- The window and the record ------------------------------------------------------------
@@ -139,9 +166,10 @@ void PrefrencesController::show_preferences_in_window() {
     ui_->show_total_bytes_ref->setChecked(sir.show_total_bytes != 0);
     ui_->show_access_err_nb_ref->setChecked(sir.show_access_err_nb != 0);
     const tw::PreferenceRecord& pr = engine_.pr;
-    ui_->str_mem_size_ref->setText(QString::number(pr.str_mem_size / 1024));
-    ui_->text_mem_size_ref->setText(QString::number(pr.text_mem_size / 1024));
-    ui_->occ_mem_size_ref->setText(QString::number(pr.occ_mem_size / 1024));
+    // Exact, so that OK without a change stores every value as it was.
+    ui_->str_mem_size_ref->setText(kib_text(pr.str_mem_size));
+    ui_->text_mem_size_ref->setText(kib_text(pr.text_mem_size));
+    ui_->occ_mem_size_ref->setText(kib_text(pr.occ_mem_size));
     ui_->show_info_every_ref->setText(seconds_text(pr.show_info_every));
     ui_->return_key_is_ref->setChecked(pr.return_key_is_search != 0);
     ui_->search_threads_ref->setMaximum(kMaxSearchThreads);
@@ -151,28 +179,27 @@ void PrefrencesController::show_preferences_in_window() {
 }
 
 std::optional<QString> PrefrencesController::size_refused(const char* const (&name)[2],
-                                                          std::int64_t kib,
+                                                          std::int64_t size,
                                                           tw::BufferLimits bytes) const {
+    if (size >= 0 && bytes.contains(static_cast<tw::u64>(size))) return std::nullopt;
     const tw::u64 min_kib = (bytes.min + 1023) / 1024;
     const tw::u64 max_kib = bytes.max / 1024;
-    if (kib >= static_cast<std::int64_t>(min_kib) && kib <= static_cast<std::int64_t>(max_kib))
-        return std::nullopt;
     return text(size_range_s).arg(text(name)).arg(min_kib).arg(max_kib);
 }
 
 bool PrefrencesController::get_preferences_from_window() {
-    const std::int64_t str_kib = int_value(ui_->str_mem_size_ref->text());
-    const std::int64_t text_kib = int_value(ui_->text_mem_size_ref->text());
-    const std::int64_t occ_kib = int_value(ui_->occ_mem_size_ref->text());
+    const std::int64_t str_size = size_value(ui_->str_mem_size_ref->text());
+    const std::int64_t text_size = size_value(ui_->text_mem_size_ref->text());
+    const std::int64_t occ_size = size_value(ui_->occ_mem_size_ref->text());
     const double seconds = std::max(0.0, float_value(ui_->show_info_every_ref->text()));
     // To the nearest microsecond, so that 0.015 is 15000 and not 14999.
     const tw::u64 period = static_cast<tw::u64>(std::llround(std::min(seconds * 1000000.0, 1e18)));
     const std::uint32_t encoding = encoding_value(ui_->user_defined_ref->text());
 
     // Every value is checked before any is stored: no partial apply.
-    std::optional<QString> refused = size_refused(str_mem_s, str_kib, tw::TW_STR_MEM_LIMITS);
-    if (!refused) refused = size_refused(text_mem_s, text_kib, tw::TW_TEXT_MEM_LIMITS);
-    if (!refused) refused = size_refused(occ_mem_s, occ_kib, tw::TW_OCC_MEM_LIMITS);
+    std::optional<QString> refused = size_refused(str_mem_s, str_size, tw::TW_STR_MEM_LIMITS);
+    if (!refused) refused = size_refused(text_mem_s, text_size, tw::TW_TEXT_MEM_LIMITS);
+    if (!refused) refused = size_refused(occ_mem_s, occ_size, tw::TW_OCC_MEM_LIMITS);
     if (!refused && !tw::TW_SHOW_INFO_EVERY_LIMITS.contains(period))
         refused = text(period_range_s)
                       .arg(QString::number(tw::TW_SHOW_INFO_EVERY_LIMITS.min / 1e6, 'g', 6))
@@ -194,9 +221,9 @@ bool PrefrencesController::get_preferences_from_window() {
     sir.show_total_bytes = ui_->show_total_bytes_ref->isChecked() ? 1 : 0;
     sir.show_access_err_nb = ui_->show_access_err_nb_ref->isChecked() ? 1 : 0;
     tw::PreferenceRecord& pr = engine_.pr;
-    pr.str_mem_size = static_cast<tw::u64>(str_kib) * 1024;
-    pr.text_mem_size = static_cast<tw::u64>(text_kib) * 1024;
-    pr.occ_mem_size = static_cast<tw::u64>(occ_kib) * 1024;
+    pr.str_mem_size = static_cast<tw::u64>(str_size);
+    pr.text_mem_size = static_cast<tw::u64>(text_size);
+    pr.occ_mem_size = static_cast<tw::u64>(occ_size);
     pr.show_info_every = period;
     pr.return_key_is_search = ui_->return_key_is_ref->isChecked() ? 1 : 0;
     pr.user_defined_encoding = encoding;

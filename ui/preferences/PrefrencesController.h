@@ -56,14 +56,21 @@ public:
     static double float_value(const QString& text);
     // A decimal number, or a hexadecimal one after 0x or 0X; 32 bits.
     static std::uint32_t encoding_value(const QString& text);
-    // Seconds with two decimals and a full stop, whatever the locale.
+    // A size in bytes as KiB, exact: whole when it is a multiple of 1024,
+    // else with the decimals it needs (1600 bytes is 1.5625).
+    static QString kib_text(tw::u64 bytes);
+    // A size field's KiB (decimals allowed) in bytes, to the nearest byte;
+    // negative when the field holds a negative number.
+    static std::int64_t size_value(const QString& text);
+    // Seconds to the microsecond, with at least two decimals and a full
+    // stop, whatever the locale.
     static QString seconds_text(tw::u64 microseconds);
 
 private:
     QString text(const char* const (&pair)[2]) const;
     // The message naming the allowed range of a field, or none when the
     // value is allowed.
-    std::optional<QString> size_refused(const char* const (&name)[2], std::int64_t kib,
+    std::optional<QString> size_refused(const char* const (&name)[2], std::int64_t size,
                                         tw::BufferLimits bytes) const;
 
     tw::Engine& engine_;

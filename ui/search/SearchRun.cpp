@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "engine/tw_plural.h"
 #include "ui/shell/AlertController.h"
 #include "ui/search/SearchController.h"
 #include "ui/viewer/ViewerController.h"
@@ -217,7 +218,8 @@ void SearchController::set_last_result_line(u64 files) {
         line->setVisible(false);
         return;
     }
-    line->setText(text(last_result_s).arg(QLocale().toString(static_cast<qulonglong>(files))));
+    line->setText(QString::fromUtf8(tw::count_form(files, engine_.language, last_result_one_s, last_result_s))
+                      .arg(QLocale().toString(static_cast<qulonglong>(files))));
     line->setVisible(true);
 }
 

@@ -37,6 +37,9 @@ inline constexpr const char* const damaged_targets_s[2] = {
 inline constexpr const char* const cannot_encode_s[2] = {
     "Cannot encode\n(try to erase completly the input string)",
     "Encodage impossible\n(essayer d'effacer complètement la phrase)"};
+inline constexpr const char* const last_result_one_s[2] = {
+    "Last result: %1 found file \u2014 Window > Found Viewer (Ctrl+Shift+F)",
+    "Dernier r\u00e9sultat : %1 fichier trouv\u00e9 \u2014 Fen\u00eatre > Visualiseur des occurrences (Ctrl+Maj+F)"};
 inline constexpr const char* const last_result_s[2] = {
     "Last result: %1 found files \u2014 Window > Found Viewer (Ctrl+Shift+F)",
     "Dernier r\u00e9sultat : %1 fichiers trouv\u00e9s \u2014 Fen\u00eatre > Visualiseur des occurrences (Ctrl+Maj+F)"};

@@ -32,6 +32,12 @@ const char* const help_doc_s[2] = {kEnglishDoc, kFrenchDoc};
 const char* const help_html_s[2] = {kEnglishHtmlDoc, kFrenchHtmlDoc};
 const char* const help_not_found_s[2] = {"Cannot find the the help doc",
                                           "Impossible de trouver le fichier aide"};
+const char* const no_pdf_reader_s[2] = {
+    "The help doc is here (%1), but no PDF reader opens it.",
+    "Le fichier aide est pr\u00e9sent (%1), mais aucun lecteur PDF ne l'ouvre."};
+const char* const no_viewer_s[2] = {
+    "The help doc is here (%1), but neither a PDF reader nor a web browser opens it.",
+    "Le fichier aide est pr\u00e9sent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre."};
 const char* const ok_s[2] = {"OK", "OK"};
 const char* const error_title_s[2] = {"Error", "Erreur"};
 const char* const choose_application_s[2] = {"Add application...",
@@ -147,8 +153,14 @@ void MenuController::Help_menu_item() {
     const HelpOpened opened = open_help(help_document_path(), help_html_path(), help_openers_);
     if (opened == HelpOpened::Pdf || opened == HelpOpened::Html) return;
     const int l = language();
-    run_alert(main_window_, QString::fromUtf8(product_name_s[l]),
-              QString::fromUtf8(help_not_found_s[l]), QString::fromUtf8(ok_s[l]));
+    // A missing document, or one that the desktop has nothing to open with.
+    QString message = QString::fromUtf8(help_not_found_s[l]);
+    if (opened == HelpOpened::NoPdfReader)
+        message = QString::fromUtf8(no_pdf_reader_s[l]).arg(help_document_path());
+    else if (opened == HelpOpened::NoViewer)
+        message = QString::fromUtf8(no_viewer_s[l]).arg(help_document_path());
+    run_alert(main_window_, QString::fromUtf8(product_name_s[l]), message,
+              QString::fromUtf8(ok_s[l]));
 }
 
 void MenuController::register_colored_window(ColoredWindow* window) {

@@ -142,8 +142,9 @@ public:
     void save_search_result();
     void remove_application_for_menu_item(int index);
     // The name proposed for the report of a target: its name with the
-    // characters that cannot be in a file name replaced, and ".txt".
-    static QString report_file_name(const QString& target_name);
+    // characters that cannot be in a file name replaced, and ".txt"; a
+    // target without a usable name gets a name in the language (0, 1).
+    static QString report_file_name(const QString& target_name, int language);
     // The folder the report's save panel opens in: the desktop, else home.
     static QString report_folder();
 

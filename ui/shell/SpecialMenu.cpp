@@ -34,6 +34,8 @@ const char* const add_application_s[2] = {"Add application...", "Ajouter une app
 const char* const remove_application_s[2] = {"Remove application", "Supprimer une application"};
 const char* const edit_current_s[2] = {"Edit Current Target", "Editer le canevas courant"};
 
+const char* const report_name_s[2] = {"Trawlex report", "Rapport Trawlex"};
+
 const char* const delete_title_s[2] = {"DELETE TARGET", "SUPPRIMER LE CANEVAS"};
 const char* const delete_other_s[2] = {"Do you realy want to delete the target \"%1\" ?",
                                        "Voulez-vous réellement supprimer le canevas \"%1\" ?"};
@@ -241,14 +243,14 @@ void MenuController::delete_target_for_menu_item(int index) {
 
 // ---- The report and the launcher ---------------------------------------------------------
 
-QString MenuController::report_file_name(const QString& target_name) {
+QString MenuController::report_file_name(const QString& target_name, int language) {
     QString name = target_name;
     // A file name holds neither "/" nor a NUL; control characters would only
     // make it hard to type.
     for (QChar& c : name)
         if (c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7F) c = u'_';
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        name = QStringLiteral("Trawlex report");
+        name = QString::fromUtf8(report_name_s[language != 0 ? 1 : 0]);
     return name + QStringLiteral(".txt");
 }
 
@@ -267,7 +269,7 @@ void MenuController::save_search_result() {
                                                      ? engine_.tr.target_name
                                                      : "");
     const QString path = run_save_panel(main_window_, QString::fromUtf8(save_result_s[language()]),
-                                        report_folder(), report_file_name(name));
+                                        report_folder(), report_file_name(name, language()));
     if (path.isEmpty()) return;
     if (const u64 code = engine_.save_search_info_in_text_file(QFile::encodeName(path).constData());
         code != 0)

@@ -6,10 +6,11 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
 #include "engine/tw.h"
 #include "ui/shell/AlertController.h"
+#include "ui/shell/command_line.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
 #include "ui/preferences/PrefrencesController.h"
@@ -21,14 +22,34 @@
 #include "ui/toolkit/app_paths.h"
 
 int main(int argc, char** argv) {
-    // --version answers at once, without a display or a running instance.
-    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::fputs("trawlex (Trawlex) " TRAWLEX_VERSION "\n", stdout);
-            return 0;
-        }
+    // The command line is read before the application object exists, so that
+    // --help, --version and a refused argument need no display and reach no
+    // running instance.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    const int language = tw::ui::language_from_preferred(tw::ui::preferred_languages());
+    const tw::ui::CommandLine command = tw::ui::parse_command_line(arguments, language);
+    switch (command.action) {
+    case tw::ui::CommandLine::Action::Help:
+        std::fputs(tw::ui::usage_text(language).toLocal8Bit().constData(), stdout);
+        return 0;
+    case tw::ui::CommandLine::Action::Version:
+        std::fputs("trawlex (Trawlex) " TRAWLEX_VERSION "\n", stdout);
+        return 0;
+    case tw::ui::CommandLine::Action::Refuse:
+        std::fputs(command.error.toLocal8Bit().constData(), stderr);
+        return 2;
+    case tw::ui::CommandLine::Action::Run: break;
     }
-    QApplication app(argc, argv);
+    // The application object sees the program's name and Qt's own options
+    // only: no file name can pass for one of them.
+    std::vector<QByteArray> qt_arguments{QByteArray(argv[0])};
+    for (const QString& a : command.qt_arguments) qt_arguments.push_back(a.toLocal8Bit());
+    std::vector<char*> qt_argv;
+    for (QByteArray& a : qt_arguments) qt_argv.push_back(a.data());
+    qt_argv.push_back(nullptr);
+    int qt_argc = static_cast<int>(qt_arguments.size());
+    QApplication app(qt_argc, qt_argv.data());
     // Only closing the main window ends the application: the target editor
     // may be the one visible window while the others are hidden.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -36,11 +57,9 @@ int main(int argc, char** argv) {
     tw::ui::init_resources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/appl_icon.rsrc.icns")));
 
-    // Files and folders handed over on the command line (Qt has taken its
-    // own options out of the arguments already).
+    // Files and folders handed over on the command line.
     QStringList handed;
-    for (const QString& argument : app.arguments().mid(1))
-        handed.append(QFileInfo(argument).absoluteFilePath());
+    for (const QString& argument : command.items) handed.append(QFileInfo(argument).absoluteFilePath());
 
     // A running instance takes the files instead, and this one ends.
     tw::ui::SingleInstance instance;

@@ -326,6 +326,7 @@ void TargetController::OK_but() {
         return show_error(cannot_save_s);
     saving_new_target_ = false;
     if (engine_.build_target_list() != 0) return show_error(missing_currupted_s);
+    emit target_list_changed();
     if (search_controller_ref_ != nullptr) {
         search_controller_ref_->set_target_popup();
         if (!search_controller_ref_->target_saved(use_this_target_index_))

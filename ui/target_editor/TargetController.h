@@ -52,7 +52,15 @@ public:
     TargetController(tw::Engine& engine, AlertController& alerts, QObject* parent = nullptr);
     ~TargetController() override;
 
-    void set_menu_controller(MenuController* menu) { menu_controller_ref_ = menu; }
+    // The menu controller rebuilds its target submenus whenever OK has
+    // stored a target (target_list_changed).
+    void set_menu_controller(MenuController* menu) {
+        if (menu_controller_ref_ != nullptr) disconnect(this, nullptr, menu_controller_ref_, nullptr);
+        menu_controller_ref_ = menu;
+        if (menu != nullptr)
+            connect(this, &TargetController::target_list_changed, menu,
+                    &MenuController::update_target_submenu);
+    }
     void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
     void set_viewer_controller(ViewerController* viewer) { viewer_controller_ref_ = viewer; }
 
@@ -112,6 +120,10 @@ public:
     // opened, and come back when it closes.
     void window_did_become_main();
     void window_will_close();
+
+signals:
+    // OK stored a target: the list of stored targets has changed.
+    void target_list_changed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

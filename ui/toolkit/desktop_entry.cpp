@@ -40,10 +40,10 @@ std::optional<DesktopEntry> read_desktop_entry(const QString& path) {
     return entry;
 }
 
-std::optional<QString> launch_desktop_entry(const QString& path, const QString& file) {
+std::optional<QString> launch_desktop_entry(const QString& path, const QByteArray& file) {
     const AppInfo info = app_info(path);
     if (!info) return QStringLiteral("%1 is not an application entry that can be started").arg(path);
-    GFile* target = g_file_new_for_path(QFile::encodeName(file).constData());
+    GFile* target = g_file_new_for_path(file.constData());
     GList* files = g_list_append(nullptr, target);
     GError* error = nullptr;
     const gboolean launched = g_app_info_launch(G_APP_INFO(info.get()), files, nullptr, &error);

@@ -3,6 +3,7 @@
 // Path and the field codes of Exec.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -18,8 +19,9 @@ struct DesktopEntry {
 // TryExec program that is missing, a hidden entry, an unreadable file).
 std::optional<DesktopEntry> read_desktop_entry(const QString& path);
 
-// Opens `file` with the application of a .desktop entry; none on success,
-// else why it could not be started.
-std::optional<QString> launch_desktop_entry(const QString& path, const QString& file);
+// Opens `file` (a native path: its bytes as the file system holds them)
+// with the application of a .desktop entry; none on success, else why it
+// could not be started.
+std::optional<QString> launch_desktop_entry(const QString& path, const QByteArray& file);
 
 }  // namespace tw::ui

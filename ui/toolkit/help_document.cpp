@@ -27,10 +27,12 @@ HelpOpened open_help(const QString& pdf, const QString& html, const HelpOpeners&
     if (!QFileInfo(pdf).isFile()) return HelpOpened::Missing;
     const bool reader = openers.pdf_reader_known();
     if (reader && openers.open(pdf)) return HelpOpened::Pdf;
-    if (QFileInfo(html).isFile() && openers.open(html)) return HelpOpened::Html;
+    const bool has_html = QFileInfo(html).isFile();
+    if (has_html && openers.open(html)) return HelpOpened::Html;
     // GIO may not know of a reader that the desktop's opener still finds.
     if (!reader && openers.open(pdf)) return HelpOpened::Pdf;
-    return HelpOpened::NotOpened;
+    // The documents are there: what is missing is an application for them.
+    return has_html ? HelpOpened::NoViewer : HelpOpened::NoPdfReader;
 }
 
 }  // namespace tw::ui

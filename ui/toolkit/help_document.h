@@ -14,8 +14,9 @@ bool has_default_application(const QString& mime_type);
 enum class HelpOpened {
     Pdf,        // the PDF was handed to the desktop
     Html,       // the HTML page was handed to the desktop
-    Missing,    // there is no PDF to open
-    NotOpened,  // the documents exist but nothing on the desktop opens them
+    Missing,      // there is no PDF to open
+    NoPdfReader,  // the PDF is there, without its HTML page, and nothing opens it
+    NoViewer,     // the PDF and the HTML page are there and nothing opens either
 };
 
 // The desktop operations that open_help uses; tests replace them.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -21,5 +22,16 @@ std::optional<qsizetype> encoded_length(const QString& text, EncodingId encoding
 // A UTF-8 C string (engine texts, target names) as text; invalid sequences
 // are replaced rather than refused, as for display only.
 QString from_utf8(const char* text);
+
+// A file name or path as the file system holds it (bytes, normally UTF-8)
+// as text to show: each byte that is not part of valid UTF-8 appears as
+// \xHH (upper-case digits), never as a replacement character, so that two
+// names differing in such bytes look different.
+QString display_name(QByteArrayView bytes);
+
+// The same for a name that the engine shortened to "..." and its last
+// bytes: a character cut by the shortening is left out rather than shown as
+// bytes it never had.
+QString display_shortened_name(const char* shown);
 
 }  // namespace tw::ui

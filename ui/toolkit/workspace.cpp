@@ -13,8 +13,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QUrl>
 
 #include "ui/toolkit/desktop_entry.h"
@@ -29,11 +29,10 @@ bool open_document(const QString& path) {
 
 namespace {
 
-// Starts `command` detached with its current folder `dir_fd`; false when it
-// could not be started (the exec's failure comes back through a pipe).
-bool start_detached_in(int dir_fd, const QStringList& command) {
-    std::vector<QByteArray> encoded;
-    for (const QString& part : command) encoded.push_back(QFile::encodeName(part));
+// Starts `command` detached, with its current folder `dir_fd` (this
+// process's own when negative); false when it could not be started (the
+// exec's failure comes back through a pipe).
+bool start_detached_in(int dir_fd, std::vector<QByteArray> encoded) {
     std::vector<char*> argv;
     for (QByteArray& part : encoded) argv.push_back(part.data());
     argv.push_back(nullptr);
@@ -46,7 +45,7 @@ bool start_detached_in(int dir_fd, const QStringList& command) {
         ::setsid();
         if (::fork() != 0) ::_exit(0);
         int err = 0;
-        if (::fchdir(dir_fd) != 0) err = errno;
+        if (dir_fd >= 0 && ::fchdir(dir_fd) != 0) err = errno;
         else ::execvp(argv[0], argv.data());
         if (err == 0) err = errno;
         (void)!::write(report[1], &err, sizeof err);
@@ -62,11 +61,10 @@ bool start_detached_in(int dir_fd, const QStringList& command) {
 
 }  // namespace
 
-bool open_file_with_application(const QString& file, const QString& application) {
+bool open_file_with_application(const QByteArray& file, const QString& application) {
     const bool is_entry = application.endsWith(QLatin1String(".desktop"));
-    const QByteArray native = QFile::encodeName(file);
-    const qsizetype slash = native.lastIndexOf('/');
-    if (native.size() >= PATH_MAX && slash > 0) {
+    const qsizetype slash = file.lastIndexOf('/');
+    if (file.size() >= PATH_MAX && slash > 0) {
         // Too long for the application to open: it starts in the file's
         // folder, reached folder by folder, and is given the bare name (an
         // entry's program alone, without the rest of its Exec line).
@@ -76,32 +74,38 @@ bool open_file_with_application(const QString& file, const QString& application)
             if (!entry || entry->executable.isEmpty()) return false;
             program = entry->executable;
         }
-        const int dir_fd = tw::open_folder_by_parts(native.left(slash).constData());
+        const int dir_fd = tw::open_folder_by_parts(file.left(slash).constData());
         if (dir_fd < 0) return false;
-        const bool started =
-            start_detached_in(dir_fd, {program, QFile::decodeName(native.mid(slash + 1))});
+        const bool started = start_detached_in(dir_fd, {QFile::encodeName(program), file.mid(slash + 1)});
         ::close(dir_fd);
         return started;
     }
     if (is_entry) return !launch_desktop_entry(application, file).has_value();
     // Any other path is a program, given the file.
-    return QProcess::startDetached(application, {file});
+    return start_detached_in(-1, {QFile::encodeName(application), file});
 }
 
-bool reveal_in_file_manager(const QString& path) {
-    const QFileInfo info(path);
+QByteArray file_uri(const QByteArray& absolute_path) {
+    return QByteArrayLiteral("file://") + absolute_path.toPercentEncoding("/");
+}
+
+bool reveal_in_file_manager(const QByteArray& path) {
+    const QByteArray absolute =
+        path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.FileManager1"),
             QStringLiteral("/org/freedesktop/FileManager1"),
             QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()}
-             << QString();
+        // The URI is ASCII whatever the path's bytes.
+        call << QStringList{QString::fromLatin1(file_uri(absolute))} << QString();
         const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
         if (reply.type() == QDBusMessage::ReplyMessage) return true;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absolutePath()));
+    const qsizetype slash = absolute.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? absolute.left(slash) : QByteArray("/");
+    return QDesktopServices::openUrl(QUrl::fromEncoded(file_uri(folder)));
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/tw_file_util.h"
+#include "ui/toolkit/text.h"
 
 namespace tw::ui {
 namespace {
@@ -168,8 +169,8 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const {
     case PathColumn: {
         if (damaged) return damage_text(file);
         const std::string_view d = list_.dir(file), f = list_.file(file);
-        return QFile::decodeName(QByteArray(d.data(), static_cast<qsizetype>(d.size()))) + u'/' +
-               QFile::decodeName(QByteArray(f.data(), static_cast<qsizetype>(f.size())));
+        return display_name(QByteArray(d.data(), static_cast<qsizetype>(d.size())) + '/' +
+                            QByteArray(f.data(), static_cast<qsizetype>(f.size())));
     }
     case CountColumn:
         return damaged ? QString() : QLocale().toString(static_cast<qulonglong>(list_.occ_nb(file)));

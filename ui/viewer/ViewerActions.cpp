@@ -17,6 +17,7 @@
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/desktop_entry.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/toolkit/text.h"
 #include "ui/toolkit/workspace.h"
 #include "ui_ViewerController.h"
 
@@ -61,10 +62,11 @@ QString ViewerController::launcher_display_name(const QString& path) {
     return info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
 }
 
-QString ViewerController::found_file_path() const {
+QByteArray ViewerController::found_file_path() const {
     const tw::SummaryRecord& sur = engine_.sur;
     if (sur.dir_name_ptr == nullptr || sur.file_name_ptr == nullptr) return {};
-    return QFile::decodeName(sur.dir_name_ptr) + u'/' + QFile::decodeName(sur.file_name_ptr);
+    // The bytes themselves: a name that is not UTF-8 still names its file.
+    return QByteArray(sur.dir_name_ptr) + '/' + QByteArray(sur.file_name_ptr);
 }
 
 // ---- Launcher pull-down -----------------------------------------------------------
@@ -160,10 +162,10 @@ void ViewerController::build_info_sheet() {
 
 void ViewerController::Info_but() {
     const int l = engine_.language != 0 ? 1 : 0;
-    const QString path = found_file_path();
+    const QByteArray path = found_file_path();
     if (path.isEmpty() || display_state_ == kViewNothing) return beep();
     if (info_sheet_panel_ref_.isNull()) build_info_sheet();
-    info_panel_pathname_ref_->setText(path);
+    info_panel_pathname_ref_->setText(display_name(path));
     // Reached folder by folder, so a path of any length has its attributes.
     if (const auto attributes =
             file_attributes_in(engine_.sur.dir_name_ptr, engine_.sur.file_name_ptr, false)) {
@@ -191,7 +193,7 @@ void ViewerController::info_sheet_panel_did_end(int /*return_code*/) {}
 // ---- File manager, colour, drops --------------------------------------------------------
 
 void ViewerController::Show_in_finder_but() {
-    const QString path = found_file_path();
+    const QByteArray path = found_file_path();
     if (path.isEmpty() || display_state_ == kViewNothing) return beep();
     if (!reveal_in_file_manager(path)) {
         const int l = engine_.language != 0 ? 1 : 0;

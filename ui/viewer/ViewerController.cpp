@@ -18,6 +18,7 @@
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/toolkit/text.h"
 #include "ui/viewer/FoundListModel.h"
 #include "ui_ViewerController.h"
 
@@ -261,8 +262,8 @@ void ViewerController::set_slider(QSlider* slider, tw::u64 count, tw::u64 value)
 void ViewerController::show_view_filename(int state) {
     if (state != kViewNothing) {
         engine_.set_summary_filename();
-        ui_->filename_ref->setText(QString::fromUtf8(engine_.sur.file_name_shown));
-        ui_->filename_ref->setToolTip(QString::fromUtf8(engine_.sur.file_name_ptr));
+        ui_->filename_ref->setText(display_shortened_name(engine_.sur.file_name_shown));
+        ui_->filename_ref->setToolTip(display_name(engine_.sur.file_name_ptr));
     } else {
         ui_->filename_ref->clear();
         ui_->filename_ref->setToolTip(QString());
@@ -272,8 +273,8 @@ void ViewerController::show_view_filename(int state) {
 void ViewerController::show_view_foldername(int state) {
     if (state != kViewNothing) {
         engine_.set_summary_dirname();
-        ui_->foldername_ref->setText(QString::fromUtf8(engine_.sur.dir_name_shown));
-        ui_->foldername_ref->setToolTip(QString::fromUtf8(engine_.sur.dir_name_ptr));
+        ui_->foldername_ref->setText(display_shortened_name(engine_.sur.dir_name_shown));
+        ui_->foldername_ref->setToolTip(display_name(engine_.sur.dir_name_ptr));
     } else {
         ui_->foldername_ref->clear();
         ui_->foldername_ref->setToolTip(QString());

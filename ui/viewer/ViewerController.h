@@ -186,7 +186,8 @@ private:
     void set_slider(QSlider* slider, tw::u64 count, tw::u64 value);
     void show_text(const ViewerText& content, bool wrap);
     void show_plain_message(const QString& message);
-    QString found_file_path() const;
+    // The found file's path as the file system holds its bytes.
+    QByteArray found_file_path() const;
     void save_frame() const;
     void restore_frame();
     void build_info_sheet();

@@ -11,6 +11,7 @@
 #include <QTableView>
 
 #include "engine/tw.h"
+#include "engine/tw_plural.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "ui/viewer/ViewerController.h"
@@ -19,9 +20,16 @@
 namespace tw::ui {
 namespace {
 
+// Each count text in the singular and the plural (tw::count_form).
+const char* const found_file_s[2] = {"%1 found file", "%1 fichier trouvé"};
 const char* const found_files_s[2] = {"%1 found files", "%1 fichiers trouvés"};
+// The English word agrees with the number of found files (%2), the French
+// one with the number shown (%1).
+const char* const shown_file_s[2] = {"%1 of %2 found file shown",
+                                     "%1 fichier trouvé affiché sur %2"};
 const char* const shown_files_s[2] = {"%1 of %2 found files shown",
                                       "%1 fichiers trouvés affichés sur %2"};
+const char* const damaged_record_s[2] = {"%1 damaged record", "%1 enregistrement endommagé"};
 const char* const damaged_records_s[2] = {"%1 damaged records", "%1 enregistrements endommagés"};
 const char* const partial_record_s[2] = {"TW_found_header ends with an incomplete record",
                                          "TW_found_header se termine par un enregistrement incomplet"};
@@ -131,14 +139,19 @@ void ViewerController::show_found_list_status(const QString& failure) {
         return;
     }
     const QLocale locale;
-    const int shown = found_list_model_->rowCount();
-    QString text = static_cast<tw::u64>(shown) == list.size()
-                       ? QString::fromUtf8(found_files_s[l]).arg(locale.toString(static_cast<qulonglong>(list.size())))
-                       : QString::fromUtf8(shown_files_s[l])
-                             .arg(locale.toString(shown), locale.toString(static_cast<qulonglong>(list.size())));
+    const tw::u64 shown = static_cast<tw::u64>(found_list_model_->rowCount());
+    const tw::u64 total = list.size();
+    QString text =
+        shown == total
+            ? QString::fromUtf8(tw::count_form(total, l, found_file_s, found_files_s))
+                  .arg(locale.toString(static_cast<qulonglong>(total)))
+            : QString::fromUtf8(tw::count_form(l == 1 ? shown : total, l, shown_file_s, shown_files_s))
+                  .arg(locale.toString(static_cast<qulonglong>(shown)),
+                       locale.toString(static_cast<qulonglong>(total)));
     if (list.damaged() > 0)
         text += QStringLiteral(" — ") +
-                QString::fromUtf8(damaged_records_s[l]).arg(locale.toString(static_cast<qulonglong>(list.damaged())));
+                QString::fromUtf8(tw::count_form(list.damaged(), l, damaged_record_s, damaged_records_s))
+                    .arg(locale.toString(static_cast<qulonglong>(list.damaged())));
     if (list.partial_record()) text += QStringLiteral(" — ") + QString::fromUtf8(partial_record_s[l]);
     status->setText(text);
 }
