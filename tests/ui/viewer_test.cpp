@@ -7,6 +7,7 @@
 #include "engine/tw_le.h"
 #include "ui/search/SearchController.h"
 #include "ui/shell/AlertController.h"
+#include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
@@ -71,6 +72,9 @@ private slots:
         QVERIFY(home_.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
     }
+    // The user defaults are written now, while their folder exists, not at
+    // the program's exit, which would make it again after its removal.
+    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
 
     // ---- The excerpt ----------------------------------------------------------------
 
