@@ -169,7 +169,8 @@ int check_paths(const std::vector<std::string>& in, std::vector<std::string>& ou
 
 // Hears the search: prints each found file as soon as its records are
 // written, names each file or folder that cannot be read, and ends the
-// search when -q has its answer or --stop-on-error its error.
+// search when -q has its answer. With --stop-on-error the engine itself
+// ends the search at the first item it cannot read (skip_error 0).
 class CliListener : public tw::SearchListener {
 public:
     CliListener(tw::Engine& e, const tw::cli::Options& o, tw::cli::FilePrinter& printer,
@@ -198,10 +199,6 @@ public:
             std::fflush(stderr);
             [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
         }
-        if (o_.stop_on_error) {
-            stopped_on_error = true;
-            e_.need_stop_searching.store(1, std::memory_order_relaxed);
-        }
     }
 
     // The name a path is printed under.
@@ -212,7 +209,6 @@ public:
 
     u64 found_files = 0;
     u64 named = 0;
-    bool stopped_on_error = false;
 
 private:
     tw::Engine& e_;
@@ -399,10 +395,12 @@ int run(int argc, char** argv) {
     } else if (skipped > 0) {
         status = kError;
         if (o.no_messages) {
-        } else if (listener.stopped_on_error) {
-            std::fputs("trawlex-cli: the search was ended at the first file or folder that could "
-                       "not be read (--stop-on-error)\n",
-                       stderr);
+        } else if (e.stopped_at_unreadable_item()) {
+            // A stored target may stop so without the option.
+            std::fprintf(stderr,
+                         "trawlex-cli: the search was ended at the first file or folder that "
+                         "could not be read%s\n",
+                         o.stop_on_error ? " (--stop-on-error)" : "");
         } else if (skipped > listener.named) {
             std::fprintf(stderr, "trawlex-cli: %llu file(s) or folder(s) could not be read\n",
                          static_cast<unsigned long long>(skipped));

@@ -108,6 +108,8 @@ class ParallelSearch;
 // at a time (the search thread, or the committer of a parallel search), in
 // the order the result files are written; a listener may raise
 // need_stop_searching but must not call the engine's search operations.
+// When the target does not go on after errors (skip_error 0), the first
+// item_failed is also the last: the search ends there by itself.
 class SearchListener {
 public:
     virtual ~SearchListener() = default;
@@ -170,6 +172,13 @@ public:
     u64 map_min_bytes = u64{4} << 20;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
+    // True when the last search ended at a file or folder it could not
+    // read, because its target does not go on after errors (skip_error 0).
+    // Such a search keeps what it found before that item: it ends as a
+    // stopped one (fatal_err_index 0), the item named to the listener.
+    // (A file or folder that cannot be read is never the error of a whole
+    // search.) Published with fatal_err_index.
+    bool stopped_at_unreadable_item() const { return stopped_at_unreadable_; }
 
     // ---- Records ----------------------------------------------------------
     TargetRecord tr{};
@@ -324,7 +333,7 @@ private:
     std::size_t append_dir_name_at(std::size_t len, const char* name);
     bool path_is_excluded(std::size_t len) const;
     // Records the failure of a searched file or folder and tells the
-    // listener about it.
+    // listener about it; without skip_error, also ends the search.
     void item_failed(const std::string& path, int err);
     // The same for a failure met by the walk: queued behind the files
     // before it during a parallel search.
@@ -345,6 +354,7 @@ private:
     FoundLock found_lock_;
     bool lock_taken_by_open_ = false;  // released by close_found_file
     u64 last_search_status_ = RESULT_FINISHED;  // how the last search ended
+    bool stopped_at_unreadable_ = false;  // see stopped_at_unreadable_item()
     ParallelSearch* par_ = nullptr;  // the running parallel search, if any
 };
 

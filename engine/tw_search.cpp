@@ -34,6 +34,7 @@ void Engine::search_in_target() {
     const u64 start_time = static_cast<u64>(std::time(nullptr));
     fatal_err_index = 0;
     failure_detail_.clear();
+    stopped_at_unreadable_ = false;
 
     // The walk never enters the application's own folder nor the result
     // folder it is writing; the rest of the resource folder is searched.
@@ -115,6 +116,13 @@ void Engine::search_in_target() {
             }
             if (parallel) parallel->finish();
             par_ = nullptr;
+            // A file or folder that could not be read, the last item
+            // included, is no error of the whole search: it was named to the
+            // listener and counted, and either skipped or, without
+            // skip_error, where the search stopped with what it had found.
+            if (code == ERR_OPEN_FILE || code == ERR_READ_FILE || code == ERR_ACCESS_DIR ||
+                code == ERR_OPEN_DIR)
+                code = 0;
         }
         const u64 closed = close_found_file();
         if (code == 0) code = closed;
@@ -132,6 +140,8 @@ void Engine::search_in_target() {
                               : RESULT_FINISHED;
     fatal_err_index = code;
     ellipsed_time = elapsed();
+    // The stop the search asked for itself ends with it.
+    if (stopped_at_unreadable_) need_stop_searching.store(0, std::memory_order_relaxed);
     // Publishes fatal_err_index, ellipsed_time and the counters.
     searching_now.store(0, std::memory_order_release);
 }

@@ -93,6 +93,10 @@ void Engine::record_failure(const std::string& path, int err) {
 void Engine::item_failed(const std::string& path, int err) {
     record_failure(path, err);
     if (listener != nullptr) listener->item_failed(path, err);
+    // A target that does not go on after errors ends the whole search at
+    // its first unreadable item, unless a stop was already asked for.
+    if (tr.skip_error == 0 && need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
+        stopped_at_unreadable_ = true;
 }
 
 std::string Engine::error_text(u64 code) const {

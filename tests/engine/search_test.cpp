@@ -247,13 +247,15 @@ TEST_F(SearchTest, FailuresEndTheSearchWithTheirCodes) {
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_MEMORY);
     EXPECT_EQ(engine->ir.total_bytes.load(), 0u);
-    // Missing items are counted and the last one gives the outcome.
+    // Missing items are counted, the last one too, and end nothing: their
+    // search goes on after read errors.
     set_target(*engine, "needle", {{at("gone"), false}, {at("f"), false}, {at("nodir"), true}});
     EXPECT_STREQ(engine->file_or_dir_exist_in_current_target(), at("gone").c_str());
     search();
     EXPECT_EQ(engine->ir.dir_err_nb.load(), 2u);
     EXPECT_EQ(engine->ir.file_nb.load(), 1u);
-    EXPECT_EQ(engine->fatal_err_index, ERR_OPEN_DIR);
+    EXPECT_EQ(engine->fatal_err_index, 0u);
+    EXPECT_EQ(engine->result_info.status, RESULT_FINISHED);
     std::filesystem::remove_all(found());
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_ACCESS_DIR);
@@ -277,18 +279,33 @@ TEST_F(SearchTest, UnreadableEntriesFollowTheSkipErrorOption) {
     ::chown(found().c_str(), 65534, 65534);
     for (const char* name : {"TW_found_header", "TW_found_path", "TW_found_offset"})
         std::filesystem::remove(found() + "/" + name);
-    for (u64 skip : {0, 1}) {
-        SCOPED_TRACE(skip);
-        set_target(*engine, "needle", {{at("x"), true}, {at("y"), true}, {at("z"), false}});
+    const std::vector<Item> folders_first = {{at("x"), true}, {at("y"), true}, {at("z"), false}};
+    // Wanted: fatal_err_index, file_nb, file_err_nb, dir_nb, dir_err_nb,
+    // found_nb, the result's status and stopped_at_unreadable_item.
+    const struct {
+        u64 skip;
+        std::vector<Item> items;
+        std::vector<u64> want;
+    } cases[] = {
+        // z went well; x/bad fails and counts as a file; both sub-folders
+        // of y fail; y itself is an item, not a counted folder.
+        {1, folders_first, {0, 2, 1, 0, 2, 1, RESULT_FINISHED, 0}},
+        // Without skipping, the whole search ends at x/bad.
+        {0, folders_first, {0, 0, 1, 0, 0, 0, RESULT_STOPPED, 1}},
+        // Also at an item file, which keeps what was found before it.
+        {0, {{at("z"), false}, {at("x/bad"), false}, {at("y"), true}}, {0, 1, 1, 0, 0, 1, RESULT_STOPPED, 1}},
+    };
+    for (const auto& c : cases) {
+        const u64 skip = c.skip;
+        SCOPED_TRACE(::testing::Message() << "skip " << skip << ", first item " << c.items.front().path);
+        set_target(*engine, "needle", c.items);
         engine->tr.skip_error = skip;
-        // z went well; x/bad fails, and counts as a file when errors are
-        // skipped; without skipping, y's walk ends at its first failing
-        // sub-folder; y itself is an item, not a counted folder.
-        const std::vector<u64> want = {0, skip ? 2u : 1u, 1, 0, skip ? 2u : 1u, 1};
+        const std::vector<u64>& want = c.want;
         const int status = run_as_nobody([&] {
             engine->search_in_target();
             const std::vector<u64> got = {engine->fatal_err_index, engine->ir.file_nb, engine->ir.file_err_nb,
-                                          engine->ir.dir_nb, engine->ir.dir_err_nb, engine->ir.found_nb};
+                                          engine->ir.dir_nb, engine->ir.dir_err_nb, engine->ir.found_nb,
+                                          engine->result_info.status, engine->stopped_at_unreadable_item()};
             std::fprintf(stderr, "%s\n", ::testing::PrintToString(got).c_str());
             return got == want ? 0 : 1;
         });

@@ -5,11 +5,14 @@
 #include "modal_answerer.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QDialog>
 #include <QProcess>
 #include <QtTest>
+#include <cstring>
 #include <fstream>
 
 #include "engine/search_support.h"
@@ -20,6 +23,7 @@
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/viewer/ViewerController.h"
 #include "ui_SearchController.h"
 
 namespace sw_test {
@@ -67,6 +71,8 @@ public:
         engine.stop_and_join_search();
         controller.reset();
         engine.finalize_tw_buffer();
+        // Names that are not UTF-8 are beyond QTemporaryDir's removal.
+        for (const std::string& p : raw_paths_) ::unlink(p.c_str());
     }
 
     std::string path(const std::string& sub) const { return dir_.path().toStdString() + "/" + sub; }
@@ -83,6 +89,20 @@ public:
         QVERIFY(fd >= 0);
         QCOMPARE(::ftruncate(fd, size), 0);
         ::close(fd);
+    }
+
+    // A socket file that nobody listens on: connecting to it is refused,
+    // even to root, so that a search cannot read it.
+    void write_dead_socket(const std::string& sub) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(path(sub).size() < sizeof address.sun_path);
+        std::strcpy(address.sun_path, path(sub).c_str());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::close(fd);
+        raw_paths_.push_back(path(sub));
+        QCOMPARE(bound, 0);
     }
 
     void damage_target(tw::u64 number) {
@@ -104,10 +124,11 @@ public:
     }
 
     // Opens the window as the application does at start, with `current` as
-    // the saved current target.
-    void open_window(tw::i64 current) {
+    // the saved current target, and a found viewer when asked for.
+    void open_window(tw::i64 current, bool with_viewer = false) {
         engine.cur_target_index = current;
-        controller = std::make_unique<SearchController>(engine, alerts, nullptr);
+        if (with_viewer) viewer = std::make_unique<tw::ui::ViewerController>(engine);
+        controller = std::make_unique<SearchController>(engine, alerts, viewer.get());
         controller->set_target_editor(&editor);
         controller->set_menu_controller(&menu);
         controller->widget()->resize(700, 440);
@@ -138,11 +159,13 @@ public:
     tw::ui::AlertController alerts;
     RecordingEditor editor;
     tw::ui::MenuController menu{engine};
+    std::unique_ptr<tw::ui::ViewerController> viewer;
     std::unique_ptr<SearchController> controller;
     std::string resource;
 
 private:
     QTemporaryDir dir_;
+    std::vector<std::string> raw_paths_;
 };
 
 // The encoding pull-down's items: the first fixed encodings, "User

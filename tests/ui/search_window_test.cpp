@@ -11,6 +11,7 @@
 #include <QLocale>
 
 #include "ui/toolkit/alerts.h"
+#include "ui/toolkit/defaults.h"
 
 using namespace sw_test;
 
@@ -36,8 +37,15 @@ class SearchWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { tw::ui::init_resources(); }
+    void initTestCase() {
+        tw::ui::init_resources();
+        // The viewer keeps its frame in the user defaults.
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
+    }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
+    // Written now, while the folder exists, not at the program's exit.
+    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
 
     void the_saved_target_is_loaded_and_another_can_be_chosen() {
         Harness h;
@@ -129,6 +137,43 @@ private slots:
         QCOMPARE(found[0].offsets, (std::vector<std::uint64_t>{3}));
         QCOMPARE(found[1].dir, h.path("tree/sub"));
         QCOMPARE(found[1].offsets, (std::vector<std::uint64_t>{0, 7}));
+    }
+
+    // Without "Go on after read errors" the search ends at its first
+    // unreadable item, named in an alert, and keeps what it found before;
+    // with it, the viewer's state line counts the items and its button
+    // lists each with its reason, a name that is not UTF-8 escaped.
+    void unreadable_items_are_named() {
+        for (const bool go_on : {false, true}) {
+            Harness h;
+            const auto at = [&](const std::string& name) { return h.path("tree/" + name); };
+            const std::string latin1 = "s\xE9" "ck";  // not UTF-8
+            h.write_file("tree/a.txt", "needle");
+            h.write_file("tree/c.txt", "a needle");
+            h.write_dead_socket("tree/" + latin1);
+            h.write_dead_socket("tree/sock");
+            h.save_target(0, {.pattern = "needle",
+                              .items = {{at("a.txt"), false}, {at(latin1), false},
+                                        {at("c.txt"), false}, {at("sock"), false}}});
+            h.open_window(0, true);
+            h.ui()->skip_read_access_error_ref->setChecked(go_on);
+            h.click_action();
+            h.wait_idle();
+            const QString tree = QString::fromStdString(h.path("tree"));
+            const QString first = tree + "/s\\xE9ck: Connection refused";
+            QTRY_COMPARE(h.alert_message(), go_on ? QString("<no alert>")
+                                                  : "The search stopped at a file or folder it could not read:\n" +
+                                                        first + "\nOnly the files found before it are listed in the viewer.");
+            QCOMPARE(h.engine.sur.file_nb, go_on ? tw::u64{2} : tw::u64{1});
+            QCOMPARE(h.viewer->result_state_line()->text(),
+                     go_on ? QString("2 files or folders could not be read.")
+                           : "Search stopped at a file or folder it could not read (" + first +
+                                 "): only the files found before it are listed. 1 file or folder could not be read.");
+            h.viewer->window()->findChild<QPushButton*>("unreadable_but_ref")->click();
+            QVERIFY(h.viewer->unreadable_panel() != nullptr);
+            auto* list = h.viewer->unreadable_panel()->findChild<QPlainTextEdit*>("unreadable_list_ref");
+            QCOMPARE(list->toPlainText(), go_on ? first + "\n" + tree + "/sock: Connection refused" : first);
+        }
     }
 
     void a_search_that_cannot_write_its_results_reports_at_the_first_tick() {
@@ -472,6 +517,9 @@ private slots:
         QCOMPARE(h.controller->update_current_target_from_widget(), tw::u64{0});
         QCOMPARE(bytes_of(h.engine.tr), QString("ab\r\nc\rd\n"));
     }
+
+private:
+    QTemporaryDir home_;
 };
 
 QTEST_MAIN(SearchWindowTest)

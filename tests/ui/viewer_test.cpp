@@ -7,6 +7,7 @@
 #include "engine/tw_le.h"
 #include "ui/search/SearchController.h"
 #include "ui/shell/AlertController.h"
+#include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
@@ -71,6 +72,9 @@ private slots:
         QVERIFY(home_.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
     }
+    // The user defaults are written now, while their folder exists, not at
+    // the program's exit, which would make it again after its removal.
+    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
 
     // ---- The excerpt ----------------------------------------------------------------
 
@@ -414,23 +418,35 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("line");
-        QTest::newRow("finished") << int(tw::RESULT_FINISHED) << 0 << QString("Found Viewer") << QString();
+        QTest::addColumn<int>("unreadable");  // items the search could not read
+        QTest::newRow("finished") << int(tw::RESULT_FINISHED) << 0 << QString("Found Viewer") << QString() << 0;
+        QTest::newRow("finished, unreadable items") << int(tw::RESULT_FINISHED) << 0 << QString("Found Viewer")
+                                                    << QString("2 files or folders could not be read.") << 2;
         QTest::newRow("stopped") << int(tw::RESULT_STOPPED) << 0 << QString("Found Viewer — Search stopped")
-                                 << QString("Search stopped: only the files found before the stop are listed.");
+                                 << QString("Search stopped: only the files found before the stop are listed. "
+                                            "1 file or folder could not be read.")
+                                 << 1;
         QTest::newRow("error") << int(tw::RESULT_ERROR) << int(tw::ERR_READ_FILE)
                                << QString("Found Viewer — Search ended on an error")
-                               << QString("Search ended on an error: ");
+                               << QString("Search ended on an error: ") << 0;
         QTest::newRow("unfinished") << int(tw::RESULT_RUNNING) << 0 << QString("Found Viewer — Search did not finish")
-                                    << QString("Search did not finish: the result may be incomplete.");
+                                    << QString("Search did not finish: the result may be incomplete.") << 0;
     }
     void title_and_state_line_say_how_the_search_ended() {
         QFETCH(int, status);
         QFETCH(int, error);
         QFETCH(QString, line);
+        QFETCH(int, unreadable);
         Viewer v;
         v.three_files();
         v.set_status(static_cast<tw::u64>(status), static_cast<tw::u64>(error));
+        UnreadableItems items;
+        for (int i = 0; i < unreadable; ++i) items.listed.append({"/locked", EACCES});
+        items.total = static_cast<tw::u64>(unreadable);
+        v.viewer->set_unreadable_items(items);
         v.viewer->show_view();
+        auto* list_button = v.w<QPushButton>("unreadable_but_ref");
+        QCOMPARE(list_button->isVisible(), unreadable > 0);
         QTEST(v.viewer->window()->windowTitle(), "title");
         QLabel* state = v.viewer->result_state_line();
         QCOMPARE(state->isVisible(), !line.isEmpty());
@@ -440,6 +456,25 @@ private slots:
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("1 / 3"));
         v.viewer->clear_view();
         QCOMPARE(v.viewer->window()->windowTitle(), QString("Found Viewer"));
+        QVERIFY(!list_button->isVisible() && v.viewer->unreadable_items().total == 0);
+    }
+
+    // Raw path bytes as the list of unreadable items shows them: what is not
+    // UTF-8, a control character or a backslash is escaped, never replaced.
+    void unreadable_paths_are_shown_escaped() {
+        const struct {
+            QByteArray bytes;
+            QString shown;
+        } cases[] = {
+            {"/d/caf\xC3\xA9", QString::fromUtf8("/d/caf\u00E9")},
+            {"/d/caf\xE9", "/d/caf\\xE9"},
+            {"a\\b\tc", "a\\\\b\\x09c"},
+            // A UTF-16 surrogate and a code point beyond U+10FFFF.
+            {"\xED\xA0\x80\xF4\x90\x80\x80", "\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80"},
+            {"\xEF\xBF\xBD", QString(QChar(0xFFFD))},  // a true replacement character stays
+        };
+        for (const auto& c : cases) QCOMPARE(escaped_path(c.bytes), c.shown);
+        QCOMPARE(unreadable_line({"/d/f", EINVAL}, 1), QString("/d/f : pas un fichier ordinaire"));
     }
 
     // ---- The list of found files ------------------------------------------------

@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "engine/tw.h"
+#include "ui/viewer/UnreadableItems.h"
 
 class QKeyEvent;
 class QShortcut;
@@ -178,6 +179,8 @@ private:
     QSet<QString> warned_damaged_targets_;  // damaged target files already named
     bool done_background_ = false;
     std::optional<QColor> original_window_background_color_;
+    // The files and folders the running search could not read.
+    UnreadableItemsListener unreadable_listener_{engine_};
 };
 
 }  // namespace tw::ui

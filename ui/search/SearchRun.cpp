@@ -67,6 +67,7 @@ void SearchController::start_search() {
     search_timer_ = start_repeating_timer(this, period, [this] { periodic_task(); });
     un_allow_searching();
     engine_.thread_count = search_threads_default();
+    unreadable_listener_.listen();
     // When the thread cannot start, the engine leaves searching_now clear
     // and its code in fatal_err_index: the first tick reports it.
     engine_.start_search_thread();
@@ -95,6 +96,8 @@ void SearchController::stop_search() {
     // Waits until the search thread has left: at once when it ended by
     // itself, after its current unit of work when it was asked to stop.
     engine_.join_search_thread();
+    // The thread has left: what it collected can be read.
+    UnreadableItems unreadable = unreadable_listener_.take();
     allow_searching();
     engine_.set_show_info(2);
     show_info();
@@ -102,8 +105,15 @@ void SearchController::stop_search() {
         engine_.build_fatal_str_err();
         show_error(QString::fromUtf8(engine_.fatal_err_str));
         if (viewer_ != nullptr) viewer_->clear_view();
-    } else if (viewer_ != nullptr) {
-        viewer_->show_view();
+    } else {
+        // A target that does not go on after read errors stopped at its
+        // first unreadable item: named here, and its result kept.
+        if (unreadable.ended_search && !unreadable.listed.isEmpty())
+            show_error(stopped_at_alert(unreadable.listed.first(), engine_.language));
+        if (viewer_ != nullptr) {
+            viewer_->set_unreadable_items(std::move(unreadable));
+            viewer_->show_view();
+        }
     }
 
     // What the target editor and the menus asked for during the search.

@@ -99,6 +99,7 @@ void ViewerController::connect_controls() {
     connect(ui_->show_in_finder_but_ref, &QPushButton::clicked, this,
             &ViewerController::Show_in_finder_but);
     connect(ui_->info_but_ref, &QPushButton::clicked, this, &ViewerController::Info_but);
+    connect(ui_->unreadable_but_ref, &QPushButton::clicked, this, &ViewerController::Unreadable_but);
 }
 
 void ViewerController::add_shortcuts() {
@@ -171,13 +172,17 @@ void ViewerController::show_result_state(bool nothing_found) {
     if (nothing_found) show_plain_message(QString::fromUtf8(no_occurrence_s[l]));
     // A stopped search, one that ended on an error and one that never
     // finished do not look finished: the title names them and a line above
-    // the list says what the result holds.
+    // the list says what the result holds, and how many files and folders
+    // could not be read.
     const tw::ResultInfo& info = engine_.result_info;
     const char* state = nullptr;
     QString line;
+    const UnreadableItems& unreadable = unreadable_items_;
     if (info.status == tw::RESULT_STOPPED) {
         state = search_stopped_s[l];
-        line = QString::fromUtf8(stopped_line_s[l]);
+        line = unreadable.ended_search && !unreadable.listed.isEmpty()
+                   ? stopped_at_line(unreadable.listed.first(), l)
+                   : QString::fromUtf8(stopped_line_s[l]);
     } else if (info.status == tw::RESULT_ERROR) {
         state = search_error_s[l];
         line = info.error_code != 0 && info.error_code < tw::TW_ERR_TEXT_NB
@@ -187,6 +192,12 @@ void ViewerController::show_result_state(bool nothing_found) {
         state = unfinished_s[l];
         line = QString::fromUtf8(unfinished_line_s[l]);
     }
+    if (unreadable.total > 0) {
+        if (!line.isEmpty()) line += u' ';
+        line += unreadable_count_line(unreadable.total, l);
+    }
+    ui_->unreadable_but_ref->setText(unreadable_button_title(l));
+    ui_->unreadable_but_ref->setVisible(unreadable.total > 0);
     if (base_title_.isEmpty()) base_title_ = window_->windowTitle();
     window_->setWindowTitle(state != nullptr ? base_title_ + QStringLiteral(" — ") + QString::fromUtf8(state)
                                              : base_title_);
@@ -204,8 +215,24 @@ void ViewerController::clear_view() {
     show_found_list_status(QString());
     ui_->result_state_ref->clear();
     ui_->result_state_ref->setVisible(false);
+    unreadable_items_ = UnreadableItems{};
+    ui_->unreadable_but_ref->setVisible(false);
+    if (unreadable_panel_ != nullptr) unreadable_panel_->close();
     if (!base_title_.isEmpty()) window_->setWindowTitle(base_title_);
     ui_->text_viewer_ref->setToolTip(QString());
+}
+
+void ViewerController::set_unreadable_items(UnreadableItems items) {
+    unreadable_items_ = std::move(items);
+}
+
+void ViewerController::Unreadable_but() {
+    if (unreadable_items_.total == 0) return beep();
+    // Made again each time: it lists the items of the result now shown.
+    if (unreadable_panel_ != nullptr) unreadable_panel_->close();
+    unreadable_panel_ = make_unreadable_panel(window_, unreadable_items_, engine_.language);
+    unreadable_panel_->show();
+    unreadable_panel_->raise();
 }
 
 void ViewerController::show_it(int state) {

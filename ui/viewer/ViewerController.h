@@ -20,6 +20,7 @@
 
 #include "engine/tw_records.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/viewer/UnreadableItems.h"
 
 class QLabel;
 class QModelIndex;
@@ -85,6 +86,14 @@ public:
     tw::u64 offer_last_result();
     // Forgets the last result: nothing shown, every control disabled.
     void clear_view();
+    // The files and folders the search of the result could not read: the
+    // next show_view counts them on the state line, whose button lists
+    // them. clear_view forgets them.
+    void set_unreadable_items(UnreadableItems items);
+    const UnreadableItems& unreadable_items() const { return unreadable_items_; }
+    // The button beside the state line: a window listing them.
+    void Unreadable_but();
+    QDialog* unreadable_panel() const { return unreadable_panel_; }
     void show_it(int state);
     void show_view_filename(int state);
     void show_view_foldername(int state);
@@ -152,7 +161,8 @@ public:
     int display_state() const { return display_state_; }
     FoundListModel* found_list_model() const { return found_list_model_; }
     // The summary line naming a stopped search or one that ended on an
-    // error; hidden for a finished one.
+    // error, and the files and folders that could not be read; hidden for
+    // a finished search that read everything.
     QLabel* result_state_line() const;
 
 protected:
@@ -207,6 +217,8 @@ private:
     DropItemsHandler on_drop_items_;
     DropStringHandler on_drop_string_;
     QPointer<QDialog> info_sheet_panel_ref_;
+    UnreadableItems unreadable_items_;
+    QPointer<QDialog> unreadable_panel_;
     QLabel* info_panel_pathname_ref_ = nullptr;
     QLabel* info_panel_other_ref_ = nullptr;
 };
