@@ -8,6 +8,7 @@
 #include "ui/search/SearchController.h"
 #include "ui/shell/AlertController.h"
 #include "ui/toolkit/defaults.h"
+#include "ui/toolkit/text.h"
 #include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
@@ -473,7 +474,7 @@ private slots:
             {"\xED\xA0\x80\xF4\x90\x80\x80", "\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80"},
             {"\xEF\xBF\xBD", QString(QChar(0xFFFD))},  // a true replacement character stays
         };
-        for (const auto& c : cases) QCOMPARE(escaped_path(c.bytes), c.shown);
+        for (const auto& c : cases) QCOMPARE(display_name(c.bytes), c.shown);
         QCOMPARE(unreadable_line({"/d/f", EINVAL}, 1), QString("/d/f : pas un fichier ordinaire"));
     }
 

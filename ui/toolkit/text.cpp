@@ -72,7 +72,11 @@ QString display_name(QByteArrayView bytes) {
     text.reserve(n);
     for (qsizetype i = 0; i < n;) {
         char32_t code = 0;
-        if (const int length = utf8_sequence(p + i, n - i, &code); length > 0) {
+        const int length = utf8_sequence(p + i, n - i, &code);
+        if (code == u'\\') {
+            text.append(QStringLiteral("\\\\"));
+            ++i;
+        } else if (length > 0 && code >= 0x20 && code != 0x7F) {
             text.append(QString::fromUcs4(&code, 1));
             i += length;
         } else {

@@ -24,9 +24,10 @@ std::optional<qsizetype> encoded_length(const QString& text, EncodingId encoding
 QString from_utf8(const char* text);
 
 // A file name or path as the file system holds it (bytes, normally UTF-8)
-// as text to show: each byte that is not part of valid UTF-8 appears as
-// \xHH (upper-case digits), never as a replacement character, so that two
-// names differing in such bytes look different.
+// as text to show: each byte that is not part of valid UTF-8, and each
+// control character, appears as \xHH (upper-case digits), never as a
+// replacement character, and a backslash as \\, so that two names that
+// differ in such bytes look different and a name keeps to one line.
 QString display_name(QByteArrayView bytes);
 
 // The same for a name that the engine shortened to "..." and its last

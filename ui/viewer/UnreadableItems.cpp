@@ -11,6 +11,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/tw_plural.h"
+#include "ui/toolkit/text.h"
+
 namespace tw::ui {
 namespace {
 
@@ -26,8 +29,8 @@ Pair stopped_line_s = {
     "are listed.",
     "Recherche arrêtée sur un fichier ou dossier illisible (%1) : seuls les fichiers trouvés "
     "avant lui sont listés."};
-Pair one_unreadable_s = {"1 file or folder could not be read.",
-                         "1 fichier ou dossier n'a pas pu être lu."};
+Pair one_unreadable_s = {"%1 file or folder could not be read.",
+                         "%1 fichier ou dossier n'a pas pu être lu."};
 Pair many_unreadable_s = {"%1 files or folders could not be read.",
                           "%1 fichiers ou dossiers n'ont pas pu être lus."};
 Pair button_s = {"Unreadable Items…", "Éléments illisibles…"};
@@ -62,26 +65,6 @@ const Reason reasons[] = {
 
 QString tr_text(Pair& pair, int language) { return QString::fromUtf8(pair[language != 0 ? 1 : 0]); }
 
-// The length of the valid UTF-8 sequence at p[0] (n bytes left), 0 when
-// there is none.
-qsizetype utf8_length(const unsigned char* p, qsizetype n) {
-    const unsigned c = p[0];
-    qsizetype len = 0;
-    unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) len = 2;
-    else if (c == 0xE0) len = 3, lo = 0xA0;
-    else if (c == 0xED) len = 3, hi = 0x9F;  // no UTF-16 surrogates
-    else if (c >= 0xE1 && c <= 0xEF) len = 3;
-    else if (c == 0xF0) len = 4, lo = 0x90;
-    else if (c == 0xF4) len = 4, hi = 0x8F;
-    else if (c >= 0xF1 && c <= 0xF3) len = 4;
-    else return 0;
-    if (n < len || p[1] < lo || p[1] > hi) return 0;
-    for (qsizetype k = 2; k < len; ++k)
-        if (p[k] < 0x80 || p[k] > 0xBF) return 0;
-    return len;
-}
-
 }  // namespace
 
 UnreadableItemsListener::~UnreadableItemsListener() {
@@ -110,31 +93,6 @@ void UnreadableItemsListener::item_failed(std::string_view path, int err) {
         items_.listed.append({QByteArray(path.data(), static_cast<qsizetype>(path.size())), err});
 }
 
-QString escaped_path(QByteArrayView path) {
-    static const char digits[] = "0123456789ABCDEF";
-    const auto* p = reinterpret_cast<const unsigned char*>(path.data());
-    const qsizetype n = path.size();
-    QString out;
-    out.reserve(n);
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = p[i];
-        if (c == '\\') {
-            out += QStringLiteral("\\\\");
-            ++i;
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += QLatin1Char(static_cast<char>(c));
-            ++i;
-        } else if (const qsizetype len = c >= 0x80 ? utf8_length(p + i, n - i) : 0; len > 0) {
-            out += QString::fromUtf8(reinterpret_cast<const char*>(p + i), len);
-            i += len;
-        } else {
-            out += QStringLiteral("\\x") + QLatin1Char(digits[c >> 4]) + QLatin1Char(digits[c & 15]);
-            ++i;
-        }
-    }
-    return out;
-}
-
 QString failure_reason(int err, int language) {
     for (const Reason& r : reasons)
         if (r.err == err) return QString::fromUtf8(r.text[language != 0 ? 1 : 0]);
@@ -143,7 +101,7 @@ QString failure_reason(int err, int language) {
 
 QString unreadable_line(const UnreadableItem& item, int language) {
     // French puts a space before the colon.
-    return escaped_path(item.path) + (language != 0 ? QStringLiteral(" : ") : QStringLiteral(": ")) +
+    return display_name(item.path) + (language != 0 ? QStringLiteral(" : ") : QStringLiteral(": ")) +
            failure_reason(item.err, language);
 }
 
@@ -156,8 +114,8 @@ QString stopped_at_line(const UnreadableItem& item, int language) {
 }
 
 QString unreadable_count_line(tw::u64 total, int language) {
-    if (total == 1) return tr_text(one_unreadable_s, language);
-    return tr_text(many_unreadable_s, language).arg(QLocale().toString(static_cast<qulonglong>(total)));
+    return QString::fromUtf8(tw::count_form(total, language, one_unreadable_s, many_unreadable_s))
+        .arg(QLocale().toString(static_cast<qulonglong>(total)));
 }
 
 QString unreadable_button_title(int language) { return tr_text(button_s, language); }

@@ -61,10 +61,6 @@ private:
     UnreadableItems items_;
 };
 
-// A path as text: its valid UTF-8 decoded, every other byte and every
-// control character as \xHH and a backslash as \\, so that a name that is
-// not UTF-8 stays visible, never turned into replacement characters.
-QString escaped_path(QByteArrayView path);
 // Why an item could not be read, in `language` (0 English, 1 French).
 QString failure_reason(int err, int language);
 // "PATH: reason", as the list shows each item.
