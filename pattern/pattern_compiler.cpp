@@ -60,7 +60,7 @@ void settle(Compiled& c, const Options& o, bool hexadecimal) {
     if (!hexadecimal && o.ignore_case && is_letter(wild)) {
         for (const char b : c.bytes) {
             if (lowered(static_cast<std::uint8_t>(b)) == lowered(wild)) {
-                c = refused(Refusal::WildcardFoldedWithLetter);
+                c.refusal = Refusal::WildcardFoldedWithLetter;
                 c.letter = lowered(wild);
                 return;
             }

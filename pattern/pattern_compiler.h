@@ -45,7 +45,9 @@ struct Options {
 
 struct Compiled {
     Refusal refusal = Refusal::None;
-    // The search bytes; also given with WildcardAtEnd.
+    // The search bytes; also given with the refusals of the wildcard's
+    // place and case (WildcardAtEnd, WildcardFoldedWithLetter), which a
+    // change of encoding or of the wildcard can mend.
     std::string bytes;
     // The wildcard byte to store with the bytes: the symbol, or in
     // hexadecimal the punctuation character that replaces it when a typed

@@ -24,7 +24,7 @@ struct Case {
     std::optional<std::uint8_t> symbol;
     bool fold;
     Refusal refusal;
-    std::string bytes;                     // expected when accepted (and on WildcardAtEnd)
+    std::string bytes;                     // expected when accepted or the wildcard refused
     std::optional<std::uint8_t> wildcard;  // expected wildcard to store
     std::size_t position = 0;              // UTF-16 position of a refused character
     std::string refused = {};              // the refused character, UTF-8
@@ -58,9 +58,9 @@ TEST(PatternCompiler, TypedPatternsGiveTheirBytesOrTheirRefusal) {
         {"?ab", false, enc::kUtf8, '?', false, Refusal::WildcardAtEnd, "?ab", '?'},
         {"ab?", false, enc::kUtf8, '?', true, Refusal::WildcardAtEnd, "ab?", '?'},
         // A letter wildcard under case folding, in either case of either.
-        {"xZy", false, enc::kUtf8, 'Z', true, Refusal::WildcardFoldedWithLetter, "", none},
-        {"xzy", false, enc::kUtf8, 'Z', true, Refusal::WildcardFoldedWithLetter, "", none},
-        {"aHb", false, enc::kUtf8, 'h', true, Refusal::WildcardFoldedWithLetter, "", none},
+        {"xZy", false, enc::kUtf8, 'Z', true, Refusal::WildcardFoldedWithLetter, "xZy", none},
+        {"xzy", false, enc::kUtf8, 'Z', true, Refusal::WildcardFoldedWithLetter, "xzy", none},
+        {"aHb", false, enc::kUtf8, 'h', true, Refusal::WildcardFoldedWithLetter, "aHb", none},
         {"xZy", false, enc::kUtf8, 'Z', false, Refusal::None, "xZy", 'Z'},
         {"abc", false, enc::kUtf8, 'Z', true, Refusal::None, "abc", 'Z'},
         // Hexadecimal: a digit pair is always its byte.
