@@ -83,9 +83,10 @@ Pattern:
                          macroman, symbol, latin1, latin2, cp1250, cp1251,
                          cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
   -w, --wildcard C       the byte C in PATTERN matches any byte (not first
-                         or last); with -i it must not be a letter of PATTERN;
-                         with -x only C itself is the wildcard: a digit pair
-                         always means its byte
+                         or last); with -i it must not be a letter that a
+                         text PATTERN holds in either case; with -x only C
+                         itself is the wildcard: a digit pair always means
+                         its byte
   -i, --ignore-case      ASCII letters match either case
 
 Search:
