@@ -114,6 +114,18 @@ std::uint64_t result_code(Refusal refusal) noexcept {
     }
 }
 
+Compiled check_stored(std::string_view bytes, const Options& o) {
+    try {
+        Compiled c;
+        c.bytes.assign(bytes);
+        c.wildcard = o.wildcard;
+        settle(c, o, o.hexadecimal);
+        return c;
+    } catch (const std::bad_alloc&) {
+        return refused(Refusal::OutOfMemory);
+    }
+}
+
 Compiled check_characters(std::u16string_view typed, const Options& o) {
     if (typed.empty()) return {};
     if (o.hexadecimal) {

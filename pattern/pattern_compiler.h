@@ -78,6 +78,11 @@ Compiled compile(std::u16string_view typed, const Options& options);
 // read as they are, so `position` is a byte offset.
 Compiled compile_utf8(std::string_view typed, const Options& options);
 
+// The rules on the wildcard applied to bytes already compiled and stored (a
+// saved target, perhaps from an earlier version): Empty,
+// WildcardFoldedWithLetter, WildcardAtEnd or None, with holds_wildcard.
+Compiled check_stored(std::string_view bytes, const Options& options);
+
 // The check of a text while it is typed: only whether each character fits
 // (Empty, NotEncodable, CannotConvert, InvalidHexDigit or None); an empty
 // text fits. The pairing of digits and the place of the wildcard are left

@@ -142,18 +142,27 @@ TEST_F(CliTest, ExitStatusWithUnreadableFiles) {
 // the default and temporary folders, and the text report.
 using CliResultTest = CliFixture;
 
-// Saves targets (name, pattern) searching the tree, numbered from 0.
+// Saves targets searching the tree, numbered from 0; a letter wildcard
+// comes with Ignore case.
+struct Stored {
+    std::string name, pattern;
+    char letter_wildcard = 0;
+};
 void save_targets(const std::string& resource, const std::string& tree,
-                  const std::vector<std::pair<std::string, std::string>>& targets) {
+                  const std::vector<Stored>& targets) {
     fs::create_directories(resource + "/TW_target");
     fs::create_directories(resource + "/TW_found");
     tw::Engine e;
     e.resource_dir_pathname_ptr = resource;
     ASSERT_EQ(e.initialize_and_load_tw_parameter(), 0u);
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        set_target(e, targets[i].second, {{tree, true}});
+        set_target(e, targets[i].pattern, {{tree, true}});
         std::free(e.tr.target_name);
-        e.tr.target_name = strdup(targets[i].first.c_str());
+        e.tr.target_name = strdup(targets[i].name.c_str());
+        if (targets[i].letter_wildcard != 0) {
+            e.tr.wildcard_char = static_cast<unsigned char>(targets[i].letter_wildcard);
+            e.tr.use_wildcard = e.tr.case_insensitive = 1;
+        }
         ASSERT_EQ(e.save_target_file(i, e.tr), 0u);
     }
 }
@@ -161,7 +170,8 @@ void save_targets(const std::string& resource, const std::string& tree,
 // By number, by name, or by "name:" for a name made of digits; a damaged
 // target file is named and the others still run.
 TEST_F(CliResultTest, StoredTargetsRunByNameOrNumber) {
-    save_targets(dir / "res", tree(""), {{"my target", "again"}, {"7", "again"}, {"broken", "world"}});
+    save_targets(dir / "res", tree(""),
+                 {{"my target", "again"}, {"7", "again"}, {"broken", "world"}, {"folded", "aGain", 'g'}});
     write_file(dir / "res/TW_target/TW_target_002", "damaged");
     const std::string warning = "warning: the damaged target file " + dir / "res/TW_target/TW_target_002";
     check({
@@ -172,6 +182,8 @@ TEST_F(CliResultTest, StoredTargetsRunByNameOrNumber) {
         {{"--target", "other"}, 2, {}, "no stored target named 'other'"},
         {{"--target", "name:other"}, 2, {}, "no stored target named 'other'"},
         {{"--target", "broken"}, 2, {}, "no stored target named 'broken'"},
+        // Refused as the same typed pattern is (it would find "again").
+        {{"--target", "folded"}, 2, {}, "the wildcard 'g' with Ignore case, which folds it together with the letter 'G'/'g'"},
     });
 }
 

@@ -49,6 +49,8 @@ TEST(PatternCompiler, TypedPatternsGiveTheirBytesOrTheirRefusal) {
         {"h\xC3\xA9", false, enc::kUtf16, none, false, Refusal::None, std::string("h\0\xE9\0", 4), none},
         {"h\xC3\xA9", false, enc::kUtf8, none, false, Refusal::None, "h\xC3\xA9", none},
         {"\xE6\x97\xA5", false, enc::kShiftJis, none, false, Refusal::None, "\x93\xFA", none},
+        // The preferences' user-defined encoding: a registry number (ISO Latin 9).
+        {"\xE2\x82\xAC", false, enc::stored_from_registry(0x020F), none, false, Refusal::None, "\xA4", none},
         {"a\xC3\xA9", false, enc::kAscii, none, false, Refusal::NotEncodable, "", none, 1, "\xC3\xA9"},
         {"a\xF0\x9F\x98\x80", false, enc::kLatin1, none, false, Refusal::NotEncodable, "", none, 1,
          "\xF0\x9F\x98\x80"},
@@ -111,6 +113,10 @@ TEST(PatternCompiler, TheWildcardIsHeldOnlyWhereTheMatcherSeesIt) {
     EXPECT_FALSE(compile(u"abc", {false, enc::kUtf8, '?', false}).holds_wildcard);
     EXPECT_FALSE(compile(u"41 3F 42", {true, 0, '?', false}).holds_wildcard);
     EXPECT_TRUE(compile(u"41 z 42", {true, 0, 'z', true}).holds_wildcard);
+    // Stored bytes, as a saved target holds them, follow the same rules.
+    EXPECT_EQ(check_stored("xZy", {false, enc::kUtf8, 'Z', true}).refusal, Refusal::WildcardFoldedWithLetter);
+    EXPECT_EQ(check_stored("xZy", {true, enc::kUtf8, 'Z', true}).refusal, Refusal::None);
+    EXPECT_EQ(check_stored("?ab", {false, enc::kUtf8, '?', false}).refusal, Refusal::WildcardAtEnd);
 }
 
 // While typed, only the characters count: pairing and the wildcard's place
