@@ -168,6 +168,7 @@ u64 SearchStringField::search_bytes(QByteArray* out,
     const tw::pattern::Compiled compiled = compile_view();
     last_refusal_ = compiled.refusal;
     last_letter_ = compiled.letter;
+    last_symbol_ = compiled.wildcard.value_or(0);
     const u64 code = tw::pattern::result_code(compiled.refusal);
     if (code != 0 && !last_bytes_given()) return code;
     *out = QByteArray(compiled.bytes.data(), static_cast<qsizetype>(compiled.bytes.size()));
@@ -177,10 +178,8 @@ u64 SearchStringField::search_bytes(QByteArray* out,
 
 QString SearchStringField::refusal_detail() const {
     if (last_refusal_ != tw::pattern::Refusal::WildcardFoldedWithLetter) return QString();
-    const std::optional<std::uint8_t> wild = wildcard();
     const QChar small(last_letter_);
-    return text(wildcard_folded_s)
-        .arg(QChar(wild ? *wild : last_letter_), QString(small.toUpper()) + u'/' + small);
+    return text(wildcard_folded_s).arg(QChar(last_symbol_), QString(small.toUpper()) + u'/' + small);
 }
 
 u64 SearchStringField::get_search_str() {

@@ -199,7 +199,8 @@ private:
     // encoding has written the view anew.
     QString wildcard_notice_;
     mutable tw::pattern::Refusal last_refusal_ = tw::pattern::Refusal::None;
-    mutable std::uint8_t last_letter_ = 0;
+    mutable std::uint8_t last_letter_ = 0;  // and the wildcard folded together with it
+    mutable std::uint8_t last_symbol_ = 0;
     std::function<void(tw::u64)> switch_failed_;
 };
 
