@@ -2,7 +2,6 @@
 
 #include <getopt.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +9,7 @@
 
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
+#include "pattern/pattern_compiler.h"
 
 namespace tw::cli {
 
@@ -56,9 +56,8 @@ const option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-bool is_hex_digit_or_blank(unsigned char c) {
-    return std::strchr("0123456789abcdefABCDEF \t\r\n", c) != nullptr;
-}
+const char* const kWildcardHiddenInHex =
+    "with --hex the wildcard cannot be a hexadecimal digit or a blank";
 
 }  // namespace
 
@@ -84,9 +83,10 @@ Pattern:
                          macroman, symbol, latin1, latin2, cp1250, cp1251,
                          cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
   -w, --wildcard C       the byte C in PATTERN matches any byte (not first
-                         or last); with -i it must not be a letter of PATTERN;
-                         with -x only C itself is the wildcard: a digit pair
-                         always means its byte
+                         or last); with -i it must not be a letter that a
+                         text PATTERN holds in either case; with -x only C
+                         itself is the wildcard: a digit pair always means
+                         its byte
   -i, --ignore-case      ASCII letters match either case
 
 Search:
@@ -302,76 +302,55 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     o.pattern = rest.front();
     o.paths.assign(rest.begin() + 1, rest.end());
     if (o.paths.empty()) o.paths.emplace_back("-");
-    if (o.hex && o.wildcard && is_hex_digit_or_blank(*o.wildcard)) {
-        error = "with --hex the wildcard cannot be a hexadecimal digit or a blank";
+    if (o.hex && o.wildcard && pattern::hides_in_hexadecimal(*o.wildcard)) {
+        error = kWildcardHiddenInHex;
         return std::nullopt;
     }
     return o;
 }
 
 std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
-    std::string bytes;
-    std::optional<unsigned char> wildcard = o.wildcard;
-    if (o.hex) {
-        HexaPattern p;
-        const u64 code = hexa_text_to_pattern(o.pattern.c_str(),
-                                              o.wildcard ? static_cast<i64>(*o.wildcard) : -1,
-                                              o.ignore_case, &p);
-        if (code == ERR_INVALID_DIGIT) {
-            const auto at = static_cast<std::size_t>(p.err_pos);
-            error = "invalid hexadecimal character '" + o.pattern.substr(at, 1) + "' at position " +
-                    std::to_string(at + 1) + " of the pattern";
-            return std::nullopt;
-        }
-        if (code != 0) {
-            error = "no punctuation character is left to stand for the wildcard: the pattern "
-                    "holds them all";
-            return std::nullopt;
-        }
-        bytes.assign(reinterpret_cast<const char*>(p.bytes.data()), p.bytes.size());
-        if (wildcard) wildcard = p.wildcard;
-    } else {
-        const auto text = encoding::to_text(o.pattern, encoding::kUtf8);
-        if (!text) {
-            error = "the pattern is not valid UTF-8 (use --hex for raw bytes)";
-            return std::nullopt;
-        }
-        auto encoded = encoding::to_bytes(*text.value, o.encoding);
-        if (!encoded) {
-            error = encoded.error == encoding::ErrorKind::Unrepresentable
-                        ? "the pattern has a character that " + o.encoding_name +
-                              " cannot represent"
-                        : "the pattern cannot be converted to " + o.encoding_name;
-            return std::nullopt;
-        }
-        bytes = std::move(*encoded.value);
+    pattern::Options options;
+    options.hexadecimal = o.hex;
+    options.encoding = o.encoding;
+    options.wildcard = o.wildcard;
+    options.ignore_case = o.ignore_case;
+    pattern::Compiled c = pattern::compile_utf8(o.pattern, options);
+    switch (c.refusal) {
+    case pattern::Refusal::None: return Pattern{std::move(c.bytes), c.wildcard};
+    case pattern::Refusal::InvalidHexDigit:
+        error = "invalid hexadecimal character '" + o.pattern.substr(c.position, 1) +
+                "' at position " + std::to_string(c.position + 1) + " of the pattern";
+        break;
+    case pattern::Refusal::NoWildcardLeft:
+        error = "no punctuation character is left to stand for the wildcard: the pattern "
+                "holds them all";
+        break;
+    case pattern::Refusal::NotUtf8:
+        error = "the pattern is not valid UTF-8 (use --hex for raw bytes)";
+        break;
+    case pattern::Refusal::NotEncodable:
+        error = "the pattern has a character that " + o.encoding_name + " cannot represent";
+        break;
+    case pattern::Refusal::Empty: error = "the pattern is empty"; break;
+    case pattern::Refusal::WildcardHiddenInHex: error = kWildcardHiddenInHex; break;
+    case pattern::Refusal::WildcardFoldedWithLetter: {
+        const char lower = static_cast<char>(c.letter);
+        const char upper = static_cast<char>(c.letter & ~0x20);
+        error = std::string("with --ignore-case the wildcard '") + static_cast<char>(*o.wildcard) +
+                "' is folded together with the letter '" + upper + "'/'" + lower +
+                "' of the pattern; choose a wildcard that is not a letter";
+        break;
     }
-    if (bytes.empty()) {
-        error = "the pattern is empty";
-        return std::nullopt;
-    }
-    if (wildcard && o.ignore_case && std::isalpha(*wildcard) != 0) {
-        // -i lowers the pattern before the wildcard is looked for, so a
-        // capital wildcard would become a plain letter and a small one
-        // would also take the capital letter's place. (A hexadecimal
-        // pattern has a wildcard that is no letter by then.)
-        const unsigned char lower = static_cast<unsigned char>(std::tolower(*wildcard));
-        for (const char c : bytes) {
-            if (std::tolower(static_cast<unsigned char>(c)) == lower) {
-                error = std::string("with --ignore-case the wildcard '") +
-                        static_cast<char>(*wildcard) + "' is folded together with the letter '" +
-                        static_cast<char>(std::toupper(lower)) + "'/'" + static_cast<char>(lower) +
-                        "' of the pattern; choose a wildcard that is not a letter";
-                return std::nullopt;
-            }
-        }
-    }
-    if (wildcard && (static_cast<unsigned char>(bytes.front()) == *wildcard ||
-                     static_cast<unsigned char>(bytes.back()) == *wildcard)) {
+    case pattern::Refusal::WildcardAtEnd:
         error = "the pattern must not begin or end with the wildcard";
-        return std::nullopt;
+        break;
+    case pattern::Refusal::OutOfMemory: error = "not enough memory for the pattern"; break;
+    case pattern::Refusal::CannotConvert:
+        error = "the pattern cannot be converted to " + o.encoding_name;
+        break;
     }
-    return Pattern{std::move(bytes), wildcard};
+    return std::nullopt;
 }
 
 }  // namespace tw::cli

@@ -69,7 +69,8 @@ struct Pattern {
     std::optional<unsigned char> wildcard;
 };
 
-// The pattern typed in UTF-8, converted to the chosen encoding, or read as
+// The pattern typed in UTF-8, compiled as the windows compile theirs
+// (tw::pattern::compile_utf8): converted to the chosen encoding, or read as
 // hexadecimal digits, where a digit pair always means its byte: when one
 // would be taken for the wildcard, another character stands for it. On
 // failure returns nullopt and sets `error`.

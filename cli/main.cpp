@@ -20,6 +20,7 @@
 #include "cli/result_printer.h"
 #include "engine/tw.h"
 #include "matcher/isa.h"
+#include "pattern/pattern_compiler.h"
 
 namespace {
 
@@ -139,6 +140,24 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
     }
     if (const u64 code = e.make_target_current(number); code != 0)
         return error("cannot load the stored target " + which + ": " + e.error_text(code));
+    // A target saved before letter wildcards were refused under Ignore case
+    // would not search what was typed: refused as a typed pattern is.
+    tw::pattern::Options stored;
+    stored.hexadecimal = e.tr.is_hexa != 0;
+    stored.encoding = static_cast<tw::encoding::EncodingId>(e.tr.encoding);
+    if (e.tr.use_wildcard != 0 && e.tr.wildcard_char <= 255)
+        stored.wildcard = static_cast<std::uint8_t>(e.tr.wildcard_char);
+    stored.ignore_case = e.tr.case_insensitive != 0;
+    const tw::pattern::Compiled checked = tw::pattern::check_stored(
+        std::string_view(reinterpret_cast<const char*>(e.tr.search_str), e.tr.search_str_len), stored);
+    if (checked.refusal == tw::pattern::Refusal::WildcardFoldedWithLetter) {
+        const char lower = static_cast<char>(checked.letter);
+        const char upper = static_cast<char>(checked.letter & ~0x20);
+        return error("the stored target " + which + " has the wildcard '" +
+                     static_cast<char>(*stored.wildcard) + "' with Ignore case, which folds it "
+                     "together with the letter '" + upper + "'/'" + lower +
+                     "' of its search string; choose a wildcard that is not a letter");
+    }
     return 0;
 }
 

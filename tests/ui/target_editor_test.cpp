@@ -87,6 +87,10 @@ private slots:
              "The target name is already taken"},
             {"wildcard first", "?abc", nullptr, "?", false, true, kWildcardAtEnd},
             {"bad hexadecimal", "4G", nullptr, "?", true, true, "Cannot build this target"},
+            // Ignore case is on: the wildcard Z would be the letter z.
+            {"letter wildcard", "xZy", nullptr, "Z", false, true,
+             "Cannot build this target\nWhile the case is ignored, the wildcard \u201CZ\u201D is folded "
+             "together with the letter Z/z of the search string: choose a wildcard that is not a letter."},
         };
         for (const auto& c : cases) {
             Editor e;

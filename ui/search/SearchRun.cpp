@@ -50,8 +50,12 @@ void SearchController::start_search() {
         if (code == tw::ERR_INVALID_NAME) message = &wildcard_at_end_s;
         else if (code == tw::ERR_INVALID_DIGIT) message = &invalid_hexa_s;
         else if (code == tw::ERR_MEMORY) message = &no_memory_s;
-        show_error(code == tw::ERR_INVALID_NAME ? text(*message) + u'\n' + text(wildcard_option_on_s)
-                                                : text(*message));
+        QString shown = text(*message);
+        if (code == tw::ERR_INVALID_NAME) shown += u'\n' + text(wildcard_option_on_s);
+        // A refusal that the code alone does not explain says why on a line of its own.
+        if (const QString detail = string_field_->refusal_detail(); !detail.isEmpty())
+            shown += u'\n' + detail;
+        show_error(shown);
         return;
     }
 

@@ -307,7 +307,11 @@ void TargetController::OK_but() {
     built.is_hexa = engine_.tr_temp.is_hexa;
     if (const u64 code = set_target_from_widget(built); code != 0) {
         engine_.clear_target_buffer(built);
-        if (code != tw::ERR_INVALID_NAME) return show_error(cannot_build_s);
+        if (code != tw::ERR_INVALID_NAME) {
+            const QString detail = string_field_->refusal_detail();
+            if (detail.isEmpty()) return show_error(cannot_build_s);
+            return alerts_.show_alert(window_, text(error_s), text(cannot_build_s) + u'\n' + detail);
+        }
         // The second line says how to search for the character itself.
         return alerts_.show_alert(window_, text(error_s),
                                   text(not_begin_or_end_by_s) + u'\n' + text(wildcard_option_on_s));

@@ -81,7 +81,7 @@ void TargetController::take_screen_into_record() {
     const u64 code = string_field_->search_bytes(&bytes);
     options_from_widget(t);
     // A text that does not convert leaves the record's bytes as they were.
-    if (code == 0 || code == tw::ERR_INVALID_NAME)
+    if (code == 0 || string_field_->last_bytes_given())
         engine_.set_target_search_str(t, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                       static_cast<u64>(bytes.size()));
     else if (string_field_->view_text().isEmpty())

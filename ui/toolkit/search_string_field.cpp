@@ -28,12 +28,6 @@ namespace enc = tw::encoding;
 constexpr int kUserDefinedItem = 16;
 constexpr int kHexadecimalItem = 18;
 
-bool is_blank(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' '; }
-
-bool is_hex_digit(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-}
-
 EncodingId encoding_of(u64 stored) { return static_cast<EncodingId>(stored); }
 
 // The Unicode separators that the view uses for a line feed (between its
@@ -54,6 +48,13 @@ const char* const pasted_separator_s[2] = {
     "Collage impossible\u00A0: le texte contient un s\u00E9parateur Unicode de ligne ou de "
     "paragraphe (U+2028, U+2029)"};
 const char* const encoding_button_s[2] = {"Encoding: %1", "Encodage\u00A0: %1"};
+// The line under an alert when the case option makes the wildcard a letter
+// of the string.
+const char* const wildcard_folded_s[2] = {
+    "While the case is ignored, the wildcard \u201C%1\u201D is folded together with the letter "
+    "%2 of the search string: choose a wildcard that is not a letter.",
+    "Quand la casse est ignor\u00E9e, le joker \u00AB\u00A0%1\u00A0\u00BB se confond avec la lettre "
+    "%2 de la phrase recherch\u00E9e\u00A0: choisissez un joker qui ne soit pas une lettre."};
 const char* const message_name_s[2] = {"Search string message", "Message de la phrase recherch\u00E9e"};
 
 }  // namespace
@@ -134,17 +135,6 @@ void SearchStringField::set_view_text(const QString& shown) {
     view_->setPlainText(view_form(shown));
 }
 
-// The view's text as the ASCII that a hexadecimal conversion reads; false
-// for a character outside ASCII (or a zero, which would end it).
-bool SearchStringField::hexadecimal_ascii(const QString& typed, QByteArray* ascii) {
-    ascii->reserve(typed.size());
-    for (QChar c : typed) {
-        if (c.unicode() >= 128 || c.unicode() == 0) return false;
-        ascii->append(static_cast<char>(c.unicode()));
-    }
-    return true;
-}
-
 // A character as a message names it: itself, or its code when it does not
 // print (a control character, a lone surrogate).
 QString SearchStringField::shown_character(const QString& one) {
@@ -154,42 +144,42 @@ QString SearchStringField::shown_character(const QString& one) {
 }
 
 bool SearchStringField::hides_in_hexadecimal(std::uint8_t c) {
-    return is_hex_digit(c) || is_blank(c);
+    return tw::pattern::hides_in_hexadecimal(c);
+}
+
+tw::pattern::Options SearchStringField::pattern_options(u64 encoding, u64 is_hexa) const {
+    tw::pattern::Options options;
+    options.hexadecimal = is_hexa != 0;
+    options.encoding = encoding_of(encoding);
+    options.wildcard = wildcard();
+    options.ignore_case = case_folding();
+    return options;
+}
+
+tw::pattern::Compiled SearchStringField::compile_view() const {
+    const QString typed = view_text();
+    return tw::pattern::compile(std::u16string_view(reinterpret_cast<const char16_t*>(typed.utf16()),
+                                                    static_cast<std::size_t>(typed.size())),
+                                pattern_options(record_.encoding, record_.is_hexa));
 }
 
 u64 SearchStringField::search_bytes(QByteArray* out,
                                     std::optional<std::uint8_t>* stored_wildcard) const {
-    const QString typed = view_text();
-    std::optional<std::uint8_t> wild = wildcard();
-    if (record_.is_hexa != 0) {
-        if (typed.isEmpty()) return tw::ERR_CORRUPTED;
-        QByteArray ascii;
-        if (!hexadecimal_ascii(typed, &ascii)) return tw::ERR_INVALID_DIGIT;
-        tw::HexaPattern pattern;
-        try {
-            if (const u64 code = tw::hexa_text_to_pattern(ascii.constData(),
-                                                          wild ? static_cast<i64>(*wild) : -1,
-                                                          case_folding(), &pattern);
-                code != 0)
-                return code;
-        } catch (const std::bad_alloc&) {
-            return tw::ERR_MEMORY;
-        }
-        // Only blanks: nothing to search.
-        if (pattern.bytes.empty()) return tw::ERR_CORRUPTED;
-        if (wild) wild = pattern.wildcard;
-        *out = QByteArray(reinterpret_cast<const char*>(pattern.bytes.data()),
-                          static_cast<qsizetype>(pattern.bytes.size()));
-    } else {
-        const std::optional<QByteArray> bytes = text_to_bytes(typed, encoding_of(record_.encoding));
-        if (!bytes || bytes->isEmpty()) return tw::ERR_CORRUPTED;
-        *out = *bytes;
-    }
-    if (stored_wildcard != nullptr) *stored_wildcard = wild;
-    if (wild && (static_cast<std::uint8_t>(out->front()) == *wild ||
-                 static_cast<std::uint8_t>(out->back()) == *wild))
-        return tw::ERR_INVALID_NAME;
-    return 0;
+    const tw::pattern::Compiled compiled = compile_view();
+    last_refusal_ = compiled.refusal;
+    last_letter_ = compiled.letter;
+    last_symbol_ = compiled.wildcard.value_or(0);
+    const u64 code = tw::pattern::result_code(compiled.refusal);
+    if (code != 0 && !last_bytes_given()) return code;
+    *out = QByteArray(compiled.bytes.data(), static_cast<qsizetype>(compiled.bytes.size()));
+    if (stored_wildcard != nullptr) *stored_wildcard = compiled.wildcard;
+    return code;
+}
+
+QString SearchStringField::refusal_detail() const {
+    if (last_refusal_ != tw::pattern::Refusal::WildcardFoldedWithLetter) return QString();
+    const QChar small(last_letter_);
+    return text(wildcard_folded_s).arg(QChar(last_symbol_), QString(small.toUpper()) + u'/' + small);
 }
 
 u64 SearchStringField::get_search_str() {
@@ -202,7 +192,7 @@ u64 SearchStringField::get_search_str() {
         engine_.set_target_search_str(record_, nullptr, 0);
         return code;
     }
-    if (code != 0 && code != tw::ERR_INVALID_NAME) return code;
+    if (code != 0 && !last_bytes_given()) return code;
     if (engine_.set_target_search_str(record_,
                                       reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                       static_cast<u64>(bytes.size())) != 0)
@@ -257,21 +247,15 @@ u64 SearchStringField::search_string_is_valid(u64 encoding, u64 is_hexa) const {
 }
 
 u64 SearchStringField::text_is_valid(const QString& typed, u64 encoding, u64 is_hexa) const {
-    if (typed.isEmpty()) return 0;
-    if (is_hexa != 0) {
-        const std::optional<std::uint8_t> wild = wildcard();
-        for (QChar ch : typed) {
-            const char16_t c = ch.unicode();
-            if (c >= 128) return tw::ERR_INVALID_DIGIT;
-            if (is_hex_digit(c) || is_blank(c)) continue;
-            if (wild && c == *wild) continue;
-            return tw::ERR_INVALID_DIGIT;
-        }
-        return 0;
-    }
-    const std::optional<qsizetype> length = encoded_length(typed, encoding_of(encoding));
-    if (!length || *length == 0) return tw::ERR_CORRUPTED;
-    return 0;
+    return tw::pattern::result_code(check_typed(typed, encoding, is_hexa).refusal);
+}
+
+tw::pattern::Compiled SearchStringField::check_typed(const QString& typed, u64 encoding,
+                                                     u64 is_hexa) const {
+    return tw::pattern::check_characters(
+        std::u16string_view(reinterpret_cast<const char16_t*>(typed.utf16()),
+                            static_cast<std::size_t>(typed.size())),
+        pattern_options(encoding, is_hexa));
 }
 
 // ---- Keys, pastes and the message line ------------------------------------------
@@ -362,17 +346,9 @@ bool SearchStringField::refuse_insertion(const QString& inserted, bool paste) {
 }
 
 std::optional<QString> SearchStringField::first_refused_character(const QString& typed) const {
-    const QString checked = typed;
-    for (qsizetype i = 0; i < checked.size();) {
-        const qsizetype n =
-            checked.at(i).isHighSurrogate() && i + 1 < checked.size() && checked.at(i + 1).isLowSurrogate()
-                ? 2
-                : 1;
-        const QString one = checked.mid(i, n);
-        if (text_is_valid(one, record_.encoding, record_.is_hexa) != 0) return one;
-        i += n;
-    }
-    return std::nullopt;
+    const tw::pattern::Compiled checked = check_typed(typed, record_.encoding, record_.is_hexa);
+    if (checked.refused.empty()) return std::nullopt;
+    return QString::fromUtf16(checked.refused.data(), static_cast<qsizetype>(checked.refused.size()));
 }
 
 void SearchStringField::show_message(const QString& message) {
@@ -516,7 +492,12 @@ void SearchStringField::set_encoding_for_popup_item() {
     const u64 old_encoding = record_.encoding;
     const u64 old_is_hexa = record_.is_hexa;
     u64 code = search_string_is_valid(record_.encoding, record_.is_hexa);
-    if (code == 0) code = get_search_str();
+    if (code == 0) {
+        code = get_search_str();
+        // The bytes are what a switch shows anew; where the wildcard stands
+        // in them is checked when a search starts.
+        if (code != 0 && last_bytes_given()) code = 0;
+    }
     if (code == 0) {
         record_.encoding = encoding;
         record_.is_hexa = is_hexa;

@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "engine/tw.h"
+#include "pattern/pattern_compiler.h"
 
 class QAbstractButton;
 class QKeyEvent;
@@ -80,16 +81,28 @@ public:
     QString view_text() const;
     void set_view_text(const QString& text);
 
-    // The view's text as search bytes under the record's encoding and
-    // hexadecimal flag: 0 and the bytes, or 9 (empty, not encodable, or no
-    // character left for the wildcard), 10 (begins or ends with the
-    // wildcard; the bytes are still given), 13 (invalid hexadecimal
-    // character) or 8. With the wildcard on, `stored_wildcard` receives the
-    // character that stands for it in the bytes: in hexadecimal, another
-    // one than the symbol typed when a typed byte would be taken for it
-    // (tw::hexa_text_to_pattern).
+    // The view's text compiled into search bytes (tw::pattern::compile)
+    // under the record's encoding and hexadecimal flag and the window's
+    // wildcard and case options: 0 and the bytes, or 9 (empty, not
+    // encodable, a letter wildcard folded together with a letter of the
+    // string, or no character left for the wildcard), 10 (begins or ends
+    // with the wildcard; the bytes are still given), 13 (invalid
+    // hexadecimal character) or 8. With the wildcard on, `stored_wildcard`
+    // receives the character that stands for it in the bytes: in
+    // hexadecimal, another one than the symbol typed when a typed byte
+    // would be taken for it.
     tw::u64 search_bytes(QByteArray* bytes,
                          std::optional<std::uint8_t>* stored_wildcard = nullptr) const;
+    // The line that says more of the last refusal of search_bytes than its
+    // code does (a wildcard folded together with a letter); else empty.
+    QString refusal_detail() const;
+    // Whether the last search_bytes gave its bytes: accepted, or refused
+    // only for the wildcard's place or case.
+    bool last_bytes_given() const {
+        return last_refusal_ == tw::pattern::Refusal::None ||
+               last_refusal_ == tw::pattern::Refusal::WildcardAtEnd ||
+               last_refusal_ == tw::pattern::Refusal::WildcardFoldedWithLetter;
+    }
     // In hexadecimal, when the typed text needs another wildcard character
     // than the one typed, the wildcard field, the record and the view (the
     // text written again) take it, and the message line says why. 0, or 9
@@ -154,9 +167,11 @@ protected:
 private:
     std::optional<std::uint8_t> wildcard() const { return wildcard_(); }
     bool case_folding() const;
-    // The view's text as the ASCII that a hexadecimal conversion reads;
-    // false for a character outside ASCII (or a zero, which would end it).
-    static bool hexadecimal_ascii(const QString& typed, QByteArray* ascii);
+    // The compiler's options for the window's setting, and the view's text
+    // compiled or checked under them.
+    tw::pattern::Options pattern_options(tw::u64 encoding, tw::u64 is_hexa) const;
+    tw::pattern::Compiled compile_view() const;
+    tw::pattern::Compiled check_typed(const QString& typed, tw::u64 encoding, tw::u64 is_hexa) const;
     // A character as a message names it: itself, or its code when it does
     // not print (a control character, a lone surrogate).
     static QString shown_character(const QString& one);
@@ -183,6 +198,9 @@ private:
     // What the last settle_wildcard said, shown again once a switch of
     // encoding has written the view anew.
     QString wildcard_notice_;
+    mutable tw::pattern::Refusal last_refusal_ = tw::pattern::Refusal::None;
+    mutable std::uint8_t last_letter_ = 0;  // and the wildcard folded together with it
+    mutable std::uint8_t last_symbol_ = 0;
     std::function<void(tw::u64)> switch_failed_;
 };
 

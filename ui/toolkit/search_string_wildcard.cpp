@@ -45,36 +45,37 @@ bool SearchStringField::case_folding() const {
 
 u64 SearchStringField::settle_wildcard() {
     wildcard_notice_.clear();
+    last_refusal_ = tw::pattern::Refusal::None;
     const std::optional<std::uint8_t> symbol = wildcard();
     if (record_.is_hexa == 0 || !symbol) return 0;
-    QByteArray ascii;
-    if (!hexadecimal_ascii(view_text(), &ascii)) return 0;  // the conversion says so
-    tw::HexaPattern pattern;
-    const bool fold = case_folding();
-    try {
-        if (tw::hexa_text_to_pattern(ascii.constData(), *symbol, fold, &pattern) ==
-            tw::ERR_CORRUPTED) {
-            wildcard_notice_ = text(no_wildcard_left_s);
-            show_message(wildcard_notice_);
-            return tw::ERR_CORRUPTED;
-        }
-    } catch (const std::bad_alloc&) {
-        return 0;  // the conversion reports it
+    const tw::pattern::Compiled compiled = compile_view();
+    last_refusal_ = compiled.refusal;
+    if (compiled.refusal == tw::pattern::Refusal::NoWildcardLeft) {
+        wildcard_notice_ = text(no_wildcard_left_s);
+        show_message(wildcard_notice_);
+        return tw::ERR_CORRUPTED;
     }
-    if (!pattern.wildcard_changed) return 0;
+    // Any other refusal is the conversion's to report.
+    if (!compiled.wildcard_moved || !compiled.wildcard) return 0;
 
+    const bool fold = case_folding();
     const QString was = shown_character(QString(QChar(*symbol)));
-    const QString now = QString(QChar(pattern.wildcard));
-    record_.wildcard_char = pattern.wildcard;
+    const QString now = QString(QChar(*compiled.wildcard));
+    record_.wildcard_char = *compiled.wildcard;
     if (wildcard_field_ != nullptr) wildcard_field_->setText(now);
-    const std::string shown = tw::hexa_pattern_text(pattern.bytes.data(), pattern.bytes.size(),
-                                                    pattern.wildcard, fold);
+    std::string shown;
+    try {
+        shown = tw::hexa_pattern_text(reinterpret_cast<const std::uint8_t*>(compiled.bytes.data()),
+                                      compiled.bytes.size(), *compiled.wildcard, fold);
+    } catch (const std::bad_alloc&) {
+        return tw::ERR_MEMORY;
+    }
     set_view_text(QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
     wildcard_notice_ =
-        pattern.clashing_byte
+        compiled.clashing_byte
             ? text(wildcard_moved_s)
                   .arg(was, now,
-                       QStringLiteral("%1").arg(*pattern.clashing_byte, 2, 16, QLatin1Char('0')).toUpper())
+                       QStringLiteral("%1").arg(*compiled.clashing_byte, 2, 16, QLatin1Char('0')).toUpper())
             : text(wildcard_not_capital_s).arg(was, now);
     show_message(wildcard_notice_);
     return 0;

@@ -1,5 +1,6 @@
-// The encoding service in QString terms: text to bytes and back in a stored
-// encoding number, exactly or not at all.
+// The encoding service in QString terms: bytes to text in a stored encoding
+// number, exactly or not at all (text to search bytes is the pattern
+// compiler's, tw::pattern::compile).
 #pragma once
 
 #include <QByteArray>
@@ -13,11 +14,8 @@ namespace tw::ui {
 
 using tw::encoding::EncodingId;
 
-std::optional<QByteArray> text_to_bytes(const QString& text, EncodingId encoding);
 std::optional<QString> bytes_to_text(const QByteArray& bytes, EncodingId encoding);
 std::optional<QString> bytes_to_text(const char* bytes, qsizetype length, EncodingId encoding);
-bool can_encode(const QString& text, EncodingId encoding);
-std::optional<qsizetype> encoded_length(const QString& text, EncodingId encoding);
 
 // A UTF-8 C string (engine texts, target names) as text; invalid sequences
 // are replaced rather than refused, as for display only.
