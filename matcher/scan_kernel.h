@@ -337,7 +337,17 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
         // byte left to compare) and cheap popcounts for the line counts.
         constexpr bool kPairsPossible = E == Eol::None || V::kFastPopcount;
         filter_bytes<S>(in);
-        if (kPairsPossible && in.covered) {
+        // The byte step up to the first position whose rarest byte lies on a
+        // vector boundary, so that the blocks' every load of it is aligned
+        // (a load across two cache lines costs as much as two).
+        constexpr std::uint64_t W = V::kWidth;
+        const std::uint64_t head = (W - ((x + in.filter_at[0]) & (W - 1))) & (W - 1);
+        if (head != 0 && x <= last) {
+            full = scan_bytes<S, E>(in, x + head - 1 < last ? x + head - 1 : last, x, n, out);
+        }
+        if (full) {
+            // The occurrence buffer filled before the blocks.
+        } else if (kPairsPossible && in.covered) {
             full = scan_blocks<V, S, E, 64 / V::kWidth, kPairsPossible>(in, last, x, n, out);
         } else {
             full = scan_blocks<V, S, E, 64 / V::kWidth, false>(in, last, x, n, out);
