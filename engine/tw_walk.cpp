@@ -1,7 +1,7 @@
 // The folder walk of the search driver. It keeps its own stack of folders
 // instead of recursing, so the depth of a tree is bounded by memory and not
-// by the thread's stack. Only the deepest kMaxOpenLevels levels (and the
-// top one) keep a descriptor and a 32 KiB getdents64 buffer holding the
+// by the thread's stack. Only kMaxOpenLevels levels, the top one and the
+// deepest, keep a descriptor and a 32 KiB getdents64 buffer holding the
 // rest of their listing, so a folder is listed once however many
 // sub-folders interrupt it: seeking a folder to list it again is costly (on
 // ext4 the next getdents64 rebuilds the hashed listing) and made a folder
