@@ -172,9 +172,11 @@ void bm_memchr(benchmark::State& state, bool random, unsigned char byte) {
 }
 
 void register_all() {
-    // name, pattern: rare first byte, common first byte, one byte, two wildcard shapes.
+    // name, pattern: rare first byte, common first byte, one byte, two wildcard shapes, ...
     const std::pair<const char*, const char*> patterns[] = {
-        {"rare5", "Query"}, {"the", "the"}, {"e", "e"}, {"a?c", "a?c"}, {"ab??ef", "ab??ef"}};
+        {"rare5", "Query"}, {"the", "the"}, {"e", "e"}, {"a?c", "a?c"}, {"ab??ef", "ab??ef"},
+        // rare, but beginning with a common letter; 40 bytes of text
+        {"common_first", "exceptionally"}, {"long40", "the output of the command is written to "}};
     std::vector<Variant> variants;
     for (const auto& [name, pat] : patterns) {
         for (bool ci : {false, true}) {

@@ -1,13 +1,16 @@
 // The folder walk of the search driver. It keeps its own stack of folders
 // instead of recursing, so the depth of a tree is bounded by memory and not
-// by the thread's stack. Each level costs a few dozen bytes: the folders are
-// listed with getdents64 through one 32 KiB buffer for the whole walk (a
-// level whose listing was interrupted by a sub-folder resumes from the
-// position of its next entry), and only the deepest kMaxOpenLevels levels
-// keep a descriptor; a level whose descriptor was closed is opened again
-// through ".." of its child when the walk climbs back, and checked to be
-// the same folder. Order of entries, counters and results are those of a
-// walk that recurses once per level.
+// by the thread's stack. Only kMaxOpenLevels levels, the top one and the
+// deepest, keep a descriptor and a 32 KiB getdents64 buffer holding the
+// rest of their listing, so a folder is listed once however many
+// sub-folders interrupt it: seeking a folder to list it again is costly (on
+// ext4 the next getdents64 rebuilds the hashed listing) and made a folder
+// of many sub-folders cost quadratic time. A deeper level costs a few dozen
+// bytes: its descriptor and buffer are given up, it is opened again through
+// ".." of its child when the walk climbs back, checked to be the same
+// folder, and its listing resumes from the position of its next entry.
+// Order of entries, counters and results are those of a walk that recurses
+// once per level.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +18,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -37,9 +41,11 @@ constexpr std::size_t kNameOffset = 19;
 
 struct Level {
     int fd = -1;
+    std::unique_ptr<char[]> listing;  // unread entries at pos .. end, while open
+    std::size_t pos = 0, end = 0;
     std::size_t dir_len = 0;  // length of dir_name while this level is listed
     off_t resume = 0;         // listing position of the next entry
-    bool reseek = false;      // the listing buffer was used by a deeper level
+    bool reseek = false;      // the descriptor was given up: seek to resume
     bool done = false;
     u64 ended_by = 0;
     dev_t dev = 0;
@@ -101,8 +107,12 @@ bool Engine::path_is_excluded(std::size_t len) const {
 
 u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u64 base_depth) {
     std::vector<Level> stack;
-    std::vector<char> buffer(kListingBytes);
-    std::size_t pos = 0, end = 0;  // unread entries of the deepest level
+    // Buffers of levels that gave theirs up, for the next level to list.
+    std::vector<std::unique_ptr<char[]>> spare;
+    auto release = [&spare](Level& level) {
+        if (level.listing) spare.push_back(std::move(level.listing));
+        level.pos = level.end = 0;
+    };
     std::size_t open_levels = 0;
     std::size_t first_open = 1;  // levels 1 .. first_open-1 have no descriptor
 
@@ -151,13 +161,15 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         level.dir_len = len;
         level.dev = st.st_dev;
         level.ino = st.st_ino;
-        stack.push_back(level);
-        pos = end = 0;
+        stack.push_back(std::move(level));
         if (++open_levels > kMaxOpenLevels) {
             // Close the shallowest open level below the top one; the open
             // levels are always the top level and a run ending at the deepest.
-            ::close(stack[first_open].fd);
-            stack[first_open].fd = -1;
+            Level& closed = stack[first_open];
+            ::close(closed.fd);
+            closed.fd = -1;
+            release(closed);
+            closed.reseek = true;
             ++first_open;
             --open_levels;
         }
@@ -192,30 +204,37 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             }
             if (level.reseek) {
                 level.reseek = false;
-                pos = end = 0;
                 if (::lseek(level.fd, level.resume, SEEK_SET) < 0) {
                     level.done = true;
                     continue;
                 }
             }
-            if (pos >= end) {
+            if (level.pos >= level.end) {
+                if (!level.listing) {
+                    if (spare.empty()) {
+                        level.listing.reset(new char[kListingBytes]);
+                    } else {
+                        level.listing = std::move(spare.back());
+                        spare.pop_back();
+                    }
+                }
                 ssize_t n;
-                do n = ::getdents64(level.fd, buffer.data(), buffer.size());
+                do n = ::getdents64(level.fd, level.listing.get(), kListingBytes);
                 while (n < 0 && errno == EINTR);
                 if (n <= 0) {
                     level.done = true;
                     continue;
                 }
-                pos = 0;
-                end = static_cast<std::size_t>(n);
+                level.pos = 0;
+                level.end = static_cast<std::size_t>(n);
             }
-            const char* record = buffer.data() + pos;
+            const char* record = level.listing.get() + level.pos;
             unsigned short reclen = 0;
             std::memcpy(&reclen, record + kReclenOffset, sizeof reclen);
             std::memcpy(&level.resume, record + kOffOffset, sizeof level.resume);
             unsigned char type = static_cast<unsigned char>(record[kTypeOffset]);
             const char* name = record + kNameOffset;
-            pos += reclen;
+            level.pos += reclen;
 
             if (name[0] == '.' && (is_dot_or_dot_dot(name) || skip_dot_names)) continue;
             if (type == DT_UNKNOWN) {
@@ -235,8 +254,6 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                     level.done = true;
                     continue;
                 }
-                // The sub-folder's listing takes the buffer.
-                level.reseek = true;
                 if (auto r = enter(level.fd, name, depth + 1, len)) {
                     child_result = *r;
                     have_child = true;
@@ -283,7 +300,8 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         }
 
         // The level is over: give dir_name back to the parent's path.
-        Level level = stack[index];
+        Level level = std::move(stack[index]);
+        release(level);
         search_dir_fd_ = -1;
         u64 result = level.ended_by;
         std::size_t parent_len = npos;

@@ -11,11 +11,15 @@
 // second significant byte, compare the rest of the pattern, write a record.
 // That is the whole scan of the scalar instantiation and the reference. The
 // vector instantiations first run blocks of 64 positions (scan_blocks): a
-// compare of CHAR_1 over the block, and only where CHAR_1 occurs, compares of
-// CHAR_2 at x+1+k.. and of the last pattern byte, whose lanes ANDed give a
+// compare of the rarest significant pattern byte over the block, and only
+// where it occurs, compares of the next two rarest, whose lanes ANDed give a
 // candidate mask verified lowest bit first; a compare with the end-of-line
 // byte gives a mask whose popcount, up to and including a candidate's bit,
-// is that candidate's line count. A block runs only while its last position
+// is that candidate's line count. Rarest is by a fixed table of byte
+// frequencies (filter_bytes): testing CHAR_1 first, as the byte step does,
+// would send most blocks to the slow path for a pattern that starts with a
+// common letter, or a UTF-16 word whose every other byte is 0. A wildcard
+// position is never tested. A block runs only while its last position
 // is <= L, so every load ends at or before L + m - 1 < TEXT_END. The positions
 // left go through single vectors, then the byte step.
 #ifndef TW_KERNEL_TARGET
@@ -62,13 +66,30 @@ struct Inputs {
     std::uint64_t text_offset;
     std::uint64_t occ_end;
     std::uint8_t c1, c2, wild;
-    // Vector filter on a third byte: the last pattern byte at final_at = m - 1
-    // in shapes with a byte-by-byte compare (else CHAR_2 again); rest_end is
-    // where rest_matches stops once that byte is known to match.
-    std::uint64_t final_at;
-    std::uint64_t rest_end;
-    std::uint8_t final_byte;
+    // The vector block filter: as many significant pattern positions as the
+    // shape tests (one, two, or three), rarest first; `covered` when they
+    // are all the significant positions, so that the filter alone decides.
+    std::uint64_t filter_at[3] = {};
+    std::uint8_t filter_byte[3] = {};
+    bool covered = false;
 };
+
+// How common each byte is in files of all kinds, from 0 (the most common)
+// up: 0 and the spaces and letters of text first, then digits, punctuation,
+// capitals; other control bytes, then bytes above 0x7F (0xFF excepted), last.
+struct ByteRanks {
+    std::uint8_t rank[256];
+    constexpr ByteRanks() : rank{} {
+        const char common[] =
+            "\0 etaoinsrhldcum\nfpgwyb,.vk\xff_01();=\"-/\t*2ETSAICRNOLDPM\r3456789x{}<>:'#jqz"
+            "BFGHUWYVKJQXZ[]&|!+@$%^~`?\\";
+        for (int b = 0; b < 256; ++b) rank[b] = b >= 0x80 ? 250 : 200;
+        for (unsigned i = 0; i + 1 < sizeof common; ++i) {
+            rank[static_cast<std::uint8_t>(common[i])] = static_cast<std::uint8_t>(i);
+        }
+    }
+};
+inline constexpr ByteRanks kByteRanks{};
 
 inline const std::uint8_t* at(std::uint64_t address) {
     return reinterpret_cast<const std::uint8_t*>(address);
@@ -87,6 +108,55 @@ TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y, std
         if (pj != t[j]) return false;
     }
     return true;
+}
+
+// Compares every significant pattern byte with the text at start position y:
+// the candidates of the block filter, which tests other bytes than CHAR_1.
+template <class S>
+TW_KERNEL_TARGET inline bool all_matches(const Inputs& in, std::uint64_t y) {
+    const std::uint8_t* t = at(y);
+    for (std::uint64_t j = 0; j < in.m; ++j) {
+        if (S::kRun && j == 1) j += in.k;  // past the wildcard run
+        const std::uint8_t pj = in.pattern[j];
+        if constexpr (S::kSkipWild) {
+            if (pj == in.wild) continue;
+        }
+        if (pj != t[j]) return false;
+    }
+    return true;
+}
+
+// Chooses the block filter's positions: the rarest significant pattern
+// bytes, ties to the earliest.
+template <class S>
+inline void filter_bytes(Inputs& in) {
+    constexpr unsigned kWanted = S::kCompare ? 3 : S::kSecond ? 2 : 1;
+    unsigned kept = 0;
+    std::uint64_t significant = 0;
+    for (std::uint64_t j = 0; j < in.m; ++j) {
+        if (S::kRun && j == 1) j += in.k;
+        const std::uint8_t b = in.pattern[j];
+        if (S::kSkipWild && b == in.wild) continue;
+        ++significant;
+        // Insertion among the positions kept so far, rarest first.
+        unsigned slot = kept < kWanted ? kept++ : kWanted;
+        while (slot > 0 && kByteRanks.rank[in.filter_byte[slot - 1]] < kByteRanks.rank[b]) {
+            if (slot < kWanted) {
+                in.filter_at[slot] = in.filter_at[slot - 1];
+                in.filter_byte[slot] = in.filter_byte[slot - 1];
+            }
+            --slot;
+        }
+        if (slot < kWanted) {
+            in.filter_at[slot] = j;
+            in.filter_byte[slot] = b;
+        }
+    }
+    for (unsigned i = kept; i < 3; ++i) {
+        in.filter_at[i] = in.filter_at[0];
+        in.filter_byte[i] = in.filter_byte[0];
+    }
+    in.covered = significant <= kWanted;
 }
 
 // Writes the record of the occurrence at y and returns the next slot.
@@ -135,13 +205,14 @@ TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, st
 // while the whole block lies at or below last. Same result convention as
 // scan_bytes, except that x ends at the first position not yet examined.
 //
-// A block without CHAR_1 costs one compare per vector and one test of the
-// ORed lanes (plus the end-of-line count). Otherwise the CHAR_1 lanes are
-// ANDed with the CHAR_2 compare at 1 + k and, for shapes with a byte-by-byte
-// compare, with a compare of the last pattern byte at m - 1: a lane that
+// A block without the rarest pattern byte (filter_at[0]) costs one compare
+// per vector and one test of the ORed lanes (plus the end-of-line count).
+// Otherwise its lanes are ANDed with the compares of the second and, for
+// shapes with a byte-by-byte compare, the third filter byte: a lane that
 // fails either cannot start an occurrence, so this only thins out the
-// candidates that rest_matches checks in increasing order. All these loads end at or before last + m - 1, inside
-// the text.
+// candidates that all_matches checks in increasing order (unless the filter
+// covers every significant byte). Every filter position is below m, so all
+// these loads end at or before last + m - 1, inside the text.
 template <class V, class S, Eol E, unsigned N, bool kPairs>
 TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, std::uint64_t& x, std::uint64_t& n,
                                          std::uint64_t& out) {
@@ -149,13 +220,13 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
     constexpr unsigned W = V::kWidth;
     constexpr std::uint64_t kSpan = std::uint64_t{N} * W;
     static_assert(kSpan <= 64);
-    const Reg v1 = V::splat(in.c1);
-    const Reg v2 = V::splat(in.c2);
+    const Reg v1 = V::splat(in.filter_byte[0]);
+    const Reg v2 = V::splat(in.filter_byte[1]);
+    const Reg v3 = V::splat(in.filter_byte[2]);
     const Reg veol = V::splat(static_cast<std::uint8_t>(E));
-    const std::uint64_t second = 1 + in.k;
-    const std::uint64_t final_at = in.final_at;
-    const std::uint64_t rest_end = in.rest_end;
-    const Reg v3 = V::splat(in.final_byte);
+    const std::uint64_t lead = in.filter_at[0];
+    const std::uint64_t second = in.filter_at[1];
+    const std::uint64_t final_at = in.filter_at[2];
     constexpr std::uint64_t kRecord = E != Eol::None ? 16 : 8;
     // Share of recent blocks that held an occurrence, in 1/256 (each block
     // keeps 7/8 of it and adds 32 when it held one). Blocks with and without
@@ -170,10 +241,9 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
         Reg any_first;
         std::uint64_t eol = 0;
         for (unsigned v = 0; v < N; ++v) {
-            const Reg a = V::load(t + v * W);
-            first[v] = V::cmpeq(a, v1);
+            first[v] = V::cmpeq(V::load(t + lead + v * W), v1);
             any_first = v == 0 ? first[v] : V::or_(any_first, first[v]);
-            if constexpr (E != Eol::None) eol |= V::mask(V::cmpeq(a, veol)) << (v * W);
+            if constexpr (E != Eol::None) eol |= V::mask(V::cmpeq(V::load(t + v * W), veol)) << (v * W);
         }
         if (V::any(any_first)) {
             std::uint64_t cand = 0;
@@ -220,7 +290,7 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
                 cand &= cand - 1;
                 const std::uint64_t y = x + i;
                 if constexpr (S::kCompare) {
-                    if (!rest_matches<S>(in, y, rest_end)) continue;
+                    if (!in.covered && !all_matches<S>(in, y)) continue;
                 }
                 std::uint64_t ny = n;
                 // End-of-line bytes at positions x .. y, y included.
@@ -254,17 +324,6 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
     in.c1 = static_cast<std::uint8_t>(sr->CHAR_1);
     in.c2 = S::kSecond ? static_cast<std::uint8_t>(sr->CHAR_2) : 0;
     in.wild = static_cast<std::uint8_t>(sr->WILD_CHAR);
-    in.final_at = 1 + in.k;
-    in.final_byte = in.c2;
-    in.rest_end = in.m;
-    if constexpr (S::kCompare) {
-        // A wildcard as last byte (never selected) must not filter.
-        if (!(S::kSkipWild && in.pattern[in.m - 1] == in.wild)) {
-            in.final_at = in.m - 1;
-            in.final_byte = in.pattern[in.m - 1];
-            in.rest_end = in.m - 1;
-        }
-    }
 
     const std::uint64_t last = sr->TEXT_END - in.m;
     std::uint64_t x = sr->TEXT_PTR;
@@ -277,7 +336,18 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
         // Pairs of records need the vector filter to decide alone (no pattern
         // byte left to compare) and cheap popcounts for the line counts.
         constexpr bool kPairsPossible = E == Eol::None || V::kFastPopcount;
-        if (kPairsPossible && in.rest_end <= 2 + in.k) {
+        filter_bytes<S>(in);
+        // The byte step up to the first position whose rarest byte lies on a
+        // vector boundary, so that the blocks' every load of it is aligned
+        // (a load across two cache lines costs as much as two).
+        constexpr std::uint64_t W = V::kWidth;
+        const std::uint64_t head = (W - ((x + in.filter_at[0]) & (W - 1))) & (W - 1);
+        if (head != 0 && x <= last) {
+            full = scan_bytes<S, E>(in, x + head - 1 < last ? x + head - 1 : last, x, n, out);
+        }
+        if (full) {
+            // The occurrence buffer filled before the blocks.
+        } else if (kPairsPossible && in.covered) {
             full = scan_blocks<V, S, E, 64 / V::kWidth, kPairsPossible>(in, last, x, n, out);
         } else {
             full = scan_blocks<V, S, E, 64 / V::kWidth, false>(in, last, x, n, out);

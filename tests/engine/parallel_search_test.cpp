@@ -4,11 +4,15 @@
 // the single-threaded search leaves; a file shrunk under its mapping ends
 // the scan of that file, not the process.
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
+#include <set>
 #include <tuple>
 
 #include "engine/tw.h"
@@ -185,6 +189,83 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"DenseSmallBehindLarge", "ab", true, 13, false, true,
              {7 * kText, kText, kText, kText - 1, 6 * kText, kText, kText, 40, kText}}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Trees whose folders are interrupted by many sub-folders: a wide folder
+// whose listing takes several getdents64 calls, and a comb deeper than the
+// descriptors the walk keeps open, each level holding leaves around the
+// next one. Each thread count finds every file once, in the order of a
+// recursive walk of the listings (nftw); on one thread, files removed and
+// added while the walk runs change nothing for the others.
+std::vector<std::string> files_in_listing_order(const std::string& root) {
+    static std::vector<std::string>* out;
+    std::vector<std::string> files;
+    out = &files;
+    ::nftw(root.c_str(), [](const char* path, const struct stat* st, int flag, FTW*) {
+        if (flag == FTW_F && S_ISREG(st->st_mode)) out->push_back(path);
+        return 0;
+    }, 32, FTW_PHYS);
+    return files;
+}
+
+struct Mutator : SearchListener {
+    std::vector<std::string> victims;  // removed one per found file
+    std::string add_at;
+    void found_file_done(u64 index, const FoundFileHeader&, std::string_view, std::string_view) override {
+        if (index < victims.size()) ::unlink(victims[index].c_str());
+        write_file(add_at + "/new" + std::to_string(index), "needle");
+        ::mkdir((add_at + "/newdir" + std::to_string(index)).c_str(), 0755);
+    }
+};
+
+TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
+    const std::string name(120, 'w');
+    for (int i = 0; i < 400; ++i) {
+        const std::string sub = "wide/" + name + std::to_string(i);
+        std::filesystem::create_directories(at(sub));
+        make_file(sub + "/f", "needle");
+        if (i % 7 == 0) make_file("wide/file" + std::to_string(i), "needle");
+    }
+    std::string level = at("comb");
+    for (int depth = 0; depth < 20; ++depth, level += "/next") {
+        ::mkdir(level.c_str(), 0755);
+        for (int leaf = 0; leaf < 8; ++leaf) {
+            ::mkdir((level + "/leaf" + std::to_string(leaf)).c_str(), 0755);
+            write_file(level + "/leaf" + std::to_string(leaf) + "/f", "needle");
+        }
+        write_file(level + "/file", "needle");
+    }
+    const std::vector<std::string> want = files_in_listing_order(data.path());
+    set_target(*engine, "needle", {{data.path(), true}});
+    for (unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        engine->thread_count = threads;
+        search();
+        std::vector<std::string> got;
+        for (const FoundFile& f : results()) got.push_back(f.path());
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(engine->ir.dir_nb.load(), 400u + 20u * 9u + 1u);
+    }
+
+    // Every other comb file is removed, and new entries appear in the comb.
+    Mutator mutator;
+    bool odd = false;
+    for (const std::string& path : want) {
+        if (path.find("/comb/") != std::string::npos && (odd = !odd)) mutator.victims.push_back(path);
+    }
+    mutator.add_at = at("comb");
+    engine->listener = &mutator;
+    engine->thread_count = 1;
+    engine->tr.skip_error = 1;
+    search();
+    engine->listener = nullptr;
+    std::multiset<std::string> got;
+    for (const FoundFile& f : results()) got.insert(f.path());
+    for (const std::string& path : want) {
+        const bool removed = std::find(mutator.victims.begin(), mutator.victims.end(), path) != mutator.victims.end();
+        EXPECT_EQ(got.count(path), removed ? got.count(path) : 1u) << path;
+    }
+    EXPECT_EQ(std::set<std::string>(got.begin(), got.end()).size(), got.size());
+}
 
 // A result file that cannot be written ends the search as on one thread,
 // whether the walk writes small files itself or queues them behind a large one.

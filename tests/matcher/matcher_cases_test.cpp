@@ -10,6 +10,11 @@
 
 #include "matcher_test_support.h"
 
+// The block filter's choice of bytes is internal to the kernel.
+#include "matcher/routine_set.h"
+#define TW_KERNEL_TARGET
+#include "matcher/scan_kernel.h"
+
 namespace tw::test {
 namespace {
 
@@ -93,6 +98,41 @@ const ScanCase kScans[] = {
      {{40, 40}, {82, 80}}, {O, O, T}, 86, 80},
     {"text shorter than pattern", "\n\n\n\n\n", "\n\n\n\n", kLf, 64, {}, {T}, 1, 0},
 };
+
+// The vector block filter tests the rarest significant bytes, never a
+// wildcard position (even a rare one), never a 0 of a UTF-16 word while
+// another byte serves; the pattern was checked in full unless covered.
+template <class S>
+std::pair<std::vector<std::uint64_t>, bool> filter_of(const std::string& p, std::uint64_t k, std::uint8_t wild) {
+    detail::Inputs in{};
+    in.pattern = reinterpret_cast<const std::uint8_t*>(p.data());
+    in.m = p.size();
+    in.k = k;
+    in.wild = wild;
+    detail::filter_bytes<S>(in);
+    const unsigned n = S::kCompare ? 3 : S::kSecond ? 2 : 1;
+    return {std::vector<std::uint64_t>(in.filter_at, in.filter_at + n), in.covered};
+}
+
+TEST(BlockFilter, PicksTheRarestSignificantBytes) {
+    using Choice = std::pair<std::vector<std::uint64_t>, bool>;
+    const std::string utf16("E\0n\0g\0", 6);
+    const struct {
+        Choice got, want;
+    } cases[] = {
+        {filter_of<detail::Literal>(utf16, 0, '?'), {{0, 4, 2}, false}},
+        {filter_of<detail::Literal>(std::string("\0\0x", 3), 0, '?'), {{2, 0, 1}, true}},
+        {filter_of<detail::Literal>("the", 0, '?'), {{1, 0, 2}, true}},
+        {filter_of<detail::Literal>(std::string(55, 'e') + "q", 0, '?'), {{55, 0, 1}, false}},
+        {filter_of<detail::TwoBytes>("eZ", 0, '?'), {{1, 0}, true}},
+        {filter_of<detail::OneByte>("e", 0, '?'), {{0}, true}},
+        {filter_of<detail::RunOnly>("e??z", 2, '?'), {{3, 0}, true}},
+        {filter_of<detail::WildTail>("ea?ze", 0, '?'), {{3, 1, 0}, false}},
+        {filter_of<detail::WildTail>("ab\x80\x80" "c", 0, 0x80), {{1, 4, 0}, true}},
+        {filter_of<detail::RunThenMore>("e\x80\x80" "ex\x80" "n", 2, 0x80), {{4, 6, 0}, false}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
 
 TEST(ScanCases, RecordsResultsAndFinalStateInEveryVariant) {
     for (Isa isa : supported_isas()) {
