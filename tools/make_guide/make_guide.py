@@ -91,14 +91,14 @@ def read_source(path):
 
 
 def markdown_to_html(text):
-    """The HTML body and the chapters as (anchor, title) pairs."""
+    """The HTML body and the chapters' titles."""
     import markdown
     from markdown.extensions.toc import slugify_unicode
     converter = markdown.Markdown(
         extensions=["toc", "fenced_code", "tables", "sane_lists"],
         extension_configs={"toc": {"toc_depth": "2-2", "slugify": slugify_unicode}})
     body = converter.convert(text)
-    return body, [(token["id"], token["name"]) for token in converter.toc_tokens]
+    return body, [token["name"] for token in converter.toc_tokens]
 
 
 def inline_images(body, base_folder):
@@ -142,9 +142,9 @@ def write_pdf(page, path):
 
 
 def build(source, pdf, html_path, title, language):
-    # fontTools stamps the font subsets it writes with this time instead of
-    # the clock (the convention of reproducible builds).
-    os.environ.setdefault("SOURCE_DATE_EPOCH", "0")
+    # fontTools stamps the font subsets it writes with this time (the
+    # convention of reproducible builds) instead of the clock's.
+    os.environ["SOURCE_DATE_EPOCH"] = "0"
     body, chapters = markdown_to_html(read_source(source))
     if not chapters:
         raise GuideError(f"{source} has no chapter (a second-level heading)")
@@ -166,6 +166,9 @@ def main(argv):
             build(*argv[1:])
     except GuideError as e:
         print(f"make_guide: {e}", file=sys.stderr)
+        return 1
+    except OSError as e:
+        print(f"make_guide: {e.filename}: {e.strerror}", file=sys.stderr)
         return 1
     return 0
 
