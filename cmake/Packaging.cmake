@@ -2,8 +2,22 @@
 # dependencies come from dpkg-shlibdeps over the installed programs.
 include(GNUInstallDirs)
 
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/trawlex RENAME copyright)
+# The package's documentation folder: the machine-readable copyright file
+# (the GPL's text is in /usr/share/common-licenses) and the changelog,
+# compressed as Debian ships it.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/trawlex)
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+set(TRAWLEX_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog)
+add_custom_command(OUTPUT ${TRAWLEX_CHANGELOG}.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${TRAWLEX_CHANGELOG}
+  COMMAND ${GZIP_EXECUTABLE} -9 -n -f ${TRAWLEX_CHANGELOG}
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(trawlex_changelog ALL DEPENDS ${TRAWLEX_CHANGELOG}.gz)
+install(FILES ${TRAWLEX_CHANGELOG}.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/trawlex)
 
 set(CPACK_PACKAGE_NAME trawlex)
 set(CPACK_PACKAGE_VENDOR "The Trawlex developers")

@@ -1,7 +1,8 @@
 """Takes the screenshots of the user guide and of the README: drives Trawlex
 through the accessibility bus under a virtual display, as
-tests/e2e/first_search.py does, and captures each window with ImageMagick's
-`import`. Run it through run.sh."""
+tests/e2e/first_search.py does, over the tidy example folder that run.sh
+makes ($TRAWLEX_EXAMPLE, a small project), and captures each window with
+ImageMagick's `import`. Run it through run.sh."""
 import os
 import subprocess
 import sys
@@ -15,7 +16,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", 
 from atspi_driver import (application, descendants, fill_first_target, find, labels, press,  # noqa: E402
                           text_of, wait_until)
 
-data = sys.argv[1]
+# run_under_bus.sh hands over a scratch folder; the windows show the tidy one.
+data = os.environ["TRAWLEX_EXAMPLE"]
 shots = os.environ["TRAWLEX_SCREENSHOTS"]
 french = os.environ.get("TRAWLEX_LANGUAGE", "en").startswith("fr")
 
@@ -27,6 +29,7 @@ FRENCH = {
     "Name:": "Nom :", "Preferences": "Pr\u00e9f\u00e9rences", "Cancel": "Annuler",
     "Search": "Rechercher", "Found Viewer": "Visualiseur des occurrences", "File:": "Fichier :",
     "Next file": "Fichier suivant", "Previous file": "Fichier pr\u00e9c\u00e9dent", "Show as": "Afficher en",
+    "Found files": "Fichiers trouv\u00e9s",
 }
 
 
@@ -62,12 +65,26 @@ def choose_from_menu(button, row, row_height=22):
     time.sleep(0.8)
 
 
-# A few more files, so that the viewer and the counters have something to show.
-with open(os.path.join(data, "notes.txt"), "w", encoding="utf-8") as f:
-    f.write("Meeting notes, Monday\n\nAnn will say hello to the new team on Tuesday.\n"
-            "The release is planned for the end of the month; the help guide\n"
-            "must be ready before then.\nÉtienne: « hello » in French is « bonjour ».\n")
-with open(os.path.join(data, "sub", "firmware.bin"), "wb") as f:
+# A small project: a few files that hold "hello" a different number of times.
+EXAMPLE = {
+    "README.md": "# Greeter\n\nGreeter says hello to each new member of the team, in their language.\n"
+                 "Run `greeter --hello NAME`; `greeter --list` shows every hello it knows.\n",
+    "notes.txt": "Meeting notes, Monday\n\nAnn will say hello to the new team on Tuesday.\n"
+                 "The release is planned for the end of the month; the help guide\n"
+                 "must be ready before then.\n\u00c9tienne: \u00ab hello \u00bb in French is \u00ab bonjour \u00bb.\n",
+    "src/greeter.c": '#include <stdio.h>\n#include "greeter.h"\n\n'
+                     "/* Prints hello, then the name: hello, Ann */\n"
+                     'void say_hello(const char *name)\n{\n    printf("hello, %s\\n", name);\n}\n\n'
+                     'static const char *hellos[] = { "hello", "bonjour", "hallo", "hola" };\n',
+    "src/greeter.h": "void say_hello(const char *name);\n",
+    "docs/changes.txt": "1.1: the hello of the French team is bonjour.\n1.0: first release.\n",
+}
+for name, text in EXAMPLE.items():
+    os.makedirs(os.path.dirname(os.path.join(data, name)), exist_ok=True)
+    with open(os.path.join(data, name), "w", encoding="utf-8") as f:
+        f.write(text)
+os.makedirs(os.path.join(data, "build"), exist_ok=True)
+with open(os.path.join(data, "build", "firmware.bin"), "wb") as f:
     f.write(bytes(range(256)) + b"\x00\x01hello\xff\xfe" + bytes(range(255, -1, -1)))
 
 app = application()
@@ -127,5 +144,20 @@ for name, row, shot in (("notes.txt", 0, "viewer-text.png"), ("firmware.bin", 2,
     go_to_file(name)
     choose_from_menu(find(viewer, "push button", t("Show as")), row)
     capture(t("Found Viewer"), shot)
+
+# The list sorted by occurrence count, most first (two clicks on the
+# column's header), and the file of its first row chosen.
+def click(acc):
+    e = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(e.x + min(e.width // 2, 60), e.y + e.height // 2, "b1c")
+    time.sleep(0.8)
+
+
+table = find(viewer, "table", t("Found files")).queryTable()
+click(table.getColumnHeader(1))
+click(table.getColumnHeader(1))
+click(table.getAccessibleAt(0, 0))
+choose_from_menu(find(viewer, "push button", t("Show as")), 0)
+capture(t("Found Viewer"), "viewer-list.png")
 
 print("screenshots taken in", shots)
