@@ -112,18 +112,13 @@ TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y, std
 
 // Compares every significant pattern byte with the text at start position y:
 // the candidates of the block filter, which tests other bytes than CHAR_1.
+// CHAR_1 and CHAR_2 (at 1 + k, past a wildcard run) are never the wildcard.
 template <class S>
 TW_KERNEL_TARGET inline bool all_matches(const Inputs& in, std::uint64_t y) {
     const std::uint8_t* t = at(y);
-    for (std::uint64_t j = 0; j < in.m; ++j) {
-        if (S::kRun && j == 1) j += in.k;  // past the wildcard run
-        const std::uint8_t pj = in.pattern[j];
-        if constexpr (S::kSkipWild) {
-            if (pj == in.wild) continue;
-        }
-        if (pj != t[j]) return false;
-    }
-    return true;
+    if (t[0] != in.pattern[0]) return false;
+    if (in.m > 1 + in.k && t[1 + in.k] != in.pattern[1 + in.k]) return false;
+    return rest_matches<S>(in, y, in.m);
 }
 
 // Chooses the block filter's positions: the rarest significant pattern
