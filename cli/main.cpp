@@ -186,30 +186,54 @@ int check_paths(const std::vector<std::string>& in, std::vector<std::string>& ou
     return 0;
 }
 
-// Hears the search: prints each found file as soon as its records are
-// written, names each file or folder that cannot be read, and ends the
-// search when -q has its answer. With --stop-on-error the engine itself
-// ends the search at the first item it cannot read (skip_error 0).
-class CliListener : public tw::SearchListener {
+// Hears the search: prints each occurrence and found file as the search
+// hands them on (the output leaves once per batch), names each file or
+// folder that cannot be read, and ends the search when -q, -l or a failed
+// output has its answer. With --stop-on-error the engine itself ends the
+// search at the first item it cannot read (skip_error 0).
+class CliSink : public tw::ResultSink {
 public:
-    CliListener(tw::Engine& e, const tw::cli::Options& o, tw::cli::FilePrinter& printer,
-                bool stdin_given)
+    CliSink(tw::Engine& e, const tw::cli::Options& o, tw::cli::FilePrinter& printer,
+            bool stdin_given)
         : e_(e), o_(o), printer_(printer), stdin_given_(stdin_given) {}
 
-    void found_file_done(u64, const tw::FoundFileHeader& header, std::string_view dir,
-                         std::string_view name) override {
-        ++found_files;
-        if (o_.quiet) {
-            e_.need_stop_searching.store(1, std::memory_order_relaxed);
-            return;
+    u64 occurrences(std::string_view dir, std::string_view name, const std::uint8_t* records,
+                    std::size_t bytes) override {
+        if (o_.quiet) return 0;
+        if (!in_file_) {
+            path_ = shown(tw::cli::join_path(dir, name));
+            in_file_ = true;
         }
-        if (!printer_.print_file(shown(tw::cli::join_path(dir, name)), header.occ_nb, header.occ_pos))
-            e_.need_stop_searching.store(1, std::memory_order_relaxed);
+        if (!printer_.print_records(path_, records, bytes)) stop();
+        return 0;
+    }
+
+    u64 file_found(const tw::FoundFile& file) override {
+        ++found_files;
+        in_file_ = false;
+        if (o_.quiet) {
+            stop();
+            return 0;
+        }
+        if (!printer_.end_file(shown(tw::cli::join_path(file.dir, file.name)), file.occ_nb)) stop();
+        return 0;
+    }
+
+    void file_dropped() override {
+        in_file_ = false;
+        if (!o_.quiet && !printer_.drop_file()) stop();
+    }
+
+    u64 batch_end() override {
+        if (!o_.quiet && !printer_.flush()) stop();
+        return 0;
     }
 
     void item_failed(std::string_view path, int err) override {
         ++named;
         if (!o_.no_messages) {
+            // What was found before the item is printed before its name.
+            if (!o_.quiet && !printer_.flush()) stop();
             std::string line = "trawlex-cli: ";
             tw::cli::append_escaped(line, shown(std::string(path)));
             line += ": ";
@@ -230,10 +254,14 @@ public:
     u64 named = 0;
 
 private:
+    void stop() { e_.need_stop_searching.store(1, std::memory_order_relaxed); }
+
     tw::Engine& e_;
     const tw::cli::Options& o_;
     tw::cli::FilePrinter& printer_;
     bool stdin_given_;
+    bool in_file_ = false;
+    std::string path_;  // of the file whose records are being printed
 };
 
 // The closing JSON record: totals of the search, as ripgrep's summary.
@@ -372,12 +400,13 @@ int run(int argc, char** argv) {
     // The records are laid out as the search writes them.
     style.records_with_lines = e.tr.add_line_nb != 0;
     style.max_per_file = o.max_count;
-    tw::cli::FilePrinter printer(resources.path() + "/" + tw::TW_FOUND_DIR, style, STDOUT_FILENO);
-    CliListener listener(e, o, printer, stdin_given);
-    e.listener = &listener;
+    tw::cli::FilePrinter printer(style, STDOUT_FILENO);
+    CliSink listener(e, o, printer, stdin_given);
+    e.sinks = {&listener};
     const auto started = std::chrono::steady_clock::now();
     e.search_in_target();
-    e.listener = nullptr;
+    e.sinks.clear();
+    printer.flush();
     g_stop_flag = nullptr;
     const bool interrupted = g_signalled != 0;
 

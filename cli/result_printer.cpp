@@ -19,68 +19,7 @@ namespace {
 using u64 = std::uint64_t;
 using Status = PrintResult::Status;
 
-constexpr std::size_t kWindow = std::size_t{1} << 20;
 constexpr std::size_t kOutBuffer = std::size_t{1} << 20;
-constexpr u64 kHeaderRecord = 48;
-
-// An open result file.
-class InputFile {
-public:
-    explicit InputFile(const std::string& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st{};
-        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = static_cast<u64>(st.st_size);
-        else if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        if (fd_ >= 0) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
-    ~InputFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    bool ok() const { return fd_ >= 0; }
-    u64 size() const { return size_; }
-    // Takes the file's present size: a file still being written grows.
-    void refresh() {
-        struct stat st{};
-        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = static_cast<u64>(st.st_size);
-    }
-    const std::string& path() const { return path_; }
-
-    // The bytes [pos, pos + len), which the caller has checked lie inside
-    // the file; nullptr when the read fails. The pointer stays valid until
-    // the next call. Reads go through a window of at least 1 MiB, so
-    // sequential requests cost one read per window.
-    const std::uint8_t* get(u64 pos, std::size_t len) {
-        if (pos >= start_ && pos - start_ + len <= filled_) return window_.data() + (pos - start_);
-        const std::size_t want = static_cast<std::size_t>(
-            std::min<u64>(std::max(len, kWindow), size_ - pos));
-        if (window_.size() < want) window_.resize(want);
-        std::size_t done = 0;
-        while (done < want) {
-            const ssize_t n = ::pread(fd_, window_.data() + done, want - done,
-                                      static_cast<off_t>(pos + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        start_ = pos;
-        filled_ = done;
-        return done >= len ? window_.data() : nullptr;
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-    u64 size_ = 0;
-    std::vector<std::uint8_t> window_;
-    u64 start_ = 0;
-    std::size_t filled_ = 0;
-};
 
 // Output lines gathered in a large buffer and written in few system calls.
 class Output {
@@ -127,16 +66,6 @@ private:
     int error_ = 0;
 };
 
-// Reads a NUL-terminated name of `len` bytes (NUL included) at `pos`.
-bool read_name(InputFile& paths, u64 pos, u64 len, std::string& out) {
-    if (len == 0 || pos > paths.size() || len > paths.size() - pos) return false;
-    const std::uint8_t* p = paths.get(pos, static_cast<std::size_t>(len));
-    if (p == nullptr) return false;
-    out.assign(reinterpret_cast<const char*>(p), static_cast<std::size_t>(len - 1));
-    // A name holds no NUL of its own.
-    return out.find('\0') == std::string::npos;
-}
-
 }  // namespace
 
 std::string join_path(std::string_view dir, std::string_view name) {
@@ -148,24 +77,18 @@ std::string join_path(std::string_view dir, std::string_view name) {
 
 class FilePrinter::Impl {
 public:
-    Impl(const std::string& found_dir, PrintStyle style, int out_fd)
-        : found_dir_(found_dir), style_(style), out_(out_fd) {}
+    Impl(PrintStyle style, int out_fd) : style_(style), out_(out_fd) {}
 
-    InputFile& offsets() {
-        if (!offsets_) offsets_ = std::make_unique<InputFile>(found_dir_ + "/TW_found_offset");
-        return *offsets_;
-    }
-
-    const std::string found_dir_;
     const PrintStyle style_;
     Output out_;
-    std::unique_ptr<InputFile> offsets_;
-    std::string prefix_;  // the path as printed, with what follows it
+    bool in_file_ = false;  // records of the current file were printed
+    u64 printed_ = 0;       // occurrences of the current file printed
+    std::string prefix_;    // the path as printed, with what follows it
     std::string json_path_;
 };
 
-FilePrinter::FilePrinter(std::string found_dir, PrintStyle style, int out_fd)
-    : impl_(std::make_unique<Impl>(found_dir, style, out_fd)) {}
+FilePrinter::FilePrinter(PrintStyle style, int out_fd)
+    : impl_(std::make_unique<Impl>(style, out_fd)) {}
 
 FilePrinter::~FilePrinter() = default;
 
@@ -192,130 +115,129 @@ bool FilePrinter::print_line(std::string_view line) {
     if (!out.reserve(line.size() + 1)) return write_failure(result_, out.error());
     out.put(line);
     out.put('\n');
+    return flush();
+}
+
+bool FilePrinter::flush() {
+    if (result_.status != Status::Ok) return false;
+    Output& out = impl_->out_;
     if (!out.flush()) return write_failure(result_, out.error());
     return true;
 }
 
-bool FilePrinter::print_file(std::string_view path, u64 occ_nb, u64 occ_pos) {
+bool FilePrinter::print_records(std::string_view path, const std::uint8_t* records,
+                                std::size_t bytes) {
     if (result_.status != Status::Ok) return false;
     Impl& d = *impl_;
     const PrintStyle& style = d.style_;
     Output& out = d.out_;
-    const u64 record = style.records_with_lines ? 16 : 8;
-    const u64 shown = std::min(occ_nb, style.max_per_file);
     const bool json = style.format == PrintFormat::Json;
     const bool lines = style.mode == PrintMode::OffsetLines;
-    ++result_.files;
-    result_.occurrences += shown;
-
-    std::string& prefix = d.prefix_;
-    prefix.clear();
-    if (json) {
-        d.json_path_.clear();
-        append_json_path(d.json_path_, path);
-        prefix = "{\"type\":\"begin\",\"data\":{\"path\":" + d.json_path_ + "}}\n";
-        if (!out.reserve(prefix.size())) return write_failure(result_, out.error());
-        out.put(prefix);
-        prefix = "{\"type\":\"match\",\"data\":{\"path\":" + d.json_path_ + ",\"absolute_offset\":";
-    } else {
-        if (style.format == PrintFormat::Null) prefix.assign(path);
-        else append_escaped(prefix, path);
-        const char after = style.format == PrintFormat::Null ? '\0' : '\t';
-        if (style.mode == PrintMode::Files || style.mode == PrintMode::Counts) {
-            const bool files = style.mode == PrintMode::Files;
-            if (!out.reserve(prefix.size() + 22)) return write_failure(result_, out.error());
-            out.put(prefix);
-            if (files) {
-                out.put(style.format == PrintFormat::Null ? '\0' : '\n');
-            } else {
-                out.put(after);
-                out.put_number(shown);
-                out.put('\n');
-            }
-            if (!out.flush()) return write_failure(result_, out.error());
-            return true;
-        }
-        prefix.push_back(after);
-    }
-
     const bool each = style.mode == PrintMode::Offsets || lines;
-    if (each && shown > 0) {
-        InputFile& offsets = d.offsets();
-        if (!offsets.ok())
-            return set_failure(result_, Status::ReadFailed, "cannot read the result file " + offsets.path());
-        offsets.refresh();
-        if (occ_pos > offsets.size() || shown > (offsets.size() - occ_pos) / record)
-            return set_failure(result_, Status::Corrupt,
-                               "the result files are damaged: " + offsets.path());
-        // One line is at most the prefix, two numbers of 20 digits and
-        // what surrounds them.
-        const std::size_t line_max = prefix.size() + 64;
-        const u64 per_chunk = kWindow / record;
-        for (u64 done = 0; done < shown;) {
-            const u64 n = std::min(per_chunk, shown - done);
-            const std::uint8_t* p =
-                offsets.get(occ_pos + done * record, static_cast<std::size_t>(n * record));
-            if (p == nullptr)
-                return set_failure(result_, Status::ReadFailed, "cannot read " + offsets.path());
-            for (u64 k = 0; k < n; ++k, p += record) {
-                if (!out.reserve(line_max)) return write_failure(result_, out.error());
-                out.put(prefix);
-                out.put_number(load_le64(p));
-                if (json) {
-                    out.put(",\"line_number\":");
-                    if (lines) out.put_number(load_le64(p + 8) + 1);
-                    else out.put("null");
-                    out.put("}}\n");
-                    continue;
-                }
-                if (lines) {
-                    out.put('\t');
-                    out.put_number(load_le64(p + 8) + 1);
-                }
-                out.put('\n');
-            }
-            done += n;
+    if (!each) return true;
+    if (!d.in_file_) {
+        // The file's first records: its prefix, and JSON's opening record.
+        d.in_file_ = true;
+        d.printed_ = 0;
+        std::string& prefix = d.prefix_;
+        prefix.clear();
+        if (json) {
+            d.json_path_.clear();
+            append_json_path(d.json_path_, path);
+            prefix = "{\"type\":\"begin\",\"data\":{\"path\":" + d.json_path_ + "}}\n";
+            if (!out.reserve(prefix.size())) return write_failure(result_, out.error());
+            out.put(prefix);
+            prefix = "{\"type\":\"match\",\"data\":{\"path\":" + d.json_path_ + ",\"absolute_offset\":";
+        } else {
+            if (style.format == PrintFormat::Null) prefix.assign(path);
+            else append_escaped(prefix, path);
+            prefix.push_back(style.format == PrintFormat::Null ? '\0' : '\t');
         }
     }
-    if (json) {
-        std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + d.json_path_ +
-                          ",\"stats\":{\"matches\":" + std::to_string(shown) +
-                          ",\"matches_found\":" + std::to_string(occ_nb) + "}}}\n";
-        if (!out.reserve(end.size())) return write_failure(result_, out.error());
-        out.put(end);
+    const u64 record = style.records_with_lines ? 16 : 8;
+    // One line is at most the prefix, two numbers of 20 digits and what
+    // surrounds them.
+    const std::size_t line_max = d.prefix_.size() + 64;
+    const std::uint8_t* p = records;
+    for (u64 k = bytes / record; k > 0 && d.printed_ < style.max_per_file; --k, p += record) {
+        if (!out.reserve(line_max)) return write_failure(result_, out.error());
+        ++d.printed_;
+        out.put(d.prefix_);
+        out.put_number(load_le64(p));
+        if (json) {
+            out.put(",\"line_number\":");
+            if (lines) out.put_number(load_le64(p + 8) + 1);
+            else out.put("null");
+            out.put("}}\n");
+            continue;
+        }
+        if (lines) {
+            out.put('\t');
+            out.put_number(load_le64(p + 8) + 1);
+        }
+        out.put('\n');
     }
-    if (!out.flush()) return write_failure(result_, out.error());
     return true;
 }
 
-PrintResult print_results(const std::string& found_dir, PrintStyle style, int out_fd) {
-    PrintResult result;
-    InputFile headers(found_dir + "/TW_found_header");
-    InputFile paths(found_dir + "/TW_found_path");
-    for (InputFile* f : {&headers, &paths})
-        if (!f->ok()) {
-            set_failure(result, Status::ReadFailed, "cannot read the result file " + f->path());
-            return result;
+bool FilePrinter::end_file(std::string_view path, u64 occ_nb) {
+    if (result_.status != Status::Ok) return false;
+    Impl& d = *impl_;
+    const PrintStyle& style = d.style_;
+    Output& out = d.out_;
+    const u64 shown = std::min(occ_nb, style.max_per_file);
+    ++result_.files;
+    result_.occurrences += shown;
+    d.in_file_ = false;
+    if (style.format == PrintFormat::Json) {
+        std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + d.json_path_ +
+                          ",\"stats\":{\"matches\":" + std::to_string(shown) +
+                          ",\"matches_found\":" + std::to_string(occ_nb) + "}}}\n";
+        if (style.mode == PrintMode::Files || style.mode == PrintMode::Counts) {
+            // No match was printed: the file opens and closes here.
+            d.json_path_.clear();
+            append_json_path(d.json_path_, path);
+            end = "{\"type\":\"begin\",\"data\":{\"path\":" + d.json_path_ + "}}\n" +
+                  "{\"type\":\"end\",\"data\":{\"path\":" + d.json_path_ +
+                  ",\"stats\":{\"matches\":" + std::to_string(shown) +
+                  ",\"matches_found\":" + std::to_string(occ_nb) + "}}}\n";
         }
-    FilePrinter printer(found_dir, style, out_fd);
-    const u64 file_nb = headers.size() / kHeaderRecord;
-    std::string dir, name;
-    for (u64 i = 0; i < file_nb; ++i) {
-        const std::uint8_t* h = headers.get(i * kHeaderRecord, kHeaderRecord);
-        if (h == nullptr) {
-            set_failure(result, Status::ReadFailed, "cannot read " + headers.path());
-            return result;
-        }
-        const u64 dir_pos = load_le64(h), dir_len = load_le64(h + 8);
-        const u64 name_pos = load_le64(h + 16), name_len = load_le64(h + 24);
-        const u64 occ_nb = load_le64(h + 32), occ_pos = load_le64(h + 40);
-        if (!read_name(paths, dir_pos, dir_len, dir) || !read_name(paths, name_pos, name_len, name)) {
-            set_failure(result, Status::Corrupt, "the result files are damaged: " + paths.path());
-            return result;
-        }
-        if (!printer.print_file(join_path(dir, name), occ_nb, occ_pos)) break;
+        if (!out.reserve(end.size())) return write_failure(result_, out.error());
+        out.put(end);
+        return true;
     }
-    return printer.result();
+    if (style.mode == PrintMode::Files || style.mode == PrintMode::Counts) {
+        std::string& prefix = d.prefix_;
+        prefix.clear();
+        if (style.format == PrintFormat::Null) prefix.assign(path);
+        else append_escaped(prefix, path);
+        if (!out.reserve(prefix.size() + 22)) return write_failure(result_, out.error());
+        out.put(prefix);
+        if (style.mode == PrintMode::Files) {
+            out.put(style.format == PrintFormat::Null ? '\0' : '\n');
+        } else {
+            out.put(style.format == PrintFormat::Null ? '\0' : '\t');
+            out.put_number(shown);
+            out.put('\n');
+        }
+    }
+    return true;
+}
+
+bool FilePrinter::drop_file() {
+    if (result_.status != Status::Ok) return false;
+    Impl& d = *impl_;
+    if (!d.in_file_) return true;
+    d.in_file_ = false;
+    if (d.style_.format != PrintFormat::Json) return true;
+    // The matches printed are closed, so that the output stays well formed.
+    const std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + d.json_path_ +
+                            ",\"stats\":{\"matches\":" + std::to_string(d.printed_) +
+                            ",\"matches_found\":" + std::to_string(d.printed_) + "}}}\n";
+    Output& out = d.out_;
+    if (!out.reserve(end.size())) return write_failure(result_, out.error());
+    out.put(end);
+    return true;
 }
 
 }  // namespace tw::cli

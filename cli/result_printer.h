@@ -1,7 +1,6 @@
-// Writes the found files of a search as text lines or JSON records: one
-// file at a time as the search announces it (FilePrinter), or all the files
-// of finished result files (print_results). Occurrence records are read back
-// from TW_found_offset through a window, never all held in memory.
+// Writes the found files of a search as text lines or JSON records, from
+// the occurrence records the search hands on: nothing is read back from the
+// result files, and no file's records are held in memory.
 #pragma once
 
 #include <cstdint>
@@ -34,26 +33,35 @@ struct PrintStyle {
 };
 
 struct PrintResult {
-    enum class Status { Ok, Corrupt, ReadFailed, WriteFailed, BrokenPipe } status = Status::Ok;
+    enum class Status { Ok, WriteFailed, BrokenPipe } status = Status::Ok;
     std::string message;  // why, when status is not Ok
     std::uint64_t files = 0;
     std::uint64_t occurrences = 0;  // printed (or counted) occurrences
 };
 
+// Prints what a search hands on: each occurrence as its record comes, each
+// found file's line when it is complete. Output gathers in a large buffer
+// and leaves in one write per batch (flush) or when the buffer is full.
 class FilePrinter {
 public:
-    // `found_dir` holds the result files; they are opened at the first file.
-    FilePrinter(std::string found_dir, PrintStyle style, int out_fd);
+    FilePrinter(PrintStyle style, int out_fd);
     ~FilePrinter();
     FilePrinter(const FilePrinter&) = delete;
     FilePrinter& operator=(const FilePrinter&) = delete;
 
-    // Prints the found file `path` whose `occ_nb` records begin at byte
-    // `occ_pos` of TW_found_offset, and writes the output out. False once
-    // anything failed (see result()).
-    bool print_file(std::string_view path, std::uint64_t occ_nb, std::uint64_t occ_pos);
-    // Writes a line as it is (a JSON summary) and writes the output out.
+    // Occurrence records of the file `path` being searched, in order. False
+    // once anything failed (see result()).
+    bool print_records(std::string_view path, const std::uint8_t* records, std::size_t bytes);
+    // The file `path` is found, with `occ_nb` occurrences whose records
+    // were all given to print_records.
+    bool end_file(std::string_view path, std::uint64_t occ_nb);
+    // The records given since the last found file belong to no found file
+    // (reading it failed): what was printed of it is closed, nothing more.
+    bool drop_file();
+    // Writes a line as it is (a JSON summary).
     bool print_line(std::string_view line);
+    // Writes out what is gathered.
+    bool flush();
     const PrintResult& result() const { return result_; }
 
 private:
@@ -61,11 +69,6 @@ private:
     std::unique_ptr<Impl> impl_;
     PrintResult result_;
 };
-
-// Prints every found file of the finished result files in `found_dir`, in
-// their order. Every position and length read from the files is checked
-// against their sizes before use.
-PrintResult print_results(const std::string& found_dir, PrintStyle style, int out_fd);
 
 // Joins a found file's folder and name as the result files store them: a
 // file right under "/" has an empty folder part.

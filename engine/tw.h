@@ -15,6 +15,8 @@
 #include "engine/tw_found_lock.h"
 #include "engine/tw_records.h"
 #include "engine/tw_result_info.h"
+#include "engine/tw_search_output.h"
+#include "engine/tw_sink.h"
 #include "matcher/search_param.h"
 
 namespace tw {
@@ -103,25 +105,7 @@ std::string hexa_pattern_text(const std::uint8_t* bytes, u64 count, i64 wildcard
                               bool case_insensitive);
 
 class ParallelSearch;
-
-// What a search tells its caller while it runs. Calls come from one thread
-// at a time (the search thread, or the committer of a parallel search), in
-// the order the result files are written; a listener may raise
-// need_stop_searching but must not call the engine's search operations.
-// When the target does not go on after errors (skip_error 0), the first
-// item_failed is also the last: the search ends there by itself.
-class SearchListener {
-public:
-    virtual ~SearchListener() = default;
-    // Found file `file_index` (0 for the first) is complete: its header is
-    // that record of TW_found_header, and its name and occurrence records
-    // are flushed to TW_found_path and TW_found_offset.
-    virtual void found_file_done(u64 file_index, const FoundFileHeader& header,
-                                 std::string_view dir_name, std::string_view file_name) = 0;
-    // A file or folder of the search could not be read; `err` is the errno
-    // of the failed call (EINVAL for an entry that is not a regular file).
-    virtual void item_failed(std::string_view path, int err) { (void)path, (void)err; }
-};
+class ResultFileSink;
 
 class Engine {
 public:
@@ -153,9 +137,10 @@ public:
     // The target files that the last build_target_list could not read; each
     // keeps its place in the list under "TW_target_NNN (damaged)".
     std::vector<std::string> damaged_targets;
-    // Told about each found file and each unreadable item as a search goes;
-    // none by default.
-    SearchListener* listener = nullptr;
+    // Told about each occurrence, found file and unreadable item as a
+    // search goes, after the result files and in this order; none by
+    // default. Read when a search starts.
+    std::vector<ResultSink*> sinks;
     // Threads that scan files during a search: 0 for one per core, 1 for
     // the search thread alone, at most 64 started. Read when a search starts. A search that
     // stops at the first unreadable item (skip_error 0) always runs on one
@@ -175,7 +160,7 @@ public:
     // True when the last search ended at a file or folder it could not
     // read, because its target does not go on after errors (skip_error 0).
     // Such a search keeps what it found before that item: it ends as a
-    // stopped one (fatal_err_index 0), the item named to the listener.
+    // stopped one (fatal_err_index 0), the item named to the sinks.
     // (A file or folder that cannot be read is never the error of a whole
     // search.) Published with fatal_err_index.
     bool stopped_at_unreadable_item() const { return stopped_at_unreadable_; }
@@ -290,9 +275,6 @@ public:
     void unlock_result();
     u64 open_found_file(const char* mode);
     u64 close_found_file();
-    u64 write_path_and_ffh();
-    // Writes the two names and ffh as the next found file.
-    u64 write_path_and_header(std::string_view dir, std::string_view file);
     u64 get_search_info_for_file();
     u64 build_summary();
     u64 build_summary_from_occ_file();
@@ -311,7 +293,6 @@ public:
     u64 save_search_info_in_text_file(const char* path);
 
 private:
-    friend class ParallelSearch;
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.
     u64 grow_buffer(char*& buffer, u64& capacity, u64 needed);
@@ -320,9 +301,8 @@ private:
     void reset_defaults();
     void set_dir_name_locked(const char* path, std::size_t length);
 
-    // Reads one piece of the searched file into the text buffer.
-    u64 read_piece(int fd, u64 offset, u64 limit, u64* got);
-    u64 write_occurrences();
+    // Occurrence records of the current search, 8 or 16 bytes.
+    u64 record_len() const { return (sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? 16 : 8; }
     // The explicit-stack walk of search_in_dir.
     u64 walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u64 base_depth);
     // Cuts dir_name (`len` bytes long) at its last "/", as cut_dir_name;
@@ -333,7 +313,7 @@ private:
     std::size_t append_dir_name_at(std::size_t len, const char* name);
     bool path_is_excluded(std::size_t len) const;
     // Records the failure of a searched file or folder and tells the
-    // listener about it; without skip_error, also ends the search.
+    // sinks about it; without skip_error, also ends the search.
     void item_failed(const std::string& path, int err);
     // The same for a failure met by the walk: queued behind the files
     // before it during a parallel search.
@@ -348,8 +328,8 @@ private:
     mutable std::mutex names_mutex_;
     std::thread search_thread_;
     int search_dir_fd_ = -1;  // the folder that holds the searched file
-    bool occ_written_ = false;  // some records of the current file are written
-    u64 found_files_written_ = 0;  // headers written by the running search
+    // Where the running search reports: counters, failures, found files.
+    SearchOutput output_{ir};
     std::vector<std::string> excluded_roots_;  // folders the walk never enters
     FoundLock found_lock_;
     bool lock_taken_by_open_ = false;  // released by close_found_file

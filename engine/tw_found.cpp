@@ -18,13 +18,7 @@ namespace tw {
 namespace {
 
 constexpr u64 kHeaderRecord = sizeof(FoundFileHeader);
-constexpr std::size_t kPathBuffer = 1 << 16;
-
-void encode_header(const FoundFileHeader& h, std::uint8_t (&out)[kHeaderRecord]) {
-    const u64 words[] = {h.dir_name_pos, h.dir_name_len, h.file_name_pos,
-                         h.file_name_len, h.occ_nb,      h.occ_pos};
-    for (int i = 0; i < 6; ++i) store_le64(out + 8 * i, words[i]);
-}
+constexpr std::size_t kResultBuffer = std::size_t{1} << 18;
 
 void decode_header(const std::uint8_t (&in)[kHeaderRecord], FoundFileHeader& h) {
     u64* words[] = {&h.dir_name_pos, &h.dir_name_len, &h.file_name_pos,
@@ -120,14 +114,10 @@ u64 Engine::open_found_file(const char* mode) {
             close_found_file();
             return ERR_OPEN_FILE;
         }
-        // The occurrence records leave in one write per occurrence buffer;
-        // headers and names are small and go through a stream buffer.
-        if (writing) {
-            if (slots[i] == WF_FOUND_OFFSET)
-                std::setvbuf(w.stream, nullptr, _IONBF, 0);
-            else
-                std::setvbuf(w.stream, nullptr, _IOFBF, kPathBuffer);
-        }
+        // Records, names and headers gather in stream buffers and leave
+        // once per batch of found files (see ResultFileSink::batch_end);
+        // records of more than a buffer go out at once.
+        if (writing) std::setvbuf(w.stream, nullptr, _IOFBF, kResultBuffer);
     }
     if (!writing) {
         if (const u64 code = load_result_info(); code != 0) {
@@ -255,44 +245,6 @@ u64 Engine::load_result_info() {
         return ERR_CORRUPTED;
     }
     result_info = std::move(info);
-    return 0;
-}
-
-u64 Engine::write_path_and_ffh() {
-    return write_path_and_header(br.dir_name, br.file_name);
-}
-
-u64 Engine::write_path_and_header(std::string_view dir, std::string_view file) {
-    WorkFile& paths = wf[WF_FOUND_PATH];
-    // Each name is written with its NUL.
-    const char nul = '\0';
-    ffh.dir_name_len = dir.size() + 1;
-    ffh.dir_name_pos = paths.position;
-    paths.position += ffh.dir_name_len;
-    bool ok = write_all(paths.stream, dir.data(), dir.size()) && write_all(paths.stream, &nul, 1);
-    ffh.file_name_len = file.size() + 1;
-    ffh.file_name_pos = paths.position;
-    paths.position += ffh.file_name_len;
-    ok = ok && write_all(paths.stream, file.data(), file.size()) &&
-         write_all(paths.stream, &nul, 1);
-    std::uint8_t record[kHeaderRecord];
-    encode_header(ffh, record);
-    ok = ok && write_all(wf[WF_FOUND_HEADER].stream, record, kHeaderRecord);
-    if (!ok) {
-        record_failure(resource_path(TW_FOUND_DIR), errno != 0 ? errno : EIO);
-        return ERR_WRITE_FILE;
-    }
-    const u64 index = found_files_written_++;
-    if (listener != nullptr) {
-        // The listener may read the records back from the files.
-        for (int slot : {WF_FOUND_HEADER, WF_FOUND_PATH, WF_FOUND_OFFSET}) {
-            if (std::fflush(wf[slot].stream) != 0) {
-                record_failure(resource_path(TW_FOUND_DIR), errno != 0 ? errno : EIO);
-                return ERR_WRITE_FILE;
-            }
-        }
-        listener->found_file_done(index, ffh, dir, file);
-    }
     return 0;
 }
 

@@ -15,7 +15,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_le.h"
-#include "engine/tw_map_guard.h"
+#include "engine/tw_scan.h"
 
 namespace tw {
 
@@ -71,19 +71,36 @@ struct ParallelSearch::Job {
     // Scanned and written by the walk while nothing else was queued: its
     // records go straight to the result file (see submit_file).
     bool direct = false;
-    bool occ_written = false;   // direct: records written
-    bool write_failed = false;  // direct: writing them failed
+    u64 direct_code = 0;  // direct: the output's first error
 };
 
-ParallelSearch::ParallelSearch(Engine& engine, unsigned scanners)
-    : e_(engine), scanner_nb_(std::clamp(scanners, 1u, kMaxScanners)) {}
+// What a scanner finds in a job goes to the job.
+class ParallelSearch::JobOut final : public OccurrenceOut {
+public:
+    JobOut(ParallelSearch& search, Job& job) : search_(search), job_(job) {}
+    bool take(const std::uint8_t* records, std::size_t bytes) override {
+        return search_.hand_over(job_, records, bytes);
+    }
+
+private:
+    ParallelSearch& search_;
+    Job& job_;
+};
+
+ParallelSearch::ParallelSearch(SearchOutput& output, const SearchParam& base,
+                               const std::atomic<std::uint8_t>& stop, Settings settings)
+    : out_(output),
+      base_(base),
+      stop_(stop),
+      settings_(settings),
+      scanner_nb_(std::clamp(settings.scanners, 1u, kMaxScanners)) {}
 
 ParallelSearch::~ParallelSearch() {
     if (started_) finish();
 }
 
 bool ParallelSearch::stopping() const {
-    return e_.need_stop_searching.load(std::memory_order_relaxed) != 0;
+    return stop_.load(std::memory_order_relaxed) != 0;
 }
 
 bool ParallelSearch::write_failed() const {
@@ -92,12 +109,12 @@ bool ParallelSearch::write_failed() const {
 }
 
 bool ParallelSearch::start() {
-    const SearchParam& base = e_.sr;
+    const SearchParam& base = base_;
     pattern_len_ = base.STR_END - base.STR_START;
     const u64 text = base.TEXT_BUF_SIZE;
     if (pattern_len_ == 0 || text < pattern_len_) return false;
     stride_ = text - pattern_len_ + 1;
-    piece_chunks_ = std::max<u64>(1, e_.piece_bytes / text);
+    piece_chunks_ = std::max<u64>(1, settings_.piece_bytes / text);
     room_ = kJobsPerThread * scanner_nb_ + 2;
     with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
     lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
@@ -214,8 +231,8 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     file->dir.assign(dir);
     file->name = name;
     file->item = item;
-    e_.ir.cur_file_size.store(file->size, std::memory_order_relaxed);
-    if (file->size > e_.sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    out_.file_size(file->size);
+    if (file->size > base_.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // The text buffers of the single-threaded scan start every stride_
     // bytes while at least a pattern's length remains; a piece is a run of
@@ -311,15 +328,14 @@ void ParallelSearch::scanner_loop(Scanner& s) {
 u64 ParallelSearch::scan_direct(Job& job) {
     FileState& file = *job.file;
     job.direct = true;
-    e_.ffh = FoundFileHeader{};
     scan(*walk_scanner_, job);
     // As finalize does for the last piece of a file.
-    u64 r = job.write_failed ? ERR_WRITE_FILE : job.result;
-    if (r == ERR_READ_FILE) e_.item_failed(file.path(), job.read_err);
+    u64 r = job.direct_code != 0 ? job.direct_code : job.result;
+    if (job.result == ERR_READ_FILE) out_.item_failed(file.path(), job.read_err);
     const int fd = file.fd;
     file.fd = -1;
     if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
-    if (r == 0 && job.occ_written) r = e_.write_path_and_header(file.dir, file.name);
+    r = out_.end_file(file.dir, file.name, r);
     count_result(r, file.item);
     if (r != ERR_WRITE_FILE) return 0;
     std::lock_guard lock(mu_);
@@ -327,11 +343,12 @@ u64 ParallelSearch::scan_direct(Job& job) {
     return ERR_WRITE_FILE;
 }
 
-void ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t bytes) {
+bool ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t bytes) {
     if (job.direct) {
-        if (!job.write_failed && !write_records(data, bytes, job.occ_written))
-            job.write_failed = true;
-        return;
+        if (job.direct_code == 0)
+            job.direct_code =
+                out_.occurrences(job.file->dir, job.file->name, data, bytes, record_len());
+        return job.direct_code == 0;
     }
     std::unique_lock lock(mu_);
     // The committer takes the records of the oldest job as they come; the
@@ -344,148 +361,32 @@ void ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t b
     job.records.insert(job.records.end(), data, data + bytes);
     if (committer_waiting_ && !window_.empty() && window_.front().get() == &job)
         cv_commit_.notify_one();
-}
-
-namespace {
-
-void search_block(void* sp) { search_asm(static_cast<SearchParam*>(sp)); }
-
-}  // namespace
-
-bool ParallelSearch::scan_mapped(Scanner& s, Job& job) {
-    const FileState& file = *job.file;
-    const u64 m = pattern_len_;
-    // The bytes the piece's text buffers would hold, read one after the
-    // other: the same start positions and the same byte count.
-    u64 pos = job.first_pos, end = pos, bytes = 0;
-    bool ended = false;
-    for (u64 c = 0; c < job.chunks; ++c) {
-        if (file.size < pos || file.size - pos < m) {
-            ended = true;
-            break;
-        }
-        const u64 limit = std::min<u64>(s.sp.TEXT_BUF_SIZE, file.size - pos);
-        bytes += limit;
-        end = pos + limit;
-        pos += limit - m + 1;
-    }
-    if (bytes == 0) {
-        std::lock_guard lock(mu_);
-        job.ended = ended;
-        return true;
-    }
-    static const u64 page = static_cast<u64>(::sysconf(_SC_PAGESIZE));
-    const u64 map_from = job.first_pos & ~(page - 1);
-    const u64 map_len = end - map_from;
-    void* map = ::mmap(nullptr, map_len, PROT_READ, MAP_SHARED, file.fd, static_cast<off_t>(map_from));
-    if (map == MAP_FAILED) return false;
-    ::madvise(map, map_len, MADV_SEQUENTIAL);
-    SearchParam& sp = s.sp;
-    const u64 saved_start = sp.TEXT_START;
-    sp.LINE_COUNT = 0;
-    sp.OCC_PTR = sp.OCC_START;
-    sp.TEXT_START = reinterpret_cast<u64>(map);
-    sp.TEXT_OFFSET = map_from;
-    sp.TEXT_PTR = sp.TEXT_START + (job.first_pos - map_from);
-    sp.TEXT_END = sp.TEXT_START + map_len;
-    for (;;) {
-        if (!run_guarded(&search_block, &sp)) {
-            // The file shrank under the mapping: it ends here, as a short
-            // read would end it.
-            ended = true;
-            sp.OCC_PTR = sp.OCC_START;
-            break;
-        }
-        if (sp.OCC_PTR != sp.OCC_START) {
-            hand_over(job, reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
-                      static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
-            sp.OCC_PTR = sp.OCC_START;
-        }
-        if (sp.SEARCH_RESULT != TW_END_OCC || stopping()) break;
-    }
-    ::munmap(map, map_len);
-    sp.TEXT_START = saved_start;
-    e_.ir.total_bytes.fetch_add(bytes, std::memory_order_relaxed);
-    std::lock_guard lock(mu_);
-    job.eol = with_lines_ ? sp.LINE_COUNT : 0;
-    job.ended = ended;
     return true;
 }
 
 void ParallelSearch::scan(Scanner& s, Job& job) {
-    if (!lower_ && job.file->size >= e_.map_min_bytes && scan_mapped(s, job)) return;
-    SearchParam& sp = s.sp;
     const FileState& file = *job.file;
-    const u64 m = pattern_len_;
-    auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
+    SearchParam& sp = s.sp;
     sp.LINE_COUNT = 0;
-    sp.OCC_PTR = sp.OCC_START;
-    u64 pos = job.first_pos;
-    u64 result = 0;
-    int read_err = 0;
-    bool ended = false;
-    for (u64 c = 0; c < job.chunks && !stopping(); ++c) {
-        if (file.size < pos || file.size - pos < m) {
-            ended = true;
-            break;
-        }
-        const u64 limit = std::min<u64>(sp.TEXT_BUF_SIZE, file.size - pos);
-        u64 n = 0;
-        while (n < limit) {
-            const ssize_t got = ::pread(file.fd, text + n, limit - n, static_cast<off_t>(pos + n));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                result = ERR_READ_FILE;
-                read_err = errno;
-            }
-            if (got <= 0) break;
-            n += static_cast<u64>(got);
-        }
-        if (result != 0) break;
-        e_.ir.total_bytes.fetch_add(n, std::memory_order_relaxed);
-        if (n < m) {
-            ended = true;
-            break;
-        }
-        sp.TEXT_OFFSET = pos;
-        sp.TEXT_PTR = sp.TEXT_START;
-        sp.TEXT_END = sp.TEXT_START + n;
-        pos += n - m + 1;
-        if (lower_) make_lower_case_asm(n, text);
-        for (;;) {
-            search_asm(&sp);
-            if (sp.OCC_PTR != sp.OCC_START) {
-                hand_over(job, reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
-                          static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
-                sp.OCC_PTR = sp.OCC_START;
-            }
-            if (sp.SEARCH_RESULT != TW_END_OCC || stopping()) break;
-        }
-        // A file that shrank since its size was noted ends here.
-        if (n < limit) {
-            ended = true;
-            break;
-        }
-    }
+    JobOut out(*this, job);
+    std::atomic<u64>& bytes_read = out_.bytes_counter();
+    std::optional<PieceScan> scan;
+    if (!lower_ && file.size >= settings_.map_min_bytes)
+        scan = scan_mapped(sp, file.fd, file.size, job.first_pos, job.chunks, out, stop_, bytes_read);
+    if (!scan)
+        scan = scan_read(sp, file.fd, file.size, job.first_pos, job.chunks, lower_, out, stop_,
+                         bytes_read);
     std::lock_guard lock(mu_);
     job.eol = with_lines_ ? sp.LINE_COUNT : 0;
-    job.result = result;
-    job.read_err = read_err;
-    job.ended = ended;
+    job.result = scan->result;
+    job.read_err = scan->read_err;
+    job.ended = scan->ended;
 }
 
 u64 ParallelSearch::count_result(u64 r, bool item) {
     // As the walk counts a file when unreadable files are skipped, or as
     // search_in_file counts a file item.
-    InfoRecord& ir = e_.ir;
-    if (r == 0) {
-        ir.file_nb.fetch_add(1, std::memory_order_relaxed);
-    } else if (r == ERR_WRITE_FILE) {
-        ir.other_err_nb.fetch_add(1, std::memory_order_relaxed);
-    } else {
-        ir.file_err_nb.fetch_add(1, std::memory_order_relaxed);
-        if (!item) ir.file_nb.fetch_add(1, std::memory_order_relaxed);
-    }
+    out_.count_file(r, !item);
     if (item) {
         std::lock_guard lock(mu_);
         item_result_ = r;
@@ -500,36 +401,17 @@ bool ParallelSearch::commit_records(Job& job, std::vector<std::uint8_t>& records
         for (std::size_t at = 8; at + 8 <= records.size(); at += 16)
             store_le64(records.data() + at, load_le64(records.data() + at) + file.line_base);
     }
-    return write_records(records.data(), records.size(), occ_written_);
-}
-
-bool ParallelSearch::write_records(const std::uint8_t* data, std::size_t bytes, bool& occ_written) {
-    const u64 record_len = with_lines_ ? 16 : 8;
-    WorkFile& out = e_.wf[WF_FOUND_OFFSET];
-    errno = 0;
-    if (std::fwrite(data, 1, bytes, out.stream) != bytes || std::ferror(out.stream) != 0) {
-        e_.record_failure(e_.resource_path(TW_FOUND_DIR, TW_FOUND_OFFSET),
-                          errno != 0 ? errno : EIO);
-        return false;
-    }
-    if (!occ_written) {
-        e_.ffh.occ_pos = out.position;
-        occ_written = true;
-    }
-    out.position += bytes;
-    const u64 nb = bytes / record_len;
-    e_.ffh.occ_nb += nb;
-    e_.ir.found_nb.fetch_add(nb, std::memory_order_relaxed);
-    return true;
+    return out_.occurrences(file.dir, file.name, records.data(), records.size(), record_len()) ==
+           0;
 }
 
 void ParallelSearch::finalize(Job& job) {
     if (job.kind == Job::Kind::Failure) {
-        e_.item_failed(job.path, job.err);
+        out_.item_failed(job.path, job.err);
         return;
     }
     if (job.kind == Job::Kind::OpenFailed) {
-        e_.item_failed(job.path, job.err);
+        out_.item_failed(job.path, job.err);
         count_result(ERR_OPEN_FILE, job.item);
         return;
     }
@@ -537,7 +419,7 @@ void ParallelSearch::finalize(Job& job) {
     if (file.failed == 0 && !file.ended) {
         if (job.result != 0) {
             file.failed = job.result;
-            e_.item_failed(file.path(), job.read_err);
+            out_.item_failed(file.path(), job.read_err);
         } else if (job.ended) {
             file.ended = true;
         }
@@ -548,25 +430,21 @@ void ParallelSearch::finalize(Job& job) {
     const int fd = file.fd;
     file.fd = -1;
     if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
-    if (r == 0 && occ_written_) r = e_.write_path_and_header(file.dir, file.name);
+    r = out_.end_file(file.dir, file.name, r);
     count_result(r, file.item);
     if (r == ERR_WRITE_FILE) {
         std::lock_guard lock(mu_);
         write_failed_ = true;
     }
     current_ = nullptr;
-    occ_written_ = false;
 }
 
 void ParallelSearch::close_partial_on_stop() {
     // As the single-threaded scan when stopped inside a file: the records
     // written so far get their header, and the file counts as searched.
     if (current_ == nullptr) return;
-    u64 r = 0;
-    if (occ_written_) r = e_.write_path_and_header(current_->dir, current_->name);
-    count_result(r, current_->item);
+    count_result(out_.end_file(current_->dir, current_->name, 0), current_->item);
     current_ = nullptr;
-    occ_written_ = false;
 }
 
 void ParallelSearch::committer_loop() {
@@ -590,8 +468,6 @@ void ParallelSearch::committer_loop() {
         if (job.kind == Job::Kind::Piece && current_ != job.file) {
             // The first piece of a file.
             current_ = job.file;
-            occ_written_ = false;
-            e_.ffh = FoundFileHeader{};
         }
         if (!job.records.empty()) {
             std::vector<std::uint8_t> records;
@@ -611,6 +487,13 @@ void ParallelSearch::committer_loop() {
             committer_waiting_ = true;
             cv_commit_.wait_for(lock, kPoll);
             committer_waiting_ = false;
+            // While a large file is scanned, what was found before it is
+            // published. The queue is not empty, so the walk is not
+            // reporting itself meanwhile.
+            lock.unlock();
+            const bool ok = out_.batch_end_if_due() == 0;
+            lock.lock();
+            if (!ok) write_failed_ = true;
             continue;
         }
         lock.unlock();

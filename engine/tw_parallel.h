@@ -4,7 +4,7 @@
 // committer thread writes each file's records, names and header to the
 // result files in the order of the queue, which is the order in which the
 // single-threaded walk would have written them. Failures met by the walk
-// go through the same queue, so the listener hears everything in order.
+// go through the same queue, so the sinks hear everything in order.
 //
 // A file of one text buffer or less is scanned by the walk itself: on a tree
 // of small files, handing each to other threads costs more than its scan.
@@ -30,11 +30,10 @@
 #include <vector>
 
 #include "engine/tw_records.h"
+#include "engine/tw_search_output.h"
 #include "matcher/search_param.h"
 
 namespace tw {
-
-class Engine;
 
 class ParallelSearch {
 public:
@@ -47,7 +46,20 @@ public:
     // finished itself: one wake-up for a batch of small files.
     static constexpr std::size_t kCommitBatch = 8;
 
-    ParallelSearch(Engine& engine, unsigned scanners);
+    struct Settings {
+        unsigned scanners = 2;
+        // Bytes of a large file one scanning thread takes at a time,
+        // rounded down to whole text buffers (one at least).
+        u64 piece_bytes = u64{4} << 20;
+        // Files of at least this many bytes are scanned from a mapping
+        // (not with case folding, which writes the text).
+        u64 map_min_bytes = u64{4} << 20;
+    };
+
+    // Scans with copies of `base` (pattern and buffer sizes), reports
+    // through `output` and stops when `stop` is raised.
+    ParallelSearch(SearchOutput& output, const SearchParam& base,
+                   const std::atomic<std::uint8_t>& stop, Settings settings);
     ~ParallelSearch();
     ParallelSearch(const ParallelSearch&) = delete;
     ParallelSearch& operator=(const ParallelSearch&) = delete;
@@ -72,6 +84,7 @@ public:
 private:
     struct FileState;
     struct Job;
+    class JobOut;
     struct Scanner {
         SearchParam sp{};
         std::unique_ptr<std::uint8_t[]> text_raw;
@@ -88,23 +101,24 @@ private:
     void wake_committer(bool now);
     void scanner_loop(Scanner& s);
     void scan(Scanner& s, Job& job);
-    // Scans the piece from a mapping of the file; false when it cannot be
-    // mapped (the piece is then read).
-    bool scan_mapped(Scanner& s, Job& job);
-    void hand_over(Job& job, const std::uint8_t* data, std::size_t bytes);
+    // Gives a job's records to the committer; a job the walk scans alone
+    // hands them to the output itself. False when they could not be kept.
+    bool hand_over(Job& job, const std::uint8_t* data, std::size_t bytes);
     // Scans a one-buffer file on the walk while nothing is queued and
     // writes its result there; 0, or ERR_WRITE_FILE.
     u64 scan_direct(Job& job);
-    // Appends records to the offset file for the current file's header.
-    bool write_records(const std::uint8_t* data, std::size_t bytes, bool& occ_written);
     void committer_loop();
     // Writes records of the head job's file; false when the write failed.
     bool commit_records(Job& job, std::vector<std::uint8_t>& records);
     void finalize(Job& job);
     void close_partial_on_stop();
     u64 count_result(u64 r, bool item);
+    u64 record_len() const { return with_lines_ ? 16 : 8; }
 
-    Engine& e_;
+    SearchOutput& out_;
+    const SearchParam& base_;
+    const std::atomic<std::uint8_t>& stop_;
+    const Settings settings_;
     const unsigned scanner_nb_;
     std::vector<std::unique_ptr<Scanner>> scanners_;
     // Buffers of the walk thread, which scans files of one text buffer
@@ -139,7 +153,6 @@ private:
     // Committer-only state of the file being committed. Held, not only
     // pointed to: after a stop its later pieces may never have been queued.
     std::shared_ptr<FileState> current_;
-    bool occ_written_ = false;
     u64 item_result_ = 0;  // under mu_
 };
 

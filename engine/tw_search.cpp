@@ -16,18 +16,10 @@
 
 #include "engine/tw.h"
 #include "engine/tw_parallel.h"
+#include "engine/tw_result_files.h"
+#include "engine/tw_scan.h"
 
 namespace tw {
-
-namespace {
-
-// Driver states of one file, beside the matcher's three results.
-constexpr u64 TW_READ_FIRST = 7006;
-constexpr u64 TW_END_FILE = 7007;
-
-void add(std::atomic<u64>& counter) { counter.fetch_add(1, std::memory_order_relaxed); }
-
-}  // namespace
 
 void Engine::search_in_target() {
     const auto started = std::chrono::steady_clock::now();
@@ -70,12 +62,22 @@ void Engine::search_in_target() {
     if (code == 0) {
         code = write_result_info(RESULT_RUNNING, 0, start_time, 0);
         if (code == 0) code = set_search_param_from_target();
+        ResultFileSink result_files(wf[WF_FOUND_HEADER], wf[WF_FOUND_PATH], wf[WF_FOUND_OFFSET],
+                                    resource_path(TW_FOUND_DIR),
+                                    [this](const std::string& path, int err) { record_failure(path, err); });
         if (code == 0) {
             searching_now.store(1, std::memory_order_relaxed);
-            found_files_written_ = 0;
-            for (std::atomic<u64>* c : {&ir.cur_file_size, &ir.found_nb, &ir.total_bytes, &ir.file_nb,
-                                        &ir.dir_nb, &ir.file_err_nb, &ir.dir_err_nb, &ir.other_err_nb})
-                c->store(0, std::memory_order_relaxed);
+            std::vector<ResultSink*> chain{&result_files};
+            chain.insert(chain.end(), sinks.begin(), sinks.end());
+            output_.begin(std::move(chain), [this](const std::string& path, int err) {
+                record_failure(path, err);
+                // A target that does not go on after errors ends the whole
+                // search at its first unreadable item, unless a stop was
+                // already asked for.
+                if (tr.skip_error == 0 &&
+                    need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
+                    stopped_at_unreadable_ = true;
+            });
             // Files of folders are scanned by several threads when asked
             // for, except when the first unreadable item ends its folder:
             // which files that search reads depends on each result before.
@@ -83,7 +85,9 @@ void Engine::search_in_target() {
             const unsigned threads = effective_thread_count();
             if (threads > 1 && tr.skip_error != 0) {
                 try {
-                    parallel = std::make_unique<ParallelSearch>(*this, threads);
+                    parallel = std::make_unique<ParallelSearch>(
+                        output_, sr, need_stop_searching,
+                        ParallelSearch::Settings{threads, piece_bytes, map_min_bytes});
                 } catch (const std::bad_alloc&) {
                 }
                 if (parallel && !parallel->start()) parallel.reset();
@@ -116,6 +120,8 @@ void Engine::search_in_target() {
             }
             if (parallel) parallel->finish();
             par_ = nullptr;
+            // The last batch: every sink publishes what it holds.
+            const u64 ended = output_.end();
             // A file or folder that could not be read, the last item
             // included, is no error of the whole search: it was named to the
             // listener and counted, and either skipped or, without
@@ -123,6 +129,7 @@ void Engine::search_in_target() {
             if (code == ERR_OPEN_FILE || code == ERR_READ_FILE || code == ERR_ACCESS_DIR ||
                 code == ERR_OPEN_DIR)
                 code = 0;
+            if (code == 0) code = ended;
         }
         const u64 closed = close_found_file();
         if (code == 0) code = closed;
@@ -167,7 +174,7 @@ u64 Engine::search_file_item_in_pieces(const char* path) {
     }
     if (copy_dir_name(folder.c_str()) != 0 || copy_file_name(slash + 1) != 0) {
         ::close(dir_fd);
-        add(ir.other_err_nb);
+        output_.other_failed();
         return ERR_MEMORY;
     }
     u64 r = par_->submit_file(dir_fd, folder, slash + 1, true);
@@ -181,12 +188,12 @@ u64 Engine::search_in_file(const char* path) {
     if (need_stop_searching.load(std::memory_order_relaxed) != 0) return 0;
     const char* slash = std::strrchr(path, '/');
     if (slash == nullptr) {
-        add(ir.other_err_nb);
+        output_.other_failed();
         return ERR_INVALID_NAME;
     }
     const std::string folder(path, static_cast<std::size_t>(slash - path));
     if (copy_dir_name(folder.c_str()) != 0 || copy_file_name(slash + 1) != 0) {
-        add(ir.other_err_nb);
+        output_.other_failed();
         return ERR_MEMORY;
     }
     // A file right under "/" has an empty folder part: its folder is "/".
@@ -197,13 +204,12 @@ u64 Engine::search_in_file(const char* path) {
         const int err = errno;
         if (dir_fd >= 0) ::close(dir_fd);
         item_failed(path, err);
-        add(ir.dir_err_nb);
+        output_.folder_failed();
         return ERR_ACCESS_DIR;
     }
     WorkFile& w = wf[WF_SEARCHED];
     w.dir_path = br.dir_name;
     w.name = br.file_name;
-    w.position = 0;
     u64 r = 0;
     if (stream_item_type(st.st_mode)) {
         // A pipe, socket or device named as an item is read as a stream.
@@ -215,51 +221,12 @@ u64 Engine::search_in_file(const char* path) {
         ::close(dir_fd);
         search_dir_fd_ = -1;
     }
-    if (r == 0) add(ir.file_nb);
-    else if (r == ERR_WRITE_FILE || r == ERR_MEMORY) add(ir.other_err_nb);
-    else add(ir.file_err_nb);
+    output_.count_file(r, false);
     return r;
 }
 
-u64 Engine::read_piece(int fd, u64 offset, u64 limit, u64* got) {
-    auto* dest = reinterpret_cast<std::uint8_t*>(sr.TEXT_START);
-    u64 done = 0;
-    while (done < limit) {
-        const ssize_t n = ::pread(fd, dest + done, limit - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return ERR_READ_FILE;
-        }
-        if (n == 0) break;
-        done += static_cast<u64>(n);
-    }
-    *got = done;
-    return 0;
-}
-
-u64 Engine::write_occurrences() {
-    WorkFile& out = wf[WF_FOUND_OFFSET];
-    const u64 bytes = sr.OCC_PTR - sr.OCC_START;
-    errno = 0;
-    if (std::fwrite(reinterpret_cast<const void*>(sr.OCC_START), 1, bytes, out.stream) != bytes ||
-        std::ferror(out.stream) != 0) {
-        record_failure(resource_path(TW_FOUND_DIR, TW_FOUND_OFFSET), errno != 0 ? errno : EIO);
-        return ERR_WRITE_FILE;
-    }
-    if (!occ_written_) {
-        ffh.occ_pos = out.position;
-        occ_written_ = true;
-    }
-    out.position += bytes;
-    sr.OCC_PTR = sr.OCC_START;
-    const u64 records = bytes / ((sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? 16 : 8);
-    ffh.occ_nb += records;
-    ir.found_nb.fetch_add(records, std::memory_order_relaxed);
-    return 0;
-}
-
 u64 Engine::tw_search() {
-    WorkFile& w = wf[WF_SEARCHED];
+    const WorkFile& w = wf[WF_SEARCHED];
     // Non-blocking, so an entry that became a pipe since it was listed
     // cannot hang the search; it is refused below as not a regular file.
     const int fd = ::openat(search_dir_fd_, w.name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -270,63 +237,20 @@ u64 Engine::tw_search() {
         item_failed(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
     }
-    w.fd = fd;
     // Bytes added after this point are not searched.
-    w.size = static_cast<u64>(st.st_size);
-    ir.cur_file_size.store(w.size, std::memory_order_relaxed);
-    if (w.size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    const u64 m = sr.STR_END - sr.STR_START;
-    const bool lower = (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
-    sr.TEXT_OFFSET = 0;
+    const u64 size = static_cast<u64>(st.st_size);
+    output_.file_size(size);
+    if (size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     sr.LINE_COUNT = 0;
-    w.position = 0;
-    ffh.occ_nb = 0;
-    sr.OCC_PTR = sr.OCC_START;
-    occ_written_ = false;
-    u64 state = TW_READ_FIRST;
-    u64 result = 0;
-    for (;;) {
-        if (need_stop_searching.load(std::memory_order_relaxed) != 0) break;
-        if ((state == TW_END_OCC || state == TW_END_BOTH || state == TW_END_FILE) &&
-            sr.OCC_PTR != sr.OCC_START) {
-            result = write_occurrences();
-            if (result != 0) break;
-        }
-        if (state == TW_END_FILE) break;
-        if (state == TW_END_TEXT || state == TW_END_BOTH || state == TW_READ_FIRST) {
-            if (w.size < w.position || w.size - w.position < m) {
-                state = TW_END_FILE;
-                continue;
-            }
-            const u64 limit = std::min<u64>(sr.TEXT_BUF_SIZE, w.size - w.position);
-            u64 n = 0;
-            result = read_piece(fd, w.position, limit, &n);
-            if (result != 0) {
-                item_failed(std::string(w.dir_path) + "/" + w.name, errno);
-                break;
-            }
-            w.transferred = n;
-            ir.total_bytes.fetch_add(n, std::memory_order_relaxed);
-            // A file that shrank since its size was noted ends here rather
-            // than reading the same offset again.
-            if (n < m) {
-                state = TW_END_FILE;
-                continue;
-            }
-            sr.TEXT_OFFSET = w.position;
-            sr.TEXT_PTR = sr.TEXT_START;
-            sr.TEXT_END = sr.TEXT_START + n;
-            w.position = w.position + n - m + 1;
-            if (lower) make_lower_case_asm(n, reinterpret_cast<std::uint8_t*>(sr.TEXT_START));
-        }
-        search_asm(&sr);
-        state = sr.SEARCH_RESULT;
-    }
-    w.fd = -1;
+    FileOut out(output_, record_len(), w.dir_path, w.name);
+    const PieceScan scan = scan_read(sr, fd, size, 0, ~u64{0},
+                                     (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0, out,
+                                     need_stop_searching, ir.total_bytes);
+    u64 result = out.code != 0 ? out.code : scan.result;
+    if (scan.result == ERR_READ_FILE)
+        item_failed(std::string(w.dir_path) + "/" + w.name, scan.read_err);
     if (::close(fd) != 0 && result == 0) result = ERR_CLOSE_FILE;
-    if (result == 0 && occ_written_) return write_path_and_ffh();
-    return result;
+    return output_.end_file(w.dir_path, w.name, result);
 }
 
 }  // namespace tw

@@ -91,12 +91,8 @@ void Engine::record_failure(const std::string& path, int err) {
 }
 
 void Engine::item_failed(const std::string& path, int err) {
-    record_failure(path, err);
-    if (listener != nullptr) listener->item_failed(path, err);
-    // A target that does not go on after errors ends the whole search at
-    // its first unreadable item, unless a stop was already asked for.
-    if (tr.skip_error == 0 && need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
-        stopped_at_unreadable_ = true;
+    // The output records it and applies the stop rule (see search_in_target).
+    output_.item_failed(path, err);
 }
 
 std::string Engine::error_text(u64 code) const {

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "engine/tw.h"
+#include "engine/tw_scan.h"
 
 namespace tw {
 
@@ -69,7 +70,7 @@ bool stream_item_type(unsigned mode) {
 }
 
 u64 Engine::search_in_stream(const char* path) {
-    WorkFile& w = wf[WF_SEARCHED];
+    const WorkFile& w = wf[WF_SEARCHED];
     const int fd = open_stream(path);
     struct stat st{};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
@@ -81,36 +82,31 @@ u64 Engine::search_in_stream(const char* path) {
     // A disk or a partition tells its size; the other streams have none.
     u64 size = 0;
     if (S_ISBLK(st.st_mode) && ::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
-    w.fd = fd;
-    w.size = size;
-    w.position = 0;
-    ir.cur_file_size.store(size, std::memory_order_relaxed);
+    output_.file_size(size);
 
     const u64 m = sr.STR_END - sr.STR_START;
     const u64 keep = m - 1;
-    const bool lower = (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
+    const bool fold = (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     auto* buffer = reinterpret_cast<std::uint8_t*>(sr.TEXT_START);
-    sr.TEXT_OFFSET = 0;
     sr.LINE_COUNT = 0;
-    ffh.occ_nb = 0;
-    sr.OCC_PTR = sr.OCC_START;
-    occ_written_ = false;
+    FileOut out(output_, record_len(), w.dir_path, w.name);
 
     u64 have = 0;  // bytes in the buffer, the carried ones included
     u64 base = 0;  // stream offset of the buffer's first byte
     u64 result = 0;
-    bool stopped = false;
     for (;;) {
-        if (need_stop_searching.load(std::memory_order_relaxed) != 0) {
-            stopped = true;
-            break;
-        }
+        if (need_stop_searching.load(std::memory_order_relaxed) != 0) break;
         // Reading is attempted only once poll says there is something to
         // read or an end: a pipe that no writer has opened yet reads as an
         // end of file, while poll waits for its first writer.
         pollfd ready{fd, POLLIN, 0};
         const int polled = ::poll(&ready, 1, kPollMs);
-        if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
+        if (polled == 0 || (polled < 0 && errno == EINTR)) {
+            // Found files wait for no stream: they are published meanwhile.
+            if (out.code == 0) out.code = output_.batch_end_if_due();
+            if (out.code != 0) break;
+            continue;
+        }
         const ssize_t n = ::read(fd, buffer + have, sr.TEXT_BUF_SIZE - have);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
@@ -120,38 +116,24 @@ u64 Engine::search_in_stream(const char* path) {
         }
         if (n == 0) break;
         const u64 got = static_cast<u64>(n);
-        if (lower) make_lower_case_asm(got, buffer + have);
         have += got;
-        w.position += got;
-        w.transferred = got;
         ir.total_bytes.fetch_add(got, std::memory_order_relaxed);
         if (have < m) continue;
-
-        sr.TEXT_OFFSET = base;
-        sr.TEXT_PTR = sr.TEXT_START;
-        sr.TEXT_END = sr.TEXT_START + have;
-        for (;;) {
-            search_asm(&sr);
-            const u64 state = sr.SEARCH_RESULT;
-            if (state == TW_END_OCC || state == TW_END_BOTH) {
-                result = write_occurrences();
-                if (result != 0) break;
-            }
-            if (state != TW_END_OCC) break;
-        }
-        if (result != 0) break;
+        // The carried bytes were folded with the piece they came from;
+        // folding them again changes nothing.
+        if (!scan_text(sr, buffer, 0, have, base, fold, out, need_stop_searching)) break;
+        out.buffer_scanned();
         // The positions from have - keep on could not hold a whole
         // occurrence yet: their bytes start the next piece.
         std::memmove(buffer, buffer + have - keep, keep);
         base += have - keep;
         have = keep;
     }
-    if (result == 0 && !stopped && sr.OCC_PTR != sr.OCC_START) result = write_occurrences();
-    w.fd = -1;
+    if (result == 0) result = out.code;
+    const bool stopped = need_stop_searching.load(std::memory_order_relaxed) != 0;
     if (::close(fd) != 0 && result == 0 && !stopped) result = ERR_CLOSE_FILE;
-    // As for a file: what was written before a stop is kept with its name.
-    if (result == 0 && occ_written_) return write_path_and_ffh();
-    return result;
+    // As for a file: what was found before a stop is kept with its name.
+    return output_.end_file(w.dir_path, w.name, result);
 }
 
 }  // namespace tw

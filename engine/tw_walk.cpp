@@ -280,19 +280,14 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 WorkFile& w = wf[WF_SEARCHED];
                 w.dir_path = br.dir_name;
                 w.name = name;
-                w.position = 0;
                 search_dir_fd_ = level.fd;
                 const u64 r = tw_search();
-                if (r == 0) {
-                    add(ir.file_nb);
-                } else if (r == ERR_WRITE_FILE) {
-                    add(ir.other_err_nb);
+                output_.count_file(r, skip_errors);
+                if (r == ERR_WRITE_FILE) {
                     level.ended_by = r;
                     level.done = true;
-                } else {
-                    add(ir.file_err_nb);
-                    if (!skip_errors) level.done = true;
-                    else add(ir.file_nb);
+                } else if (r != 0 && !skip_errors) {
+                    level.done = true;
                 }
             }
             // Links, devices, pipes and sockets are ignored.

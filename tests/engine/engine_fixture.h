@@ -42,7 +42,7 @@ protected:
         engine->search_in_target();
         ASSERT_EQ(engine->searching_now.load(), 0);
     }
-    std::vector<FoundFile> results() const { return read_results(found(), engine->tr.add_line_nb != 0); }
+    std::vector<ResultRow> results() const { return read_results(found(), engine->tr.add_line_nb != 0); }
 
     TempDir dir, data;
     std::unique_ptr<tw::Engine> engine;

@@ -1,5 +1,5 @@
 // The parallel search against the single-threaded one: on random trees the
-// result files, counters, error and listener calls are identical, with small
+// result files, counters, error and sink calls are identical, with small
 // pieces so that many occurrences straddle two of them; a stop leaves what
 // the single-threaded search leaves; a file shrunk under its mapping ends
 // the scan of that file, not the process.
@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "engine/tw.h"
+#include "engine/tw_le.h"
 #include "engine/tw_map_guard.h"
 #include "engine_fixture.h"
 
@@ -31,7 +32,7 @@ struct Outcome {
     Bytes header, path, offset;
     std::vector<u64> counters;
     std::string error;
-    std::vector<std::string> calls;  // the listener's, in order
+    std::vector<std::string> calls;  // the sink's, in order
 };
 
 std::string difference(const Outcome& a, const Outcome& b) {
@@ -43,36 +44,68 @@ std::string difference(const Outcome& a, const Outcome& b) {
     if (a.counters != b.counters)
         out += ::testing::PrintToString(a.counters) + " / " + ::testing::PrintToString(b.counters) + "; ";
     if (a.error != b.error) out += "'" + a.error + "' / '" + b.error + "'; ";
-    if (a.calls != b.calls) out += "listener calls";
+    if (a.calls != b.calls) out += "sink calls";
     return out;
 }
 
-struct CallRecorder : SearchListener {
+// A sink that records every call, and the records of each found file as
+// it received them.
+struct CallRecorder : ResultSink {
     std::vector<std::string> calls;
+    Bytes records;       // of the found files, in order
+    Bytes file_records;  // of the file being searched
     std::atomic<std::uint8_t>* stop = nullptr;
     std::size_t stop_after = 0;  // found files; 0 for never
-    void found_file_done(u64 index, const FoundFileHeader& h, std::string_view dir, std::string_view name) override {
-        calls.push_back("found " + std::to_string(index) + " " + std::string(dir) + "/" + std::string(name) +
-                        " " + std::to_string(h.occ_nb) + "@" + std::to_string(h.occ_pos));
-        if (stop_after != 0 && index + 1 == stop_after) stop->store(1);
+    u64 occurrences(std::string_view, std::string_view, const std::uint8_t* data,
+                    std::size_t bytes) override {
+        file_records.insert(file_records.end(), data, data + bytes);
+        return 0;
+    }
+    u64 file_found(const FoundFile& f) override {
+        calls.push_back("found " + std::to_string(f.index) + " " + std::string(f.dir) + "/" +
+                        std::string(f.name) + " " + std::to_string(f.occ_nb) + " " +
+                        std::to_string(file_records.size()));
+        records.insert(records.end(), file_records.begin(), file_records.end());
+        file_records.clear();
+        if (stop_after != 0 && f.index + 1 == stop_after) stop->store(1);
+        return 0;
+    }
+    void file_dropped() override {
+        calls.push_back("dropped");
+        file_records.clear();
     }
     void item_failed(std::string_view path, int err) override {
         calls.push_back("failed " + std::string(path) + " " + std::to_string(err));
     }
 };
 
+// The records of every found file of the result files, in order.
+Bytes found_records(const Bytes& header, const Bytes& offset, u64 record_len) {
+    Bytes out;
+    for (std::size_t at = 0; at + 48 <= header.size(); at += 48) {
+        const u64 nb = load_le64(header.data() + at + 32), pos = load_le64(header.data() + at + 40);
+        if (pos + nb * record_len > offset.size()) return {};
+        out.insert(out.end(), offset.begin() + static_cast<std::ptrdiff_t>(pos),
+                   offset.begin() + static_cast<std::ptrdiff_t>(pos + nb * record_len));
+    }
+    return out;
+}
+
 Outcome run_search(Engine& e, const std::string& found_dir, unsigned threads, std::size_t stop_after = 0) {
     CallRecorder rec;
     rec.stop = &e.need_stop_searching;
     rec.stop_after = stop_after;
-    e.listener = &rec;
+    e.sinks = {&rec};
     e.thread_count = threads;
     e.need_stop_searching.store(0);
     e.search_in_target();
-    e.listener = nullptr;
+    e.sinks.clear();
     const InfoRecord& ir = e.ir;
-    return {read_file(found_dir + "/TW_found_header"), read_file(found_dir + "/TW_found_path"),
-            read_file(found_dir + "/TW_found_offset"),
+    Bytes header = read_file(found_dir + "/TW_found_header");
+    Bytes offset = read_file(found_dir + "/TW_found_offset");
+    // A sink receives exactly the records the result files give each found file.
+    EXPECT_TRUE(rec.records == found_records(header, offset, e.tr.add_line_nb != 0 ? 16 : 8));
+    return {std::move(header), read_file(found_dir + "/TW_found_path"), std::move(offset),
             {ir.found_nb, ir.file_nb, ir.dir_nb, ir.file_err_nb, ir.dir_err_nb, ir.other_err_nb,
              ir.total_bytes, e.fatal_err_index},
             e.failure_detail(), std::move(rec.calls)};
@@ -141,7 +174,7 @@ protected:
     }
 };
 
-TEST_P(ParallelSearchTest, ResultsCountersAndListenerCallsEqualTheSingleThreadedSearch) {
+TEST_P(ParallelSearchTest, ResultsCountersAndSinkCallsEqualTheSingleThreadedSearch) {
     const Case& c = GetParam();
     std::mt19937 rng(static_cast<unsigned>(c.pattern.size() * 31 + c.eol + c.sizes.size()));
     make_tree(data.path(), c, rng);
@@ -162,7 +195,7 @@ TEST_P(ParallelSearchTest, ResultsCountersAndListenerCallsEqualTheSingleThreaded
             EXPECT_EQ(difference(one, run_search(*engine, found(), threads)), "");
         }
     }
-    // Stopped by the listener after a given found file: the same result as
+    // Stopped by the sink after a given found file: the same result as
     // the single-threaded search stopped at the same place.
     const std::size_t found_files = one.header.size() / 48;
     for (std::size_t after : {std::size_t{1}, found_files / 2, found_files - 1}) {
@@ -207,13 +240,15 @@ std::vector<std::string> files_in_listing_order(const std::string& root) {
     return files;
 }
 
-struct Mutator : SearchListener {
+struct Mutator : ResultSink {
     std::vector<std::string> victims;  // removed one per found file
     std::string add_at;
-    void found_file_done(u64 index, const FoundFileHeader&, std::string_view, std::string_view) override {
+    u64 file_found(const FoundFile& f) override {
+        const u64 index = f.index;
         if (index < victims.size()) ::unlink(victims[index].c_str());
         write_file(add_at + "/new" + std::to_string(index), "needle");
         ::mkdir((add_at + "/newdir" + std::to_string(index)).c_str(), 0755);
+        return 0;
     }
 };
 
@@ -241,7 +276,7 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
         engine->thread_count = threads;
         search();
         std::vector<std::string> got;
-        for (const FoundFile& f : results()) got.push_back(f.path());
+        for (const ResultRow& f : results()) got.push_back(f.path());
         EXPECT_EQ(got, want);
         EXPECT_EQ(engine->ir.dir_nb.load(), 400u + 20u * 9u + 1u);
     }
@@ -253,13 +288,13 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
         if (path.find("/comb/") != std::string::npos && (odd = !odd)) mutator.victims.push_back(path);
     }
     mutator.add_at = at("comb");
-    engine->listener = &mutator;
+    engine->sinks = {&mutator};
     engine->thread_count = 1;
     engine->tr.skip_error = 1;
     search();
-    engine->listener = nullptr;
+    engine->sinks.clear();
     std::multiset<std::string> got;
-    for (const FoundFile& f : results()) got.insert(f.path());
+    for (const ResultRow& f : results()) got.insert(f.path());
     for (const std::string& path : want) {
         const bool removed = std::find(mutator.victims.begin(), mutator.victims.end(), path) != mutator.victims.end();
         EXPECT_EQ(got.count(path), removed ? got.count(path) : 1u) << path;

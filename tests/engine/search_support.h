@@ -30,7 +30,7 @@ inline void set_target(tw::Engine& e, const std::string& pattern, const std::vec
     e.set_target_items(e.tr, list);
 }
 
-struct FoundFile {
+struct ResultRow {
     std::string dir, name;
     std::vector<std::uint64_t> offsets, lines;
     std::string path() const { return dir + "/" + name; }
@@ -43,14 +43,14 @@ inline std::uint64_t le64_at(const Bytes& b, std::size_t at) {
 }
 
 // Decodes the three result files independently of the engine.
-inline std::vector<FoundFile> read_results(const std::string& found_dir, bool with_lines) {
+inline std::vector<ResultRow> read_results(const std::string& found_dir, bool with_lines) {
     const Bytes headers = read_file(found_dir + "/TW_found_header");
     const Bytes paths = read_file(found_dir + "/TW_found_path");
     const Bytes offsets = read_file(found_dir + "/TW_found_offset");
-    std::vector<FoundFile> out;
+    std::vector<ResultRow> out;
     const std::size_t record = with_lines ? 16 : 8;
     for (std::size_t h = 0; h + 48 <= headers.size(); h += 48) {
-        FoundFile f;
+        ResultRow f;
         f.dir = reinterpret_cast<const char*>(paths.data() + le64_at(headers, h));
         f.name = reinterpret_cast<const char*>(paths.data() + le64_at(headers, h + 16));
         const auto nb = le64_at(headers, h + 32), pos = le64_at(headers, h + 40);

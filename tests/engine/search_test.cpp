@@ -38,7 +38,7 @@ protected:
     // Each found file's offsets by path (a walk lists in the file system's order).
     std::map<std::string, std::vector<u64>> found_map() const {
         std::map<std::string, std::vector<u64>> out;
-        for (const FoundFile& f : results()) out[f.path()] = f.offsets;
+        for (const ResultRow& f : results()) out[f.path()] = f.offsets;
         return out;
     }
 };
@@ -169,7 +169,7 @@ TEST_F(SearchTest, AHundredThousandLevelsOnASmallStackWithSixtyFourDescriptors) 
     ASSERT_TRUE(WIFEXITED(status)) << "the search died with signal " << WTERMSIG(status);
     ASSERT_EQ(WEXITSTATUS(status), 0);
     std::set<std::string> dirs;
-    for (const FoundFile& f : results()) {
+    for (const ResultRow& f : results()) {
         EXPECT_EQ(f.name, "f");
         EXPECT_EQ(f.offsets, std::vector<u64>{2});
         dirs.insert(f.dir);

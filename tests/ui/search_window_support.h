@@ -196,7 +196,7 @@ inline QStringList cli_found(const QStringList& args) {
 // The last search's result files read the same way.
 inline QStringList window_found(const Harness& h) {
     QStringList lines;
-    for (const tw_test::FoundFile& f : tw_test::read_results(h.resource + "/TW_found", false))
+    for (const tw_test::ResultRow& f : tw_test::read_results(h.resource + "/TW_found", false))
         for (std::uint64_t at : f.offsets) lines << QString::fromStdString(f.path()) + '\t' + QString::number(at);
     lines.sort();
     return lines;

@@ -1,5 +1,7 @@
 #include "ui/viewer/UnreadableItems.h"
 
+#include <algorithm>
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -68,19 +70,20 @@ QString tr_text(Pair& pair, int language) { return QString::fromUtf8(pair[langua
 }  // namespace
 
 UnreadableItemsListener::~UnreadableItemsListener() {
-    if (engine_.listener == this) {
+    if (std::find(engine_.sinks.begin(), engine_.sinks.end(), this) != engine_.sinks.end()) {
         engine_.stop_and_join_search();
-        engine_.listener = nullptr;
+        std::erase(engine_.sinks, this);
     }
 }
 
 void UnreadableItemsListener::listen() {
     items_ = UnreadableItems{};
-    engine_.listener = this;
+    if (std::find(engine_.sinks.begin(), engine_.sinks.end(), this) == engine_.sinks.end())
+        engine_.sinks.push_back(this);
 }
 
 UnreadableItems UnreadableItemsListener::take() {
-    if (engine_.listener == this) engine_.listener = nullptr;
+    std::erase(engine_.sinks, this);
     items_.ended_search = engine_.stopped_at_unreadable_item();
     UnreadableItems out = std::move(items_);
     items_ = UnreadableItems{};

@@ -39,21 +39,20 @@ struct UnreadableItems {
 // is read only after that thread has been joined. Its engine never keeps a
 // pointer to a listener that is gone: the destructor first ends a search
 // that still reports to it.
-class UnreadableItemsListener : public tw::SearchListener {
+class UnreadableItemsListener : public tw::ResultSink {
 public:
     explicit UnreadableItemsListener(tw::Engine& engine) : engine_(engine) {}
     ~UnreadableItemsListener() override;
     UnreadableItemsListener(const UnreadableItemsListener&) = delete;
     UnreadableItemsListener& operator=(const UnreadableItemsListener&) = delete;
 
-    // Empties the list and makes this the engine's listener, before a search.
+    // Empties the list and makes this one of the engine's sinks, before a
+    // search.
     void listen();
-    // After the search thread was joined: no longer the engine's listener;
+    // After the search thread was joined: no longer one of its sinks;
     // returns what was collected, with `ended_search` from the engine.
     UnreadableItems take();
 
-    void found_file_done(tw::u64, const tw::FoundFileHeader&, std::string_view,
-                         std::string_view) override {}
     void item_failed(std::string_view path, int err) override;
 
 private:

@@ -1,0 +1,68 @@
+// The engine's one scanning routine, and the two ways a regular file is cut
+// into text for it. Every search (single-threaded, stream, parallel with
+// read or mapped pieces) scans its bytes through scan_text; they differ only
+// in where the bytes come from and how many threads scan.
+//
+// A file's text buffers start every stride = TEXT_BUF_SIZE - m + 1 bytes
+// (m the pattern's length) while at least m bytes remain, so that every
+// start position is examined once, in one buffer, and an occurrence across
+// two reads is found at its true offset.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "engine/tw_records.h"
+#include "matcher/search_param.h"
+
+namespace tw {
+
+// Receives what a scan finds.
+class OccurrenceOut {
+public:
+    virtual ~OccurrenceOut() = default;
+    // A buffer-full of occurrence records; false stops the scan (they
+    // could not be kept).
+    virtual bool take(const std::uint8_t* records, std::size_t bytes) = 0;
+    // One text buffer is scanned: a point where a caller may do its
+    // periodic work.
+    virtual void buffer_scanned() {}
+};
+
+// Scans `text`, which holds `size` bytes of the file from file offset
+// `offset`, at every start position from `from` on where the pattern fits:
+// folds the case of text[from, size) first when `fold` (the text is then
+// written), runs the matcher of `sp`, and hands each buffer-full of records
+// to `out`. sp.LINE_COUNT carries the line count from one call to the next.
+// With `faulted`, the matcher runs under a SIGBUS guard (the text is a
+// mapping of a file that may shrink), and a fault sets *faulted and drops
+// the records not yet handed on. False when the scan did not reach the end
+// of the text: `out` refused records, `stop` was raised or a fault.
+bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset, bool fold,
+               OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
+               bool* faulted = nullptr);
+
+// How the scan of some text buffers of a regular file went.
+struct PieceScan {
+    u64 result = 0;      // 0, or ERR_READ_FILE with read_err the errno
+    int read_err = 0;
+    bool ended = false;  // the file ended (or shrank) within these buffers
+    bool refused = false;  // `out` refused records
+};
+
+// Scans up to `chunks` text buffers of the regular file `fd`, noted as
+// `size` bytes long, from file offset `first_pos` (a buffer's start), each
+// read into sp's text buffer. Adds the bytes read to `bytes_read`.
+PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks, bool fold,
+                    OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
+                    std::atomic<u64>& bytes_read);
+
+// The same buffers from a read-only mapping of the file, without folding;
+// nothing when the file cannot be mapped (the caller reads it instead).
+std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
+                                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
+                                     std::atomic<u64>& bytes_read);
+
+}  // namespace tw
