@@ -15,6 +15,7 @@
 #include "engine/tw_found_lock.h"
 #include "engine/tw_records.h"
 #include "engine/tw_result_info.h"
+#include "engine/tw_result_reader.h"
 #include "engine/tw_search_output.h"
 #include "engine/tw_sink.h"
 #include "matcher/search_param.h"
@@ -201,7 +202,7 @@ public:
     void record_failure(const std::string& path, int err);
     // The text of error `code` followed by the recorded failure, if any.
     std::string error_text(u64 code) const;
-    const std::string& failure_detail() const { return failure_detail_; }
+    std::string failure_detail() const;
 
     // ---- Target store --------------------------------------------------------
     void init_target(TargetRecord& t);
@@ -275,8 +276,17 @@ public:
     void unlock_result();
     u64 open_found_file(const char* mode);
     u64 close_found_file();
+    // Reads found file sur.file_index and its occurrence sur.occ_index
+    // from the open result (open_found_file("r")) into sur.
     u64 get_search_info_for_file();
-    u64 build_summary();
+    // Fills sur with found file sur.file_index, its occurrence
+    // sur.occ_index and the excerpt around it; sur.file_nb counts the found
+    // files, at most `readable_files`. While a search of this engine runs,
+    // it reads what the search has published (the caller says how many
+    // found files that is) without touching anything the search writes.
+    u64 build_summary(u64 readable_files = ~u64{0});
+    // The description of the result the last build_summary read.
+    const ResultInfo& summary_info() const { return summary_info_; }
     u64 build_summary_from_occ_file();
     void set_summary_filename();
     void set_summary_dirname();
@@ -320,9 +330,18 @@ private:
     void walk_failed(const std::string& path, int err);
     u64 write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed);
     u64 load_result_info();
+    // Reads TW_found_info into `out`; without one, `out` describes the
+    // current target.
+    u64 read_result_info(ResultInfo& out);
 
     Allocator alloc_;
+    // Written by the search thread and by the viewer while a search runs.
     std::string failure_detail_;
+    mutable std::mutex failure_mutex_;
+    // Reads the result files for the viewer and the report.
+    ResultReader reader_;
+    // The description the last summary was read with (see summary_info).
+    ResultInfo summary_info_;
     // Guards file_name and dir_name while the search thread changes them, so
     // the progress display never reads a name that is being reallocated.
     mutable std::mutex names_mutex_;

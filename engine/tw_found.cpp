@@ -17,24 +17,7 @@ namespace tw {
 
 namespace {
 
-constexpr u64 kHeaderRecord = sizeof(FoundFileHeader);
 constexpr std::size_t kResultBuffer = std::size_t{1} << 18;
-
-void decode_header(const std::uint8_t (&in)[kHeaderRecord], FoundFileHeader& h) {
-    u64* words[] = {&h.dir_name_pos, &h.dir_name_len, &h.file_name_pos,
-                    &h.file_name_len, &h.occ_nb,      &h.occ_pos};
-    for (int i = 0; i < 6; ++i) *words[i] = load_le64(in + 8 * i);
-}
-
-bool seek_to(std::FILE* f, u64 offset) {
-    return offset <= static_cast<u64>(INT64_MAX) &&
-           ::fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
-}
-
-u64 stream_size(std::FILE* f) {
-    struct stat st{};
-    return ::fstat(::fileno(f), &st) == 0 ? static_cast<u64>(st.st_size) : 0;
-}
 
 template <std::size_t N>
 void shorten_for_display(char (&field)[N], const char* name) {
@@ -73,7 +56,7 @@ u64 Engine::lock_result(bool exclusive, bool wait, bool* busy) {
         if (busy != nullptr) *busy = true;
         why = dir + ": another search is writing this result";
     }
-    failure_detail_ = why;
+    record_failure(why);
     return ERR_OPEN_FILE;
 }
 
@@ -101,34 +84,39 @@ u64 Engine::open_found_file(const char* mode) {
         if (const u64 code = lock_result(writing, false); code != 0) return code;
         lock_taken_by_open_ = true;
     }
+    if (!writing) {
+        std::string why;
+        if (reader_.open(dir, &why) != 0) {
+            record_failure(why);
+            close_found_file();
+            return ERR_OPEN_FILE;
+        }
+        if (const u64 code = load_result_info(); code != 0) {
+            close_found_file();
+            return code;
+        }
+        return 0;
+    }
     for (int i = 0; i < 3; ++i) {
         WorkFile& w = wf[slots[i]];
         w.name = names[i];
         const std::string path = dir + "/" + names[i];
-        // Read without blocking and only when regular: a FIFO in place of
-        // a result file must not hang the viewer.
-        int err = 0;
-        w.stream = writing ? std::fopen(path.c_str(), "wb") : open_regular_stream(path, &err);
+        w.stream = std::fopen(path.c_str(), "wb");
         if (w.stream == nullptr) {
-            record_failure(path, writing ? errno : err);
+            record_failure(path, errno);
             close_found_file();
             return ERR_OPEN_FILE;
         }
         // Records, names and headers gather in stream buffers and leave
         // once per batch of found files (see ResultFileSink::batch_end);
         // records of more than a buffer go out at once.
-        if (writing) std::setvbuf(w.stream, nullptr, _IOFBF, kResultBuffer);
-    }
-    if (!writing) {
-        if (const u64 code = load_result_info(); code != 0) {
-            close_found_file();
-            return code;
-        }
+        std::setvbuf(w.stream, nullptr, _IOFBF, kResultBuffer);
     }
     return 0;
 }
 
 u64 Engine::close_found_file() {
+    reader_.close();
     u64 code = 0;
     for (int slot : {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH}) {
         WorkFile& w = wf[slot];
@@ -194,7 +182,9 @@ u64 Engine::write_result_info(u64 status, u64 error_code, u64 start_time, u64 el
     return 0;
 }
 
-u64 Engine::load_result_info() {
+u64 Engine::load_result_info() { return read_result_info(result_info); }
+
+u64 Engine::read_result_info(ResultInfo& out) {
     // Without a description (an older result), the current target says how
     // the records were written.
     ResultInfo fallback;
@@ -210,7 +200,7 @@ u64 Engine::load_result_info() {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) {
-            result_info = std::move(fallback);
+            out = std::move(fallback);
             return 0;
         }
         record_failure(path, errno);
@@ -244,66 +234,45 @@ u64 Engine::load_result_info() {
         record_failure(path + ": not a result description");
         return ERR_CORRUPTED;
     }
-    result_info = std::move(info);
+    out = std::move(info);
     return 0;
 }
 
-// Reads found file file_index and its occurrence occ_index. Every position
-// and length read from the result files is checked against the files'
-// sizes, so damaged result files give an error, never a huge allocation.
 u64 Engine::get_search_info_for_file() {
-    WorkFile& headers = wf[WF_FOUND_HEADER];
-    WorkFile& paths = wf[WF_FOUND_PATH];
-    WorkFile& offsets = wf[WF_FOUND_OFFSET];
-    if (sur.file_index > (~u64{0}) / kHeaderRecord) return ERR_BAD_INDEX;
-    headers.position = sur.file_index * kHeaderRecord;
-    if (!seek_to(headers.stream, headers.position)) return ERR_BAD_INDEX;
-    std::uint8_t record[kHeaderRecord];
-    if (!read_all(headers.stream, record, kHeaderRecord)) return ERR_READ_FILE;
-    decode_header(record, ffh);
-
-    const u64 path_size = stream_size(paths.stream);
-    struct Name {
-        u64 pos, len;
-        char*& buffer;
-        u64& capacity;
-    } names[] = {{ffh.dir_name_pos, ffh.dir_name_len, br.dir_name, br.dir_name_size},
-                 {ffh.file_name_pos, ffh.file_name_len, br.file_name, br.file_name_size}};
-    for (Name& n : names) {
-        if (n.len == 0 || n.pos > path_size || n.len > path_size - n.pos) return ERR_READ_FILE;
-        std::lock_guard lock(names_mutex_);
-        if (grow_buffer(n.buffer, n.capacity, n.len) != 0) return ERR_MEMORY;
-        if (!seek_to(paths.stream, n.pos) || !read_all(paths.stream, n.buffer, n.len))
-            return ERR_READ_FILE;
-        n.buffer[n.len - 1] = '\0';
-    }
-
+    if (const u64 code = reader_.found_file(sur.file_index, ffh, sur.dir_name, sur.file_name);
+        code != 0)
+        return code;
     sur.occ_nb = ffh.occ_nb;
-    if (sur.occ_index >= ffh.occ_nb) return ERR_BAD_INDEX;
-    const u64 record_len = result_info.record_len == 16 ? 16 : 8;
-    if (sur.occ_index > (~u64{0} - ffh.occ_pos) / record_len) return ERR_READ_FILE;
-    offsets.position = ffh.occ_pos + sur.occ_index * record_len;
-    std::uint8_t words[16];
-    if (!seek_to(offsets.stream, offsets.position) || !read_all(offsets.stream, words, record_len))
-        return ERR_READ_FILE;
-    sur.occ_offset = load_le64(words);
+    const u64 record_len = summary_info_.record_len == 16 ? 16 : 8;
+    if (const u64 code = reader_.occurrence(ffh, sur.occ_index, record_len, &sur.occ_offset,
+                                            &sur.occ_line);
+        code != 0)
+        return code;
     sur.has_line = record_len == 16 ? 1 : 0;
-    if (record_len == 16) sur.occ_line = load_le64(words + 8);
     return 0;
 }
 
-u64 Engine::build_summary() {
-    if (const u64 code = open_found_file("r"); code != 0) return code;
+u64 Engine::build_summary(u64 readable_files) {
     sur.file_nb = 0;
     sur.summary_status = 0;
     u64 result = 0;
-    struct stat st{};
-    if (::fstat(::fileno(wf[WF_FOUND_HEADER].stream), &st) != 0) {
-        result = ERR_READ_FILE;
-    } else {
-        sur.file_nb = static_cast<u64>(st.st_size) / kHeaderRecord;
-        if (sur.file_nb > 0) result = build_summary_from_occ_file();
+    if (searching_now.load(std::memory_order_acquire) != 0) {
+        // A search of this engine is writing the result: it holds the
+        // folder's lock, and the found files it has published are on disk.
+        // Nothing the search thread writes is touched here.
+        std::string why;
+        result = reader_.open(resource_path(TW_FOUND_DIR), &why);
+        if (result != 0) record_failure(why);
+        if (result == 0) result = read_result_info(summary_info_);
+        if (result == 0) sur.file_nb = std::min(reader_.file_count(), readable_files);
+        if (result == 0 && sur.file_nb > 0) result = build_summary_from_occ_file();
+        reader_.close();
+        return result;
     }
+    if (const u64 code = open_found_file("r"); code != 0) return code;
+    summary_info_ = result_info;
+    sur.file_nb = std::min(reader_.file_count(), readable_files);
+    if (sur.file_nb > 0) result = build_summary_from_occ_file();
     const u64 closed = close_found_file();
     return result != 0 ? result : closed;
 }
@@ -314,13 +283,13 @@ u64 Engine::build_summary_from_occ_file() {
     // opened without blocking, folder by folder (its path may be longer
     // than the system accepts at once), and only read when regular.
     std::string why;
-    const int fd = open_regular_file(br.dir_name, br.file_name, &why);
+    const int fd = open_regular_file(sur.dir_name.c_str(), sur.file_name.c_str(), &why);
     if (fd < 0) {
         record_failure(why);
         sur.summary_status = ERR_ACCESS_DENIED;
         return 0;
     }
-    const u64 length = result_info.search_str_len;
+    const u64 length = summary_info_.search_str_len;
     const u64 half = length / 2;
     u64 start = 0;
     if (length <= TW_EXCERPT_SIZE) {
@@ -334,7 +303,7 @@ u64 Engine::build_summary_from_occ_file() {
     sur.excerpt_file_offset = start;
     sur.excerpt_len = 0;
     if (start > static_cast<u64>(INT64_MAX)) {
-        record_failure(std::string(br.dir_name) + "/" + br.file_name, EINVAL);
+        record_failure(sur.dir_name + "/" + sur.file_name, EINVAL);
         sur.summary_status = ERR_ACCESS_DENIED;
     } else {
         std::size_t done = 0;
@@ -349,8 +318,8 @@ u64 Engine::build_summary_from_occ_file() {
         }
         sur.excerpt_len = done;
         if (done == 0) {
-            if (err != 0) record_failure(std::string(br.dir_name) + "/" + br.file_name, err);
-            else record_failure(std::string(br.dir_name) + "/" + br.file_name +
+            if (err != 0) record_failure(sur.dir_name + "/" + sur.file_name, err);
+            else record_failure(sur.dir_name + "/" + sur.file_name +
                                 ": the file no longer holds the occurrence");
             sur.summary_status = ERR_ACCESS_DENIED;
         }
@@ -361,13 +330,13 @@ u64 Engine::build_summary_from_occ_file() {
 }
 
 void Engine::set_summary_filename() {
-    shorten_for_display(sur.file_name_shown, br.file_name);
-    sur.file_name_ptr = br.file_name;
+    shorten_for_display(sur.file_name_shown, sur.file_name.c_str());
+    sur.file_name_ptr = sur.file_name.c_str();
 }
 
 void Engine::set_summary_dirname() {
-    shorten_for_display(sur.dir_name_shown, br.dir_name);
-    sur.dir_name_ptr = br.dir_name;
+    shorten_for_display(sur.dir_name_shown, sur.dir_name.c_str());
+    sur.dir_name_ptr = sur.dir_name.c_str();
 }
 
 }  // namespace tw

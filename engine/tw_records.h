@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace tw {
 
@@ -184,6 +185,9 @@ struct SummaryRecord {
     char dir_name_shown[TW_SHOWN_NAME_SIZE];
     const char* file_name_ptr;
     const char* dir_name_ptr;
+    // The found file's names, as the result files give them.
+    std::string file_name;
+    std::string dir_name;
 };
 
 // The preference record: 56 bytes, the first part of TW_preference.

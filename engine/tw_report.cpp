@@ -55,13 +55,8 @@ unsigned long long ull(u64 v) { return static_cast<unsigned long long>(v); }
 u64 Engine::save_search_info_in_text_file(const char* path) {
     if (const u64 code = open_found_file("r"); code != 0) return code;
 
-    struct stat st{};
-    if (::fstat(::fileno(wf[WF_FOUND_HEADER].stream), &st) != 0) {
-        record_failure(resource_path(TW_FOUND_DIR, TW_FOUND_HEADER), errno);
-        close_found_file();
-        return ERR_READ_FILE;
-    }
-    const u64 found_nb = static_cast<u64>(st.st_size) / sizeof(FoundFileHeader);
+    summary_info_ = result_info;
+    const u64 found_nb = reader_.file_count();
 
     AtomicFileWriter report(path);
     if (const u64 code = report.open(); code != 0) {
@@ -105,7 +100,7 @@ u64 Engine::save_search_info_in_text_file(const char* path) {
         sur.occ_index = 0;
         sur.file_index = i;
         if (const u64 code = get_search_info_for_file(); code != 0) return fail(code);
-        if (std::fprintf(out, "%s/%s", br.dir_name, br.file_name) < 0)
+        if (std::fprintf(out, "%s/%s", sur.dir_name.c_str(), sur.file_name.c_str()) < 0)
             return fail(report.write_failed());
         const int written =
             with_lines ? std::fprintf(out, texts.occurrence_with_line, ull(sur.occ_nb),

@@ -25,7 +25,7 @@ void Engine::search_in_target() {
     const auto started = std::chrono::steady_clock::now();
     const u64 start_time = static_cast<u64>(std::time(nullptr));
     fatal_err_index = 0;
-    failure_detail_.clear();
+    record_failure(std::string());
     stopped_at_unreadable_ = false;
 
     // The walk never enters the application's own folder nor the result

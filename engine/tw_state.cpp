@@ -84,10 +84,20 @@ std::string Engine::resource_path(const char* sub, const char* name) const {
     return resource_dir_pathname_ptr + "/" + sub + "/" + name;
 }
 
-void Engine::record_failure(const std::string& path) { failure_detail_ = path; }
+void Engine::record_failure(const std::string& path) {
+    std::lock_guard lock(failure_mutex_);
+    failure_detail_ = path;
+}
+
+std::string Engine::failure_detail() const {
+    std::lock_guard lock(failure_mutex_);
+    return failure_detail_;
+}
 
 void Engine::record_failure(const std::string& path, int err) {
-    failure_detail_ = describe_failure(path, err);
+    std::string detail = describe_failure(path, err);
+    std::lock_guard lock(failure_mutex_);
+    failure_detail_ = std::move(detail);
 }
 
 void Engine::item_failed(const std::string& path, int err) {
@@ -97,9 +107,9 @@ void Engine::item_failed(const std::string& path, int err) {
 
 std::string Engine::error_text(u64 code) const {
     std::string text = why_err_str[code >= ERR_UNDEFINED ? ERR_UNDEFINED : code];
-    if (!failure_detail_.empty()) {
+    if (const std::string detail = failure_detail(); !detail.empty()) {
         if (text.back() != ' ') text += ' ';
-        text += failure_detail_;
+        text += detail;
     }
     return text;
 }
@@ -259,11 +269,12 @@ const char* Engine::build_str_err(u64 code) {
 const char* Engine::build_fatal_str_err() {
     if (fatal_err_index > ERR_UNDEFINED) fatal_err_index = ERR_UNDEFINED;
     std::string text = why_err_str[fatal_err_index];
+    const std::string detail = failure_detail();
     if (((fatal_err_index >= ERR_OPEN_FILE && fatal_err_index <= ERR_OPEN_DIR) ||
          fatal_err_index == ERR_CORRUPTED) &&
-        !failure_detail_.empty()) {
+        !detail.empty()) {
         if (text.back() != ' ') text += ' ';
-        text += failure_detail_;
+        text += detail;
     }
     copy_clamped(fatal_err_str, text.c_str());
     return fatal_err_str;

@@ -360,7 +360,7 @@ TEST_F(SearchTest, SummaryReadsNamesOffsetsLinesAndAnExcerptCentredOnTheOccurren
         EXPECT_EQ(engine->sur.occ_nb, c.file == 0 ? 3u : 1u);
         EXPECT_EQ(engine->sur.occ_offset, c.offset);
         EXPECT_EQ(engine->sur.occ_line, c.line);
-        const std::string shown = std::string(engine->br.dir_name) + "/" + engine->br.file_name;
+        const std::string shown = engine->sur.dir_name + "/" + engine->sur.file_name;
         EXPECT_EQ(shown, at(c.file == 0 ? "one.txt" : "two.txt"));
         EXPECT_EQ(engine->sur.excerpt_file_offset, c.excerpt_from);
         EXPECT_EQ(engine->sur.excerpt_len, c.excerpt_len);
@@ -411,7 +411,7 @@ TEST_F(SearchTest, ResultOrFoundFileChangedSinceTheSearchGivesErrorsNotCrashes) 
     ASSERT_EQ(::unlink(at("f").c_str()), 0);
     ASSERT_EQ(summary(0, 0), 0u);
     EXPECT_EQ(engine->failure_detail(), at("f") + ": No such file or directory");
-    EXPECT_STREQ(engine->br.file_name, "f");
+    EXPECT_EQ(engine->sur.file_name, "f");
     const Bytes header = read_file(found() + "/TW_found_header");
     ASSERT_EQ(header.size(), 48u);
     for (std::size_t byte : {8, 24, 40}) {  // a name length, or occ_pos, beyond its file

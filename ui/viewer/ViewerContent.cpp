@@ -200,7 +200,7 @@ void ViewerController::show_file_content(int state) {
     }
     switch (hexa_or_text_type_) {
     case kModeOriginal:
-        if (const auto content = original_content(sur, static_cast<std::uint32_t>(engine_.result_info.encoding)))
+        if (const auto content = original_content(sur, static_cast<std::uint32_t>(engine_.summary_info().encoding)))
             show_text(*content, true);
         else
             show_plain_message(QString::fromUtf8(cannot_decode_s[l]));
