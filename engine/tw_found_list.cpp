@@ -183,6 +183,27 @@ u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* w
     return 0;
 }
 
+void FoundList::append(std::string_view dir, std::string_view file, u64 occ_nb) {
+    Row row;
+    row.occ_nb = occ_nb;
+    if (dir.size() >= TW_FOUND_LIST_MAX_DIR || file.size() >= TW_FOUND_LIST_MAX_FILE) {
+        row.damage = Damage::NameTooLong;
+        ++damaged_;
+        rows_.push_back(row);
+        return;
+    }
+    // The files of a folder come one after the other: they share its name.
+    if (dirs_.empty() || std::string_view(names_).substr(dirs_.back().pos, dirs_.back().len) != dir) {
+        dirs_.push_back({names_.size(), dir.size()});
+        names_.append(dir);
+    }
+    row.dir = static_cast<std::uint32_t>(dirs_.size() - 1);
+    row.file_pos = names_.size();
+    row.file_len = static_cast<std::uint16_t>(file.size());
+    names_.append(file);
+    rows_.push_back(row);
+}
+
 std::string_view FoundList::dir(u64 row) const {
     const Row& r = rows_[row];
     if (r.damage != Damage::None) return {};

@@ -54,6 +54,10 @@ public:
     // with `why` saying "PATH: reason"; on error the list is empty.
     u64 load(const std::string& found_dir, u64 record_len, std::string* why);
     void clear();
+    // Adds a found file of a running search after the others (its stamp
+    // stays empty, so the finished result reads as another one). A name
+    // longer than any record may give becomes a damaged row.
+    void append(std::string_view dir, std::string_view file, u64 occ_nb);
 
     u64 size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }

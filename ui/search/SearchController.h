@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "engine/tw.h"
+#include "engine/tw_live_found.h"
 #include "ui/viewer/UnreadableItems.h"
 
 class QKeyEvent;
@@ -179,6 +180,9 @@ private:
     QSet<QString> warned_damaged_targets_;  // damaged target files already named
     bool done_background_ = false;
     std::optional<QColor> original_window_background_color_;
+    // The found files of the running search, as it publishes them. Held
+    // before the listener below, whose destructor ends a running search.
+    tw::LiveFoundFiles live_found_;
     // The files and folders the running search could not read.
     UnreadableItemsListener unreadable_listener_{engine_};
 };

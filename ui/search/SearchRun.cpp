@@ -63,8 +63,11 @@ void SearchController::start_search() {
     if (const char* missing = engine_.file_or_dir_exist_in_current_target())
         show_error(text(missing_item_s) + QString::fromUtf8(missing));
 
-    // No result of an earlier search stays on show while this one runs.
-    if (viewer_ != nullptr) viewer_->clear_view();
+    // No result of an earlier search stays on show while this one runs:
+    // the viewer's list follows this one as it finds files.
+    if (viewer_ != nullptr) viewer_->begin_live_result();
+    live_found_.reset();
+    engine_.sinks.push_back(&live_found_);
     set_last_result_line(0);
 
     const double period = static_cast<double>(engine_.pr.show_info_every) / 1000000.0;
@@ -90,6 +93,7 @@ void SearchController::periodic_task() {
             ui_->folder_name_ref->setText(QString::fromUtf8(engine_.sir.folder_text));
         engine_.set_show_info(1);
         show_info();
+        if (viewer_ != nullptr) viewer_->add_live_files(live_found_.take());
     } else {
         stop_search();
     }
@@ -102,6 +106,12 @@ void SearchController::stop_search() {
     engine_.join_search_thread();
     // The thread has left: what it collected can be read.
     UnreadableItems unreadable = unreadable_listener_.take();
+    std::erase(engine_.sinks, &live_found_);
+    if (viewer_ != nullptr) {
+        viewer_->add_live_files(live_found_.take());
+        viewer_->end_live_result();
+    }
+    live_found_.reset();
     allow_searching();
     engine_.set_show_info(2);
     show_info();

@@ -63,6 +63,44 @@ void FoundListModel::clear() {
     endResetModel();
 }
 
+void FoundListModel::start_live(const std::string& found_dir) {
+    clear();
+    found_dir_ = found_dir;
+    loaded_ = true;
+}
+
+void FoundListModel::append_live(const std::vector<tw::LiveFoundFile>& files) {
+    if (files.empty()) return;
+    const std::size_t first = list_.size();
+    if (first + files.size() > tw::TW_FOUND_LIST_MAX_ROWS) return;
+    for (const tw::LiveFoundFile& f : files) list_.append(f.dir, f.name, f.occ_nb);
+    sizes_.resize(list_.size(), kNotRead);
+    row_of_.resize(list_.size(), -1);
+    if (sort_column_ >= 0) {
+        // A sorted list takes the new files in their places; the size
+        // order would need every size at once, so it gives way to the found
+        // order, as for a new result.
+        beginResetModel();
+        if (sort_column_ == SizeColumn) sort_column_ = -1;
+        build_order();
+        rebuild_shown();
+        endResetModel();
+        return;
+    }
+    std::vector<std::uint32_t> added(files.size());
+    for (std::size_t i = 0; i < added.size(); ++i) added[i] = static_cast<std::uint32_t>(first + i);
+    order_.insert(order_.end(), added.begin(), added.end());
+    const std::vector<std::uint32_t> kept = list_.filter(added, filter_.toUtf8().toStdString());
+    if (kept.empty()) return;
+    const int row = static_cast<int>(shown_.size());
+    beginInsertRows({}, row, row + static_cast<int>(kept.size()) - 1);
+    for (std::uint32_t file : kept) {
+        row_of_[file] = static_cast<std::int32_t>(shown_.size());
+        shown_.push_back(file);
+    }
+    endInsertRows();
+}
+
 bool FoundListModel::stale(const std::string& found_dir) const {
     return !loaded_ || found_dir != found_dir_ || tw::FoundList::stamp_of(found_dir) != list_.stamp();
 }

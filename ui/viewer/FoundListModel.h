@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/tw_found_list.h"
+#include "engine/tw_live_found.h"
 
 namespace tw::ui {
 
@@ -27,6 +28,12 @@ public:
     // and the filter in force are applied again.
     tw::u64 load(const std::string& found_dir, tw::u64 record_len, std::string* why);
     void clear();
+    // Empties the list for the result that a search is writing in
+    // `found_dir`; its found files come through append_live.
+    void start_live(const std::string& found_dir);
+    // Adds found files of the running search: at the end in the found
+    // order, in their places otherwise.
+    void append_live(const std::vector<tw::LiveFoundFile>& files);
     bool loaded() const { return loaded_; }
     // The result files were replaced since they were read, or could not be
     // read then.

@@ -137,7 +137,9 @@ void ViewerController::show_view() {
 tw::u64 ViewerController::refresh_view(bool alert_on_error) {
     tw::SummaryRecord& sur = engine_.sur;
     int state = kViewNothing;
-    const tw::u64 r = engine_.build_summary();
+    // While a search runs, only the found files listed are read: the
+    // search has written them out.
+    const tw::u64 r = engine_.build_summary(live_ ? found_list_model_->list().size() : ~tw::u64{0});
     if (r != 0) {
         sur.summary_status = r;
         if (alert_on_error) show_error(r);
@@ -147,7 +149,7 @@ tw::u64 ViewerController::refresh_view(bool alert_on_error) {
         state = kViewOccurrence;
     }
     show_it(state);
-    show_result_state(r == 0 && state == kViewNothing);
+    if (!live_) show_result_state(r == 0 && state == kViewNothing);
     update_found_list();
     follow_current_file();
     return r;

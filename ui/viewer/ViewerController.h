@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "engine/tw_live_found.h"
 #include "engine/tw_records.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/viewer/UnreadableItems.h"
@@ -149,6 +150,17 @@ public:
     // The launcher list's paths, in list order.
     static QStringList launcher_paths(const tw::BufferRecord& br);
 
+    // ---- The result of a running search ------------------------------------------
+    // The list empties for the search that starts; its found files come
+    // through add_live_files as the search publishes them.
+    void begin_live_result();
+    // Adds published found files; the first ones are shown at once.
+    void add_live_files(const std::vector<tw::LiveFoundFile>& files);
+    // The search has ended (its thread joined): the result is read from
+    // its files again by the next show_view.
+    void end_live_result();
+    bool showing_live_result() const { return live_; }
+
     // ---- What is on screen (tests, other windows) --------------------------------
     QWidget* window() const { return window_; }
     Ui::ViewerWindow* ui() const { return ui_.get(); }
@@ -212,6 +224,7 @@ private:
     bool updating_sliders_ = false;
     FoundListModel* found_list_model_ = nullptr;
     bool following_file_ = false;  // the list's selection is being set to the current file
+    bool live_ = false;  // the list follows a running search
     bool frame_known_ = false;  // the window was shown or its frame restored
     MenuController* menu_controller_ref_ = nullptr;
     DropItemsHandler on_drop_items_;

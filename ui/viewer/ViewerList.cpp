@@ -84,7 +84,29 @@ void ViewerController::setup_found_list() {
     });
 }
 
+void ViewerController::begin_live_result() {
+    clear_view();
+    live_ = true;
+    found_list_model_->start_live(engine_.resource_path(tw::TW_FOUND_DIR));
+    show_found_list_status(QString());
+}
+
+void ViewerController::add_live_files(const std::vector<tw::LiveFoundFile>& files) {
+    if (!live_ || files.empty()) return;
+    found_list_model_->append_live(files);
+    show_found_list_status(QString());
+    if (display_state_ != kViewNothing) return;
+    // The first found file is shown as soon as it is listed.
+    engine_.sur.file_index = 0;
+    engine_.sur.occ_index = 0;
+    show_view();
+}
+
+void ViewerController::end_live_result() { live_ = false; }
+
 void ViewerController::update_found_list() {
+    // A running search's list grows from what it publishes.
+    if (live_) return;
     const std::string found_dir = engine_.resource_path(tw::TW_FOUND_DIR);
     if (!found_list_model_->stale(found_dir)) return;
     std::string why;

@@ -1,0 +1,83 @@
+// The viewer's list during a search: it grows as files are found, a listed
+// file can be opened before the search ends, and after Stop the list is
+// the result files' list, row for row.
+#include <sys/stat.h>
+
+#include <QLabel>
+#include <QTableView>
+
+#include "tests/ui/search_window_support.h"
+#include "ui/toolkit/defaults.h"
+#include "ui/viewer/FoundListModel.h"
+#include "ui_ViewerController.h"
+
+using namespace sw_test;
+
+class LiveResultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        tw::ui::init_resources();
+        // The viewer keeps its frame in the user defaults.
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
+    }
+    // Written now, while the folder exists, not at the program's exit.
+    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
+
+    void the_list_grows_while_a_search_waits_and_stop_keeps_it() {
+        for (const bool sorted : {false, true}) {
+            Harness h;
+            for (int i = 0; i < 30; ++i)
+                h.write_file("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt",
+                             std::string(static_cast<std::size_t>(i) * 31, 'x') + "needle");
+            // A pipe item whose writer never writes: the search cannot end
+            // before it is stopped.
+            QCOMPARE(::mkfifo(h.path("pipe").c_str(), 0644), 0);
+            const int writer = ::open(h.path("pipe").c_str(), O_RDWR | O_CLOEXEC);
+            QVERIFY(writer >= 0);
+            h.save_target(0, {.pattern = "needle",
+                              .items = {{h.path("tree"), true}, {h.path("pipe"), false}}});
+            h.open_window(0, true);
+            QTableView* list = h.viewer->ui()->found_list_ref;
+            if (sorted) list->sortByColumn(tw::ui::FoundListModel::PathColumn, Qt::DescendingOrder);
+            h.click_action();
+            auto* model = h.viewer->found_list_model();
+            QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 30, 10000);
+            QVERIFY(h.controller->search_is_running());
+            // The first listed file was opened as it came; another is
+            // opened from its row while the search still runs.
+            QVERIFY(h.viewer->window()->isVisible());
+            QCOMPARE(h.viewer->display_state(), tw::ui::kViewOccurrence);
+            list->setCurrentIndex(model->index(29, 0));
+            const QString chosen = QString::fromStdString(model->list().path(model->file_index(29)));
+            QTRY_COMPARE(h.viewer->ui()->filename_ref->text(), chosen.section(u'/', -1));
+            QVERIFY(h.controller->search_is_running());
+
+            h.click_action();
+            h.wait_idle();
+            ::close(writer);
+            // Row for row, the result files in the list's order.
+            const auto rows = tw_test::read_results(h.resource + "/TW_found", false);
+            QCOMPARE(static_cast<int>(rows.size()), model->rowCount());
+            QStringList want, got;
+            for (const auto& r : rows) want << QString::fromStdString(r.path());
+            for (int row = 0; row < model->rowCount(); ++row)
+                got << QString::fromStdString(model->list().path(model->file_index(row)));
+            if (sorted) {
+                want.sort();
+                std::reverse(want.begin(), want.end());
+            }
+            QCOMPARE(got, want);
+            // The file that was open stays open.
+            QCOMPARE(h.viewer->ui()->filename_ref->text(), chosen.section(u'/', -1));
+        }
+    }
+
+private:
+    QTemporaryDir home_;
+};
+
+QTEST_MAIN(LiveResultsTest)
+#include "live_results_test.moc"
