@@ -338,6 +338,9 @@ private:
     // Written by the search thread and by the viewer while a search runs.
     std::string failure_detail_;
     mutable std::mutex failure_mutex_;
+    // The stream buffers of the three result files while a search writes
+    // them; closed before they are released.
+    std::unique_ptr<char[]> result_buffers_[3];
     // Reads the result files for the viewer and the report.
     ResultReader reader_;
     // The description the last summary was read with (see summary_info).

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/tw.h"
@@ -109,8 +111,11 @@ u64 Engine::open_found_file(const char* mode) {
         }
         // Records, names and headers gather in stream buffers and leave
         // once per batch of found files (see ResultFileSink::batch_end);
-        // records of more than a buffer go out at once.
-        std::setvbuf(w.stream, nullptr, _IOFBF, kResultBuffer);
+        // records of more than a buffer go out at once. The C library
+        // takes a size only with a buffer of the caller's.
+        std::unique_ptr<char[]>& buffer = result_buffers_[i];
+        if (!buffer) buffer.reset(new (std::nothrow) char[kResultBuffer]);
+        if (buffer) std::setvbuf(w.stream, buffer.get(), _IOFBF, kResultBuffer);
     }
     return 0;
 }
