@@ -71,18 +71,19 @@ void set_blocking(int fd);
 int open_regular_at(int dir_fd, const char* name, int* err, struct stat* st = nullptr);
 
 // Reads up to n bytes at `offset` (pread_full) or at the file position
-// (read_full), again after EINTR, until n bytes came or the end of the
-// file. Returns the count read; *err is 0, or the errno of the read that
-// failed (the count then holds the bytes read before it).
+// (read_full), again after a read cut short by a signal, until n bytes
+// came or the end of the file. Returns the count read; *err is 0, or the
+// errno of the read that failed (the count then holds the bytes read
+// before it).
 std::size_t pread_full(int fd, void* buf, std::size_t n, off_t offset, int* err);
 std::size_t read_full(int fd, void* buf, std::size_t n, int* err);
 
-// Writes n bytes, again after EINTR and after a short write. Returns the
+// Writes n bytes, again after a signal and after a short write. Returns the
 // count written; *err is 0, the errno of the write that failed, or EIO when
 // a write made no progress.
 std::size_t write_full(int fd, const void* data, std::size_t n, int* err);
 
-// Calls `call` again while it fails with EINTR; its last result.
+// Calls `call` again while a signal interrupts it; its last result.
 template <class Call>
 auto retry_on_eintr(Call call) {
     decltype(call()) rc;
