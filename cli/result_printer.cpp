@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/output_text.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_le.h"
 
 namespace tw::cli {
@@ -44,15 +45,11 @@ public:
         used_ = static_cast<std::size_t>(r.ptr - buffer_.data());
     }
     bool flush() {
-        std::size_t done = 0;
-        while (done < used_) {
-            const ssize_t n = ::write(fd_, buffer_.data() + done, used_ - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                error_ = n < 0 ? errno : EIO;
-                return false;
-            }
-            done += static_cast<std::size_t>(n);
+        int err = 0;
+        write_full(fd_, buffer_.data(), used_, &err);
+        if (err != 0) {
+            error_ = err;
+            return false;
         }
         used_ = 0;
         return true;

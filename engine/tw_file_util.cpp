@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/tw_fd.h"
+
 namespace tw {
 
 namespace {
@@ -43,8 +45,8 @@ std::string joined(const char* dir, const char* name) {
 }  // namespace
 
 int open_folder_by_parts(const char* dir) {
-    int fd = ::open(dir[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
+    UniqueFd fd(::open(dir[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return -1;
     const char* p = dir;
     std::string part;
     while (*p != '\0') {
@@ -54,16 +56,15 @@ int open_folder_by_parts(const char* dir) {
         if (end == p) break;
         part.assign(p, static_cast<std::size_t>(end - p));
         p = end;
-        const int next = ::openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int next = ::openat(fd.get(), part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         const int err = errno;
-        ::close(fd);
-        if (next < 0) {
+        fd.reset(next);
+        if (!fd) {
             errno = err;
             return -1;
         }
-        fd = next;
     }
-    return fd;
+    return fd.release();
 }
 
 bool is_directory(const std::string& path) {
@@ -93,63 +94,52 @@ bool make_folder(const std::string& path, int* err) {
 }
 
 std::FILE* open_regular_stream(const std::string& path, int* err) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat st{};
     int e = 0;
-    if (fd < 0 || ::fstat(fd, &st) != 0) e = errno;
-    else if (!S_ISREG(st.st_mode)) e = EINVAL;
-    std::FILE* stream = nullptr;
-    if (e == 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        stream = ::fdopen(fd, "rb");
-        if (stream == nullptr) e = errno;
-    }
-    if (stream == nullptr) {
-        if (fd >= 0) ::close(fd);
+    UniqueFd fd(open_regular_at(AT_FDCWD, path.c_str(), &e));
+    if (!fd) {
         if (err != nullptr) *err = e;
+        return nullptr;
     }
+    set_blocking(fd.get());
+    std::FILE* stream = ::fdopen(fd.get(), "rb");
+    if (stream == nullptr) {
+        if (err != nullptr) *err = errno;
+        return nullptr;
+    }
+    fd.release();
     return stream;
 }
 
 int open_regular_file(const char* dir, const char* name, std::string* why) {
-    const int dir_fd = open_folder_by_parts(dir);
-    if (dir_fd < 0) {
+    const UniqueFd dir_fd(open_folder_by_parts(dir));
+    if (!dir_fd) {
         if (why != nullptr) *why = describe_failure(dir, errno);
         return -1;
     }
-    const int fd = ::openat(dir_fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    const int err = errno;
-    ::close(dir_fd);
-    if (fd < 0) {
-        if (why != nullptr) *why = describe_failure(joined(dir, name), err);
-        return -1;
-    }
+    int err = 0;
     struct stat st{};
-    if (::fstat(fd, &st) != 0) {
-        const int e = errno;
-        ::close(fd);
-        if (why != nullptr) *why = describe_failure(joined(dir, name), e);
+    const int fd = open_regular_at(dir_fd.get(), name, &err, &st);
+    if (fd < 0) {
+        // Refused as not regular only when its status could be read.
+        const bool irregular = err == EINVAL && st.st_mode != 0 && !S_ISREG(st.st_mode);
+        if (why != nullptr)
+            *why = irregular ? joined(dir, name) + ": not a regular file"
+                             : describe_failure(joined(dir, name), err);
         return -1;
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        if (why != nullptr) *why = joined(dir, name) + ": not a regular file";
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    set_blocking(fd);
     return fd;
 }
 
 bool stat_file_in(const char* dir, const char* name, bool follow, struct stat* st,
                   std::string* why) {
-    const int dir_fd = open_folder_by_parts(dir);
-    if (dir_fd < 0) {
+    const UniqueFd dir_fd(open_folder_by_parts(dir));
+    if (!dir_fd) {
         if (why != nullptr) *why = describe_failure(dir, errno);
         return false;
     }
-    const int rc = ::fstatat(dir_fd, name, st, follow ? 0 : AT_SYMLINK_NOFOLLOW);
+    const int rc = ::fstatat(dir_fd.get(), name, st, follow ? 0 : AT_SYMLINK_NOFOLLOW);
     const int err = errno;
-    ::close(dir_fd);
     if (rc != 0 && why != nullptr) *why = describe_failure(joined(dir, name), err);
     return rc == 0;
 }
@@ -189,17 +179,14 @@ u64 AtomicFileWriter::open() {
     if (exists && S_ISDIR(st.st_mode)) return fail(EISDIR);
 
     if (exists && !S_ISREG(st.st_mode)) {
-        // A device, FIFO or socket: written in place. O_NONBLOCK makes a
-        // FIFO without a reader fail at once instead of hanging.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) return fail(errno);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        stream_ = ::fdopen(fd, "wb");
-        if (stream_ == nullptr) {
-            const int err = errno;
-            ::close(fd);
-            return fail(err);
-        }
+        // A device, FIFO or socket: written in place. Opened without
+        // blocking, a FIFO without a reader fails at once instead of hanging.
+        UniqueFd fd(open_nonblocking_at(AT_FDCWD, target.c_str(), O_WRONLY));
+        if (!fd) return fail(errno);
+        set_blocking(fd.get());
+        stream_ = ::fdopen(fd.get(), "wb");
+        if (stream_ == nullptr) return fail(errno);
+        fd.release();
         in_place_ = true;
         return 0;
     }

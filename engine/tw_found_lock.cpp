@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/tw_fd.h"
+
 namespace tw {
 
 FoundLock::Result FoundLock::try_take(const std::string& found_dir, bool exclusive,
@@ -29,9 +31,8 @@ FoundLock::Result FoundLock::try_take(const std::string& found_dir, bool exclusi
         if (why != nullptr) *why = path + ": " + std::strerror(err);
         return Result::Failed;
     }
-    int rc;
-    do rc = ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
-    while (rc != 0 && errno == EINTR);
+    const int rc =
+        retry_on_eintr([&] { return ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB); });
     if (rc != 0) {
         const int err = errno;
         ::close(fd);

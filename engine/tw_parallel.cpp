@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_le.h"
 #include "engine/tw_scan.h"
 
@@ -33,7 +34,7 @@ std::uint8_t* align64(std::uint8_t* p) {
 
 // One searched file, shared by its pieces.
 struct ParallelSearch::FileState {
-    int fd = -1;
+    UniqueFd fd;
     u64 size = 0;
     std::string dir, name;
     // Committer-only: the error of the first failed piece, whether a piece
@@ -44,9 +45,6 @@ struct ParallelSearch::FileState {
     u64 line_base = 0;
     bool item = false;  // a file item of the target, not a file of a folder
 
-    ~FileState() {
-        if (fd >= 0) ::close(fd);
-    }
     std::string path() const { return dir + "/" + name; }
 };
 
@@ -212,11 +210,10 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     }
     // The same checks as the single-threaded scan: non-blocking, so an
     // entry that became a pipe cannot hang the walk, and regular only.
-    const int fd = ::openat(dir_fd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = fd < 0 ? errno : S_ISREG(st.st_mode) ? errno : EINVAL;
-        if (fd >= 0) ::close(fd);
+    int err = 0;
+    UniqueFd fd(open_regular_at(dir_fd, name, &err, &st));
+    if (!fd) {
         auto job = std::make_unique<Job>();
         job->kind = Job::Kind::OpenFailed;
         job->item = item;
@@ -226,13 +223,14 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
         return 0;
     }
     auto file = std::make_shared<FileState>();
-    file->fd = fd;
+    file->fd = std::move(fd);
     file->size = static_cast<u64>(st.st_size);
     file->dir.assign(dir);
     file->name = name;
     file->item = item;
     out_.file_size(file->size);
-    if (file->size > base_.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (file->size > base_.TEXT_BUF_SIZE)
+        ::posix_fadvise(file->fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // The text buffers of the single-threaded scan start every stride_
     // bytes while at least a pattern's length remains; a piece is a run of
@@ -332,9 +330,7 @@ u64 ParallelSearch::scan_direct(Job& job) {
     // As finalize does for the last piece of a file.
     u64 r = job.direct_code != 0 ? job.direct_code : job.result;
     if (job.result == ERR_READ_FILE) out_.item_failed(file.path(), job.read_err);
-    const int fd = file.fd;
-    file.fd = -1;
-    if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
+    if (file.fd.close() != 0 && r == 0) r = ERR_CLOSE_FILE;
     r = out_.end_file(file.dir, file.name, r);
     count_result(r, file.item);
     if (r != ERR_WRITE_FILE) return 0;
@@ -372,10 +368,11 @@ void ParallelSearch::scan(Scanner& s, Job& job) {
     std::atomic<u64>& bytes_read = out_.bytes_counter();
     std::optional<PieceScan> scan;
     if (!lower_ && file.size >= settings_.map_min_bytes)
-        scan = scan_mapped(sp, file.fd, file.size, job.first_pos, job.chunks, out, stop_, bytes_read);
+        scan = scan_mapped(sp, file.fd.get(), file.size, job.first_pos, job.chunks, out, stop_,
+                           bytes_read);
     if (!scan)
-        scan = scan_read(sp, file.fd, file.size, job.first_pos, job.chunks, lower_, out, stop_,
-                         bytes_read);
+        scan = scan_read(sp, file.fd.get(), file.size, job.first_pos, job.chunks, lower_, out,
+                         stop_, bytes_read);
     std::lock_guard lock(mu_);
     job.eol = with_lines_ ? sp.LINE_COUNT : 0;
     job.result = scan->result;
@@ -427,9 +424,7 @@ void ParallelSearch::finalize(Job& job) {
     }
     if (!job.last) return;
     u64 r = file.failed;
-    const int fd = file.fd;
-    file.fd = -1;
-    if (::close(fd) != 0 && r == 0) r = ERR_CLOSE_FILE;
+    if (file.fd.close() != 0 && r == 0) r = ERR_CLOSE_FILE;
     r = out_.end_file(file.dir, file.name, r);
     count_result(r, file.item);
     if (r == ERR_WRITE_FILE) {

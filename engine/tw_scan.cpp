@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 
+#include "engine/tw_fd.h"
 #include "engine/tw_map_guard.h"
 
 namespace tw {
@@ -70,18 +70,13 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
             break;
         }
         const u64 limit = std::min<u64>(sp.TEXT_BUF_SIZE, size - pos);
-        u64 n = 0;
-        while (n < limit) {
-            const ssize_t got = ::pread(fd, text + n, limit - n, static_cast<off_t>(pos + n));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                scan.result = ERR_READ_FILE;
-                scan.read_err = errno;
-            }
-            if (got <= 0) break;
-            n += static_cast<u64>(got);
+        int err = 0;
+        const u64 n = pread_full(fd, text, limit, static_cast<off_t>(pos), &err);
+        if (err != 0) {
+            scan.result = ERR_READ_FILE;
+            scan.read_err = err;
+            break;
         }
-        if (scan.result != 0) break;
         bytes_read.fetch_add(n, std::memory_order_relaxed);
         // A file that shrank since its size was noted ends here.
         if (n < m) {

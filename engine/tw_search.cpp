@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_parallel.h"
 #include "engine/tw_result_files.h"
 #include "engine/tw_scan.h"
@@ -164,21 +165,20 @@ u64 Engine::search_file_item_in_pieces(const char* path) {
     const char* slash = std::strrchr(path, '/');
     if (slash == nullptr) return search_in_file(path);
     const std::string folder(path, static_cast<std::size_t>(slash - path));
-    const int dir_fd = ::open(folder.empty() ? "/" : folder.c_str(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    UniqueFd dir_fd(::open(folder.empty() ? "/" : folder.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st{};
-    if (dir_fd < 0 || ::fstatat(dir_fd, slash + 1, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+    if (!dir_fd || ::fstatat(dir_fd.get(), slash + 1, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
         // Failures and files that are not regular take the usual way.
-        if (dir_fd >= 0) ::close(dir_fd);
+        dir_fd.reset();
         return search_in_file(path);
     }
     if (copy_dir_name(folder.c_str()) != 0 || copy_file_name(slash + 1) != 0) {
-        ::close(dir_fd);
         output_.other_failed();
         return ERR_MEMORY;
     }
-    u64 r = par_->submit_file(dir_fd, folder, slash + 1, true);
-    ::close(dir_fd);
+    u64 r = par_->submit_file(dir_fd.get(), folder, slash + 1, true);
+    dir_fd.reset();
     par_->drain();
     if (r == 0) r = par_->write_failed() ? ERR_WRITE_FILE : par_->item_result();
     return r;
@@ -197,12 +197,12 @@ u64 Engine::search_in_file(const char* path) {
         return ERR_MEMORY;
     }
     // A file right under "/" has an empty folder part: its folder is "/".
-    const int dir_fd = ::open(folder.empty() ? "/" : folder.c_str(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    UniqueFd dir_fd(::open(folder.empty() ? "/" : folder.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st{};
-    if (dir_fd < 0 || ::fstatat(dir_fd, slash + 1, &st, 0) != 0) {
+    if (!dir_fd || ::fstatat(dir_fd.get(), slash + 1, &st, 0) != 0) {
         const int err = errno;
-        if (dir_fd >= 0) ::close(dir_fd);
+        dir_fd.reset();
         item_failed(path, err);
         output_.folder_failed();
         return ERR_ACCESS_DIR;
@@ -213,12 +213,12 @@ u64 Engine::search_in_file(const char* path) {
     u64 r = 0;
     if (stream_item_type(st.st_mode)) {
         // A pipe, socket or device named as an item is read as a stream.
-        ::close(dir_fd);
+        dir_fd.reset();
         r = search_in_stream(path);
     } else {
-        search_dir_fd_ = dir_fd;
+        search_dir_fd_ = dir_fd.get();
         r = tw_search();
-        ::close(dir_fd);
+        dir_fd.reset();
         search_dir_fd_ = -1;
     }
     output_.count_file(r, false);
@@ -227,29 +227,28 @@ u64 Engine::search_in_file(const char* path) {
 
 u64 Engine::tw_search() {
     const WorkFile& w = wf[WF_SEARCHED];
-    // Non-blocking, so an entry that became a pipe since it was listed
-    // cannot hang the search; it is refused below as not a regular file.
-    const int fd = ::openat(search_dir_fd_, w.name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // Opened without blocking, so an entry that became a pipe since it was
+    // listed cannot hang the search; it is refused as not a regular file.
     struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = fd < 0 ? errno : S_ISREG(st.st_mode) ? errno : EINVAL;
-        if (fd >= 0) ::close(fd);
+    int err = 0;
+    UniqueFd fd(open_regular_at(search_dir_fd_, w.name, &err, &st));
+    if (!fd) {
         item_failed(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
     }
     // Bytes added after this point are not searched.
     const u64 size = static_cast<u64>(st.st_size);
     output_.file_size(size);
-    if (size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     sr.LINE_COUNT = 0;
     FileOut out(output_, record_len(), w.dir_path, w.name);
-    const PieceScan scan = scan_read(sr, fd, size, 0, ~u64{0},
+    const PieceScan scan = scan_read(sr, fd.get(), size, 0, ~u64{0},
                                      (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0, out,
                                      need_stop_searching, ir.total_bytes);
     u64 result = out.code != 0 ? out.code : scan.result;
     if (scan.result == ERR_READ_FILE)
         item_failed(std::string(w.dir_path) + "/" + w.name, scan.read_err);
-    if (::close(fd) != 0 && result == 0) result = ERR_CLOSE_FILE;
+    if (fd.close() != 0 && result == 0) result = ERR_CLOSE_FILE;
     return output_.end_file(w.dir_path, w.name, result);
 }
 

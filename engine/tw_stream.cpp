@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_scan.h"
 
 namespace tw {
@@ -35,18 +36,18 @@ int connect_socket(const char* path) {
         return -1;
     }
     std::strcpy(address.sun_path, path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return -1;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) return -1;
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
         errno != EINPROGRESS) {
         const int err = errno;
-        ::close(fd);
+        fd.reset();
         errno = err;
         return -1;
     }
     // Nothing is sent: the peer sees the end of our side at once.
-    ::shutdown(fd, SHUT_WR);
-    return fd;
+    ::shutdown(fd.get(), SHUT_WR);
+    return fd.release();
 }
 
 // Opens the item for sequential reading without blocking: opening a pipe
@@ -60,7 +61,7 @@ int open_stream(const char* path) {
     struct stat st{};
     if (::stat(path, &st) != 0) return -1;
     if (S_ISSOCK(st.st_mode)) return connect_socket(path);
-    return ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    return open_nonblocking_at(AT_FDCWD, path, O_RDONLY);
 }
 
 }  // namespace
@@ -71,17 +72,17 @@ bool stream_item_type(unsigned mode) {
 
 u64 Engine::search_in_stream(const char* path) {
     const WorkFile& w = wf[WF_SEARCHED];
-    const int fd = open_stream(path);
+    UniqueFd fd(open_stream(path));
     struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (!fd || ::fstat(fd.get(), &st) != 0) {
         const int err = errno;
-        if (fd >= 0) ::close(fd);
+        fd.reset();
         item_failed(path, err);
         return ERR_OPEN_FILE;
     }
     // A disk or a partition tells its size; the other streams have none.
     u64 size = 0;
-    if (S_ISBLK(st.st_mode) && ::ioctl(fd, BLKGETSIZE64, &size) != 0) size = 0;
+    if (S_ISBLK(st.st_mode) && ::ioctl(fd.get(), BLKGETSIZE64, &size) != 0) size = 0;
     output_.file_size(size);
 
     const u64 m = sr.STR_END - sr.STR_START;
@@ -99,7 +100,7 @@ u64 Engine::search_in_stream(const char* path) {
         // Reading is attempted only once poll says there is something to
         // read or an end: a pipe that no writer has opened yet reads as an
         // end of file, while poll waits for its first writer.
-        pollfd ready{fd, POLLIN, 0};
+        pollfd ready{fd.get(), POLLIN, 0};
         const int polled = ::poll(&ready, 1, kPollMs);
         if (polled == 0 || (polled < 0 && errno == EINTR)) {
             // Found files wait for no stream: they are published meanwhile.
@@ -107,7 +108,7 @@ u64 Engine::search_in_stream(const char* path) {
             if (out.code != 0) break;
             continue;
         }
-        const ssize_t n = ::read(fd, buffer + have, sr.TEXT_BUF_SIZE - have);
+        const ssize_t n = ::read(fd.get(), buffer + have, sr.TEXT_BUF_SIZE - have);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
             item_failed(path, errno);
@@ -131,7 +132,7 @@ u64 Engine::search_in_stream(const char* path) {
     }
     if (result == 0) result = out.code;
     const bool stopped = need_stop_searching.load(std::memory_order_relaxed) != 0;
-    if (::close(fd) != 0 && result == 0 && !stopped) result = ERR_CLOSE_FILE;
+    if (fd.close() != 0 && result == 0 && !stopped) result = ERR_CLOSE_FILE;
     // As for a file: what was found before a stop is kept with its name.
     return output_.end_file(w.dir_path, w.name, result);
 }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_parallel.h"
 
 namespace tw {
@@ -218,9 +219,8 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                         spare.pop_back();
                     }
                 }
-                ssize_t n;
-                do n = ::getdents64(level.fd, level.listing.get(), kListingBytes);
-                while (n < 0 && errno == EINTR);
+                const ssize_t n = retry_on_eintr(
+                    [&] { return ::getdents64(level.fd, level.listing.get(), kListingBytes); });
                 if (n <= 0) {
                     level.done = true;
                     continue;
