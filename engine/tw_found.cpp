@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_file_util.h"
 #include "engine/tw_le.h"
 
@@ -164,22 +165,11 @@ u64 Engine::write_result_info(u64 status, u64 error_code, u64 start_time, u64 el
     if (tr.target_name != nullptr) info.target_name = tr.target_name;
     const std::vector<std::uint8_t> bytes = encode_result_info(info);
     const std::string path = resource_path(TW_FOUND_DIR, TW_FOUND_INFO);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            ok = false;
-        } else {
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    const int err = errno;
-    if (fd >= 0 && ::close(fd) != 0 && ok) ok = false;
-    if (!ok) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    int err = fd ? 0 : errno;
+    if (fd) write_full(fd.get(), bytes.data(), bytes.size(), &err);
+    if (const int closed = fd.close(); err == 0) err = closed;
+    if (err != 0) {
         record_failure(path, err);
         return ERR_WRITE_FILE;
     }
@@ -202,8 +192,8 @@ u64 Engine::read_result_info(ResultInfo& out) {
     if (tr.target_name != nullptr) fallback.target_name = tr.target_name;
 
     const std::string path = resource_path(TW_FOUND_DIR, TW_FOUND_INFO);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd fd(open_nonblocking_at(AT_FDCWD, path.c_str(), O_RDONLY));
+    if (!fd) {
         if (errno == ENOENT) {
             out = std::move(fallback);
             return 0;
@@ -214,7 +204,7 @@ u64 Engine::read_result_info(ResultInfo& out) {
     struct stat st{};
     u64 code = 0;
     std::vector<std::uint8_t> bytes;
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         record_failure(path, errno);
         code = ERR_READ_FILE;
     } else if (!S_ISREG(st.st_mode) || static_cast<u64>(st.st_size) > kResultInfoMaxSize) {
@@ -222,17 +212,9 @@ u64 Engine::read_result_info(ResultInfo& out) {
         code = ERR_CORRUPTED;
     } else {
         bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done,
-                                      static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        bytes.resize(done);
+        int err = 0;
+        bytes.resize(pread_full(fd.get(), bytes.data(), bytes.size(), 0, &err));
     }
-    ::close(fd);
     if (code != 0) return code;
     ResultInfo info;
     if (!decode_result_info(bytes.data(), bytes.size(), info)) {
@@ -288,8 +270,8 @@ u64 Engine::build_summary_from_occ_file() {
     // opened without blocking, folder by folder (its path may be longer
     // than the system accepts at once), and only read when regular.
     std::string why;
-    const int fd = open_regular_file(sur.dir_name.c_str(), sur.file_name.c_str(), &why);
-    if (fd < 0) {
+    const UniqueFd fd(open_regular_file(sur.dir_name.c_str(), sur.file_name.c_str(), &why));
+    if (!fd) {
         record_failure(why);
         sur.summary_status = ERR_ACCESS_DENIED;
         return 0;
@@ -311,16 +293,9 @@ u64 Engine::build_summary_from_occ_file() {
         record_failure(sur.dir_name + "/" + sur.file_name, EINVAL);
         sur.summary_status = ERR_ACCESS_DENIED;
     } else {
-        std::size_t done = 0;
         int err = 0;
-        while (done < TW_EXCERPT_SIZE) {
-            const ssize_t n = ::pread(fd, sur.excerpt + done, TW_EXCERPT_SIZE - done,
-                                      static_cast<off_t>(start + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) err = errno;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
+        const std::size_t done =
+            pread_full(fd.get(), sur.excerpt, TW_EXCERPT_SIZE, static_cast<off_t>(start), &err);
         sur.excerpt_len = done;
         if (done == 0) {
             if (err != 0) record_failure(sur.dir_name + "/" + sur.file_name, err);
@@ -330,7 +305,6 @@ u64 Engine::build_summary_from_occ_file() {
         }
     }
     sur.excerpt[sur.excerpt_len] = 0;
-    ::close(fd);
     return 0;
 }
 

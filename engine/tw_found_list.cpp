@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_file_util.h"
 #include "engine/tw_found_lock.h"
 #include "engine/tw_le.h"
@@ -34,11 +35,10 @@ public:
     // file (EINVAL) or cannot be mapped.
     bool open(const std::string& path) {
         // Without blocking: a FIFO in place of a result file must not hang.
-        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd_ < 0) return false;
-        if (::fstat(fd_, &st_) != 0) return false;
-        if (!S_ISREG(st_.st_mode)) {
-            errno = EINVAL;
+        int err = 0;
+        fd_ = open_regular_at(AT_FDCWD, path.c_str(), &err, &st_);
+        if (fd_ < 0) {
+            errno = err;
             return false;
         }
         size_ = static_cast<std::size_t>(st_.st_size);

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "engine/tw_file_util.h"
 #include "engine/tw_le.h"
 
@@ -26,11 +27,9 @@ u64 ResultReader::open(const std::string& found_dir, std::string* why) {
         const std::string path = found_dir + "/" + names[i];
         // Without blocking, and only a regular file: a FIFO in place of a
         // result file must not hang the reader.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        struct stat st{};
-        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            const int err = fd < 0 || !S_ISREG(st.st_mode) ? (fd < 0 ? errno : EINVAL) : errno;
-            if (fd >= 0) ::close(fd);
+        int err = 0;
+        const int fd = open_regular_at(AT_FDCWD, path.c_str(), &err);
+        if (fd < 0) {
             close();
             if (why != nullptr) *why = describe_failure(path, err);
             return ERR_OPEN_FILE;
@@ -53,15 +52,10 @@ u64 ResultReader::size_of(int file) const {
 }
 
 bool ResultReader::read_at(int file, void* data, u64 length, u64 pos) const {
-    auto* out = static_cast<std::uint8_t*>(data);
-    u64 done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd_[file], out + done, length - done, static_cast<off_t>(pos + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<u64>(n);
-    }
-    return true;
+    int err = 0;
+    return pos <= static_cast<u64>(INT64_MAX) &&
+           pread_full(fd_[file], data, static_cast<std::size_t>(length), static_cast<off_t>(pos),
+                      &err) == length;
 }
 
 u64 ResultReader::file_count() const { return size_of(kHeader) / kRecord; }
