@@ -50,6 +50,9 @@ private slots:
             // opened from its row while the search still runs.
             QVERIFY(h.viewer->window()->isVisible());
             QCOMPARE(h.viewer->display_state(), tw::ui::kViewOccurrence);
+            // ... and the steps count every file listed since.
+            QTRY_COMPARE(h.viewer->ui()->file_nb_and_index_ref->text(), QString("1 / 30"));
+            QVERIFY(h.viewer->ui()->next_file_but_ref->isEnabled());
             list->setCurrentIndex(model->index(29, 0));
             const QString chosen = QString::fromStdString(model->list().path(model->file_index(29)));
             QTRY_COMPARE(h.viewer->ui()->filename_ref->text(), chosen.section(u'/', -1));

@@ -95,11 +95,22 @@ void ViewerController::add_live_files(const std::vector<tw::LiveFoundFile>& file
     if (!live_ || files.empty()) return;
     found_list_model_->append_live(files);
     show_found_list_status(QString());
-    if (display_state_ != kViewNothing) return;
-    // The first found file is shown as soon as it is listed.
+    if (display_state_ != kViewNothing) {
+        // The file shown stays; the steps reach the files listed since.
+        tw::SummaryRecord& sur = engine_.sur;
+        sur.file_nb = found_list_model_->list().size();
+        show_view_file_nb_and_index(display_state_);
+        ui_->next_file_but_ref->setEnabled(sur.file_index + 2 <= sur.file_nb);
+        set_slider(ui_->file_slider_ref, sur.file_nb, sur.file_index);
+        return;
+    }
+    // The first found file is shown as soon as it is listed; the search
+    // window keeps the keyboard (Stop, Escape) while the viewer appears.
     engine_.sur.file_index = 0;
     engine_.sur.occ_index = 0;
+    window_->setAttribute(Qt::WA_ShowWithoutActivating, true);
     show_view();
+    window_->setAttribute(Qt::WA_ShowWithoutActivating, false);
 }
 
 void ViewerController::end_live_result() { live_ = false; }
