@@ -98,10 +98,12 @@ Search:
                          run a stored target of the resource folder, by its
                          number or its name; name:NAME always means a name
       --resource-dir DIR resource folder whose targets are read and whose
-                         TW_found folder receives the result; without it the
-                         result goes to a temporary folder removed at exit,
-                         and --target reads the application's targets
-                         ($XDG_DATA_HOME/Trawlex or ~/.local/share/Trawlex)
+                         TW_found folder receives the result files; without
+                         it, a run with --report or --target writes them to
+                         a temporary folder removed at exit, any other run
+                         writes none, and --target reads the application's
+                         targets ($XDG_DATA_HOME/Trawlex or
+                         ~/.local/share/Trawlex)
       --no-wait          fail at once (status 2) when another search is
                          writing the same result folder, instead of waiting
   -j, --threads N        scan with N threads (default 0: one per core; 1
@@ -112,8 +114,7 @@ Output:
   -c, --count            one line per found file: PATH<TAB>COUNT
   -l, --files-with-matches
                          one line per found file: PATH
-  -m, --max-count NUM    print (and count) at most NUM occurrences per file;
-                         the file is still searched to its end
+  -m, --max-count NUM    print (and count) at most NUM occurrences per file
   -0, --null             write each PATH raw and end it with a NUL instead of
                          the tab (with -l, instead of the newline)
       --json             one JSON object per line: "begin", "match" and "end"
@@ -124,6 +125,11 @@ Output:
       --stats            print the search summary on stderr
   -h, --help             display this help and exit
       --version          output version information and exit
+
+Without result files to fill (no --resource-dir, --report or --target), -q
+and -l read a file only up to its first occurrence and -m NUM up to its
+NUM-th: the "matches_found" of a --json "end" record then counts the
+occurrences read, not all those of the file.
 
 In the tab-separated output a tab, newline, carriage return or backslash of a
 path is written \t, \n, \r or \\, so that one line is always one record. In

@@ -219,6 +219,10 @@ public:
         return 0;
     }
 
+    // -q needs no record, -l one, -m NUM its NUM first: with no result
+    // folder to fill, the rest of the file need not be read.
+    bool enough() const override { return o_.quiet || printer_.has_enough(); }
+
     void file_dropped() override {
         in_file_ = false;
         if (!o_.quiet && !printer_.drop_file()) stop();
@@ -359,8 +363,13 @@ int run(int argc, char** argv) {
         for (const std::string& p : o.paths) stdin_given = stdin_given || p == "-";
     }
 
+    // A result folder is written only when something reads it: a named
+    // resource folder, the report, or a stored target's run. Otherwise the
+    // printer is the search's only output.
+    const bool result_needed = o.resource_dir || o.report || o.target;
     tw::cli::ResourceDir resources;
-    if (!resources.prepare(o.resource_dir, o.target.has_value(), message)) return error(message);
+    if (!resources.prepare(o.resource_dir, o.target.has_value(), result_needed, message))
+        return error(message);
 
     tw::Engine e;
     // The targets (and preferences) are read where they are stored; the
@@ -384,8 +393,11 @@ int run(int argc, char** argv) {
     install_signal_handlers();
     // The lock is held until the program ends: through the search, the
     // printing of the result and the report.
-    if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
-    if (const int code = empty_result_files(resources.path()); code != 0) return code;
+    e.write_result_files = result_needed;
+    if (result_needed) {
+        if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
+        if (const int code = empty_result_files(resources.path()); code != 0) return code;
+    }
     choose_buffers(e, e.tr.search_str_len);
     e.thread_count = o.threads;
 

@@ -68,7 +68,7 @@ std::string ResourceDir::default_path() {
 }
 
 bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read_targets,
-                          std::string& error) {
+                          bool needed, std::string& error) {
     if (requested) {
         path_ = absolute_path(*requested);
         targets_path_ = path_;
@@ -86,6 +86,7 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read
             return false;
         }
     }
+    if (!read_targets && !needed) return true;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = (tmp != nullptr && tmp[0] == '/' ? std::string(tmp) : std::string("/tmp")) +
                           "/trawlex-cli-XXXXXX";

@@ -20,8 +20,10 @@ public:
     // Without: the result goes to a fresh temporary folder, so that runs
     // never share one by accident, and the targets are read from the
     // application's folder (default_path()) when `read_targets` is set.
+    // Without either, and when no result folder is `needed`, there is no
+    // folder at all: path() and targets_path() are empty.
     // False with `error` set when no usable folder could be had.
-    bool prepare(const std::optional<std::string>& requested, bool read_targets,
+    bool prepare(const std::optional<std::string>& requested, bool read_targets, bool needed,
                  std::string& error);
 
     // The folder whose TW_found receives the result.

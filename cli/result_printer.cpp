@@ -131,7 +131,14 @@ bool FilePrinter::print_records(std::string_view path, const std::uint8_t* recor
     const bool json = style.format == PrintFormat::Json;
     const bool lines = style.mode == PrintMode::OffsetLines;
     const bool each = style.mode == PrintMode::Offsets || lines;
-    if (!each) return true;
+    const u64 record = style.records_with_lines ? 16 : 8;
+    if (!each) {
+        // Counted only, to know when the output has what it needs.
+        if (!d.in_file_) d.printed_ = 0;
+        d.in_file_ = true;
+        d.printed_ += bytes / record;
+        return true;
+    }
     if (!d.in_file_) {
         // The file's first records: its prefix, and JSON's opening record.
         d.in_file_ = true;
@@ -151,7 +158,6 @@ bool FilePrinter::print_records(std::string_view path, const std::uint8_t* recor
             prefix.push_back(style.format == PrintFormat::Null ? '\0' : '\t');
         }
     }
-    const u64 record = style.records_with_lines ? 16 : 8;
     // One line is at most the prefix, two numbers of 20 digits and what
     // surrounds them.
     const std::size_t line_max = d.prefix_.size() + 64;
@@ -221,12 +227,18 @@ bool FilePrinter::end_file(std::string_view path, u64 occ_nb) {
     return true;
 }
 
+bool FilePrinter::has_enough() const {
+    const Impl& d = *impl_;
+    return d.in_file_ && (d.style_.mode == PrintMode::Files || d.printed_ >= d.style_.max_per_file);
+}
+
 bool FilePrinter::drop_file() {
     if (result_.status != Status::Ok) return false;
     Impl& d = *impl_;
     if (!d.in_file_) return true;
     d.in_file_ = false;
-    if (d.style_.format != PrintFormat::Json) return true;
+    const bool each = d.style_.mode == PrintMode::Offsets || d.style_.mode == PrintMode::OffsetLines;
+    if (d.style_.format != PrintFormat::Json || !each) return true;
     // The matches printed are closed, so that the output stays well formed.
     const std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + d.json_path_ +
                             ",\"stats\":{\"matches\":" + std::to_string(d.printed_) +

@@ -62,6 +62,9 @@ public:
     bool print_line(std::string_view line);
     // Writes out what is gathered.
     bool flush();
+    // The records given for the file being printed are all the output
+    // uses of it: -l needs one, -m NUM its NUM first.
+    bool has_enough() const;
     const PrintResult& result() const { return result_; }
 
 private:

@@ -156,6 +156,11 @@ public:
     // few system calls and page-table work per piece, reading a copy per
     // byte; bench/README.md has the figures behind the default.
     u64 map_min_bytes = u64{4} << 20;
+    // Whether a search writes the result folder (TW_found) first in its
+    // chain of sinks. The application always does; a command-line run
+    // whose output needs only its own sinks does not, and then needs no
+    // resource folder at all. Read when a search starts.
+    bool write_result_files = true;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
     // True when the last search ended at a file or folder it could not
@@ -313,6 +318,9 @@ private:
 
     // Occurrence records of the current search, 8 or 16 bytes.
     u64 record_len() const { return (sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? 16 : 8; }
+    // Searches every item of the target, reporting to `chain`; 0 or the
+    // code of the error that ended the search.
+    u64 run_search(std::vector<ResultSink*> chain);
     // The explicit-stack walk of search_in_dir.
     u64 walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u64 base_depth);
     // Cuts dir_name (`len` bytes long) at its last "/", as cut_dir_name;

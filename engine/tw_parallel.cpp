@@ -44,6 +44,9 @@ struct ParallelSearch::FileState {
     bool ended = false;
     u64 line_base = 0;
     bool item = false;  // a file item of the target, not a file of a folder
+    // Every sink has what it needs of the file: its later records are
+    // dropped, and its scanners may stop.
+    std::atomic<bool> enough{false};
 
     std::string path() const { return dir + "/" + name; }
 };
@@ -77,7 +80,8 @@ class ParallelSearch::JobOut final : public OccurrenceOut {
 public:
     JobOut(ParallelSearch& search, Job& job) : search_(search), job_(job) {}
     bool take(const std::uint8_t* records, std::size_t bytes) override {
-        return search_.hand_over(job_, records, bytes);
+        return search_.hand_over(job_, records, bytes) &&
+               !job_.file->enough.load(std::memory_order_relaxed);
     }
 
 private:
@@ -344,7 +348,7 @@ bool ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t b
         if (job.direct_code == 0)
             job.direct_code =
                 out_.occurrences(job.file->dir, job.file->name, data, bytes, record_len());
-        return job.direct_code == 0;
+        return job.direct_code == 0 && !out_.file_enough();
     }
     std::unique_lock lock(mu_);
     // The committer takes the records of the oldest job as they come; the
@@ -393,13 +397,17 @@ u64 ParallelSearch::count_result(u64 r, bool item) {
 
 bool ParallelSearch::commit_records(Job& job, std::vector<std::uint8_t>& records) {
     FileState& file = *job.file;
-    if (file.failed != 0 || file.ended || records.empty()) return true;
+    if (file.failed != 0 || file.ended || records.empty() ||
+        file.enough.load(std::memory_order_relaxed))
+        return true;
     if (with_lines_ && file.line_base != 0) {
         for (std::size_t at = 8; at + 8 <= records.size(); at += 16)
             store_le64(records.data() + at, load_le64(records.data() + at) + file.line_base);
     }
-    return out_.occurrences(file.dir, file.name, records.data(), records.size(), record_len()) ==
-           0;
+    if (out_.occurrences(file.dir, file.name, records.data(), records.size(), record_len()) != 0)
+        return false;
+    if (out_.file_enough()) file.enough.store(true, std::memory_order_relaxed);
+    return true;
 }
 
 void ParallelSearch::finalize(Job& job) {

@@ -43,6 +43,33 @@ void Engine::search_in_target() {
         }
     }
 
+    const auto elapsed = [&] {
+        return static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::steady_clock::now() - started)
+                                    .count());
+    };
+    const auto status_of = [&](u64 code) {
+        return code != 0 ? RESULT_ERROR
+               : need_stop_searching.load(std::memory_order_relaxed) != 0 ? RESULT_STOPPED
+                                                                          : RESULT_FINISHED;
+    };
+    const auto publish = [&](u64 code) {
+        last_search_status_ = status_of(code);
+        fatal_err_index = code;
+        ellipsed_time = elapsed();
+        // The stop the search asked for itself ends with it.
+        if (stopped_at_unreadable_) need_stop_searching.store(0, std::memory_order_relaxed);
+        // Publishes fatal_err_index, ellipsed_time and the counters.
+        searching_now.store(0, std::memory_order_release);
+    };
+    if (!write_result_files) {
+        // The sinks are the whole output: no folder, no lock, no files.
+        u64 code = set_search_param_from_target();
+        if (code == 0) code = run_search(sinks);
+        publish(code);
+        return;
+    }
+
     // One writer per result folder: from before the files are truncated
     // until the description is written.
     const bool own_lock = !(found_lock_.held() && found_lock_.exclusive());
@@ -54,11 +81,6 @@ void Engine::search_in_target() {
         searching_now.store(0, std::memory_order_release);
         return;
     }
-    const auto elapsed = [&] {
-        return static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                    std::chrono::steady_clock::now() - started)
-                                    .count());
-    };
     if (code == 0) code = open_found_file("w");
     if (code == 0) {
         code = write_result_info(RESULT_RUNNING, 0, start_time, 0);
@@ -67,91 +89,84 @@ void Engine::search_in_target() {
                                     resource_path(TW_FOUND_DIR),
                                     [this](const std::string& path, int err) { record_failure(path, err); });
         if (code == 0) {
-            searching_now.store(1, std::memory_order_relaxed);
             std::vector<ResultSink*> chain{&result_files};
             chain.insert(chain.end(), sinks.begin(), sinks.end());
-            output_.begin(std::move(chain), [this](const std::string& path, int err) {
-                record_failure(path, err);
-                // A target that does not go on after errors ends the whole
-                // search at its first unreadable item, unless a stop was
-                // already asked for.
-                if (tr.skip_error == 0 &&
-                    need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
-                    stopped_at_unreadable_ = true;
-            });
-            // Files of folders are scanned by several threads when asked
-            // for, except when the first unreadable item ends its folder:
-            // which files that search reads depends on each result before.
-            std::unique_ptr<ParallelSearch> parallel;
-            const unsigned threads = effective_thread_count();
-            if (threads > 1 && tr.skip_error != 0) {
-                try {
-                    parallel = std::make_unique<ParallelSearch>(
-                        output_, sr, need_stop_searching,
-                        ParallelSearch::Settings{threads, piece_bytes, map_min_bytes});
-                } catch (const std::bad_alloc&) {
-                }
-                if (parallel && !parallel->start()) parallel.reset();
-            }
-            par_ = parallel.get();
-            for (tr.item_index = 0;
-                 tr.item_index < tr.item_nb && need_stop_searching.load(std::memory_order_relaxed) == 0;
-                 ++tr.item_index) {
-                const ItemRecord& item = tr.items[tr.item_index];
-                const char* path = tr.path_pool + item.path_offset;
-                if (item.item_type != 0) {
-                    code = copy_dir_name(path);
-                    if (code != 0) break;
-                    code = search_in_dir(path, tr.not_inside != 0, tr.skip_error != 0, 0);
-                    if (par_ != nullptr) {
-                        // The item's result is known once its files are written.
-                        par_->drain();
-                        if (par_->write_failed()) code = ERR_WRITE_FILE;
-                    }
-                } else if (par_ != nullptr) {
-                    // A file item is searched in its place, once the files
-                    // before it are written: a regular one in pieces by the
-                    // scanning threads, anything else here.
-                    par_->drain();
-                    code = search_file_item_in_pieces(path);
-                } else {
-                    code = search_in_file(path);
-                }
-                if (code == ERR_WRITE_FILE || code == ERR_MEMORY) break;
-            }
-            if (parallel) parallel->finish();
-            par_ = nullptr;
-            // The last batch: every sink publishes what it holds.
-            const u64 ended = output_.end();
-            // A file or folder that could not be read, the last item
-            // included, is no error of the whole search: it was named to the
-            // listener and counted, and either skipped or, without
-            // skip_error, where the search stopped with what it had found.
-            if (code == ERR_OPEN_FILE || code == ERR_READ_FILE || code == ERR_ACCESS_DIR ||
-                code == ERR_OPEN_DIR)
-                code = 0;
-            if (code == 0) code = ended;
+            code = run_search(std::move(chain));
         }
         const u64 closed = close_found_file();
         if (code == 0) code = closed;
-        const u64 status = code != 0 ? RESULT_ERROR
-                           : need_stop_searching.load(std::memory_order_relaxed) != 0
-                               ? RESULT_STOPPED
-                               : RESULT_FINISHED;
-        const u64 described = write_result_info(status, code, start_time, elapsed());
+        const u64 described = write_result_info(status_of(code), code, start_time, elapsed());
         if (code == 0) code = described;
     }
     if (own_lock) unlock_result();
-    last_search_status_ = code != 0 ? RESULT_ERROR
-                          : need_stop_searching.load(std::memory_order_relaxed) != 0
-                              ? RESULT_STOPPED
-                              : RESULT_FINISHED;
-    fatal_err_index = code;
-    ellipsed_time = elapsed();
-    // The stop the search asked for itself ends with it.
-    if (stopped_at_unreadable_) need_stop_searching.store(0, std::memory_order_relaxed);
-    // Publishes fatal_err_index, ellipsed_time and the counters.
-    searching_now.store(0, std::memory_order_release);
+    publish(code);
+}
+
+u64 Engine::run_search(std::vector<ResultSink*> chain) {
+    u64 code = 0;
+    searching_now.store(1, std::memory_order_relaxed);
+    output_.begin(std::move(chain), [this](const std::string& path, int err) {
+        record_failure(path, err);
+        // A target that does not go on after errors ends the whole
+        // search at its first unreadable item, unless a stop was
+        // already asked for.
+        if (tr.skip_error == 0 &&
+            need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
+            stopped_at_unreadable_ = true;
+    });
+    // Files of folders are scanned by several threads when asked
+    // for, except when the first unreadable item ends its folder:
+    // which files that search reads depends on each result before.
+    std::unique_ptr<ParallelSearch> parallel;
+    const unsigned threads = effective_thread_count();
+    if (threads > 1 && tr.skip_error != 0) {
+        try {
+            parallel = std::make_unique<ParallelSearch>(
+                output_, sr, need_stop_searching,
+                ParallelSearch::Settings{threads, piece_bytes, map_min_bytes});
+        } catch (const std::bad_alloc&) {
+        }
+        if (parallel && !parallel->start()) parallel.reset();
+    }
+    par_ = parallel.get();
+    for (tr.item_index = 0;
+         tr.item_index < tr.item_nb && need_stop_searching.load(std::memory_order_relaxed) == 0;
+         ++tr.item_index) {
+        const ItemRecord& item = tr.items[tr.item_index];
+        const char* path = tr.path_pool + item.path_offset;
+        if (item.item_type != 0) {
+            code = copy_dir_name(path);
+            if (code != 0) break;
+            code = search_in_dir(path, tr.not_inside != 0, tr.skip_error != 0, 0);
+            if (par_ != nullptr) {
+                // The item's result is known once its files are written.
+                par_->drain();
+                if (par_->write_failed()) code = ERR_WRITE_FILE;
+            }
+        } else if (par_ != nullptr) {
+            // A file item is searched in its place, once the files
+            // before it are written: a regular one in pieces by the
+            // scanning threads, anything else here.
+            par_->drain();
+            code = search_file_item_in_pieces(path);
+        } else {
+            code = search_in_file(path);
+        }
+        if (code == ERR_WRITE_FILE || code == ERR_MEMORY) break;
+    }
+    if (parallel) parallel->finish();
+    par_ = nullptr;
+    // The last batch: every sink publishes what it holds.
+    const u64 ended = output_.end();
+    // A file or folder that could not be read, the last item
+    // included, is no error of the whole search: it was named to the
+    // sinks and counted, and either skipped or, without
+    // skip_error, where the search stopped with what it had found.
+    if (code == ERR_OPEN_FILE || code == ERR_READ_FILE || code == ERR_ACCESS_DIR ||
+        code == ERR_OPEN_DIR)
+        code = 0;
+    if (code == 0) code = ended;
+    return code;
 }
 
 unsigned Engine::effective_thread_count() const {

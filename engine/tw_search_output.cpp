@@ -50,6 +50,13 @@ u64 SearchOutput::end_file(std::string_view dir, std::string_view name, u64 resu
     return batch_end_if_due();
 }
 
+bool SearchOutput::file_enough() const {
+    if (sinks_.empty()) return false;
+    for (const ResultSink* sink : sinks_)
+        if (!sink->enough()) return false;
+    return true;
+}
+
 void SearchOutput::count_file(u64 result, bool searched_on_error) {
     if (result == 0) {
         counters_.file_nb.fetch_add(1, std::memory_order_relaxed);

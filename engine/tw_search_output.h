@@ -44,6 +44,8 @@ public:
     // the first sink's error.
     u64 occurrences(std::string_view dir, std::string_view name, const std::uint8_t* records,
                     std::size_t bytes, u64 record_len);
+    // Every sink has the records it needs of the file being searched.
+    bool file_enough() const;
     // Ends the file being searched, whose scan gave `result`: with 0 and
     // records handed on, it is the next found file; with an error, its
     // records are dropped. Returns `result`, or a sink's error.
@@ -78,7 +80,7 @@ public:
         : output_(output), record_len_(record_len), dir_(dir), name_(name) {}
     bool take(const std::uint8_t* records, std::size_t bytes) override {
         code = output_.occurrences(dir_, name_, records, bytes, record_len_);
-        return code == 0;
+        return code == 0 && !output_.file_enough();
     }
     void buffer_scanned() override {
         if (code == 0) code = output_.batch_end_if_due();

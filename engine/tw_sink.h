@@ -37,6 +37,11 @@ public:
         (void)dir, (void)name, (void)records, (void)bytes;
         return 0;
     }
+    // True when the sink needs no more records of the file being searched
+    // (asked after it was handed some): when every sink of the chain says
+    // so, the scan of that file stops there, and it is found with the
+    // records handed on so far.
+    virtual bool enough() const { return false; }
     // The records handed on since the last found or dropped file are those
     // of found file `file`. 0, or an error code that ends the search.
     virtual u64 file_found(const FoundFile& file) {

@@ -47,6 +47,39 @@ TEST_F(CliTest, AnyNumberOfThreadsGivesTheSameOutputInTheSameOrder) {
     for (const char* n : {"0", "2", "7"}) EXPECT_EQ(cli({"-n", "--threads", n, "hello", "."}).out, one.out) << n;
 }
 
+// Without --resource-dir, --report or --target nothing needs result files:
+// none are written (not even a temporary folder), and -q, -l and -m stop
+// reading a file once the output has what it needs. Every output is still
+// the one a full scan gives, whatever the threads.
+TEST_F(CliTest, RunsWithoutResultFilesPrintWhatAFullScanPrints) {
+    std::string big;  // occurrences all through several text buffers and pieces
+    for (int i = 0; i < 6000; ++i) big += std::string(i % 700, 'x') + "hello\n";
+    add("big1.txt", big);
+    add("sub/big2.txt", big);
+    const std::vector<std::string> env = {"TMPDIR=" + dir / "no-such-folder"};
+    const std::vector<std::vector<std::string>> modes = {
+        {"-l"}, {"-q"}, {"-m", "1"}, {"-m", "4000"}, {"-c", "-m", "3"}, {"-n", "-m", "2"}, {"-c"}, {}};
+    for (const auto& mode : modes)
+        for (const char* threads : {"1", "3"}) {
+            std::vector<std::string> args = mode;
+            args.insert(args.end(), {"-j", threads, "hello", "."});
+            const CliRun full = cli(args);
+            const CliRun bare = run_cli(args, dir / "io", tree(""), env);
+            SCOPED_TRACE(::testing::PrintToString(args));
+            EXPECT_EQ(bare.status, full.status) << bare.err;
+            EXPECT_EQ(bare.out, full.out);
+            EXPECT_EQ(bare.err, full.err);
+        }
+    // The early stop shows in --json: a file is read up to what -l needs.
+    const auto found_count = [](const std::string& out) {
+        const std::size_t at = out.find("\"matches_found\":");
+        return at == std::string::npos ? -1 : std::atol(out.c_str() + at + 16);
+    };
+    EXPECT_EQ(found_count(cli({"--json", "-l", "hello", "big1.txt"}).out), 6000);
+    EXPECT_LT(found_count(run_cli({"--json", "-l", "hello", "big1.txt"}, dir / "io", tree(""), env).out),
+              6000);
+}
+
 // Items in the order given, relative paths joined to the current folder,
 // line ends, byte patterns, encodings and -m.
 TEST_F(CliTest, SmallSearchesGiveTheirExactOutput) {

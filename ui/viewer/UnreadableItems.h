@@ -54,6 +54,8 @@ public:
     UnreadableItems take();
 
     void item_failed(std::string_view path, int err) override;
+    // It needs no occurrence record.
+    bool enough() const override { return true; }
 
 private:
     tw::Engine& engine_;
