@@ -185,4 +185,6 @@ Compiled compile_utf8(std::string_view typed, const Options& o) {
     }
 }
 
+bool encoding_usable(encoding::EncodingId encoding) { return encoding::is_supported(encoding); }
+
 }  // namespace tw::pattern

@@ -89,6 +89,11 @@ Compiled check_stored(std::string_view bytes, const Options& options);
 // to compile.
 Compiled check_characters(std::u16string_view typed, const Options& options);
 
+// Whether a text can be compiled in `encoding` at all: an encoding without
+// a usable converter refuses every text (CannotConvert). The preferences
+// accept a user-defined encoding number only when it is.
+bool encoding_usable(encoding::EncodingId encoding);
+
 // A character that a hexadecimal text would read as a digit or skip as a
 // blank, and so cannot be the wildcard there.
 bool hides_in_hexadecimal(std::uint8_t c) noexcept;

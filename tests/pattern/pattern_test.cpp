@@ -87,5 +87,21 @@ TEST(PatternCompiler, TheTypingCheckLooksAtCharactersOnly) {
     }
 }
 
+
+// A user-defined encoding number is accepted when text can be compiled in
+// it, and only then: every text in it compiles, or every one is refused.
+TEST(PatternCompiler, AnEncodingIsUsableWhenTextCompilesInIt) {
+    for (const std::uint32_t number : {0u, 0x0201u, 0x0500u, 0x0600u, 0x7FFFu, 0xFFFFFFFFu}) {
+        const enc::EncodingId id = enc::stored_from_registry(number);
+        SCOPED_TRACE(number);
+        const Compiled c = compile(u"a", {false, id, std::nullopt, false});
+        EXPECT_EQ(encoding_usable(id), c.ok());
+        if (!c.ok()) {
+            EXPECT_EQ(c.refusal, Refusal::CannotConvert);
+        }
+    }
+    EXPECT_TRUE(encoding_usable(enc::kUtf8));
+}
+
 }  // namespace
 }  // namespace tw::pattern

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "encoding/string_encoding.h"
+#include "pattern/pattern_compiler.h"
 #include "ui/search/SearchController.h"
 #include "ui/shell/AlertController.h"
 #include "ui/toolkit/defaults.h"
@@ -206,7 +207,7 @@ bool PrefrencesController::get_preferences_from_window() {
                       .arg(tw::TW_SHOW_INFO_EVERY_LIMITS.max / 1000000);
     // A number the encoding service cannot use would refuse every key typed
     // under "User defined".
-    if (!refused && !tw::encoding::is_supported(tw::encoding::stored_from_registry(encoding)))
+    if (!refused && !tw::pattern::encoding_usable(tw::encoding::stored_from_registry(encoding)))
         refused = text(encoding_unknown_s).arg(ui_->user_defined_ref->text().trimmed());
     if (refused) {
         alerts_.show_alert(window_, text(error_s), *refused);
