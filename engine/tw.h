@@ -338,6 +338,10 @@ private:
     void walk_failed(const std::string& path, int err);
     u64 write_result_info(u64 status, u64 error_code, u64 start_time, u64 elapsed);
     u64 load_result_info();
+    // Found file sur.file_index and its occurrence sur.occ_index from
+    // `reader` into sur, and with summary_from the excerpt too.
+    u64 read_found_file(const ResultReader& reader);
+    u64 summary_from(const ResultReader& reader);
     // Reads TW_found_info into `out`; without one, `out` describes the
     // current target.
     u64 read_result_info(ResultInfo& out);

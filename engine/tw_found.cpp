@@ -225,14 +225,16 @@ u64 Engine::read_result_info(ResultInfo& out) {
     return 0;
 }
 
-u64 Engine::get_search_info_for_file() {
-    if (const u64 code = reader_.found_file(sur.file_index, ffh, sur.dir_name, sur.file_name);
+u64 Engine::get_search_info_for_file() { return read_found_file(reader_); }
+
+u64 Engine::read_found_file(const ResultReader& reader) {
+    if (const u64 code = reader.found_file(sur.file_index, ffh, sur.dir_name, sur.file_name);
         code != 0)
         return code;
     sur.occ_nb = ffh.occ_nb;
     const u64 record_len = summary_info_.record_len == 16 ? 16 : 8;
-    if (const u64 code = reader_.occurrence(ffh, sur.occ_index, record_len, &sur.occ_offset,
-                                            &sur.occ_line);
+    if (const u64 code = reader.occurrence(ffh, sur.occ_index, record_len, &sur.occ_offset,
+                                           &sur.occ_line);
         code != 0)
         return code;
     sur.has_line = record_len == 16 ? 1 : 0;
@@ -246,14 +248,15 @@ u64 Engine::build_summary(u64 readable_files) {
     if (searching_now.load(std::memory_order_acquire) != 0) {
         // A search of this engine is writing the result: it holds the
         // folder's lock, and the found files it has published are on disk.
-        // Nothing the search thread writes is touched here.
+        // Nothing the search thread uses is touched here: this reader is
+        // the viewer's own.
         std::string why;
-        result = reader_.open(resource_path(TW_FOUND_DIR), &why);
+        ResultReader live;
+        result = live.open(resource_path(TW_FOUND_DIR), &why);
         if (result != 0) record_failure(why);
         if (result == 0) result = read_result_info(summary_info_);
-        if (result == 0) sur.file_nb = std::min(reader_.file_count(), readable_files);
-        if (result == 0 && sur.file_nb > 0) result = build_summary_from_occ_file();
-        reader_.close();
+        if (result == 0) sur.file_nb = std::min(live.file_count(), readable_files);
+        if (result == 0 && sur.file_nb > 0) result = summary_from(live);
         return result;
     }
     if (const u64 code = open_found_file("r"); code != 0) return code;
@@ -264,8 +267,10 @@ u64 Engine::build_summary(u64 readable_files) {
     return result != 0 ? result : closed;
 }
 
-u64 Engine::build_summary_from_occ_file() {
-    if (const u64 code = get_search_info_for_file(); code != 0) return code;
+u64 Engine::build_summary_from_occ_file() { return summary_from(reader_); }
+
+u64 Engine::summary_from(const ResultReader& reader) {
+    if (const u64 code = read_found_file(reader); code != 0) return code;
     // The found file may have become anything since the search: it is
     // opened without blocking, folder by folder (its path may be longer
     // than the system accepts at once), and only read when regular.

@@ -16,13 +16,13 @@
 #include "engine/tw.h"
 #include "engine/tw_fd.h"
 #include "engine/tw_le.h"
+#include "engine/tw_parallel_jobs.h"
 #include "engine/tw_scan.h"
 
 namespace tw {
 
 namespace {
 
-constexpr auto kPoll = std::chrono::milliseconds(20);
 
 // A pointer to the first byte at or after `p` on a 64-byte boundary.
 std::uint8_t* align64(std::uint8_t* p) {
@@ -31,49 +31,6 @@ std::uint8_t* align64(std::uint8_t* p) {
 }
 
 }  // namespace
-
-// One searched file, shared by its pieces.
-struct ParallelSearch::FileState {
-    UniqueFd fd;
-    u64 size = 0;
-    std::string dir, name;
-    // Committer-only: the error of the first failed piece, whether a piece
-    // met the end of the file early, and the end-of-line bytes before the
-    // next piece.
-    u64 failed = 0;
-    bool ended = false;
-    u64 line_base = 0;
-    bool item = false;  // a file item of the target, not a file of a folder
-    // Every sink has what it needs of the file: its later records are
-    // dropped, and its scanners may stop.
-    std::atomic<bool> enough{false};
-
-    std::string path() const { return dir + "/" + name; }
-};
-
-struct ParallelSearch::Job {
-    enum class Kind { Failure, OpenFailed, Piece } kind = Kind::Piece;
-    // Failure and OpenFailed: the path and errno to report.
-    std::string path;
-    int err = 0;
-    bool item = false;  // OpenFailed: of a file item
-    // Piece: chunks text buffers from file offset first_pos.
-    std::shared_ptr<FileState> file;
-    u64 first_pos = 0;
-    u64 chunks = 0;
-    bool last = true;
-    // Scan output, under mu_.
-    std::vector<std::uint8_t> records;
-    bool done = false;
-    u64 eol = 0;     // end-of-line bytes at the piece's start positions
-    u64 result = 0;  // 0 or ERR_READ_FILE
-    int read_err = 0;
-    bool ended = false;  // the file ended (or shrank) within this piece
-    // Scanned and written by the walk while nothing else was queued: its
-    // records go straight to the result file (see submit_file).
-    bool direct = false;
-    u64 direct_code = 0;  // direct: the output's first error
-};
 
 // What a scanner finds in a job goes to the job.
 class ParallelSearch::JobOut final : public OccurrenceOut {
@@ -162,14 +119,42 @@ bool ParallelSearch::start() {
     return true;
 }
 
+bool ParallelSearch::ready(const Job& job) const {
+    if (job.done || job.kind != Job::Kind::Batch) return job.done;
+    return job.held > 0 || job.committed < job.scanned.load(std::memory_order_acquire);
+}
+
 void ParallelSearch::wake_committer(bool now) {
-    if (!committer_waiting_ || window_.empty() || !window_.front()->done) return;
-    if (now || window_.size() >= kCommitBatch) cv_commit_.notify_one();
+    if (!committer_waiting_ || window_.empty() || !ready(*window_.front())) return;
+    if (now) {
+        cv_commit_.notify_one();
+        return;
+    }
+    // A batch of jobs ready from the head of the queue: one wake-up for them
+    // all (the committer also looks by itself every kPoll).
+    std::size_t n = 1;
+    while (n < kCommitBatch && n < window_.size() && window_[n]->done) ++n;
+    if (n >= kCommitBatch) cv_commit_.notify_one();
+}
+
+bool ParallelSearch::help_scan(std::unique_lock<std::mutex>& lock) {
+    if (to_scan_.empty() || stopping() || committer_exited_) return false;
+    Job* job = to_scan_.front();
+    to_scan_.pop_front();
+    lock.unlock();
+    if (job->kind == Job::Kind::Batch) scan_batch(*walk_scanner_, *job);
+    else scan(*walk_scanner_, *job);
+    lock.lock();
+    job->done = true;
+    wake_committer(false);
+    return true;
 }
 
 ParallelSearch::Job* ParallelSearch::push(std::unique_ptr<Job> job, bool on_walk) {
     std::unique_lock lock(mu_);
     while (window_.size() >= room_ && !committer_exited_ && !stopping()) {
+        // The walk is ahead: rather than wait, it scans a queued job.
+        if (help_scan(lock)) continue;
         wake_committer(true);
         walk_waiting_ = true;
         cv_room_.wait_for(lock, kPoll);
@@ -181,7 +166,7 @@ ParallelSearch::Job* ParallelSearch::push(std::unique_ptr<Job> job, bool on_walk
     Job* raw = job.get();
     window_.push_back(std::move(job));
     if (on_walk) return raw;
-    if (raw->kind == Job::Kind::Piece && raw->chunks > 0) {
+    if ((raw->kind == Job::Kind::Piece && raw->chunks > 0) || raw->kind == Job::Kind::Batch) {
         to_scan_.push_back(raw);
         if (idle_scanners_ > 0) cv_work_.notify_one();
     } else {
@@ -192,6 +177,7 @@ ParallelSearch::Job* ParallelSearch::push(std::unique_ptr<Job> job, bool on_walk
 }
 
 void ParallelSearch::report_failure(std::string path, int err) {
+    flush_batch();
     auto job = std::make_unique<Job>();
     job->kind = Job::Kind::Failure;
     job->path = std::move(path);
@@ -206,6 +192,26 @@ u64 ParallelSearch::item_result() const {
 
 u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item) {
     if (write_failed()) return ERR_WRITE_FILE;
+    if (!item) {
+        // A file of a folder joins the batch of its folder.
+        if (pending_ && pending_->dir != dir) flush_batch();
+        if (!pending_) {
+            auto job = std::make_unique<Job>();
+            job->kind = Job::Kind::Batch;
+            job->dir_fd.reset(::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0));
+            job->dir.assign(dir);
+            if (job->dir_fd) pending_ = std::move(job);
+        }
+        if (pending_) {
+            pending_->files.push_back(BatchFile{});
+            pending_->files.back().name = name;
+            if (pending_->files.size() >= kBatchFiles) flush_batch();
+            return 0;
+        }
+        // Without a descriptor of its own for the batch, the file is
+        // opened here as an item's is.
+    }
+    flush_batch();
     if (item) {
         // A stop before the item is committed leaves it at 0, as the
         // single-threaded scan gives for a stopped file.
@@ -279,8 +285,10 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
 }
 
 void ParallelSearch::drain() {
+    flush_batch();
     std::unique_lock lock(mu_);
     while (!window_.empty() && !committer_exited_) {
+        if (help_scan(lock)) continue;
         wake_committer(true);
         walk_waiting_ = true;
         cv_room_.wait_for(lock, kPoll);
@@ -320,10 +328,11 @@ void ParallelSearch::scanner_loop(Scanner& s) {
         Job* job = to_scan_.front();
         to_scan_.pop_front();
         lock.unlock();
-        scan(s, *job);
+        if (job->kind == Job::Kind::Batch) scan_batch(s, *job);
+        else scan(s, *job);
         lock.lock();
         job->done = true;
-        if (committer_waiting_ && window_.front().get() == job) cv_commit_.notify_one();
+        wake_committer(false);
     }
 }
 
@@ -411,6 +420,7 @@ bool ParallelSearch::commit_records(Job& job, std::vector<std::uint8_t>& records
 }
 
 void ParallelSearch::finalize(Job& job) {
+    if (job.kind == Job::Kind::Batch) return;  // its files were finalized one by one
     if (job.kind == Job::Kind::Failure) {
         out_.item_failed(job.path, job.err);
         return;
@@ -445,6 +455,10 @@ void ParallelSearch::finalize(Job& job) {
 void ParallelSearch::close_partial_on_stop() {
     // As the single-threaded scan when stopped inside a file: the records
     // written so far get their header, and the file counts as searched.
+    if (batch_partial_) {
+        count_result(out_.end_file(batch_partial_->first, batch_partial_->second, 0), false);
+        batch_partial_.reset();
+    }
     if (current_ == nullptr) return;
     count_result(out_.end_file(current_->dir, current_->name, 0), current_->item);
     current_ = nullptr;
@@ -468,6 +482,9 @@ void ParallelSearch::committer_loop() {
             continue;
         }
         Job& job = *window_.front();
+        if (job.kind == Job::Kind::Batch && job.committed < job.files.size() &&
+            commit_batch(lock, job))
+            continue;
         if (job.kind == Job::Kind::Piece && current_ != job.file) {
             // The first piece of a file.
             current_ = job.file;

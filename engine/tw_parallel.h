@@ -6,12 +6,14 @@
 // single-threaded walk would have written them. Failures met by the walk
 // go through the same queue, so the sinks hear everything in order.
 //
-// A file of one text buffer or less is scanned by the walk itself: on a tree
-// of small files, handing each to other threads costs more than its scan.
-// While nothing is queued (the committer idle) the walk also writes its
-// result, exactly as the single-threaded scan does; behind larger files it
-// is queued already scanned and committed in its turn. The committer is
-// woken for such files in batches of kCommitBatch, not once per file.
+// The files of a folder are queued in batches of up to kBatchFiles names: a
+// scanning thread opens, reads, scans and closes each in turn, so that on a
+// tree of small files the walk thread only lists folders, and the opens and
+// reads, most of the work there, run on every core. A file item of the
+// target is opened by the walk and, when it is large, cut into pieces that
+// several threads scan; one of one text buffer or less is scanned by the
+// walk itself, and while nothing is queued (the committer idle) the walk
+// also writes its result, exactly as the single-threaded scan does.
 //
 // Memory stays bounded: at most kJobsPerThread jobs per scanning thread are
 // queued at once (the walk waits for room), and a job holds at most
@@ -19,11 +21,14 @@
 // waits until the committer, reaching the job, takes them).
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -45,6 +50,10 @@ public:
     // Jobs queued before a waiting committer is woken for jobs the walk
     // finished itself: one wake-up for a batch of small files.
     static constexpr std::size_t kCommitBatch = 8;
+    // How long a waiting thread sleeps before it looks at the stop flag.
+    static constexpr std::chrono::milliseconds kPoll{20};
+    // Names of one folder queued together.
+    static constexpr std::size_t kBatchFiles = 16;
 
     struct Settings {
         unsigned scanners = 2;
@@ -84,7 +93,9 @@ public:
 private:
     struct FileState;
     struct Job;
+    struct BatchFile;
     class JobOut;
+    class BatchOut;
     struct Scanner {
         SearchParam sp{};
         std::unique_ptr<std::uint8_t[]> text_raw;
@@ -99,6 +110,24 @@ private:
     // Wakes the committer when it waits and enough done jobs are queued,
     // or `now`. Under mu_.
     void wake_committer(bool now);
+    // Queues the files of a folder gathered so far (walk only).
+    void flush_batch();
+    // Opens, reads and scans each file of a batch job in turn.
+    void scan_batch(Scanner& s, Job& job);
+    // Gives records of file `index` of a batch job to the committer; false
+    // when the scan of that file may stop.
+    bool hand_over_batch(Job& job, std::size_t index, const std::uint8_t* data, std::size_t bytes);
+    // The committer's turn at the head batch job: commits what its next file
+    // has; false when that file has nothing yet. Under mu_, which it may
+    // release meanwhile.
+    bool commit_batch(std::unique_lock<std::mutex>& lock, Job& job);
+    void finalize_batch_file(Job& job, BatchFile& file);
+    // Whether the committer has work at `job`, the head of the queue.
+    bool ready(const Job& job) const;
+    // The walk scans the oldest queued job itself (with its own buffers)
+    // instead of waiting; false when there is none. Under mu_, released
+    // meanwhile.
+    bool help_scan(std::unique_lock<std::mutex>& lock);
     void scanner_loop(Scanner& s);
     void scan(Scanner& s, Job& job);
     // Gives a job's records to the committer; a job the walk scans alone
@@ -153,6 +182,10 @@ private:
     // Committer-only state of the file being committed. Held, not only
     // pointed to: after a stop its later pieces may never have been queued.
     std::shared_ptr<FileState> current_;
+    // Committer-only: the batch file whose records are partly committed.
+    std::optional<std::pair<std::string, std::string>> batch_partial_;
+    // Walk-only: the files of a folder not queued yet.
+    std::unique_ptr<Job> pending_;
     u64 item_result_ = 0;  // under mu_
 };
 
