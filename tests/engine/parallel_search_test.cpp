@@ -288,18 +288,26 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
         if (path.find("/comb/") != std::string::npos && (odd = !odd)) mutator.victims.push_back(path);
     }
     mutator.add_at = at("comb");
-    engine->sinks = {&mutator};
-    engine->thread_count = 1;
     engine->tr.skip_error = 1;
-    search();
-    engine->sinks.clear();
-    std::multiset<std::string> got;
-    for (const ResultRow& f : results()) got.insert(f.path());
-    for (const std::string& path : want) {
-        const bool removed = std::find(mutator.victims.begin(), mutator.victims.end(), path) != mutator.victims.end();
-        EXPECT_EQ(got.count(path), removed ? got.count(path) : 1u) << path;
+    // On one thread, and with scanning threads that open the files of a
+    // folder well after the walk listed them.
+    for (unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads, the tree changing");
+        engine->sinks = {&mutator};
+        engine->thread_count = threads;
+        search();
+        engine->sinks.clear();
+        std::multiset<std::string> got;
+        for (const ResultRow& f : results()) got.insert(f.path());
+        for (const std::string& path : want) {
+            const bool removed =
+                std::find(mutator.victims.begin(), mutator.victims.end(), path) != mutator.victims.end();
+            EXPECT_EQ(got.count(path), removed ? got.count(path) : 1u) << path;
+        }
+        EXPECT_EQ(std::set<std::string>(got.begin(), got.end()).size(), got.size());
+        // A file removed before it was opened is named, never found.
+        EXPECT_EQ(engine->fatal_err_index, 0u);
     }
-    EXPECT_EQ(std::set<std::string>(got.begin(), got.end()).size(), got.size());
 }
 
 // A result file that cannot be written ends the search as on one thread,
