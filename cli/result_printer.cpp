@@ -25,28 +25,33 @@ constexpr std::size_t kOutBuffer = std::size_t{1} << 20;
 // Output lines gathered in a large buffer and written in few system calls.
 class Output {
 public:
-    explicit Output(int fd) : fd_(fd), buffer_(kOutBuffer) {}
+    // The buffer is not cleared: its pages cost nothing until written,
+    // which matters to a run that prints a line or two.
+    explicit Output(int fd) : fd_(fd), buffer_(new char[kOutBuffer]), size_(kOutBuffer) {}
 
     // Room for `n` more bytes; false when a flush failed.
     bool reserve(std::size_t n) {
-        if (used_ + n <= buffer_.size()) return true;
+        if (used_ + n <= size_) return true;
         if (!flush()) return false;
-        if (n > buffer_.size()) buffer_.resize(n);
+        if (n > size_) {
+            buffer_.reset(new char[n]);
+            size_ = n;
+        }
         return true;
     }
     void put(const char* data, std::size_t n) {
-        std::memcpy(buffer_.data() + used_, data, n);
+        std::memcpy(buffer_.get() + used_, data, n);
         used_ += n;
     }
     void put(char c) { buffer_[used_++] = c; }
     void put(std::string_view s) { put(s.data(), s.size()); }
     void put_number(u64 v) {
-        const auto r = std::to_chars(buffer_.data() + used_, buffer_.data() + used_ + 20, v);
-        used_ = static_cast<std::size_t>(r.ptr - buffer_.data());
+        const auto r = std::to_chars(buffer_.get() + used_, buffer_.get() + used_ + 20, v);
+        used_ = static_cast<std::size_t>(r.ptr - buffer_.get());
     }
     bool flush() {
         int err = 0;
-        write_full(fd_, buffer_.data(), used_, &err);
+        write_full(fd_, buffer_.get(), used_, &err);
         if (err != 0) {
             error_ = err;
             return false;
@@ -58,7 +63,8 @@ public:
 
 private:
     int fd_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t size_;
     std::size_t used_ = 0;
     int error_ = 0;
 };

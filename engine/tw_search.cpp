@@ -117,9 +117,16 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
     // Files of folders are scanned by several threads when asked
     // for, except when the first unreadable item ends its folder:
     // which files that search reads depends on each result before.
+    // The threads start with the first item that needs them: a folder, or
+    // a file item of more than a piece. A search of a few small files (a
+    // command line on one file) runs on this thread alone, as fast to
+    // start as it can be.
     std::unique_ptr<ParallelSearch> parallel;
     const unsigned threads = effective_thread_count();
-    if (threads > 1 && tr.skip_error != 0) {
+    bool may_start = threads > 1 && tr.skip_error != 0;
+    const auto start_threads = [&] {
+        if (!may_start) return;
+        may_start = false;
         try {
             parallel = std::make_unique<ParallelSearch>(
                 output_, sr, need_stop_searching,
@@ -127,13 +134,20 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
         } catch (const std::bad_alloc&) {
         }
         if (parallel && !parallel->start()) parallel.reset();
-    }
-    par_ = parallel.get();
+        par_ = parallel.get();
+    };
+    par_ = nullptr;
     for (tr.item_index = 0;
          tr.item_index < tr.item_nb && need_stop_searching.load(std::memory_order_relaxed) == 0;
          ++tr.item_index) {
         const ItemRecord& item = tr.items[tr.item_index];
         const char* path = tr.path_pool + item.path_offset;
+        if (may_start) {
+            struct stat st{};
+            if (item.item_type != 0 || (::stat(path, &st) == 0 && S_ISREG(st.st_mode) &&
+                                        static_cast<u64>(st.st_size) > piece_bytes))
+                start_threads();
+        }
         if (item.item_type != 0) {
             code = copy_dir_name(path);
             if (code != 0) break;
