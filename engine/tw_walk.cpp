@@ -49,7 +49,7 @@ struct Level {
     bool reseek = false;      // the descriptor was given up: seek to resume
     bool done = false;
     u64 ended_by = 0;
-    dev_t dev = 0;
+    dev_t dev = 0;  // set when the descriptor is given up
     ino_t ino = 0;
 };
 
@@ -136,16 +136,12 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         const int fd = ::openat(parent_fd, name, flags);
         int err = errno;
         u64 failed = 0;
-        struct stat st{};
         if (fd < 0) {
             failed = ERR_OPEN_DIR;
         } else if (::faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
             // Listable but not enterable: its entries cannot be reached.
             err = errno;
             failed = ERR_ACCESS_DIR;
-        } else if (::fstat(fd, &st) != 0) {
-            err = errno;
-            failed = ERR_OPEN_DIR;
         }
         if (failed != 0) {
             if (fd >= 0) ::close(fd);
@@ -160,13 +156,18 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         Level level;
         level.fd = fd;
         level.dir_len = len;
-        level.dev = st.st_dev;
-        level.ino = st.st_ino;
         stack.push_back(std::move(level));
         if (++open_levels > kMaxOpenLevels) {
             // Close the shallowest open level below the top one; the open
             // levels are always the top level and a run ending at the deepest.
+            // Its identity, to know it again when the walk climbs back, is
+            // taken now: most folders never give their descriptor up.
             Level& closed = stack[first_open];
+            struct stat st{};
+            if (::fstat(closed.fd, &st) == 0) {
+                closed.dev = st.st_dev;
+                closed.ino = st.st_ino;
+            }
             ::close(closed.fd);
             closed.fd = -1;
             release(closed);
