@@ -199,7 +199,12 @@ public:
 
     u64 occurrences(std::string_view dir, std::string_view name, const std::uint8_t* records,
                     std::size_t bytes) override {
-        if (o_.quiet) return 0;
+        // -q has its answer with the first occurrence: the file it lies in
+        // is found, and the search ends there.
+        if (o_.quiet) {
+            stop();
+            return 0;
+        }
         if (!in_file_) {
             path_ = shown(tw::cli::join_path(dir, name));
             in_file_ = true;

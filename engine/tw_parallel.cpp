@@ -272,14 +272,18 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     }
     u64 first = 0;
     do {
-        const u64 n = std::min(piece_chunks_, chunks - first);
+        // Once the sinks have what they need of the file, its last job
+        // reads nothing and only ends it.
+        const bool enough = file->enough.load(std::memory_order_relaxed);
+        const u64 n = enough ? 0 : std::min(piece_chunks_, chunks - first);
         auto job = std::make_unique<Job>();
         job->file = file;
         job->first_pos = first * stride_;
         job->chunks = n;
-        job->last = first + n >= chunks;
+        job->last = enough || first + n >= chunks;
         push(std::move(job));
         first += n;
+        if (enough) break;
     } while (first < chunks && !stopping());
     return 0;
 }
@@ -375,6 +379,8 @@ bool ParallelSearch::hand_over(Job& job, const std::uint8_t* data, std::size_t b
 
 void ParallelSearch::scan(Scanner& s, Job& job) {
     const FileState& file = *job.file;
+    // The sinks have what they need of the file: its later pieces are not read.
+    if (file.enough.load(std::memory_order_relaxed)) return;
     SearchParam& sp = s.sp;
     sp.LINE_COUNT = 0;
     JobOut out(*this, job);

@@ -70,6 +70,18 @@ TEST_F(CliTest, RunsWithoutResultFilesPrintWhatAFullScanPrints) {
             EXPECT_EQ(bare.out, full.out);
             EXPECT_EQ(bare.err, full.err);
         }
+    // A file item of several pieces, which scanning threads share.
+    std::string huge;
+    while (huge.size() < (std::size_t{9} << 20)) huge += std::string(997, 'y') + "hello";
+    add("huge.txt", huge);
+    for (const auto& mode : modes) {
+        std::vector<std::string> args = mode;
+        args.insert(args.end(), {"hello", "huge.txt", "a.txt"});
+        const CliRun full = cli(args), bare = run_cli(args, dir / "io", tree(""), env);
+        SCOPED_TRACE(::testing::PrintToString(args));
+        EXPECT_EQ(bare.status, full.status) << bare.err;
+        EXPECT_EQ(bare.out, full.out);
+    }
     // The early stop shows in --json: a file is read up to what -l needs
     // (on one thread; scanning threads may read ahead before they hear it).
     const auto found_count = [](const std::string& out) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "engine/tw_live_found.h"
@@ -94,5 +95,56 @@ TEST_P(LiveResultTest, PublishedFilesAreReadableWhileTheSearchRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, LiveResultTest, ::testing::Values(1u, 3u));
+
+}  // namespace
+
+namespace {
+
+// A sink that needs only the first records of each file, as -l does.
+struct FirstRecords : ResultSink {
+    std::vector<std::pair<std::string, u64>> found;
+    bool any = false;
+    u64 occurrences(std::string_view, std::string_view, const std::uint8_t*, std::size_t) override {
+        any = true;
+        return 0;
+    }
+    bool enough() const override { return any; }
+    u64 file_found(const FoundFile& f) override {
+        found.emplace_back(std::string(f.dir) + "/" + std::string(f.name), f.occ_nb);
+        any = false;
+        return 0;
+    }
+};
+
+// Without result files, a file whose sinks have what they need is read no
+// further, whether it is scanned whole, in a batch, or in pieces by several
+// threads; it is still found, in its place.
+TEST_P(LiveResultTest, AFileIsReadOnlyUntilTheSinksHaveEnough) {
+    use_buffers(u64{64} << 10);
+    engine->piece_bytes = u64{128} << 10;  // the large file: 80 pieces
+    std::string big;
+    while (big.size() < (std::size_t{10} << 20)) big += std::string(4000, 'x') + "needle";
+    make_file("big", big);
+    make_dir("tree");
+    make_file("tree/small", "a needle");
+    make_file("tree/big", big);
+    set_target(*engine, "needle", {{at("big"), false}, {at("tree"), true}});
+    engine->write_result_files = false;
+    FirstRecords first;
+    engine->sinks = {&first};
+    engine->thread_count = GetParam();
+    search();
+    engine->sinks.clear();
+    // The item first, then the folder's files in their listing order.
+    ASSERT_EQ(first.found.size(), 3u);
+    EXPECT_EQ(first.found[0].first, at("big"));
+    EXPECT_EQ(std::set<std::string>({first.found[1].first, first.found[2].first}),
+              std::set<std::string>({at("tree/big"), at("tree/small")}));
+    const u64 total = big.size() / 4006;
+    for (const auto& [path, occ_nb] : first.found) EXPECT_GE(occ_nb, 1u) << path;
+    // Far fewer than the file holds: its scan stopped early.
+    EXPECT_LT(first.found[0].second, total / 4);
+    EXPECT_LT(engine->ir.total_bytes.load(), 2 * big.size());
+}
 
 }  // namespace
