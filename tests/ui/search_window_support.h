@@ -18,7 +18,7 @@
 #include "engine/search_support.h"
 #include "engine/tw.h"
 #include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/app_paths.h"

@@ -6,7 +6,7 @@
 #include <QTableView>
 
 #include "ui/target_editor/TargetController.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_TargetController.h"
 

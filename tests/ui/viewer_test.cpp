@@ -6,7 +6,7 @@
 #include "encoding/string_encoding.h"
 #include "engine/tw_le.h"
 #include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/text.h"
 #include "ui/viewer/FoundListModel.h"

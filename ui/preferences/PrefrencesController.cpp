@@ -11,7 +11,7 @@
 
 #include "encoding/string_encoding.h"
 #include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui_PrefrencesController.h"
 

@@ -14,7 +14,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_limits.h"
-#include "ui/shell/MainWindow.h"
+#include "ui/toolkit/colored_window.h"
 
 class QDialog;
 

@@ -15,7 +15,7 @@
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
@@ -25,7 +25,7 @@
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/pulldown.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui/toolkit/text.h"
 #include "ui_MainWindow.h"
 #include "ui_SearchController.h"

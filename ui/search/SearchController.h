@@ -22,7 +22,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_live_found.h"
-#include "ui/viewer/UnreadableItems.h"
+#include "ui/common/UnreadableItems.h"
 
 class QKeyEvent;
 class QShortcut;

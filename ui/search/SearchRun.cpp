@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "engine/tw_plural.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/search/SearchController.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/search/search_texts.h"

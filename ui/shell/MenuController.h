@@ -13,6 +13,8 @@
 #include <optional>
 
 #include "engine/tw.h"
+#include "ui/toolkit/colored_window.h"
+#include "ui/toolkit/drop.h"
 #include "ui/toolkit/help_document.h"
 
 class QAction;
@@ -22,18 +24,9 @@ class QTimer;
 namespace tw::ui {
 
 class MainWindow;
-class ColoredWindow;
 class SearchController;
 class TargetEditorEntry;
 class ViewerController;
-
-// Takes the batch of files and folders handed to the application (the
-// target editor opens a new target holding them).
-class DropItemsReceiver {
-public:
-    virtual ~DropItemsReceiver() = default;
-    virtual void show_target_window_drop_items(const QStringList& items) = 0;
-};
 
 class MenuController : public QObject {
     Q_OBJECT

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/tw.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/shell/command_line.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"

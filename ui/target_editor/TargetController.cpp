@@ -20,14 +20,14 @@
 #include <cstring>
 
 #include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/target_editor/target_editor_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/panels.h"
 #include "ui/toolkit/pulldown.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui_TargetController.h"
 
 namespace tw::ui {

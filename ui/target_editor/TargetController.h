@@ -17,10 +17,10 @@
 #include <memory>
 
 #include "engine/tw.h"
-#include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
 #include "ui/target_editor/Nodes.h"
 #include "ui/target_editor/TargetEditorEntry.h"
+#include "ui/toolkit/colored_window.h"
 #include "ui/toolkit/panels.h"
 
 class QCheckBox;

@@ -15,7 +15,7 @@
 #include "ui/target_editor/target_editor_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_TargetController.h"
 

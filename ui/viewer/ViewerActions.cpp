@@ -41,27 +41,6 @@ const char* const cannot_reveal_s[2] = {"Cannot show the file in the file manage
 
 }  // namespace
 
-QStringList ViewerController::launcher_paths(const tw::BufferRecord& br) {
-    QStringList paths;
-    const char* p = br.launcher_list;
-    const char* end = p != nullptr ? p + br.launcher_list_len : nullptr;
-    while (p != nullptr && p < end) {
-        const std::size_t n = ::strnlen(p, static_cast<std::size_t>(end - p));
-        paths.append(QFile::decodeName(QByteArray(p, static_cast<qsizetype>(n))));
-        p += n + 1;
-    }
-    return paths;
-}
-
-QString ViewerController::launcher_display_name(const QString& path) {
-    const QFileInfo info(path);
-    if (info.suffix() == QLatin1String("desktop")) {
-        if (const auto entry = read_desktop_entry(path); entry && !entry->name.isEmpty())
-            return entry->name;
-    }
-    return info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
-}
-
 QByteArray ViewerController::found_file_path() const {
     const tw::SummaryRecord& sur = engine_.sur;
     if (sur.dir_name_ptr == nullptr || sur.file_name_ptr == nullptr) return {};

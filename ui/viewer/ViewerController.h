@@ -20,8 +20,9 @@
 
 #include "engine/tw_live_found.h"
 #include "engine/tw_records.h"
-#include "ui/shell/MainWindow.h"
-#include "ui/viewer/UnreadableItems.h"
+#include "ui/common/UnreadableItems.h"
+#include "ui/common/launcher_list.h"
+#include "ui/toolkit/colored_window.h"
 
 class QLabel;
 class QModelIndex;
@@ -146,9 +147,13 @@ public:
 
     // The name a launcher application is shown under: a .desktop entry's
     // Name, else the file name without its extension.
-    static QString launcher_display_name(const QString& path);
+    static QString launcher_display_name(const QString& path) {
+        return tw::ui::launcher_display_name(path);
+    }
     // The launcher list's paths, in list order.
-    static QStringList launcher_paths(const tw::BufferRecord& br);
+    static QStringList launcher_paths(const tw::BufferRecord& br) {
+        return tw::ui::launcher_paths(br);
+    }
 
     // ---- The result of a running search ------------------------------------------
     // The list empties for the search that starts; its found files come

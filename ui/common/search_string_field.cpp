@@ -1,4 +1,4 @@
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>
