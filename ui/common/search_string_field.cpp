@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "encoding/string_encoding.h"
+#include "ui/common/shared_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"
 #include "ui/toolkit/text.h"
@@ -107,7 +108,7 @@ SearchStringField::SearchStringField(tw::Engine& engine, tw::TargetRecord& recor
 }
 
 QString SearchStringField::text(const char* const (&pair)[2]) const {
-    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
+    return text_in(pair, engine_.language);
 }
 
 QString SearchStringField::typed_form(const QString& view_raw) {

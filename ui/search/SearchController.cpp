@@ -17,6 +17,7 @@
 
 #include "ui/toolkit/AlertController.h"
 #include "ui/shell/MainWindow.h"
+#include "ui/toolkit/colored_window.h"
 #include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/viewer/ViewerController.h"
@@ -83,7 +84,7 @@ SearchController::SearchController(tw::Engine& engine, AlertController& alerts,
 SearchController::~SearchController() = default;
 
 QString SearchController::text(const char* const (&pair)[2]) const {
-    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
+    return text_in(pair, engine_.language);
 }
 
 void SearchController::install_in(MainWindow* main_window) {
@@ -95,13 +96,12 @@ void SearchController::install_in(MainWindow* main_window) {
 }
 
 void SearchController::save_window_frame() const {
-    user_defaults().setValue(QLatin1String(kWindowFrameKey), widget_->window()->saveGeometry());
+    tw::ui::save_window_frame(kWindowFrameKey, widget_->window());
     user_defaults().sync();
 }
 
 void SearchController::restore_window_frame() {
-    const QByteArray frame = user_defaults().value(QLatin1String(kWindowFrameKey)).toByteArray();
-    if (!frame.isEmpty()) widget_->window()->restoreGeometry(frame);
+    tw::ui::restore_window_frame(kWindowFrameKey, widget_->window());
 }
 
 void SearchController::make_special_menu_active(bool active) {
@@ -334,12 +334,7 @@ void SearchController::conclude_drop_string(const QString& dropped, QPoint posit
 // ---- The window -------------------------------------------------------------
 
 void SearchController::set_window_color(const QColor& color) {
-    QWidget* window = widget_->window();
-    QPalette p = window->palette();
-    p.setColor(QPalette::Window, color);
-    window->setPalette(p);
-    window->setAutoFillBackground(true);
-    if (window->isVisible()) window->update();
+    paint_window_background(widget_->window(), color, false);
 }
 
 void SearchController::get_window_background() {

@@ -17,14 +17,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(new Ui::MainW
 MainWindow::~MainWindow() = default;
 
 void MainWindow::set_window_color(const QColor& color) {
-    QPalette p = palette();
-    p.setColor(QPalette::Window, color);
-    setPalette(p);
-    setAutoFillBackground(true);
-    if (isVisible()) repaint();
+    paint_window_background(this, color, true);
 }
 
-QColor MainWindow::window_background() const { return palette().color(QPalette::Window); }
+QColor MainWindow::window_background() const { return window_background_of(this); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();

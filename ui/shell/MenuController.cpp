@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QTimer>
 
+#include "ui/common/shared_texts.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
@@ -20,6 +21,10 @@
 #include "ui_MainWindow.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 // Texts, English and French, indexed by the engine's language.
@@ -38,8 +43,6 @@ const char* const no_pdf_reader_s[2] = {
 const char* const no_viewer_s[2] = {
     "The help doc is here (%1), but neither a PDF reader nor a web browser opens it.",
     "Le fichier aide est pr\u00e9sent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre."};
-const char* const ok_s[2] = {"OK", "OK"};
-const char* const error_title_s[2] = {"Error", "Erreur"};
 const char* const choose_application_s[2] = {"Add application...",
                                               "Ajouter une application..."};
 const char* const init_fail_s[2] = {"Initialization fail: not enough memory",

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <cstring>
 
+#include "ui/common/shared_texts.h"
 #include "ui/search/SearchController.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
@@ -19,6 +20,10 @@
 #include "ui/viewer/ViewerController.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 const char* const special_s[2] = {"Special", "Spécial"};
@@ -43,8 +48,6 @@ const char* const delete_current_s[2] = {"Do you realy want to delete the curren
                                          "Voulez-vous réellement supprimer le canevas courrant ?"};
 const char* const yes_s[2] = {"Yes", "Oui"};
 const char* const no_s[2] = {"No", "Non"};
-const char* const error_s[2] = {"Error", "Erreur"};
-const char* const ok_s[2] = {"OK", "OK"};
 const char* const cannot_delete_s[2] = {"Cannot delete this target",
                                         "Impossible de supprimer ce canevas"};
 const char* const cannot_update_s[2] = {"Cannot update internal files",
@@ -165,7 +168,7 @@ void MenuController::apply_special_menu_state() {
 void MenuController::show_menu_error(const char* const (&pair)[2]) {
     const int l = language();
     beep();
-    run_alert(main_window_, QString::fromUtf8(error_s[l]), QString::fromUtf8(pair[l]),
+    run_alert(main_window_, QString::fromUtf8(error_title_s[l]), QString::fromUtf8(pair[l]),
               QString::fromUtf8(ok_s[l]));
 }
 

@@ -51,7 +51,7 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
 
     nodes_ = new NodesModel(engine_.language, this);
     nodes_->set_path_refused([this](const QString& reason) {
-        alerts_.show_alert(window_, text(error_s), reason);
+        alerts_.show_alert(window_, text(error_title_s), reason);
     });
     QTableView* table = ui_->table_view_ref;
     table->setModel(nodes_);
@@ -114,11 +114,11 @@ TargetController::~TargetController() {
 }
 
 QString TargetController::text(const char* const (&pair)[2]) const {
-    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
+    return text_in(pair, engine_.language);
 }
 
 void TargetController::show_error(const char* const (&pair)[2]) {
-    alerts_.show_alert(window_, text(error_s), text(pair));
+    alerts_.show_alert(window_, text(error_title_s), text(pair));
 }
 
 PullDown* TargetController::encoding_popup() const { return string_field_->popup(); }
@@ -310,10 +310,10 @@ void TargetController::OK_but() {
         if (code != tw::ERR_INVALID_NAME) {
             const QString detail = string_field_->refusal_detail();
             if (detail.isEmpty()) return show_error(cannot_build_s);
-            return alerts_.show_alert(window_, text(error_s), text(cannot_build_s) + u'\n' + detail);
+            return alerts_.show_alert(window_, text(error_title_s), text(cannot_build_s) + u'\n' + detail);
         }
         // The second line says how to search for the character itself.
-        return alerts_.show_alert(window_, text(error_s),
+        return alerts_.show_alert(window_, text(error_title_s),
                                   text(not_begin_or_end_by_s) + u'\n' + text(wildcard_option_on_s));
     }
     engine_.take_target(engine_.tr_temp, built);
@@ -427,15 +427,9 @@ bool TargetController::return_key_pressed(const QKeyEvent* key) {
 }
 
 void TargetController::set_window_color(const QColor& color) {
-    QPalette p = window_->palette();
-    p.setColor(QPalette::Window, color);
-    window_->setPalette(p);
-    window_->setAutoFillBackground(true);
-    if (window_->isVisible()) window_->update();
+    paint_window_background(window_, color, false);
 }
 
-QColor TargetController::window_background() const {
-    return window_->palette().color(QPalette::Window);
-}
+QColor TargetController::window_background() const { return window_background_of(window_); }
 
 }  // namespace tw::ui

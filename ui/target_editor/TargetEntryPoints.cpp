@@ -186,11 +186,7 @@ void TargetController::entry_succeeded() {
     // The stored names, against which a new name is checked as it is made.
     engine_.build_target_list();
     set_widget_from_target();
-    if (!window_->isVisible()) {
-        const QByteArray frame =
-            user_defaults().value(QLatin1String(kTargetWindowFrameKey)).toByteArray();
-        if (!frame.isEmpty()) window_->restoreGeometry(frame);
-    }
+    if (!window_->isVisible()) restore_window_frame(kTargetWindowFrameKey, window_);
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -204,7 +200,7 @@ void TargetController::entry_succeeded() {
 void TargetController::entry_failed() {
     QWidget* parent = window_->isVisible() ? window_ : nullptr;
     beep();
-    run_alert(parent, text(error_s), text(connot_set_edit_s), text(ok_s));
+    run_alert(parent, text(error_title_s), text(connot_set_edit_s), text(ok_s));
 }
 
 // ---- The other windows -------------------------------------------------------------------
@@ -225,7 +221,7 @@ void TargetController::window_did_become_main() {
 
 void TargetController::window_will_close() {
     if (first_time_) return;  // the editor was not shown, or has closed already
-    user_defaults().setValue(QLatin1String(kTargetWindowFrameKey), window_->saveGeometry());
+    save_window_frame(kTargetWindowFrameKey, window_);
     // The menu takes the state it was asked for while the editor was up
     // (a search that ended meanwhile asked for it to be enabled).
     if (menu_controller_ref_ != nullptr) menu_controller_ref_->hold_special_menu(false);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "engine/tw.h"
+#include "ui/common/shared_texts.h"
 #include "ui/shell/MenuController.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
@@ -22,6 +23,10 @@
 #include "ui_ViewerController.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 const char* const open_with_s[2] = {"Open file with", "Ouvrir avec"};
@@ -32,8 +37,6 @@ const char* const date_line_s[2] = {"Modification Date: %1\n", "Modifié le: %1\
 const char* const owner_line_s[2] = {"Owner account name: %1\n", "Propriétaire: %1\n"};
 const char* const no_access_s[2] = {"Cannot access file!", "Fichier inaccéssible"};
 const char* const info_title_s[2] = {"Info", "Info"};
-const char* const error_title_s[2] = {"Error", "Erreur"};
-const char* const ok_s[2] = {"OK", "OK"};
 const char* const cannot_launch_s[2] = {"Cannot open the file with %1",
                                          "Impossible d'ouvrir le fichier avec %1"};
 const char* const cannot_reveal_s[2] = {"Cannot show the file in the file manager",
@@ -183,16 +186,10 @@ void ViewerController::Show_in_finder_but() {
 }
 
 void ViewerController::set_window_color(const QColor& color) {
-    QPalette p = window_->palette();
-    p.setColor(QPalette::Window, color);
-    window_->setPalette(p);
-    window_->setAutoFillBackground(true);
-    if (window_->isVisible()) window_->repaint();
+    paint_window_background(window_, color, true);
 }
 
-QColor ViewerController::window_background() const {
-    return window_->palette().color(QPalette::Window);
-}
+QColor ViewerController::window_background() const { return window_background_of(window_); }
 
 void ViewerController::set_menu_controller(MenuController* menu_controller) {
     menu_controller_ref_ = menu_controller;
