@@ -19,7 +19,7 @@ FAULTS = [
          replace="\"One or more fields are left blank\""),
     dict(id="S5", what="deleting a target does not rebuild the search window's target pull-down",
          file="ui/shell/SpecialMenu.cpp",
-         find="    if (search_controller_ref_ != nullptr) search_controller_ref_->set_target_popup();\n    update_target_submenu();\n",
+         find="    emit target_list_changed();\n    update_target_submenu();\n",
          replace="    update_target_submenu();\n"),
     dict(id="S6", what="blanks between hexadecimal digits make the string invalid",
          file="ui/common/search_string_field.cpp",

@@ -11,7 +11,6 @@
 
 #include "encoding/string_encoding.h"
 #include "ui/common/shared_texts.h"
-#include "ui/search/SearchController.h"
 #include "ui/toolkit/AlertController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui_PrefrencesController.h"
@@ -238,7 +237,7 @@ bool PrefrencesController::get_preferences_from_window() {
 void PrefrencesController::OK_but() {
     if (!get_preferences_from_window()) return;
     window_->close();
-    if (search_controller_ref_ != nullptr) search_controller_ref_->reset_widget();
+    emit preferences_changed();
 }
 
 void PrefrencesController::Cancel_but() { window_->close(); }

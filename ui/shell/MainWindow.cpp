@@ -16,6 +16,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(new Ui::MainW
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::set_search_area(QWidget* area) {
+    ui_->welcome_icon_ref->hide();
+    ui_->welcome_text_ref->hide();
+    ui_->search_area_layout->addWidget(area);
+}
+
 void MainWindow::set_window_color(const QColor& color) {
     paint_window_background(this, color, true);
 }

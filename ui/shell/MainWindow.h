@@ -22,6 +22,9 @@ public:
     ~MainWindow() override;
 
     Ui::MainWindow* ui() const { return ui_.get(); }
+    // Puts the search window's controls in the central area, in place of
+    // the welcome icon and text.
+    void set_search_area(QWidget* area);
 
     void set_window_color(const QColor& color) override;
     QColor window_background() const override;

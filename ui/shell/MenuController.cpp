@@ -11,7 +11,6 @@
 
 #include "ui/common/shared_texts.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/defaults.h"
@@ -95,7 +94,6 @@ void MenuController::awake_from_nib(MainWindow* main_window) {
     });
     ui->action_preferences->setEnabled(static_cast<bool>(preferences_opener_));
     register_colored_window(main_window);
-    add_viewer_action();
 
     bool use_color = false;
     const std::optional<QColor> color = load_default_color(&use_color);
@@ -220,12 +218,12 @@ void MenuController::get_new_launcher_application() {
     if (chosen.isEmpty()) return;
     const u64 code = engine_.append_to_launcher(QFile::encodeName(chosen.first()).constData());
     if (code != 0) return show_error(code);
-    if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->update_launcher_popup();
+    emit launchers_changed();
     update_launcher_submenu();
 }
 
 void MenuController::add_viewer_action() {
-    if (main_window_ == nullptr || viewer_controller_ref_ == nullptr || viewer_action_ != nullptr) return;
+    if (main_window_ == nullptr || viewer_action_ != nullptr) return;
     static const char* const found_viewer_s[2] = {"Found Viewer", "Visualiseur des occurrences"};
     viewer_action_ = new QAction(QString::fromUtf8(found_viewer_s[language()]), main_window_);
     viewer_action_->setObjectName(QStringLiteral("action_found_viewer"));
@@ -233,9 +231,7 @@ void MenuController::add_viewer_action() {
     viewer_action_->setShortcutContext(Qt::ApplicationShortcut);
     main_window_->addAction(viewer_action_);
     main_window_->ui()->menu_window->addAction(viewer_action_);
-    connect(viewer_action_, &QAction::triggered, this, [this] {
-        if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->set_window_visible(true);
-    });
+    connect(viewer_action_, &QAction::triggered, this, &MenuController::viewer_asked);
 }
 
 void MenuController::show_error(u64 code) {

@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "ui/search/SearchController.h"
 #include "ui/toolkit/AlertController.h"
 #include "ui/target_editor/target_editor_texts.h"
 #include "ui/toolkit/alerts.h"
@@ -331,11 +330,9 @@ void TargetController::OK_but() {
     saving_new_target_ = false;
     if (engine_.build_target_list() != 0) return show_error(missing_currupted_s);
     emit target_list_changed();
-    if (search_controller_ref_ != nullptr) {
-        search_controller_ref_->set_target_popup();
-        if (!search_controller_ref_->target_saved(use_this_target_index_))
-            return show_error(cannot_enable_s);
-    }
+    current_target_refused_ = false;
+    emit target_stored(use_this_target_index_);
+    if (current_target_refused_) return show_error(cannot_enable_s);
     window_->close();
 }
 
@@ -431,5 +428,7 @@ void TargetController::set_window_color(const QColor& color) {
 }
 
 QColor TargetController::window_background() const { return window_background_of(window_); }
+
+void TargetController::current_target_refused() { current_target_refused_ = true; }
 
 }  // namespace tw::ui

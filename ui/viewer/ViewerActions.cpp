@@ -7,13 +7,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "engine/tw.h"
 #include "ui/common/shared_texts.h"
-#include "ui/shell/MenuController.h"
+#include "engine/tw.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/desktop_entry.h"
@@ -89,8 +89,10 @@ void ViewerController::launcher_popup_action(int index) {
     const int n = launcher_popup_->count();
     if (index <= 0 || index == n - 2 || index >= n) return beep();
     if (index == n - 1) {
-        if (menu_controller_ref_ != nullptr) menu_controller_ref_->get_new_launcher_application();
-        else beep();
+        if (isSignalConnected(QMetaMethod::fromSignal(&ViewerController::add_application_asked)))
+            emit add_application_asked();
+        else
+            beep();
         return;
     }
     if (engine_.sur.file_nb == 0 || display_state_ == kViewNothing) return beep();
@@ -191,21 +193,12 @@ void ViewerController::set_window_color(const QColor& color) {
 
 QColor ViewerController::window_background() const { return window_background_of(window_); }
 
-void ViewerController::set_menu_controller(MenuController* menu_controller) {
-    menu_controller_ref_ = menu_controller;
-}
-
-void ViewerController::set_drop_handlers(DropItemsHandler on_items, DropStringHandler on_string) {
-    on_drop_items_ = std::move(on_items);
-    on_drop_string_ = std::move(on_string);
-}
-
 void ViewerController::conclude_drop_items(const QStringList& paths) {
-    if (on_drop_items_) on_drop_items_(paths, engine_.cur_target_index);
+    emit items_dropped_on_target(paths, engine_.cur_target_index);
 }
 
 void ViewerController::conclude_drop_string(const QString& text) {
-    if (on_drop_string_) on_drop_string_(text, engine_.cur_target_index);
+    emit string_dropped_on_target(text, engine_.cur_target_index);
 }
 
 }  // namespace tw::ui

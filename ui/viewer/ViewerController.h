@@ -40,7 +40,6 @@ class ViewerWindow;
 namespace tw::ui {
 
 class FoundListModel;
-class MenuController;
 class PullDown;
 
 // Display states of show_it and show_file_content.
@@ -69,15 +68,6 @@ public:
     explicit ViewerController(tw::Engine& engine, QObject* parent = nullptr);
     ~ViewerController() override;
 
-    // ---- Other controllers --------------------------------------------------
-    // "Add application..." of the launcher pull-down goes through it.
-    void set_menu_controller(MenuController* menu_controller);
-    // Files and text dropped on the window go to the target editor, with the
-    // current target's index.
-    using DropItemsHandler = std::function<void(const QStringList& paths, tw::i64 target_index)>;
-    using DropStringHandler = std::function<void(const QString& text, tw::i64 target_index)>;
-    void set_drop_handlers(DropItemsHandler on_items, DropStringHandler on_string);
-
     // ---- Navigation ------------------------------------------------------------
     // Reads the current occurrence back from the result files and shows it
     // (and brings the window up when it is hidden).
@@ -92,6 +82,12 @@ public:
     // next show_view counts them on the state line, whose button lists
     // them. clear_view forgets them.
     void set_unreadable_items(UnreadableItems items);
+    // A search ended: its result, with the items it could not read, is
+    // shown (and the window brought up).
+    void show_result(const UnreadableItems& items) {
+        set_unreadable_items(items);
+        show_view();
+    }
     const UnreadableItems& unreadable_items() const { return unreadable_items_; }
     // The button beside the state line: a window listing them.
     void Unreadable_but();
@@ -182,6 +178,14 @@ public:
     // a finished search that read everything.
     QLabel* result_state_line() const;
 
+signals:
+    // "Add application..." of the launcher pull-down.
+    void add_application_asked();
+    // Files or text dropped on the window, for the target editor to open
+    // the current target (`target_index`) with them.
+    void items_dropped_on_target(const QStringList& paths, tw::i64 target_index);
+    void string_dropped_on_target(const QString& text, tw::i64 target_index);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -231,9 +235,6 @@ private:
     bool following_file_ = false;  // the list's selection is being set to the current file
     bool live_ = false;  // the list follows a running search
     bool frame_known_ = false;  // the window was shown or its frame restored
-    MenuController* menu_controller_ref_ = nullptr;
-    DropItemsHandler on_drop_items_;
-    DropStringHandler on_drop_string_;
     QPointer<QDialog> info_sheet_panel_ref_;
     UnreadableItems unreadable_items_;
     QPointer<QDialog> unreadable_panel_;
