@@ -42,7 +42,7 @@ FAULTS = [
          find="if (::strcasecmp(stored, name.constData()) == 0) return true;",
          replace="if (::strcmp(stored, name.constData()) == 0) return true;"),
     dict(id="S11", what="the encoding of a hexadecimal string is marked on rather than mixed",
-         file="ui/common/search_string_field.cpp",
+         file="ui/common/search_string_encoding.cpp",
          find="record_.is_hexa != 0 ? ItemState::Mixed : ItemState::On",
          replace="record_.is_hexa != 0 ? ItemState::On : ItemState::Mixed"),
 ]
