@@ -4,12 +4,12 @@
 <context>
     <name>AlertPanel</name>
     <message>
-        <location filename="../../ui/shell/AlertController.ui" line="9"/>
+        <location filename="../../ui/toolkit/AlertController.ui" line="9"/>
         <source>Alert</source>
         <translation>Alerte</translation>
     </message>
     <message>
-        <location filename="../../ui/shell/AlertController.ui" line="48"/>
+        <location filename="../../ui/toolkit/AlertController.ui" line="48"/>
         <source>OK</source>
         <translation>OK</translation>
     </message>

@@ -48,10 +48,8 @@ struct Menus : Harness {
         open_window(targets > 0 ? 0 : -1);
         menu.awake_from_nib(&main_window);
         viewer = std::make_unique<tw::ui::ViewerController>(engine);
-        viewer->set_menu_controller(&menu);
-        menu.set_viewer_controller(viewer.get());
-        menu.set_search_controller(controller.get());
-        menu.set_target_controller(&editor);
+        tw::ui::connect_menu_and_viewer(menu, *viewer);
+        tw::ui::connect_to_target_editor(menu, editor, controller.get());
         menu.build_special_menu();
     }
     QStringList target_files() const {
@@ -230,8 +228,8 @@ private slots:
     void targets_saved_in_the_editor_join_the_lists() {
         Menus m(0, 1);
         tw::ui::TargetController editor(m.engine, m.alerts);
-        editor.set_search_controller(m.controller.get());
-        editor.set_menu_controller(&m.menu);
+        tw::ui::connect_editor_results(editor, &m.menu, m.controller.get());
+        tw::ui::arrange_windows_around_editor(editor, &m.menu, m.controller.get(), nullptr);
         for (const char* name : {"Fresh", "Second"}) {
             editor.show_target_window();
             editor.ui()->string_to_search_ref->setPlainText("abc");
@@ -291,7 +289,7 @@ private slots:
             h.open_window(-1);
             h.controller->set_search_view_text("typed, not searched");
             PrefrencesController p(h.engine, h.alerts);
-            p.set_search_controller(h.controller.get());
+            tw::ui::connect_preferences_to_search(p, *h.controller);
             const tw::PreferenceRecord before = h.engine.pr;
             p.ui()->str_mem_size_ref->setText(c.str);
             p.ui()->show_info_every_ref->setText(c.period);

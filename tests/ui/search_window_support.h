@@ -17,8 +17,9 @@
 
 #include "engine/search_support.h"
 #include "engine/tw.h"
+#include "ui/app/wiring.h"
 #include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/app_paths.h"
@@ -128,9 +129,10 @@ public:
     void open_window(tw::i64 current, bool with_viewer = false) {
         engine.cur_target_index = current;
         if (with_viewer) viewer = std::make_unique<tw::ui::ViewerController>(engine);
-        controller = std::make_unique<SearchController>(engine, alerts, viewer.get());
-        controller->set_target_editor(&editor);
-        controller->set_menu_controller(&menu);
+        controller = std::make_unique<SearchController>(engine, alerts);
+        if (viewer) tw::ui::connect_search_to_viewer(*controller, *viewer);
+        tw::ui::connect_to_target_editor(*controller, editor, controller.get());
+        tw::ui::connect_menu_and_search(menu, *controller);
         controller->widget()->resize(700, 440);
         controller->widget()->show();
         controller->awake_from_nib();

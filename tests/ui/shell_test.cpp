@@ -7,7 +7,7 @@
 #include <QtWidgets>
 #include <thread>
 
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/shell/MenuController.h"
 #include "ui/shell/command_line.h"
 #include "ui/shell/single_instance.h"

@@ -6,7 +6,7 @@
 #include <QTableView>
 
 #include "ui/target_editor/TargetController.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_TargetController.h"
 
@@ -21,10 +21,9 @@ struct Editor : Harness {
         open_window(0);
         viewer = std::make_unique<tw::ui::ViewerController>(engine);
         editor = std::make_unique<tw::ui::TargetController>(engine, alerts);
-        editor->set_search_controller(controller.get());
-        editor->set_viewer_controller(viewer.get());
-        editor->set_menu_controller(&menu);
-        controller->set_target_editor(editor.get());
+        tw::ui::connect_editor_results(*editor, &menu, controller.get());
+        tw::ui::arrange_windows_around_editor(*editor, &menu, controller.get(), viewer.get());
+        tw::ui::connect_to_target_editor(*controller, *editor, editor.get());
         write_file("tree/a.txt", "xx abc yy\nabc\n");
     }
     Ui::TargetWindow* eui() const { return editor->ui(); }

@@ -5,8 +5,9 @@
 // with its orders and filter.
 #include "encoding/string_encoding.h"
 #include "engine/tw_le.h"
+#include "ui/app/wiring.h"
 #include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/text.h"
 #include "ui/viewer/FoundListModel.h"
@@ -622,9 +623,10 @@ private slots:
             tw_test::write_file((v.resources / "TW_found") + "/TW_found_header", std::string(48, '\xff'));
         // No alert either way: a start does not stop on an old result.
         AlertController alerts;
-        SearchController search(*v.engine, alerts, v.viewer.get());
+        SearchController search(*v.engine, alerts);
+        tw::ui::connect_search_to_viewer(search, *v.viewer);
         search.awake_from_nib();
-        search.offer_last_result();
+        search.offer_last_result(v.viewer->offer_last_result());
         QCOMPARE(search.last_result_line(), line);
         // Loaded, not brought up.
         QVERIFY(!v.viewer->window()->isVisible());

@@ -11,18 +11,21 @@
 
 #include "encoding/string_encoding.h"
 #include "pattern/pattern_compiler.h"
-#include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/common/shared_texts.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/toolkit/defaults.h"
 #include "ui_PrefrencesController.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 constexpr const char* kWindowFrameKey = "Preferences Window";
 
 const char* const title_s[2] = {"Preferences", "Préférences"};
-const char* const error_s[2] = {"Error", "Erreur"};
 const char* const str_mem_s[2] = {"Search string buffer", "Mémoire de la phrase recherchée"};
 const char* const text_mem_s[2] = {"Text buffer", "Mémoire du texte"};
 const char* const occ_mem_s[2] = {"Occurrence buffer", "Mémoire des occurrences"};
@@ -55,17 +58,16 @@ PrefrencesController::PrefrencesController(tw::Engine& engine, AlertController& 
     connect(ui_->ok_but_ref, &QPushButton::clicked, this, &PrefrencesController::OK_but);
     connect(ui_->cancel_but_ref, &QPushButton::clicked, this, &PrefrencesController::Cancel_but);
     connect(window_, &QDialog::finished, this, [this] {
-        user_defaults().setValue(QLatin1String(kWindowFrameKey), window_->saveGeometry());
+        save_window_frame(kWindowFrameKey, window_);
     });
-    const QByteArray frame = user_defaults().value(QLatin1String(kWindowFrameKey)).toByteArray();
-    if (!frame.isEmpty()) window_->restoreGeometry(frame);
+    restore_window_frame(kWindowFrameKey, window_);
     show_preferences_in_window();
 }
 
 PrefrencesController::~PrefrencesController() { delete window_; }
 
 QString PrefrencesController::text(const char* const (&pair)[2]) const {
-    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
+    return text_in(pair, engine_.language);
 }
 
 void PrefrencesController::show_window() {
@@ -210,7 +212,7 @@ bool PrefrencesController::get_preferences_from_window() {
     if (!refused && !tw::pattern::encoding_usable(tw::encoding::stored_from_registry(encoding)))
         refused = text(encoding_unknown_s).arg(ui_->user_defined_ref->text().trimmed());
     if (refused) {
-        alerts_.show_alert(window_, text(error_s), *refused);
+        alerts_.show_alert(window_, text(error_title_s), *refused);
         return false;
     }
 
@@ -236,21 +238,15 @@ bool PrefrencesController::get_preferences_from_window() {
 void PrefrencesController::OK_but() {
     if (!get_preferences_from_window()) return;
     window_->close();
-    if (search_controller_ref_ != nullptr) search_controller_ref_->reset_widget();
+    emit preferences_changed();
 }
 
 void PrefrencesController::Cancel_but() { window_->close(); }
 
 void PrefrencesController::set_window_color(const QColor& color) {
-    QPalette p = window_->palette();
-    p.setColor(QPalette::Window, color);
-    window_->setPalette(p);
-    window_->setAutoFillBackground(true);
-    if (window_->isVisible()) window_->update();
+    paint_window_background(window_, color, false);
 }
 
-QColor PrefrencesController::window_background() const {
-    return window_->palette().color(QPalette::Window);
-}
+QColor PrefrencesController::window_background() const { return window_background_of(window_); }
 
 }  // namespace tw::ui

@@ -14,7 +14,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_limits.h"
-#include "ui/shell/MainWindow.h"
+#include "ui/toolkit/colored_window.h"
 
 class QDialog;
 
@@ -25,7 +25,6 @@ class PreferencesWindow;
 namespace tw::ui {
 
 class AlertController;
-class SearchController;
 
 class PrefrencesController : public QObject, public ColoredWindow {
     Q_OBJECT
@@ -33,7 +32,6 @@ public:
     PrefrencesController(tw::Engine& engine, AlertController& alerts, QObject* parent = nullptr);
     ~PrefrencesController() override;
 
-    void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
     QDialog* window() const { return window_; }
     Ui::PreferencesWindow* ui() const { return ui_.get(); }
 
@@ -66,6 +64,10 @@ public:
     // stop, whatever the locale.
     static QString seconds_text(tw::u64 microseconds);
 
+signals:
+    // OK stored new preferences: the search window follows them.
+    void preferences_changed();
+
 private:
     QString text(const char* const (&pair)[2]) const;
     // The message naming the allowed range of a field, or none when the
@@ -75,7 +77,6 @@ private:
 
     tw::Engine& engine_;
     AlertController& alerts_;
-    SearchController* search_controller_ref_ = nullptr;
     QDialog* window_ = nullptr;
     std::unique_ptr<Ui::PreferencesWindow> ui_;
 };

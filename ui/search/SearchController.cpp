@@ -15,19 +15,15 @@
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 
-#include "ui/shell/AlertController.h"
-#include "ui/shell/MainWindow.h"
-#include "ui/shell/MenuController.h"
-#include "ui/target_editor/TargetEditorEntry.h"
-#include "ui/viewer/ViewerController.h"
+#include "ui/toolkit/AlertController.h"
+#include "ui/toolkit/colored_window.h"
 #include "ui/search/search_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/pulldown.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui/toolkit/text.h"
-#include "ui_MainWindow.h"
 #include "ui_SearchController.h"
 
 namespace tw::ui {
@@ -40,9 +36,8 @@ constexpr const char* kWindowFrameKey = "Search window frame";
 
 }  // namespace
 
-SearchController::SearchController(tw::Engine& engine, AlertController& alerts,
-                                   ViewerController* viewer, QWidget* parent)
-    : QObject(parent), engine_(engine), alerts_(alerts), viewer_(viewer),
+SearchController::SearchController(tw::Engine& engine, AlertController& alerts, QWidget* parent)
+    : QObject(parent), engine_(engine), alerts_(alerts),
       widget_(new QWidget(parent)),
       ui_(std::make_unique<Ui::SearchWindow>()) {
     ui_->setupUi(widget_);
@@ -83,29 +78,20 @@ SearchController::SearchController(tw::Engine& engine, AlertController& alerts,
 SearchController::~SearchController() = default;
 
 QString SearchController::text(const char* const (&pair)[2]) const {
-    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
-}
-
-void SearchController::install_in(MainWindow* main_window) {
-    Ui::MainWindow* mw = main_window->ui();
-    mw->welcome_icon_ref->hide();
-    mw->welcome_text_ref->hide();
-    mw->search_area_layout->addWidget(widget_);
-    restore_window_frame();
+    return text_in(pair, engine_.language);
 }
 
 void SearchController::save_window_frame() const {
-    user_defaults().setValue(QLatin1String(kWindowFrameKey), widget_->window()->saveGeometry());
+    tw::ui::save_window_frame(kWindowFrameKey, widget_->window());
     user_defaults().sync();
 }
 
 void SearchController::restore_window_frame() {
-    const QByteArray frame = user_defaults().value(QLatin1String(kWindowFrameKey)).toByteArray();
-    if (!frame.isEmpty()) widget_->window()->restoreGeometry(frame);
+    tw::ui::restore_window_frame(kWindowFrameKey, widget_->window());
 }
 
 void SearchController::make_special_menu_active(bool active) {
-    if (menu_controller_ref_ != nullptr) menu_controller_ref_->make_special_menu_active(active);
+    emit special_menu_active_changed(active);
 }
 
 void SearchController::show_error(const QString& message) {
@@ -154,7 +140,7 @@ void SearchController::awake_from_nib() {
     if (engine_.next_target_number(&next_number) == 0 && next_number == 0) {
         engine_.cur_target_index = -1;
         no_target_state();
-        if (target_editor_ != nullptr) target_editor_->show_target_window();
+        emit new_target_asked();
         return;
     }
     if (engine_.cur_target_index >= 0 &&
@@ -304,9 +290,7 @@ void SearchController::set_target_for_popup_item() {
 
 // ---- The target editor: the triangle button and drops ----------------------
 
-void SearchController::Triangle_but() {
-    if (target_editor_ != nullptr) target_editor_->show_target_window();
-}
+void SearchController::Triangle_but() { emit new_target_asked(); }
 
 bool SearchController::is_on_triangle(QPoint position) const {
     QWidget* triangle = ui_->triangle_but_ref;
@@ -314,32 +298,19 @@ bool SearchController::is_on_triangle(QPoint position) const {
 }
 
 void SearchController::conclude_drop_items(const QStringList& paths, QPoint position) {
-    if (target_editor_ == nullptr) return;
-    if (is_on_triangle(position))
-        target_editor_->show_target_window_drop_items(paths);
-    else
-        target_editor_->show_target_window_index_of_target_drop_items(engine_.cur_target_index,
-                                                                      paths);
+    if (is_on_triangle(position)) emit new_target_with_items_asked(paths);
+    else emit target_with_items_asked(engine_.cur_target_index, paths);
 }
 
 void SearchController::conclude_drop_string(const QString& dropped, QPoint position) {
-    if (target_editor_ == nullptr) return;
-    if (is_on_triangle(position))
-        target_editor_->show_target_window_drop_string(dropped);
-    else
-        target_editor_->show_target_window_index_of_target_drop_string(engine_.cur_target_index,
-                                                                       dropped);
+    if (is_on_triangle(position)) emit new_target_with_string_asked(dropped);
+    else emit target_with_string_asked(engine_.cur_target_index, dropped);
 }
 
 // ---- The window -------------------------------------------------------------
 
 void SearchController::set_window_color(const QColor& color) {
-    QWidget* window = widget_->window();
-    QPalette p = window->palette();
-    p.setColor(QPalette::Window, color);
-    window->setPalette(p);
-    window->setAutoFillBackground(true);
-    if (window->isVisible()) window->update();
+    paint_window_background(widget_->window(), color, false);
 }
 
 void SearchController::get_window_background() {

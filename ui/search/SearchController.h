@@ -19,10 +19,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/tw.h"
 #include "engine/tw_live_found.h"
-#include "ui/viewer/UnreadableItems.h"
+#include "ui/common/UnreadableItems.h"
 
 class QKeyEvent;
 class QShortcut;
@@ -36,20 +37,15 @@ class SearchWindow;
 namespace tw::ui {
 
 class AlertController;
-class MainWindow;
-class MenuController;
 class PullDown;
 class SearchStringField;
-class TargetEditorEntry;
-class ViewerController;
 
 class SearchController : public QObject {
     Q_OBJECT
 public:
     // The window's controls are created as a widget whose parent is
     // `parent` (none: a window of its own, as the tests use it).
-    SearchController(tw::Engine& engine, AlertController& alerts, ViewerController* viewer,
-                     QWidget* parent = nullptr);
+    SearchController(tw::Engine& engine, AlertController& alerts, QWidget* parent = nullptr);
     ~SearchController() override;
 
     QWidget* widget() const { return widget_; }
@@ -57,26 +53,19 @@ public:
     PullDown* target_popup() const { return target_popup_; }
     PullDown* encoding_popup() const;
 
-    // Puts the window's controls into the main window's central area and
-    // gives the main window its saved frame.
-    void install_in(MainWindow* main_window);
-    // Keeps the frame of the window for the next run.
+    // Keeps the frame of the window (the main window, once the controls are
+    // in its central area) for the next run, and gives it back.
     void save_window_frame() const;
     void restore_window_frame();
-
-    // Other controllers. Without a target editor, its entry points do nothing.
-    void set_target_editor(TargetEditorEntry* editor) { target_editor_ = editor; }
-    // The menus, whose Special menu follows the window's state.
-    void set_menu_controller(MenuController* menu) { menu_controller_ref_ = menu; }
 
     // ---- Start-up -----------------------------------------------------------
     // Pull-downs and the default target; with no usable default target, the
     // application-modal "Cannot load default target" alert.
     void awake_from_nib();
-    // After awake_from_nib: a result left by the previous run is loaded
-    // into the viewer (not shown) and a line beside the Search button says
-    // how to bring it up.
-    void offer_last_result();
+    // After awake_from_nib, once the viewer has loaded the result left by
+    // the previous run (not shown) with `files` found files: a line beside
+    // the Search button says how to bring it up (none for 0).
+    void offer_last_result(tw::u64 files);
     QString last_result_line() const;
 
     // ---- The window and the current target ----------------------------------
@@ -140,6 +129,27 @@ public:
     QString search_view_text() const;
     void set_search_view_text(const QString& text);
 
+signals:
+    // The Special menu follows the window's state: enabled while idle.
+    void special_menu_active_changed(bool active);
+    // The target editor, asked for a new target (the triangle button, a
+    // first start), a new one with dropped files or text (a drop on the
+    // triangle), or the current target `index` with them (a drop elsewhere).
+    void new_target_asked();
+    void new_target_with_items_asked(const QStringList& paths);
+    void new_target_with_string_asked(const QString& text);
+    void target_with_items_asked(tw::i64 index, const QStringList& paths);
+    void target_with_string_asked(tw::i64 index, const QString& text);
+    // The viewer: a search starts and its list follows it, found files as
+    // the search publishes them, the search ended (its thread joined).
+    void live_result_begun();
+    void live_files_found(const std::vector<tw::LiveFoundFile>& files);
+    void live_result_ended();
+    // The search ended with a result to show, with the items it could not read.
+    void result_ready(const tw::ui::UnreadableItems& unreadable);
+    // No result stays on show: a failed search or another current target.
+    void result_cleared();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -164,8 +174,6 @@ private:
 
     tw::Engine& engine_;
     AlertController& alerts_;
-    ViewerController* viewer_;
-    TargetEditorEntry* target_editor_ = nullptr;
     QWidget* widget_;
     std::unique_ptr<Ui::SearchWindow> ui_;
     PullDown* target_popup_ = nullptr;
@@ -174,7 +182,6 @@ private:
     QShortcut* enter_shortcut_ = nullptr;
     QPointer<QTimer> search_timer_;
     bool action_button_is_search_ = true;
-    MenuController* menu_controller_ref_ = nullptr;
     std::optional<tw::i64> deferred_target_;
     bool deferred_list_rebuild_ = false;
     QSet<QString> warned_damaged_targets_;  // damaged target files already named

@@ -11,9 +11,8 @@
 #include <QTimer>
 
 #include "engine/tw_plural.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/search/SearchController.h"
-#include "ui/viewer/ViewerController.h"
 #include "ui/search/search_texts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/pulldown.h"
@@ -65,7 +64,7 @@ void SearchController::start_search() {
 
     // No result of an earlier search stays on show while this one runs:
     // the viewer's list follows this one as it finds files.
-    if (viewer_ != nullptr) viewer_->begin_live_result();
+    emit live_result_begun();
     live_found_.reset();
     engine_.sinks.push_back(&live_found_);
     set_last_result_line(0);
@@ -93,7 +92,7 @@ void SearchController::periodic_task() {
             ui_->folder_name_ref->setText(QString::fromUtf8(engine_.sir.folder_text));
         engine_.set_show_info(1);
         show_info();
-        if (viewer_ != nullptr) viewer_->add_live_files(live_found_.take());
+        emit live_files_found(live_found_.take());
     } else {
         stop_search();
     }
@@ -107,10 +106,8 @@ void SearchController::stop_search() {
     // The thread has left: what it collected can be read.
     UnreadableItems unreadable = unreadable_listener_.take();
     std::erase(engine_.sinks, &live_found_);
-    if (viewer_ != nullptr) {
-        viewer_->add_live_files(live_found_.take());
-        viewer_->end_live_result();
-    }
+    emit live_files_found(live_found_.take());
+    emit live_result_ended();
     live_found_.reset();
     allow_searching();
     engine_.set_show_info(2);
@@ -118,16 +115,13 @@ void SearchController::stop_search() {
     if (engine_.fatal_err_index != 0) {
         engine_.build_fatal_str_err();
         show_error(QString::fromUtf8(engine_.fatal_err_str));
-        if (viewer_ != nullptr) viewer_->clear_view();
+        emit result_cleared();
     } else {
         // A target that does not go on after read errors stopped at its
         // first unreadable item: named here, and its result kept.
         if (unreadable.ended_search && !unreadable.listed.isEmpty())
             show_error(stopped_at_alert(unreadable.listed.first(), engine_.language));
-        if (viewer_ != nullptr) {
-            viewer_->set_unreadable_items(std::move(unreadable));
-            viewer_->show_view();
-        }
+        emit result_ready(unreadable);
     }
 
     // What the target editor and the menus asked for during the search.
@@ -227,13 +221,11 @@ void SearchController::make_ready_to_search() {
         set_widget();
         allow_searching();
     }
-    if (viewer_ != nullptr) viewer_->clear_view();
+    emit result_cleared();
     set_last_result_line(0);
 }
 
-void SearchController::offer_last_result() {
-    set_last_result_line(viewer_ != nullptr ? viewer_->offer_last_result() : 0);
-}
+void SearchController::offer_last_result(u64 files) { set_last_result_line(files); }
 
 void SearchController::set_last_result_line(u64 files) {
     QLabel* line = ui_->last_result_ref;

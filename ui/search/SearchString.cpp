@@ -6,7 +6,7 @@
 #include "ui/search/SearchController.h"
 #include "ui/search/search_texts.h"
 #include "ui/toolkit/pulldown.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui_SearchController.h"
 
 namespace tw::ui {

@@ -2,13 +2,15 @@
 // language.
 #pragma once
 
+#include "ui/common/shared_texts.h"
+
 namespace tw::ui::search_texts {
 
 inline constexpr const char* const targets_title_s[2] = {"Targets", "Canevas"};
 inline constexpr const char* const cannot_enable_s[2] = {"Cannot enable this target",
                                                          "Impossible d'activer ce canevas"};
-inline constexpr const char* const error_title_s[2] = {"Error", "Erreur"};
-inline constexpr const char* const ok_s[2] = {"OK", "OK"};
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
 inline constexpr const char* const search_s[2] = {"Search", "Rechercher"};
 inline constexpr const char* const stop_s[2] = {"Stop", "Arrêter"};
 inline constexpr const char* const no_default_target_s[2] = {

@@ -16,15 +16,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui_(new Ui::MainW
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::set_window_color(const QColor& color) {
-    QPalette p = palette();
-    p.setColor(QPalette::Window, color);
-    setPalette(p);
-    setAutoFillBackground(true);
-    if (isVisible()) repaint();
+void MainWindow::set_search_area(QWidget* area) {
+    ui_->welcome_icon_ref->hide();
+    ui_->welcome_text_ref->hide();
+    ui_->search_area_layout->addWidget(area);
 }
 
-QColor MainWindow::window_background() const { return palette().color(QPalette::Window); }
+void MainWindow::set_window_color(const QColor& color) {
+    paint_window_background(this, color, true);
+}
+
+QColor MainWindow::window_background() const { return window_background_of(this); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();

@@ -7,19 +7,13 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "ui/toolkit/colored_window.h"
+
 namespace Ui {
 class MainWindow;
 }
 
 namespace tw::ui {
-
-// A window whose background the colour commands set.
-class ColoredWindow {
-public:
-    virtual ~ColoredWindow() = default;
-    virtual void set_window_color(const QColor& color) = 0;
-    virtual QColor window_background() const = 0;
-};
 
 class MainWindow : public QMainWindow, public ColoredWindow {
     Q_OBJECT
@@ -28,6 +22,9 @@ public:
     ~MainWindow() override;
 
     Ui::MainWindow* ui() const { return ui_.get(); }
+    // Puts the search window's controls in the central area, in place of
+    // the welcome icon and text.
+    void set_search_area(QWidget* area);
 
     void set_window_color(const QColor& color) override;
     QColor window_background() const override;

@@ -9,8 +9,8 @@
 #include <QPalette>
 #include <QTimer>
 
+#include "ui/common/shared_texts.h"
 #include "ui/shell/MainWindow.h"
-#include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/app_paths.h"
 #include "ui/toolkit/defaults.h"
@@ -20,6 +20,10 @@
 #include "ui_MainWindow.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 // Texts, English and French, indexed by the engine's language.
@@ -38,8 +42,6 @@ const char* const no_pdf_reader_s[2] = {
 const char* const no_viewer_s[2] = {
     "The help doc is here (%1), but neither a PDF reader nor a web browser opens it.",
     "Le fichier aide est pr\u00e9sent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre."};
-const char* const ok_s[2] = {"OK", "OK"};
-const char* const error_title_s[2] = {"Error", "Erreur"};
 const char* const choose_application_s[2] = {"Add application...",
                                               "Ajouter une application..."};
 const char* const init_fail_s[2] = {"Initialization fail: not enough memory",
@@ -92,7 +94,6 @@ void MenuController::awake_from_nib(MainWindow* main_window) {
     });
     ui->action_preferences->setEnabled(static_cast<bool>(preferences_opener_));
     register_colored_window(main_window);
-    add_viewer_action();
 
     bool use_color = false;
     const std::optional<QColor> color = load_default_color(&use_color);
@@ -217,12 +218,12 @@ void MenuController::get_new_launcher_application() {
     if (chosen.isEmpty()) return;
     const u64 code = engine_.append_to_launcher(QFile::encodeName(chosen.first()).constData());
     if (code != 0) return show_error(code);
-    if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->update_launcher_popup();
+    emit launchers_changed();
     update_launcher_submenu();
 }
 
 void MenuController::add_viewer_action() {
-    if (main_window_ == nullptr || viewer_controller_ref_ == nullptr || viewer_action_ != nullptr) return;
+    if (main_window_ == nullptr || viewer_action_ != nullptr) return;
     static const char* const found_viewer_s[2] = {"Found Viewer", "Visualiseur des occurrences"};
     viewer_action_ = new QAction(QString::fromUtf8(found_viewer_s[language()]), main_window_);
     viewer_action_->setObjectName(QStringLiteral("action_found_viewer"));
@@ -230,9 +231,7 @@ void MenuController::add_viewer_action() {
     viewer_action_->setShortcutContext(Qt::ApplicationShortcut);
     main_window_->addAction(viewer_action_);
     main_window_->ui()->menu_window->addAction(viewer_action_);
-    connect(viewer_action_, &QAction::triggered, this, [this] {
-        if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->set_window_visible(true);
-    });
+    connect(viewer_action_, &QAction::triggered, this, &MenuController::viewer_asked);
 }
 
 void MenuController::show_error(u64 code) {

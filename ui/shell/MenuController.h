@@ -13,6 +13,8 @@
 #include <optional>
 
 #include "engine/tw.h"
+#include "ui/toolkit/colored_window.h"
+#include "ui/toolkit/drop.h"
 #include "ui/toolkit/help_document.h"
 
 class QAction;
@@ -22,18 +24,6 @@ class QTimer;
 namespace tw::ui {
 
 class MainWindow;
-class ColoredWindow;
-class SearchController;
-class TargetEditorEntry;
-class ViewerController;
-
-// Takes the batch of files and folders handed to the application (the
-// target editor opens a new target holding them).
-class DropItemsReceiver {
-public:
-    virtual ~DropItemsReceiver() = default;
-    virtual void show_target_window_drop_items(const QStringList& items) = 0;
-};
 
 class MenuController : public QObject {
     Q_OBJECT
@@ -100,19 +90,14 @@ public:
     // or a .desktop entry, starting in /usr/share/applications) and appends
     // it to the engine's launcher list; the viewer's pull-down follows.
     void get_new_launcher_application();
-    void set_viewer_controller(ViewerController* viewer) {
-        viewer_controller_ref_ = viewer;
-        add_viewer_action();
-    }
-    // Window -> "Found Viewer" (Ctrl+Shift+F): reopens the viewer at any time.
+    // Window -> "Found Viewer" (Ctrl+Shift+F), added once there is a viewer
+    // (and a main window): reopens the viewer at any time (viewer_asked).
     void add_viewer_action();
     QAction* viewer_action() const { return viewer_action_; }
     // A modal "Error" alert with the engine's text for `code`.
     void show_error(tw::u64 code);
 
     // ---- The Special menu (SpecialMenu.cpp) -------------------------------
-    void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
-    void set_target_controller(TargetEditorEntry* editor) { target_controller_ref_ = editor; }
     // Builds the Special menu before the last menu of the menu bar, with its
     // Target and Launcher submenus.
     void build_special_menu();
@@ -154,6 +139,18 @@ public:
 signals:
     // A batch of handed-over files has been opened.
     void drop_items_opened(const QStringList& items);
+    // Window -> "Found Viewer".
+    void viewer_asked();
+    // The launcher list changed (an application added or removed).
+    void launchers_changed();
+    // The target editor: a new target, or stored target `index`.
+    void new_target_asked();
+    void edit_target_asked(tw::i64 index);
+    // A target was loaded or deleted: the current target is another one
+    // (or none), and the search window shows it.
+    void current_target_changed();
+    // A deletion changed the list of stored targets.
+    void target_list_changed();
 
 private:
     tw::Engine& engine_;
@@ -168,7 +165,6 @@ private:
     std::optional<QColor> original_window_background_color_;
     std::function<void()> preferences_opener_;
     HelpOpeners help_openers_ = desktop_help_openers();
-    ViewerController* viewer_controller_ref_ = nullptr;
     QAction* viewer_action_ = nullptr;
     // The Special menu's state and the items it enables.
     void apply_special_menu_state();
@@ -177,8 +173,6 @@ private:
     void show_menu_error(const char* const (&pair)[2]);
     bool special_menu_is_active_ = true;
     bool special_menu_held_ = false;
-    SearchController* search_controller_ref_ = nullptr;
-    TargetEditorEntry* target_controller_ref_ = nullptr;
     QPointer<QMenu> special_menu_;
     QMenu* target_menu_ = nullptr;
     QMenu* launcher_menu_ = nullptr;

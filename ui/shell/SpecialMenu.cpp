@@ -10,15 +10,18 @@
 #include <QStandardPaths>
 #include <cstring>
 
-#include "ui/search/SearchController.h"
+#include "ui/common/shared_texts.h"
+#include "ui/common/launcher_list.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
-#include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/panels.h"
-#include "ui/viewer/ViewerController.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 const char* const special_s[2] = {"Special", "Spécial"};
@@ -43,8 +46,6 @@ const char* const delete_current_s[2] = {"Do you realy want to delete the curren
                                          "Voulez-vous réellement supprimer le canevas courrant ?"};
 const char* const yes_s[2] = {"Yes", "Oui"};
 const char* const no_s[2] = {"No", "Non"};
-const char* const error_s[2] = {"Error", "Erreur"};
-const char* const ok_s[2] = {"OK", "OK"};
 const char* const cannot_delete_s[2] = {"Cannot delete this target",
                                         "Impossible de supprimer ce canevas"};
 const char* const cannot_update_s[2] = {"Cannot update internal files",
@@ -129,8 +130,8 @@ void MenuController::update_target_submenu() { build_target_submenu(); }
 void MenuController::build_launcher_submenu() {
     if (remove_application_menu_ == nullptr) return;
     QStringList titles;
-    const QStringList paths = ViewerController::launcher_paths(engine_.br);
-    for (const QString& path : paths) titles.append(ViewerController::launcher_display_name(path));
+    const QStringList paths = launcher_paths(engine_.br);
+    for (const QString& path : paths) titles.append(launcher_display_name(path));
     fill_menu(remove_application_menu_, titles,
               [this](int i) { remove_application_for_menu_item(i); });
     for (int i = 0; i < paths.size(); ++i)
@@ -165,13 +166,11 @@ void MenuController::apply_special_menu_state() {
 void MenuController::show_menu_error(const char* const (&pair)[2]) {
     const int l = language();
     beep();
-    run_alert(main_window_, QString::fromUtf8(error_s[l]), QString::fromUtf8(pair[l]),
+    run_alert(main_window_, QString::fromUtf8(error_title_s[l]), QString::fromUtf8(pair[l]),
               QString::fromUtf8(ok_s[l]));
 }
 
-void MenuController::get_new_target() {
-    if (target_controller_ref_ != nullptr) target_controller_ref_->show_target_window();
-}
+void MenuController::get_new_target() { emit new_target_asked(); }
 
 void MenuController::edit_current_target() {
     if (!special_menu_is_active_ || special_menu_held_ || engine_.cur_target_index < 0)
@@ -183,15 +182,14 @@ void MenuController::load_target_for_menu_item(int index) {
     if (engine_.make_target_current(static_cast<u64>(index)) != 0) {
         // The released record may never be searched.
         engine_.cur_target_index = -1;
-        if (search_controller_ref_ != nullptr) search_controller_ref_->make_ready_to_search();
+        emit current_target_changed();
         return show_menu_error(cannot_enable_s);
     }
-    if (search_controller_ref_ != nullptr) search_controller_ref_->make_ready_to_search();
+    emit current_target_changed();
 }
 
 void MenuController::edit_target_for_menu_item(int index) {
-    if (target_controller_ref_ != nullptr)
-        target_controller_ref_->show_target_window_index_of_target(index);
+    emit edit_target_asked(index);
 }
 
 void MenuController::delete_target_for_menu_item(int index) {
@@ -228,16 +226,16 @@ void MenuController::delete_target_for_menu_item(int index) {
     const i64 now = engine_.cur_target_index;
     if (deleted && (now != remembered || index == remembered)) {
         if (now < 0) {
-            if (search_controller_ref_ != nullptr) search_controller_ref_->make_ready_to_search();
+            emit current_target_changed();
         } else if (engine_.make_target_current(static_cast<u64>(now)) == 0) {
-            if (search_controller_ref_ != nullptr) search_controller_ref_->make_ready_to_search();
+            emit current_target_changed();
         } else {
             engine_.cur_target_index = -1;
-            if (search_controller_ref_ != nullptr) search_controller_ref_->make_ready_to_search();
+            emit current_target_changed();
             show_menu_error(cannot_enable_s);
         }
     }
-    if (search_controller_ref_ != nullptr) search_controller_ref_->set_target_popup();
+    emit target_list_changed();
     update_target_submenu();
 }
 
@@ -279,7 +277,7 @@ void MenuController::save_search_result() {
 void MenuController::remove_application_for_menu_item(int index) {
     const u64 code = engine_.delete_from_launcher(static_cast<u64>(index));
     if (code != 0) return show_error(code);
-    if (viewer_controller_ref_ != nullptr) viewer_controller_ref_->update_launcher_popup();
+    emit launchers_changed();
     update_launcher_submenu();
 }
 

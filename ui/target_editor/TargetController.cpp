@@ -19,15 +19,14 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "ui/search/SearchController.h"
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 #include "ui/target_editor/target_editor_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
 #include "ui/toolkit/panels.h"
 #include "ui/toolkit/pulldown.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 #include "ui_TargetController.h"
 
 namespace tw::ui {
@@ -51,7 +50,7 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
 
     nodes_ = new NodesModel(engine_.language, this);
     nodes_->set_path_refused([this](const QString& reason) {
-        alerts_.show_alert(window_, text(error_s), reason);
+        alerts_.show_alert(window_, text(error_title_s), reason);
     });
     QTableView* table = ui_->table_view_ref;
     table->setModel(nodes_);
@@ -114,11 +113,11 @@ TargetController::~TargetController() {
 }
 
 QString TargetController::text(const char* const (&pair)[2]) const {
-    return QString::fromUtf8(pair[engine_.language != 0 ? 1 : 0]);
+    return text_in(pair, engine_.language);
 }
 
 void TargetController::show_error(const char* const (&pair)[2]) {
-    alerts_.show_alert(window_, text(error_s), text(pair));
+    alerts_.show_alert(window_, text(error_title_s), text(pair));
 }
 
 PullDown* TargetController::encoding_popup() const { return string_field_->popup(); }
@@ -310,10 +309,10 @@ void TargetController::OK_but() {
         if (code != tw::ERR_INVALID_NAME) {
             const QString detail = string_field_->refusal_detail();
             if (detail.isEmpty()) return show_error(cannot_build_s);
-            return alerts_.show_alert(window_, text(error_s), text(cannot_build_s) + u'\n' + detail);
+            return alerts_.show_alert(window_, text(error_title_s), text(cannot_build_s) + u'\n' + detail);
         }
         // The second line says how to search for the character itself.
-        return alerts_.show_alert(window_, text(error_s),
+        return alerts_.show_alert(window_, text(error_title_s),
                                   text(not_begin_or_end_by_s) + u'\n' + text(wildcard_option_on_s));
     }
     engine_.take_target(engine_.tr_temp, built);
@@ -331,11 +330,9 @@ void TargetController::OK_but() {
     saving_new_target_ = false;
     if (engine_.build_target_list() != 0) return show_error(missing_currupted_s);
     emit target_list_changed();
-    if (search_controller_ref_ != nullptr) {
-        search_controller_ref_->set_target_popup();
-        if (!search_controller_ref_->target_saved(use_this_target_index_))
-            return show_error(cannot_enable_s);
-    }
+    current_target_refused_ = false;
+    emit target_stored(use_this_target_index_);
+    if (current_target_refused_) return show_error(cannot_enable_s);
     window_->close();
 }
 
@@ -427,15 +424,11 @@ bool TargetController::return_key_pressed(const QKeyEvent* key) {
 }
 
 void TargetController::set_window_color(const QColor& color) {
-    QPalette p = window_->palette();
-    p.setColor(QPalette::Window, color);
-    window_->setPalette(p);
-    window_->setAutoFillBackground(true);
-    if (window_->isVisible()) window_->update();
+    paint_window_background(window_, color, false);
 }
 
-QColor TargetController::window_background() const {
-    return window_->palette().color(QPalette::Window);
-}
+QColor TargetController::window_background() const { return window_background_of(window_); }
+
+void TargetController::current_target_refused() { current_target_refused_ = true; }
 
 }  // namespace tw::ui

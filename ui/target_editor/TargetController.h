@@ -17,10 +17,10 @@
 #include <memory>
 
 #include "engine/tw.h"
-#include "ui/shell/MainWindow.h"
-#include "ui/shell/MenuController.h"
 #include "ui/target_editor/Nodes.h"
 #include "ui/target_editor/TargetEditorEntry.h"
+#include "ui/toolkit/colored_window.h"
+#include "ui/toolkit/drop.h"
 #include "ui/toolkit/panels.h"
 
 class QCheckBox;
@@ -36,9 +36,7 @@ namespace tw::ui {
 
 class AlertController;
 class PullDown;
-class SearchController;
 class SearchStringField;
-class ViewerController;
 
 // The key under which the editor window's frame is kept.
 inline constexpr const char* kTargetWindowFrameKey = "Target Window";
@@ -51,18 +49,6 @@ class TargetController : public QObject,
 public:
     TargetController(tw::Engine& engine, AlertController& alerts, QObject* parent = nullptr);
     ~TargetController() override;
-
-    // The menu controller rebuilds its target submenus whenever OK has
-    // stored a target (target_list_changed).
-    void set_menu_controller(MenuController* menu) {
-        if (menu_controller_ref_ != nullptr) disconnect(this, nullptr, menu_controller_ref_, nullptr);
-        menu_controller_ref_ = menu;
-        if (menu != nullptr)
-            connect(this, &TargetController::target_list_changed, menu,
-                    &MenuController::update_target_submenu);
-    }
-    void set_search_controller(SearchController* search) { search_controller_ref_ = search; }
-    void set_viewer_controller(ViewerController* viewer) { viewer_controller_ref_ = viewer; }
 
     QDialog* window() const { return window_; }
     Ui::TargetWindow* ui() const { return ui_.get(); }
@@ -116,14 +102,23 @@ public:
     void set_window_color(const QColor& color) override;
     QColor window_background() const override;
 
-    // The other windows hide the first time the editor comes up after being
-    // opened, and come back when it closes.
+    // The editor comes up after being opened (once until it closes), and
+    // it closes: the other windows make way for it meanwhile.
     void window_did_become_main();
     void window_will_close();
+
+    // The stored target could not be made current (told while
+    // target_stored is emitted): OK says so and the window stays open.
+    void current_target_refused();
 
 signals:
     // OK stored a target: the list of stored targets has changed.
     void target_list_changed();
+    // OK stored target `index`, which is to become the current target.
+    void target_stored(tw::i64 index);
+    // The editor came up, and it closed.
+    void editor_opened();
+    void editor_closed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -162,9 +157,6 @@ private:
 
     tw::Engine& engine_;
     AlertController& alerts_;
-    MenuController* menu_controller_ref_ = nullptr;
-    SearchController* search_controller_ref_ = nullptr;
-    ViewerController* viewer_controller_ref_ = nullptr;
     QDialog* window_ = nullptr;
     std::unique_ptr<Ui::TargetWindow> ui_;
     NodesModel* nodes_ = nullptr;
@@ -178,8 +170,7 @@ private:
     // that the next OK saves under it, still as a new target.
     bool saving_new_target_ = false;
     bool first_time_ = true;
-    bool previous_special_menu_status_ = true;
-    bool viewer_was_visible_ = false;
+    bool current_target_refused_ = false;
     bool name_follows_text_ = false;
     bool setting_followed_name_ = false;
 };

@@ -1,6 +1,6 @@
 // The ways the target editor is opened and fed: the entry points that fill
-// tr_temp and show the window, drops on the open window, and what opening
-// and closing the editor does to the other windows and the Special menu.
+// tr_temp and show the window, drops on the open window, and its coming up
+// and closing, which the other windows follow.
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -9,14 +9,11 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
-#include "ui/search/SearchController.h"
-#include "ui/shell/MenuController.h"
 #include "ui/target_editor/TargetController.h"
 #include "ui/target_editor/target_editor_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
-#include "ui/toolkit/search_string_field.h"
-#include "ui/viewer/ViewerController.h"
+#include "ui/common/search_string_field.h"
 #include "ui_TargetController.h"
 
 namespace tw::ui {
@@ -186,11 +183,7 @@ void TargetController::entry_succeeded() {
     // The stored names, against which a new name is checked as it is made.
     engine_.build_target_list();
     set_widget_from_target();
-    if (!window_->isVisible()) {
-        const QByteArray frame =
-            user_defaults().value(QLatin1String(kTargetWindowFrameKey)).toByteArray();
-        if (!frame.isEmpty()) window_->restoreGeometry(frame);
-    }
+    if (!window_->isVisible()) restore_window_frame(kTargetWindowFrameKey, window_);
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -204,7 +197,7 @@ void TargetController::entry_succeeded() {
 void TargetController::entry_failed() {
     QWidget* parent = window_->isVisible() ? window_ : nullptr;
     beep();
-    run_alert(parent, text(error_s), text(connot_set_edit_s), text(ok_s));
+    run_alert(parent, text(error_title_s), text(connot_set_edit_s), text(ok_s));
 }
 
 // ---- The other windows -------------------------------------------------------------------
@@ -212,27 +205,14 @@ void TargetController::entry_failed() {
 void TargetController::window_did_become_main() {
     if (!first_time_) return;
     first_time_ = false;
-    if (menu_controller_ref_ != nullptr) {
-        previous_special_menu_status_ = menu_controller_ref_->special_menu_is_active();
-        menu_controller_ref_->hold_special_menu(true);
-    }
-    if (search_controller_ref_ != nullptr) search_controller_ref_->set_window_visible(false);
-    if (viewer_controller_ref_ != nullptr) {
-        viewer_was_visible_ = viewer_controller_ref_->window()->isVisible();
-        viewer_controller_ref_->set_window_visible(false);
-    }
+    emit editor_opened();
 }
 
 void TargetController::window_will_close() {
     if (first_time_) return;  // the editor was not shown, or has closed already
-    user_defaults().setValue(QLatin1String(kTargetWindowFrameKey), window_->saveGeometry());
-    // The menu takes the state it was asked for while the editor was up
-    // (a search that ended meanwhile asked for it to be enabled).
-    if (menu_controller_ref_ != nullptr) menu_controller_ref_->hold_special_menu(false);
-    if (search_controller_ref_ != nullptr) search_controller_ref_->set_window_visible(true);
-    if (viewer_controller_ref_ != nullptr && viewer_was_visible_)
-        viewer_controller_ref_->set_window_visible(true);
+    save_window_frame(kTargetWindowFrameKey, window_);
     first_time_ = true;
+    emit editor_closed();
 }
 
 }  // namespace tw::ui

@@ -2,6 +2,8 @@
 // language.
 #pragma once
 
+#include "ui/common/shared_texts.h"
+
 namespace tw::ui::target_editor_texts {
 
 inline constexpr const char* const dir_s[2] = {"Folder", "Dossier"};
@@ -37,8 +39,8 @@ inline constexpr const char* const cannot_encode_s[2] = {
     "Encodage impossible\n(essayer d'effacer complètement la phrase)"};
 inline constexpr const char* const connot_set_edit_s[2] = {"Cannot edit/set this target",
                                                            "Impossible d'établir ce canevas"};
-inline constexpr const char* const error_s[2] = {"Error", "Erreur"};
-inline constexpr const char* const ok_s[2] = {"OK", "OK"};
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
 inline constexpr const char* const cancel_s[2] = {"Cancel", "Annuler"};
 inline constexpr const char* const item_pathname_s[2] = {"Item pathname", "Chemin d'accès"};
 inline constexpr const char* const encoding_s[2] = {"Encoding", "Encodage"};

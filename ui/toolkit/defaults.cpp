@@ -1,5 +1,6 @@
 #include "ui/toolkit/defaults.h"
 
+#include <QWidget>
 #include <algorithm>
 
 namespace tw::ui {
@@ -44,6 +45,15 @@ std::optional<QColor> load_default_color(bool* use_color) {
         return std::nullopt;
     }
     return color;
+}
+
+void save_window_frame(const char* key, const QWidget* window) {
+    user_defaults().setValue(QLatin1String(key), window->saveGeometry());
+}
+
+bool restore_window_frame(const char* key, QWidget* window) {
+    const QByteArray frame = user_defaults().value(QLatin1String(key)).toByteArray();
+    return !frame.isEmpty() && window->restoreGeometry(frame);
 }
 
 }  // namespace tw::ui

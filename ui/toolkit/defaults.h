@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <optional>
 
+class QWidget;
+
 namespace tw::ui {
 
 inline constexpr const char* kUseColorBoolKey = "Use color bool";
@@ -29,5 +31,11 @@ void set_search_threads_default(unsigned threads);
 void save_default_color(const QColor& color, bool use_color);
 // The saved colour, or none (and *use_color false) when none is saved.
 std::optional<QColor> load_default_color(bool* use_color);
+
+// A window's frame, kept under `key` for the next run.
+void save_window_frame(const char* key, const QWidget* window);
+// Gives `window` the frame kept under `key`; false when none is kept or it
+// cannot be restored.
+bool restore_window_frame(const char* key, QWidget* window);
 
 }  // namespace tw::ui

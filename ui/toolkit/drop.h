@@ -1,4 +1,5 @@
-// Drag-and-drop destinations for lists of file paths and for text.
+// Drag-and-drop destinations for lists of file paths and for text, and the
+// receiver of the files and folders handed to the application.
 #pragma once
 
 #include <QObject>
@@ -35,6 +36,14 @@ private:
     QWidget* widget_;
     PathsHandler on_paths_;
     TextHandler on_text_;
+};
+
+// Takes the batch of files and folders handed to the application (the
+// target editor opens a new target holding them).
+class DropItemsReceiver {
+public:
+    virtual ~DropItemsReceiver() = default;
+    virtual void show_target_window_drop_items(const QStringList& items) = 0;
 };
 
 }  // namespace tw::ui

@@ -7,12 +7,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "ui/common/shared_texts.h"
 #include "engine/tw.h"
-#include "ui/shell/MenuController.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/desktop_entry.h"
@@ -22,6 +23,10 @@
 #include "ui_ViewerController.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
 const char* const open_with_s[2] = {"Open file with", "Ouvrir avec"};
@@ -32,35 +37,12 @@ const char* const date_line_s[2] = {"Modification Date: %1\n", "Modifié le: %1\
 const char* const owner_line_s[2] = {"Owner account name: %1\n", "Propriétaire: %1\n"};
 const char* const no_access_s[2] = {"Cannot access file!", "Fichier inaccéssible"};
 const char* const info_title_s[2] = {"Info", "Info"};
-const char* const error_title_s[2] = {"Error", "Erreur"};
-const char* const ok_s[2] = {"OK", "OK"};
 const char* const cannot_launch_s[2] = {"Cannot open the file with %1",
                                          "Impossible d'ouvrir le fichier avec %1"};
 const char* const cannot_reveal_s[2] = {"Cannot show the file in the file manager",
                                          "Impossible de montrer le fichier dans le gestionnaire de fichiers"};
 
 }  // namespace
-
-QStringList ViewerController::launcher_paths(const tw::BufferRecord& br) {
-    QStringList paths;
-    const char* p = br.launcher_list;
-    const char* end = p != nullptr ? p + br.launcher_list_len : nullptr;
-    while (p != nullptr && p < end) {
-        const std::size_t n = ::strnlen(p, static_cast<std::size_t>(end - p));
-        paths.append(QFile::decodeName(QByteArray(p, static_cast<qsizetype>(n))));
-        p += n + 1;
-    }
-    return paths;
-}
-
-QString ViewerController::launcher_display_name(const QString& path) {
-    const QFileInfo info(path);
-    if (info.suffix() == QLatin1String("desktop")) {
-        if (const auto entry = read_desktop_entry(path); entry && !entry->name.isEmpty())
-            return entry->name;
-    }
-    return info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
-}
 
 QByteArray ViewerController::found_file_path() const {
     const tw::SummaryRecord& sur = engine_.sur;
@@ -107,8 +89,10 @@ void ViewerController::launcher_popup_action(int index) {
     const int n = launcher_popup_->count();
     if (index <= 0 || index == n - 2 || index >= n) return beep();
     if (index == n - 1) {
-        if (menu_controller_ref_ != nullptr) menu_controller_ref_->get_new_launcher_application();
-        else beep();
+        if (isSignalConnected(QMetaMethod::fromSignal(&ViewerController::add_application_asked)))
+            emit add_application_asked();
+        else
+            beep();
         return;
     }
     if (engine_.sur.file_nb == 0 || display_state_ == kViewNothing) return beep();
@@ -204,32 +188,17 @@ void ViewerController::Show_in_finder_but() {
 }
 
 void ViewerController::set_window_color(const QColor& color) {
-    QPalette p = window_->palette();
-    p.setColor(QPalette::Window, color);
-    window_->setPalette(p);
-    window_->setAutoFillBackground(true);
-    if (window_->isVisible()) window_->repaint();
+    paint_window_background(window_, color, true);
 }
 
-QColor ViewerController::window_background() const {
-    return window_->palette().color(QPalette::Window);
-}
-
-void ViewerController::set_menu_controller(MenuController* menu_controller) {
-    menu_controller_ref_ = menu_controller;
-}
-
-void ViewerController::set_drop_handlers(DropItemsHandler on_items, DropStringHandler on_string) {
-    on_drop_items_ = std::move(on_items);
-    on_drop_string_ = std::move(on_string);
-}
+QColor ViewerController::window_background() const { return window_background_of(window_); }
 
 void ViewerController::conclude_drop_items(const QStringList& paths) {
-    if (on_drop_items_) on_drop_items_(paths, engine_.cur_target_index);
+    emit items_dropped_on_target(paths, engine_.cur_target_index);
 }
 
 void ViewerController::conclude_drop_string(const QString& text) {
-    if (on_drop_string_) on_drop_string_(text, engine_.cur_target_index);
+    emit string_dropped_on_target(text, engine_.cur_target_index);
 }
 
 }  // namespace tw::ui

@@ -14,6 +14,7 @@
 #include <climits>
 
 #include "engine/tw.h"
+#include "ui/common/shared_texts.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/toolkit/drop.h"
@@ -23,13 +24,15 @@
 #include "ui_ViewerController.h"
 
 namespace tw::ui {
+
+using shared_texts::error_title_s;
+using shared_texts::ok_s;
+
 namespace {
 
-const char* const error_title_s[2] = {"Error", "Erreur"};
 const char* const no_occurrence_s[2] = {"No occurrence found", "Aucune occurrence trouvée"};
 const char* const search_stopped_s[2] = {"Search stopped", "Recherche arrêtée"};
 const char* const search_error_s[2] = {"Search ended on an error", "Recherche terminée sur une erreur"};
-const char* const ok_s[2] = {"OK", "OK"};
 const char* const unfinished_s[2] = {"Search did not finish", "Recherche inachevée"};
 const char* const stopped_line_s[2] = {
     "Search stopped: only the files found before the stop are listed.",
@@ -507,12 +510,11 @@ bool ViewerController::eventFilter(QObject* watched, QEvent* event) {
 void ViewerController::save_frame() const {
     // Only a frame that was shown or restored is worth keeping.
     if (window_ == nullptr || !frame_known_) return;
-    user_defaults().setValue(QLatin1String(kFrameKey), window_->saveGeometry());
+    save_window_frame(kFrameKey, window_);
 }
 
 void ViewerController::restore_frame() {
-    const QByteArray frame = user_defaults().value(QLatin1String(kFrameKey)).toByteArray();
-    if (!frame.isEmpty()) frame_known_ = window_->restoreGeometry(frame);
+    frame_known_ = restore_window_frame(kFrameKey, window_);
 }
 
 }  // namespace tw::ui

@@ -20,8 +20,9 @@
 
 #include "engine/tw_live_found.h"
 #include "engine/tw_records.h"
-#include "ui/shell/MainWindow.h"
-#include "ui/viewer/UnreadableItems.h"
+#include "ui/common/UnreadableItems.h"
+#include "ui/common/launcher_list.h"
+#include "ui/toolkit/colored_window.h"
 
 class QLabel;
 class QModelIndex;
@@ -39,7 +40,6 @@ class ViewerWindow;
 namespace tw::ui {
 
 class FoundListModel;
-class MenuController;
 class PullDown;
 
 // Display states of show_it and show_file_content.
@@ -68,15 +68,6 @@ public:
     explicit ViewerController(tw::Engine& engine, QObject* parent = nullptr);
     ~ViewerController() override;
 
-    // ---- Other controllers --------------------------------------------------
-    // "Add application..." of the launcher pull-down goes through it.
-    void set_menu_controller(MenuController* menu_controller);
-    // Files and text dropped on the window go to the target editor, with the
-    // current target's index.
-    using DropItemsHandler = std::function<void(const QStringList& paths, tw::i64 target_index)>;
-    using DropStringHandler = std::function<void(const QString& text, tw::i64 target_index)>;
-    void set_drop_handlers(DropItemsHandler on_items, DropStringHandler on_string);
-
     // ---- Navigation ------------------------------------------------------------
     // Reads the current occurrence back from the result files and shows it
     // (and brings the window up when it is hidden).
@@ -91,6 +82,12 @@ public:
     // next show_view counts them on the state line, whose button lists
     // them. clear_view forgets them.
     void set_unreadable_items(UnreadableItems items);
+    // A search ended: its result, with the items it could not read, is
+    // shown (and the window brought up).
+    void show_result(const UnreadableItems& items) {
+        set_unreadable_items(items);
+        show_view();
+    }
     const UnreadableItems& unreadable_items() const { return unreadable_items_; }
     // The button beside the state line: a window listing them.
     void Unreadable_but();
@@ -146,9 +143,13 @@ public:
 
     // The name a launcher application is shown under: a .desktop entry's
     // Name, else the file name without its extension.
-    static QString launcher_display_name(const QString& path);
+    static QString launcher_display_name(const QString& path) {
+        return tw::ui::launcher_display_name(path);
+    }
     // The launcher list's paths, in list order.
-    static QStringList launcher_paths(const tw::BufferRecord& br);
+    static QStringList launcher_paths(const tw::BufferRecord& br) {
+        return tw::ui::launcher_paths(br);
+    }
 
     // ---- The result of a running search ------------------------------------------
     // The list empties for the search that starts; its found files come
@@ -176,6 +177,14 @@ public:
     // error, and the files and folders that could not be read; hidden for
     // a finished search that read everything.
     QLabel* result_state_line() const;
+
+signals:
+    // "Add application..." of the launcher pull-down.
+    void add_application_asked();
+    // Files or text dropped on the window, for the target editor to open
+    // the current target (`target_index`) with them.
+    void items_dropped_on_target(const QStringList& paths, tw::i64 target_index);
+    void string_dropped_on_target(const QString& text, tw::i64 target_index);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -226,9 +235,6 @@ private:
     bool following_file_ = false;  // the list's selection is being set to the current file
     bool live_ = false;  // the list follows a running search
     bool frame_known_ = false;  // the window was shown or its frame restored
-    MenuController* menu_controller_ref_ = nullptr;
-    DropItemsHandler on_drop_items_;
-    DropStringHandler on_drop_string_;
     QPointer<QDialog> info_sheet_panel_ref_;
     UnreadableItems unreadable_items_;
     QPointer<QDialog> unreadable_panel_;

@@ -10,7 +10,7 @@
 
 #include "encoding/string_encoding.h"
 #include "ui/toolkit/alerts.h"
-#include "ui/toolkit/search_string_field.h"
+#include "ui/common/search_string_field.h"
 
 namespace tw::ui {
 namespace {

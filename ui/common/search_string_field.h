@@ -9,6 +9,10 @@
 // for a line feed, a return arrow for a carriage return), the pull-down's
 // button names the encoding in use, and a key or paste that is refused says
 // why in a message under the view.
+//
+// search_string_field.cpp: the view, the conversions, keys and pastes;
+// search_string_encoding.cpp: the encoding pull-down;
+// search_string_wildcard.cpp: the wildcard and the options.
 #pragma once
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "ui/viewer/UnreadableItems.h"
+#include "ui/common/UnreadableItems.h"
 
 #include <algorithm>
 

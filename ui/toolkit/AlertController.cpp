@@ -1,4 +1,4 @@
-#include "ui/shell/AlertController.h"
+#include "ui/toolkit/AlertController.h"
 
 #include <QDialog>
 #include <QIcon>
