@@ -78,6 +78,39 @@ private slots:
         }
     }
 
+    // The search window alone, with no viewer: what it tells through its
+    // signals is the whole story of a search, in order, and the files it
+    // announces are the result's.
+    void the_search_window_alone_announces_a_search_through_its_signals() {
+        Harness h;
+        for (int i = 0; i < 12; ++i)
+            h.write_file("tree/f" + std::to_string(i), i % 3 == 0 ? "nothing" : "a needle");
+        h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}});
+        h.open_window(0);
+        QStringList events, announced;
+        auto* c = h.controller.get();
+        QObject::connect(c, &SearchController::live_result_begun, [&] { events << "begun"; });
+        QObject::connect(c, &SearchController::live_files_found,
+                         [&](const std::vector<tw::LiveFoundFile>& files) {
+                             if (files.empty()) return;
+                             if (events.isEmpty() || events.last() != "files") events << "files";
+                             for (const auto& f : files)
+                                 announced << QString::fromStdString(f.dir + "/" + f.name);
+                         });
+        QObject::connect(c, &SearchController::live_result_ended, [&] { events << "ended"; });
+        QObject::connect(c, &SearchController::result_ready,
+                         [&](const tw::ui::UnreadableItems& u) { events << QString("ready %1").arg(u.total); });
+        QObject::connect(c, &SearchController::result_cleared, [&] { events << "cleared"; });
+        h.click_action();
+        h.wait_idle();
+        QCOMPARE(events, (QStringList{"begun", "files", "ended", "ready 0"}));
+        QStringList want;
+        for (const auto& r : tw_test::read_results(h.resource + "/TW_found", false))
+            want << QString::fromStdString(r.path());
+        QCOMPARE(announced, want);
+        QCOMPARE(announced.size(), 8);
+    }
+
 private:
     QTemporaryDir home_;
 };
