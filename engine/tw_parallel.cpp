@@ -62,10 +62,7 @@ bool ParallelSearch::stopping() const {
     return stop_.load(std::memory_order_relaxed) != 0;
 }
 
-bool ParallelSearch::write_failed() const {
-    std::lock_guard lock(mu_);
-    return write_failed_;
-}
+bool ParallelSearch::write_failed() const { return write_failed_.load(std::memory_order_relaxed); }
 
 bool ParallelSearch::start() {
     const SearchParam& base = base_;
@@ -193,23 +190,31 @@ u64 ParallelSearch::item_result() const {
 u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item) {
     if (write_failed()) return ERR_WRITE_FILE;
     if (!item) {
-        // A file of a folder joins the batch of its folder.
-        if (pending_ && pending_->dir != dir) flush_batch();
-        if (!pending_) {
-            auto job = std::make_unique<Job>();
-            job->kind = Job::Kind::Batch;
-            job->dir_fd.reset(::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0));
-            job->dir.assign(dir);
-            if (job->dir_fd) pending_ = std::move(job);
+        // A file of a folder joins the batch being gathered, which takes a
+        // descriptor of each folder it reaches: the walk may have moved on
+        // when the batch is scanned.
+        if (pending_ && pending_->folders.back().dir != dir &&
+            pending_->folders.size() >= kBatchFolders)
+            flush_batch();
+        if (!pending_ || pending_->folders.back().dir != dir) {
+            UniqueFd folder(::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0));
+            if (folder) {
+                if (!pending_) {
+                    pending_ = std::make_unique<Job>();
+                    pending_->kind = Job::Kind::Batch;
+                }
+                pending_->folders.push_back({std::move(folder), std::string(dir)});
+            }
         }
-        if (pending_) {
+        if (pending_ && pending_->folders.back().dir == dir) {
             pending_->files.push_back(BatchFile{});
             pending_->files.back().name = name;
+            pending_->files.back().folder = pending_->folders.size() - 1;
             if (pending_->files.size() >= kBatchFiles) flush_batch();
             return 0;
         }
-        // Without a descriptor of its own for the batch, the file is
-        // opened here as an item's is.
+        // Without a descriptor of its own for the folder, the file is
+        // opened here as an item's is, after the files before it.
     }
     flush_batch();
     if (item) {

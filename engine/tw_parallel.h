@@ -21,6 +21,7 @@
 // waits until the committer, reaching the job, takes them).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -54,6 +55,8 @@ public:
     static constexpr std::chrono::milliseconds kPoll{20};
     // Names of one folder queued together.
     static constexpr std::size_t kBatchFiles = 16;
+    // Folders at most in one batch: each holds a descriptor while queued.
+    static constexpr std::size_t kBatchFolders = 4;
 
     struct Settings {
         unsigned scanners = 2;
@@ -177,7 +180,8 @@ private:
     bool walk_waiting_ = false;
     bool closing_ = false;
     bool committer_exited_ = false;
-    bool write_failed_ = false;
+    // Read by the walk at each file without the lock.
+    std::atomic<bool> write_failed_{false};
 
     // Committer-only state of the file being committed. Held, not only
     // pointed to: after a stop its later pieces may never have been queued.

@@ -37,7 +37,7 @@ void ParallelSearch::scan_batch(Scanner& s, Job& job) {
         // entry that became a pipe cannot hang the scan, and regular only.
         struct stat st{};
         int err = 0;
-        UniqueFd fd(open_regular_at(job.dir_fd.get(), file.name.c_str(), &err, &st));
+        UniqueFd fd(open_regular_at(job.folders[file.folder].fd.get(), file.name.c_str(), &err, &st));
         const bool opened = static_cast<bool>(fd);
         u64 result = 0;
         if (opened) {
@@ -89,40 +89,63 @@ bool ParallelSearch::hand_over_batch(Job& job, std::size_t index, const std::uin
 }
 
 bool ParallelSearch::commit_batch(std::unique_lock<std::mutex>& lock, Job& job) {
-    BatchFile& file = job.files[job.committed];
-    if (!file.records.empty()) {
+    const std::size_t from = job.committed;
+    // Files counted as scanned have handed all their records over (under
+    // mu_, held now) before.
+    const std::size_t upto = job.scanned.load(std::memory_order_acquire);
+    if (upto <= from) {
+        // The file being scanned: its records so far, as they come.
+        BatchFile& file = job.files[from];
+        if (file.records.empty()) return false;
         std::vector<std::uint8_t> records;
         records.swap(file.records);
         job.held -= records.size();
         cv_space_.notify_all();
         lock.unlock();
-        batch_partial_.emplace(job.dir, file.name);
+        const std::string& dir = job.folders[file.folder].dir;
+        batch_partial_.emplace(dir, file.name);
         const bool ok =
-            out_.occurrences(job.dir, file.name, records.data(), records.size(), record_len()) == 0;
+            out_.occurrences(dir, file.name, records.data(), records.size(), record_len()) == 0;
         const bool enough = ok && out_.file_enough();
         if (!ok) {
             count_result(ERR_WRITE_FILE, false);
             batch_partial_.reset();
+            write_failed_ = true;
         }
         lock.lock();
         if (enough) file.enough = true;
-        if (!ok) write_failed_ = true;
         return true;
     }
-    // Its records were all handed over (under mu_, held now) before it was
-    // counted as scanned.
-    if (job.scanned.load(std::memory_order_acquire) <= job.committed) return false;
+    // Every scanned file at once: one turn of the lock for them all.
+    std::vector<std::vector<std::uint8_t>> taken(upto - from);
+    for (std::size_t i = from; i < upto; ++i) {
+        job.held -= job.files[i].records.size();
+        taken[i - from].swap(job.files[i].records);
+    }
+    cv_space_.notify_all();
     lock.unlock();
-    finalize_batch_file(job, file);
+    for (std::size_t i = from; i < upto && !write_failed_ && !stopping(); ++i) {
+        BatchFile& file = job.files[i];
+        std::vector<std::uint8_t>& records = taken[i - from];
+        if (!records.empty() && out_.occurrences(job.folders[file.folder].dir, file.name,
+                                                 records.data(), records.size(), record_len()) != 0) {
+            count_result(ERR_WRITE_FILE, false);
+            batch_partial_.reset();
+            write_failed_ = true;
+            break;
+        }
+        finalize_batch_file(job, file);
+    }
     lock.lock();
-    ++job.committed;
+    job.committed = upto;
     return true;
 }
 
 void ParallelSearch::finalize_batch_file(Job& job, BatchFile& file) {
     // As finalize does for a file of pieces, and in the same order.
     batch_partial_.reset();
-    const std::string path = job.dir + "/" + file.name;
+    const std::string& dir = job.folders[file.folder].dir;
+    const std::string path = dir + "/" + file.name;
     if (file.open_failed) {
         out_.item_failed(path, file.err);
         count_result(ERR_OPEN_FILE, false);
@@ -130,12 +153,9 @@ void ParallelSearch::finalize_batch_file(Job& job, BatchFile& file) {
     }
     u64 r = file.result;
     if (r == ERR_READ_FILE) out_.item_failed(path, file.err);
-    r = out_.end_file(job.dir, file.name, r);
+    r = out_.end_file(dir, file.name, r);
     count_result(r, false);
-    if (r == ERR_WRITE_FILE) {
-        std::lock_guard lock(mu_);
-        write_failed_ = true;
-    }
+    if (r == ERR_WRITE_FILE) write_failed_ = true;
 }
 
 }  // namespace tw

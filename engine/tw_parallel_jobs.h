@@ -33,6 +33,7 @@ struct ParallelSearch::FileState {
 // A file of a batch, found and opened by a scanning thread.
 struct ParallelSearch::BatchFile {
     std::string name;
+    std::size_t folder = 0;  // in Job::folders
     // Under mu_.
     std::vector<std::uint8_t> records;  // not taken by the committer yet
     bool enough = false;  // every sink has what it needs of the file
@@ -64,10 +65,14 @@ struct ParallelSearch::Job {
     // records go straight to the result file (see submit_file).
     bool direct = false;
     u64 direct_code = 0;  // direct: the output's first error
-    // Batch: the folder (a descriptor of its own) and its files in order;
-    // under mu_, the record bytes not taken yet and the files committed.
-    UniqueFd dir_fd;
-    std::string dir;
+    // Batch: its folders (each with a descriptor of its own) and their files
+    // in the walk's order; under mu_, the record bytes not taken yet and
+    // the files committed.
+    struct Folder {
+        UniqueFd fd;
+        std::string dir;
+    };
+    std::vector<Folder> folders;
     std::vector<BatchFile> files;
     std::size_t held = 0;
     std::size_t committed = 0;
