@@ -68,6 +68,7 @@ const option kLongOptions[] = {
     {"byte-offset", no_argument, nullptr, 'b'},
     {"only-matching", no_argument, nullptr, 'o'},
     {"fixed-strings", no_argument, nullptr, 'F'},
+    {"text", no_argument, nullptr, 'a'},
     {"recursive", no_argument, nullptr, 'r'},
     {"dereference-recursive", no_argument, nullptr, 'R'},
     {"after-context", required_argument, nullptr, 'A'},
@@ -158,7 +159,7 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     bool pattern_by_e = false;
     for (;;) {
         int index = 0;
-        const int c = ::getopt_long(argc, argv, ":e:E:inclLqm:0j:HhboFrRxwA:B:C:g:", kLongOptions, &index);
+        const int c = ::getopt_long(argc, argv, ":e:E:inclLqm:0j:HhboFarRxwA:B:C:g:", kLongOptions, &index);
         if (c == -1) break;
         switch (c) {
         case 'e':
@@ -209,8 +210,9 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
         case 'H': o.with_path = true; break;
         case 'h': o.with_path = false; break;
         // Offsets are always printed, each occurrence alone, of fixed
-        // bytes, and folders are always searched.
-        case 'b': case 'o': case 'F': case 'r': case 'R': break;
+        // bytes, in every file whatever it holds, and folders are always
+        // searched.
+        case 'b': case 'o': case 'F': case 'a': case 'r': case 'R': break;
         case 'm': {
             const auto n = count_value(optarg);
             if (!n) {

@@ -516,11 +516,9 @@ int run(int argc, char** argv) {
     e.search_in_target();
     e.sinks.clear();
     e.walk_filter = nullptr;
-    u64 listed = 0;
     for (const std::string& path : searched) {
         if (listener.found_paths.count(path) != 0 || listener.failed_paths.count(path) != 0) continue;
         if (!printer.end_file(listener.shown(path), path, 0)) break;
-        ++listed;
     }
     printer.flush();
     g_stop_flag = nullptr;
@@ -532,7 +530,8 @@ int run(int argc, char** argv) {
         printer.print_line(json_summary(e, printer.result(), skipped,
                                         std::chrono::steady_clock::now() - started));
 
-    int status = (o.files_without_match ? listed : listener.found_files) > 0 ? kFound : kNothingFound;
+    // With -L too, as grep: whether an occurrence was found, listed or not.
+    int status = listener.found_files > 0 ? kFound : kNothingFound;
     const auto& printed = printer.result();
     // The reader has what it wanted, as with ripgrep: a quiet end.
     const bool cut = printed.status == Status::BrokenPipe;

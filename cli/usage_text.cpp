@@ -24,9 +24,10 @@ a partition) is searched like a file. Inside folders such entries are skipped.
 A PATH that does not exist is named on standard error and the others are
 searched.
 
-The letters mean what grep's and ripgrep's mean. -b, -o, -F, -r and -R are
-accepted and change nothing: offsets are always printed, each occurrence on its
-own line, PATTERN is always fixed bytes and folders are always searched.
+The letters mean what grep's and ripgrep's mean. -a, -b, -o, -F, -r and -R are
+accepted and change nothing: every file is searched as bytes, offsets are always
+printed, each occurrence on its own line, PATTERN is always fixed bytes and
+folders are always searched.
 
 Pattern:
   -e, --regexp PATTERN   search PATTERN (one only); every other argument is
@@ -46,6 +47,7 @@ Pattern:
   -F, --fixed-strings    accepted (PATTERN is always fixed bytes)
 
 Search:
+  -a, --text             accepted (every file is searched as bytes)
   -r, --recursive, -R, --dereference-recursive
                          accepted (folders are always searched)
   -g, --glob GLOB        search only the files whose name matches GLOB; !GLOB
@@ -135,8 +137,8 @@ pipe: "lines" is then null, "absolute_offset" the occurrence's offset and
 Each file or folder that cannot be read is named on standard error as
 "trawlex-cli: PATH: REASON" when it is met, and the search goes on.
 
-Exit status: 0 when something was found (with -L: a file was listed), 1 when
-nothing was, 2 on an error or when a PATH is missing or a file or folder could
+Exit status: 0 when something was found (with -L too, as grep), 1 when nothing
+was, 2 on an error or when a PATH is missing or a file or folder could
 not be read (even if something was found); with -q, 0 as soon as something is
 found. When the reader of the output closes it, the search ends quietly with 0.
 
@@ -168,10 +170,11 @@ périphérique bloc (un disque, une partition) est cherché comme un fichier. Da
 les dossiers, ces entrées sont sautées. Un CHEMIN qui n'existe pas est nommé
 sur la sortie d'erreur et les autres sont cherchés.
 
-Les lettres veulent dire ce que disent celles de grep et de ripgrep. -b, -o,
--F, -r et -R sont acceptés et ne changent rien : les positions sont toujours
-écrites, chaque occurrence sur sa ligne, MOTIF est toujours une suite fixe
-d'octets et les dossiers sont toujours parcourus.
+Les lettres veulent dire ce que disent celles de grep et de ripgrep. -a, -b,
+-o, -F, -r et -R sont acceptés et ne changent rien : tout fichier est cherché
+comme une suite d'octets, les positions sont toujours écrites, chaque
+occurrence sur sa ligne, MOTIF est toujours une suite fixe d'octets et les
+dossiers sont toujours parcourus.
 
 Motif :
   -e, --regexp MOTIF     cherche MOTIF (un seul) ; tout autre argument est
@@ -192,6 +195,7 @@ Motif :
   -F, --fixed-strings    accepté (MOTIF est toujours une suite fixe d'octets)
 
 Recherche :
+  -a, --text             accepté (tout fichier est cherché comme des octets)
   -r, --recursive, -R, --dereference-recursive
                          acceptés (les dossiers sont toujours parcourus)
   -g, --glob GLOB        cherche seulement les fichiers dont le nom répond à
@@ -290,8 +294,8 @@ Chaque fichier ou dossier illisible est nommé sur la sortie d'erreur sous la
 forme "trawlex-cli: CHEMIN: RAISON" quand il est rencontré, et la recherche
 continue.
 
-État de sortie : 0 quand quelque chose a été trouvé (avec -L : un fichier a
-été écrit), 1 quand rien ne l'a été, 2 sur une erreur, quand un CHEMIN manque
+État de sortie : 0 quand quelque chose a été trouvé (avec -L aussi, comme
+grep), 1 quand rien ne l'a été, 2 sur une erreur, quand un CHEMIN manque
 ou qu'un fichier ou dossier était illisible (même si quelque chose a été
 trouvé) ; avec -q, 0 dès que quelque chose est trouvé. Quand le lecteur de la
 sortie la ferme, la recherche s'arrête en silence avec 0.
