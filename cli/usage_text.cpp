@@ -54,7 +54,8 @@ Search:
                          leaves out the files and folders whose name matches
       --include GLOB     search only the files whose name matches GLOB
       --exclude GLOB     leave out the files whose name matches GLOB
-      --exclude-dir GLOB leave out the folders whose name matches GLOB
+      --exclude-dir GLOB
+                         leave out the folders whose name matches GLOB
                          (globs are matched against the names met inside
                          folders, the last one that matches deciding)
       --eol cr|lf        end-of-line byte for line numbers and lines
@@ -102,7 +103,8 @@ Output:
                          -m 0 searches nothing and exits with 1
   -0, --null             write each PATH raw and end it with a NUL instead of
                          the tab (with -l or -L, instead of the newline)
-      --color[=WHEN]     colour the paths and the occurrences: never, always,
+      --color[=WHEN], --colour[=WHEN]
+                         colour the paths and the occurrences: never, always,
                          or auto (the default: when the output is a terminal)
       --json             ripgrep's JSON lines: "begin", "match" and "end"
                          records per found file, a "summary" at the end
@@ -204,7 +206,8 @@ Recherche :
       --include GLOB     cherche seulement les fichiers dont le nom répond à
                          GLOB
       --exclude GLOB     écarte les fichiers dont le nom répond à GLOB
-      --exclude-dir GLOB écarte les dossiers dont le nom répond à GLOB (les
+      --exclude-dir GLOB
+                         écarte les dossiers dont le nom répond à GLOB (les
                          GLOB portent sur les noms rencontrés dans les
                          dossiers ; le dernier qui répond décide)
       --eol cr|lf        octet de fin de ligne des numéros et des lignes (lf
@@ -255,7 +258,8 @@ Sortie :
                          fichier ; -m 0 ne cherche rien et sort avec 1
   -0, --null             écrit chaque CHEMIN brut suivi d'un NUL au lieu de la
                          tabulation (avec -l ou -L, au lieu du saut de ligne)
-      --color[=QUAND]    colore les chemins et les occurrences : never,
+      --color[=QUAND], --colour[=QUAND]
+                         colore les chemins et les occurrences : never,
                          always, ou auto (par défaut : quand la sortie est un
                          terminal)
       --json             les lignes JSON de ripgrep : "begin", "match" et

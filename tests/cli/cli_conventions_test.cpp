@@ -2,6 +2,7 @@
 // handling of missing paths, -m 0, name globs, context lines, colour,
 // ripgrep's JSON and a closed output pipe; messages in French.
 #include <cstdlib>
+#include <sstream>
 
 #include "cli/cli_run.h"
 
@@ -152,6 +153,25 @@ TEST_F(CliConventionsTest, AClosedPipeEndsTheSearchQuietly) {
     const int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(slurp(dir / "io/err"), "");
+}
+
+// Every option that completion offers is in the help (and so in the
+// manual page made from it), in English and in French.
+TEST_F(CliConventionsTest, HelpListsEveryOptionInBothLanguages) {
+    const std::string completion = slurp(TRAWLEX_CLI_COMPLETION);
+    const std::size_t from = completion.find("compgen -W '-"), to = completion.find('\'', from + 12);
+    ASSERT_NE(to, std::string::npos);
+    std::istringstream words(completion.substr(from + 12, to - from - 12));
+    const CliRun en = cli({"--help"}, "/dev/null", {"LANGUAGE=en"}), fr = cli({"--help"}, "/dev/null", {"LANGUAGE=fr"});
+    EXPECT_NE(fr.out, en.out);
+    int options = 0;
+    for (std::string word; words >> word; ++options)
+        for (const std::string* help : {&en.out, &fr.out})
+            EXPECT_TRUE(help->find(" " + word + (word.size() == 2 ? "," : "")) != std::string::npos ||
+                        help->find(" " + word + " ") != std::string::npos || help->find(" " + word + "[") != std::string::npos ||
+                        help->find(" " + word + "\n") != std::string::npos)
+                << word;
+    EXPECT_GT(options, 60);
 }
 
 }  // namespace
