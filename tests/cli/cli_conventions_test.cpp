@@ -143,6 +143,25 @@ TEST_F(CliConventionsTest, JsonMatchRecordsAreRipgreps) {
     EXPECT_EQ(std::system(command.c_str()), 0) << slurp(dir / "io/compare.err");
 }
 
+// What ripgrep cannot say goes under "trawlex": overlapping occurrences of
+// one line, and a line cut around its occurrence.
+TEST_F(CliConventionsTest, JsonSaysWhatRipgrepCannot) {
+    add("aaaa.txt", "aaaa\n");
+    add("wide.bin", std::string(10000, 'x') + "needle" + std::string(10000, 'y') + "\n");
+    const CliRun r = cli({"--json", "-E", "ascii", "aa", "aaaa.txt"});
+    EXPECT_NE(r.out.find("\"absolute_offset\":0,\"submatches\":[{\"match\":{\"text\":\"aa\"},\"start\":0,\"end\":2},"
+                         "{\"match\":{\"text\":\"aa\"},\"start\":1,\"end\":3},{\"match\":{\"text\":\"aa\"},"
+                         "\"start\":2,\"end\":4}],\"trawlex\":{\"offsets\":[0,1,2],\"overlapping\":true,\"lines_cut\":false}"),
+              std::string::npos)
+        << r.out;
+    const CliRun w = cli({"--json", "needle", "wide.bin"});
+    const std::string cut = std::string(8192, 'x') + "needle" + std::string(8192, 'y');
+    EXPECT_NE(w.out.find("{\"text\":\"" + cut + "\"},\"line_number\":1,\"absolute_offset\":1808,\"submatches\":[{\"match\":"
+                         "{\"text\":\"needle\"},\"start\":8192,\"end\":8198}],\"trawlex\":{\"offsets\":[10000],"
+                         "\"overlapping\":false,\"lines_cut\":true}"),
+              std::string::npos);
+}
+
 // When the reader of the output goes away, the search ends with status 0
 // and says nothing.
 TEST_F(CliConventionsTest, AClosedPipeEndsTheSearchQuietly) {
