@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -20,6 +21,7 @@
 #include "cli/output_text.h"
 #include "cli/resource_dir.h"
 #include "cli/result_printer.h"
+#include "encoding/string_encoding.h"
 #include "engine/tw.h"
 #include "matcher/isa.h"
 #include "pattern/pattern_compiler.h"
@@ -183,6 +185,9 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
 constexpr const char* kStdinPath = "/dev/stdin";
 constexpr const char* kStdinName = "(standard input)";
 
+const char* const e_is_pattern_s[2] = {
+    "note: -e %1 searches the pattern '%1'; the encoding is chosen with -E or --encoding",
+    "note : -e %1 cherche le motif « %1 » ; le codage se choisit avec -E ou --encoding"};
 const char* const empty_path_s[2] = {"an empty PATH names nothing", "un CHEMIN vide ne nomme rien"};
 
 // Makes every path that names something searchable absolute; "-" is
@@ -449,6 +454,11 @@ int run(int argc, char** argv) {
         // As grep: no occurrence is wanted, so nothing is searched.
         if (o.max_count == 0) return kNothingFound;
         missing = check_paths(o.paths, paths, folders);
+        // -e named the encoding before it named the pattern.
+        const bool by_e = std::find(o.pattern_options.begin(), o.pattern_options.end(), "-e") !=
+                          o.pattern_options.end();
+        if (missing > 0 && by_e && tw::encoding::encoding_from_short_name(o.pattern))
+            error(text(e_is_pattern_s, {o.pattern}));
         if (paths.empty()) return kError;
         for (const std::string& p : o.paths) stdin_given = stdin_given || p == "-";
     } else if (o.max_count == 0) {

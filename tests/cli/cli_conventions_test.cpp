@@ -70,6 +70,7 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         {{"-l", "hello", "a.txt", "missing", "sub/deeper/c.txt"}, "@a.txt\n" + c + "\n", 2,
          "trawlex-cli: missing: No such file or directory", both},
         {{"hello", "missing"}, "", 2, "missing: No such file"},
+        {{"-e", "latin1", "caf\xC3\xA9", "latin1.txt"}, "", 2, "the encoding is chosen with -E"},
         {{"-m", "0", "hello", "a.txt"}, "", 1, "", both},
         // Names in folders.
         {{"-l", "-r", "--include", "*.txt", "hello", "sub"}, c + "\n", 0, "", grep},
