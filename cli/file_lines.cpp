@@ -47,35 +47,35 @@ int FileLines::byte(u64 at) {
 }
 
 FileLines::Line FileLines::around(u64 at, u64 length) {
-    Line line{at, at + length, false};
+    Line line{at, at + length};
     const u64 floor = at > kReach ? at - kReach : 0;
     while (line.begin > floor && byte(line.begin - 1) != eol_) --line.begin;
-    line.cut = line.begin > 0 && byte(line.begin - 1) != eol_;
+    line.cut_before = line.begin > 0 && byte(line.begin - 1) != eol_;
     // An occurrence that ends with the end-of-line byte ends its line.
     if (length > 0 && byte(at + length - 1) == eol_) return line;
     const u64 ceiling = line.end + kReach;
     int c = 0;
     while (line.end < ceiling && (c = byte(line.end)) >= 0 && c != eol_) ++line.end;
     if (c == eol_ && line.end < ceiling) ++line.end;
-    else if (line.end < size_) line.cut = true;
+    else if (line.end < size_) line.cut_after = true;
     return line;
 }
 
 FileLines::Line FileLines::from(u64 begin) {
-    Line line{begin, begin, false};
+    Line line{begin, begin};
     const u64 ceiling = begin + 2 * kReach;
     int c = 0;
     while (line.end < ceiling && (c = byte(line.end)) >= 0 && c != eol_) ++line.end;
     if (c == eol_ && line.end < ceiling) ++line.end;
-    else if (line.end < size_) line.cut = true;
+    else if (line.end < size_) line.cut_after = true;
     return line;
 }
 
 FileLines::Line FileLines::before(u64 end) {
-    Line line{end - 1, end, false};
+    Line line{end - 1, end};
     const u64 floor = line.begin > 2 * kReach ? line.begin - 2 * kReach : 0;
     while (line.begin > floor && byte(line.begin - 1) != eol_) --line.begin;
-    line.cut = line.begin > 0 && byte(line.begin - 1) != eol_;
+    line.cut_before = line.begin > 0 && byte(line.begin - 1) != eol_;
     return line;
 }
 

@@ -18,7 +18,9 @@ public:
 
     struct Line {
         std::uint64_t begin = 0, end = 0;  // end is past the terminator
-        bool cut = false;                  // the line goes on beyond [begin, end)
+        // The line goes on before begin, or after end.
+        bool cut_before = false, cut_after = false;
+        bool cut() const { return cut_before || cut_after; }
     };
 
     explicit FileLines(unsigned char eol) : eol_(eol) {}

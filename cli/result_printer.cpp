@@ -177,7 +177,7 @@ public:
         pending_ = true;
         pend_at_.assign(1, at);
         pend_number_ = line;
-        pend_line_ = lines_.is_open() ? lines_.around(at, length) : FileLines::Line{at, at + length, false};
+        pend_line_ = lines_.is_open() ? lines_.around(at, length) : FileLines::Line{at, at + length};
         return true;
     }
 
@@ -223,7 +223,7 @@ public:
         r += "],\"overlapping\":";
         r += overlapping ? "true" : "false";
         r += ",\"lines_cut\":";
-        r += pend_line_.cut ? "true" : "false";
+        r += pend_line_.cut() ? "true" : "false";
         r += "}}}\n";
         ++file_lines_;
         ++result_.matched_lines;
@@ -243,7 +243,8 @@ public:
         s.push_back('\t');
         s.push_back(mark);
         std::string text = lines_.read(l.begin, l.end);
-        if (!l.cut && !text.empty() && static_cast<unsigned char>(text.back()) == style_.eol) text.pop_back();
+        if (!l.cut_after && !text.empty() && static_cast<unsigned char>(text.back()) == style_.eol)
+            text.pop_back();
         if (mark == ':' && style_.color && at >= l.begin && at - l.begin < text.size()) {
             const std::size_t start = at - l.begin;
             const std::size_t n = std::min<std::size_t>(style_.pattern_length, text.size() - start);
@@ -265,6 +266,7 @@ public:
             const FileLines::Line l = lines_.from(shown_end_);
             if (!text_line(l.begin, ++after_number_, '-', l, 0)) return false;
             shown_end_ = l.end;
+            if (l.cut_after) after_left_ = 1;
         }
         return true;
     }
@@ -272,11 +274,13 @@ public:
     bool context_occurrence(u64 at, u64 line) {
         const FileLines::Line l = lines_.around(at, style_.pattern_length);
         if (!print_after(l.begin)) return false;
+        // Context lines are whole lines: none before or after a line cut
+        // there, which would number pieces of one line as lines.
         std::vector<FileLines::Line> before;
         u64 first = l.begin;
-        while (before.size() < style_.before && first > shown_end_) {
+        while (!l.cut_before && before.size() < style_.before && first > shown_end_) {
             const FileLines::Line p = lines_.before(first);
-            if (p.begin < shown_end_) break;
+            if (p.begin < shown_end_ || p.cut_before) break;
             before.push_back(p);
             first = p.begin;
         }
@@ -287,7 +291,7 @@ public:
             if (!text_line(before[k - 1].begin, line - k, '-', before[k - 1], 0)) return false;
         if (!text_line(at, line, ':', l, at)) return false;
         shown_end_ = std::max(shown_end_, l.end);
-        after_left_ = style_.after;
+        after_left_ = l.cut_after ? 0 : style_.after;
         after_number_ = line;
         return true;
     }

@@ -93,7 +93,8 @@ Output:
                          line that holds the occurrence, or '-' and a context
                          line (OFFSET is then that line's offset), groups of
                          lines apart are separated by "--", and a line is cut
-                         8192 bytes before and after the occurrence
+                         8192 bytes before and after the occurrence (it then
+                         has no context lines on that side)
   -c, --count            one line per found file: PATH<TAB>COUNT
   -l, --files-with-matches
                          one line per found file: PATH
@@ -248,7 +249,8 @@ Sortie :
                          ligne de contexte (POSITION est alors celle de cette
                          ligne), des groupes de lignes éloignés sont séparés
                          par "--", et une ligne est coupée 8192 octets avant
-                         et après l'occurrence
+                         et après l'occurrence (sans lignes de contexte de ce
+                         côté-là)
   -c, --count            une ligne par fichier trouvé : CHEMIN<TAB>NOMBRE
   -l, --files-with-matches
                          une ligne par fichier trouvé : CHEMIN

@@ -46,6 +46,8 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
     const std::string c = "@sub/deeper/c.txt";
     const std::string fr = "LANGUAGE=fr";
     const std::vector<std::string> grep = {"grep"}, rg = {"rg"}, both = {"grep", "rg"};
+    add("wide.txt", "before\n" + std::string(10000, 'x') + "needle" + std::string(10000, 'y') + "\nafter\n");
+    const std::string wide = std::string(8192, 'x') + "needle" + std::string(8192, 'y');
     const Row rows[] = {
         // Letters that mean what they mean in grep and ripgrep.
         {{"-e", "hello", "a.txt"}, "@a.txt\t12\n", 0, ""},
@@ -92,6 +94,8 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
          0, ""},
         {{"-A", "1", "-m", "1", "line", "sub/deeper/c.txt"}, c + "\t0\t:line 1\n" + c + "\t7\t-line 2\\r\n", 0, ""},
         {{"-C", "x", "hello", "a.txt"}, "", 2, "-C takes a number of lines, not 'x'"},
+        // A line cut around its occurrence has no context lines.
+        {{"-C", "1", "needle", "wide.txt"}, "@wide.txt\t10007\t:" + wide + "\n", 0, ""},
         // Colour on demand, never in a file by default.
         {{"--color=always", "-A", "1", "again", "a.txt"},
          "\33[35m@a.txt\33[m\t18\t:hello \33[01;31magain\33[m\n\33[35m@a.txt\33[m\t24\t-HELLO\n", 0, ""},
