@@ -47,6 +47,8 @@ inline pid_t start_cli(const std::vector<std::string>& args, const std::string& 
         ::_exit(127);
     const int in = ::open(stdin_from.c_str(), O_RDONLY | O_NOCTTY);
     if (in < 0 || ::dup2(in, 0) < 0) ::_exit(127);
+    // Messages in English whatever the tester's language, unless `env` says.
+    ::setenv("LANGUAGE", "en", 1);
     for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
