@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/cli_messages.h"
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
 #include "pattern/pattern_compiler.h"
@@ -27,16 +28,24 @@ enum LongOnly : int {
     kJson,
     kNoMessages,
     kVersion,
+    kHelp,
+    kHex,
+    kWildcard,
+    kInclude,
+    kExclude,
+    kExcludeDir,
+    kColor,
 };
 
 const option kLongOptions[] = {
-    {"hex", no_argument, nullptr, 'x'},
-    {"encoding", required_argument, nullptr, 'e'},
-    {"wildcard", required_argument, nullptr, 'w'},
+    {"regexp", required_argument, nullptr, 'e'},
+    {"hex", no_argument, nullptr, kHex},
+    {"encoding", required_argument, nullptr, 'E'},
+    {"wildcard", required_argument, nullptr, kWildcard},
     {"ignore-case", no_argument, nullptr, 'i'},
     {"line-number", no_argument, nullptr, 'n'},
     {"count", no_argument, nullptr, 'c'},
-    {"help", no_argument, nullptr, 'h'},
+    {"help", no_argument, nullptr, kHelp},
     {"threads", required_argument, nullptr, 'j'},
     {"eol", required_argument, nullptr, kEol},
     {"hidden", no_argument, nullptr, kHidden},
@@ -49,109 +58,80 @@ const option kLongOptions[] = {
     {"null", no_argument, nullptr, '0'},
     {"json", no_argument, nullptr, kJson},
     {"files-with-matches", no_argument, nullptr, 'l'},
+    {"files-without-match", no_argument, nullptr, 'L'},
     {"quiet", no_argument, nullptr, 'q'},
     {"max-count", required_argument, nullptr, 'm'},
     {"no-messages", no_argument, nullptr, kNoMessages},
     {"version", no_argument, nullptr, kVersion},
+    {"with-filename", no_argument, nullptr, 'H'},
+    {"no-filename", no_argument, nullptr, 'h'},
+    {"byte-offset", no_argument, nullptr, 'b'},
+    {"only-matching", no_argument, nullptr, 'o'},
+    {"fixed-strings", no_argument, nullptr, 'F'},
+    {"text", no_argument, nullptr, 'a'},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"dereference-recursive", no_argument, nullptr, 'R'},
+    {"after-context", required_argument, nullptr, 'A'},
+    {"before-context", required_argument, nullptr, 'B'},
+    {"context", required_argument, nullptr, 'C'},
+    {"glob", required_argument, nullptr, 'g'},
+    {"include", required_argument, nullptr, kInclude},
+    {"exclude", required_argument, nullptr, kExclude},
+    {"exclude-dir", required_argument, nullptr, kExcludeDir},
+    {"color", optional_argument, nullptr, kColor},
+    {"colour", optional_argument, nullptr, kColor},
     {nullptr, 0, nullptr, 0},
 };
 
-const char* const kWildcardHiddenInHex =
-    "with --hex the wildcard cannot be a hexadecimal digit or a blank";
+const char* const wildcard_hidden_s[2] = {
+    "with --hex the wildcard cannot be a hexadecimal digit or a blank",
+    "avec --hex le joker ne peut être ni un chiffre hexadécimal ni un blanc"};
+const char* const unknown_encoding_s[2] = {"unknown encoding '%1' (see --help)",
+                                           "codage inconnu « %1 » (voir --help)"};
+const char* const one_byte_wildcard_s[2] = {"the wildcard must be one byte, not '%1'",
+                                            "le joker doit être un seul octet, pas « %1 »"};
+const char* const max_count_s[2] = {"--max-count takes a number of occurrences, not '%1'",
+                                    "--max-count demande un nombre d'occurrences, pas « %1 »"};
+const char* const context_s[2] = {"%1 takes a number of lines, not '%2'",
+                                  "%1 demande un nombre de lignes, pas « %2 »"};
+const char* const threads_s[2] = {"--threads takes a number from 0 to 1024, not '%1'",
+                                  "--threads demande un nombre de 0 à 1024, pas « %1 »"};
+const char* const eol_s[2] = {"--eol takes cr or lf, not '%1'", "--eol demande cr ou lf, pas « %1 »"};
+const char* const color_s[2] = {"--color takes auto, never or always, not '%1'",
+                                "--color demande auto, never ou always, pas « %1 »"};
+const char* const needs_value_s[2] = {"option %1 needs a value", "l'option %1 demande une valeur"};
+const char* const unknown_option_s[2] = {"unknown option %1", "option inconnue %1"};
+const char* const not_combined_s[2] = {"%1 and %2 cannot be combined",
+                                       "%1 et %2 ne peuvent pas aller ensemble"};
+const char* const not_with_target_s[2] = {"%1 cannot be combined with --target",
+                                          "%1 ne peut pas aller avec --target"};
+const char* const target_alone_s[2] = {"--target takes no PATTERN or PATH",
+                                       "--target ne prend ni MOTIF ni CHEMIN"};
+const char* const missing_all_s[2] = {"missing PATTERN and PATH", "MOTIF et CHEMIN manquants"};
+const char* const missing_path_s[2] = {
+    "missing PATH to search (standard input is a terminal)",
+    "CHEMIN à chercher manquant (l'entrée standard est un terminal)"};
+const char* const second_pattern_s[2] = {
+    "only one PATTERN can be searched: -e was given twice",
+    "un seul MOTIF peut être cherché : -e a été donné deux fois"};
+const char* const old_x_s[2] = {
+    "-x no longer means --hex: use --hex (grep's -x, whole-line matching, is not supported)",
+    "-x ne veut plus dire --hex : employez --hex (le -x de grep, la ligne entière, n'existe pas ici)"};
+const char* const old_w_s[2] = {
+    "-w no longer means --wildcard: use --wildcard C (grep's -w, whole-word matching, is not "
+    "supported)",
+    "-w ne veut plus dire --wildcard : employez --wildcard C (le -w de grep, le mot entier, "
+    "n'existe pas ici)"};
+
+// A count of lines or occurrences: decimal digits only, at most 18 of them.
+std::optional<std::uint64_t> count_value(const char* text) {
+    const std::string value = text;
+    if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::strtoull(value.c_str(), nullptr, 10);
+}
 
 }  // namespace
-
-std::string usage_text() {
-    return R"USAGE(Usage: trawlex-cli [OPTION]... PATTERN [PATH]...
-  or:  trawlex-cli [OPTION]... --target NAME|NUMBER
-Search the files and folders PATH... for every occurrence of the byte string
-PATTERN and print one line per occurrence: PATH<TAB>OFFSET (OFFSET in bytes
-from 0), or PATH<TAB>OFFSET<TAB>LINE with -n (LINE from 1). Each found file is
-printed as soon as it has been searched, in the order of the search.
-
-A relative PATH is joined to the current folder and printed so; ".." is left
-for the system to resolve. A PATH of "-", or no PATH when standard input is not
-a terminal, reads standard input, printed as "(standard input)". A pipe, socket
-or character device given as PATH is read to its end; a block device (a disk or
-a partition) is searched like a file. Inside folders such entries are skipped.
-
-Pattern:
-  -x, --hex              PATTERN is hexadecimal digits ("41 42", "4142");
-                         blanks are ignored, an odd count gets a leading 0
-  -e, --encoding NAME    search PATTERN (typed in UTF-8) as encoded in NAME:
-                         ascii, utf-8 (default), utf-16 (little-endian),
-                         macroman, symbol, latin1, latin2, cp1250, cp1251,
-                         cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
-  -w, --wildcard C       the byte C in PATTERN matches any byte (not first
-                         or last); with -i it must not be a letter that a
-                         text PATTERN holds in either case; with -x only C
-                         itself is the wildcard: a digit pair always means
-                         its byte
-  -i, --ignore-case      ASCII letters match either case
-
-Search:
-      --eol cr|lf        end-of-line byte for line numbers (default lf)
-      --hidden           also search names that begin with a dot
-      --stop-on-error    end the whole search at the first file or folder that
-                         cannot be read (by default it is named and skipped)
-      --target NAME|NUMBER
-                         run a stored target of the resource folder, by its
-                         number or its name; name:NAME always means a name
-      --resource-dir DIR resource folder whose targets are read and whose
-                         TW_found folder receives the result files; without
-                         it, a run with --report or --target writes them to
-                         a temporary folder removed at exit, any other run
-                         writes none, and --target reads the application's
-                         targets ($XDG_DATA_HOME/Trawlex or
-                         ~/.local/share/Trawlex)
-      --no-wait          fail at once (status 2) when another search is
-                         writing the same result folder, instead of waiting
-  -j, --threads N        scan with N threads (default 0: one per core; 1
-                         scans on the search thread alone)
-
-Output:
-  -n, --line-number      add the line number of each occurrence
-  -c, --count            one line per found file: PATH<TAB>COUNT
-  -l, --files-with-matches
-                         one line per found file: PATH
-  -m, --max-count NUM    print (and count) at most NUM occurrences per file
-  -0, --null             write each PATH raw and end it with a NUL instead of
-                         the tab (with -l, instead of the newline)
-      --json             one JSON object per line: "begin", "match" and "end"
-                         records per found file, a "summary" at the end
-  -q, --quiet            print nothing; exit 0 at the first found file
-      --no-messages      do not name the unreadable files and folders
-      --report FILE      also write the text report of the search to FILE
-      --stats            print the search summary on stderr
-  -h, --help             display this help and exit
-      --version          output version information and exit
-
-Without result files to fill (no --resource-dir, --report or --target), -q
-and -l read a file only up to its first occurrence and -m NUM up to its
-NUM-th: the "matches_found" of a --json "end" record then counts the
-occurrences read, not all those of the file.
-
-In the tab-separated output a tab, newline, carriage return or backslash of a
-path is written \t, \n, \r or \\, so that one line is always one record. In
---json output a path is {"text":"..."}, or {"bytes":"BASE64"} when it is not
-valid UTF-8.
-
-Each file or folder that cannot be read is named on standard error as
-"trawlex-cli: PATH: REASON" when it is met, and the search goes on.
-
-Exit status: 0 when something was found, 1 when nothing was, 2 on an error or
-when a file or folder could not be read (even if something was found); with
--q, 0 as soon as something is found.
-
-The environment variable TRAWLEX_ISA (scalar, sse2 or avx2) limits the
-instruction set of the scanning routines.
-
-Examples:
-  trawlex-cli -n 'needle' ~/docs       offsets and lines of needle in a tree
-  trawlex-cli -x 'CA FE BA BE' /dev/sdb  the bytes CA FE BA BE on a disk
-  trawlex-cli -l0 TODO src | xargs -0 ls -l
-)USAGE";
-}
 
 std::string version_text() {
     return "trawlex-cli (Trawlex) " TRAWLEX_VERSION "\n"
@@ -176,19 +156,31 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     Options o;
     opterr = 0;  // messages are ours
     optind = 1;
+    bool pattern_by_e = false;
     for (;;) {
         int index = 0;
-        const int c = ::getopt_long(argc, argv, ":xe:w:inchlqm:0j:", kLongOptions, &index);
+        const int c = ::getopt_long(argc, argv, ":e:E:inclLqm:0j:HhboFarRxwA:B:C:g:", kLongOptions, &index);
         if (c == -1) break;
         switch (c) {
-        case 'x':
+        case 'e':
+            if (pattern_by_e) {
+                error = text(second_pattern_s);
+                return std::nullopt;
+            }
+            pattern_by_e = true;
+            o.pattern = optarg;
+            o.pattern_options.emplace_back("-e");
+            break;
+        case 'x': error = text(old_x_s); return std::nullopt;
+        case 'w': error = text(old_w_s); return std::nullopt;
+        case kHex:
             o.hex = true;
             o.pattern_options.emplace_back("--hex");
             break;
-        case 'e': {
+        case 'E': {
             const auto id = encoding::encoding_from_short_name(optarg);
             if (!id) {
-                error = std::string("unknown encoding '") + optarg + "' (see --help)";
+                error = text(unknown_encoding_s, {optarg});
                 return std::nullopt;
             }
             o.encoding = *id;
@@ -196,9 +188,9 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             o.pattern_options.emplace_back("--encoding");
             break;
         }
-        case 'w':
+        case kWildcard:
             if (std::strlen(optarg) != 1) {
-                error = std::string("the wildcard must be one byte, not '") + optarg + "'";
+                error = text(one_byte_wildcard_s, {optarg});
                 return std::nullopt;
             }
             o.wildcard = static_cast<unsigned char>(optarg[0]);
@@ -210,23 +202,52 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             break;
         case 'n': o.line_numbers = true; break;
         case 'c': o.count = true; break;
-        case 'h': o.help = true; break;
+        case kHelp: o.help = true; break;
         case 'l': o.files_with_matches = true; break;
+        case 'L': o.files_without_match = true; break;
         case 'q': o.quiet = true; break;
         case '0': o.null_separated = true; break;
+        case 'H': o.with_path = true; break;
+        case 'h': o.with_path = false; break;
+        // Offsets are always printed, each occurrence alone, of fixed
+        // bytes, in every file whatever it holds, and folders are always
+        // searched.
+        case 'b': case 'o': case 'F': case 'a': case 'r': case 'R': break;
         case 'm': {
-            const std::string value = optarg;
-            errno = 0;
-            char* end = nullptr;
-            const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
-            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
-                errno != 0 || *end != '\0') {
-                error = "--max-count takes a number of occurrences, not '" + value + "'";
+            const auto n = count_value(optarg);
+            if (!n) {
+                error = text(max_count_s, {optarg});
                 return std::nullopt;
             }
-            o.max_count = n;
+            o.max_count = *n;
             break;
         }
+        case 'A': case 'B': case 'C': {
+            const auto n = count_value(optarg);
+            if (!n || *n > 1000000) {
+                error = text(context_s, {std::string("-") + static_cast<char>(c), optarg});
+                return std::nullopt;
+            }
+            if (c != 'A') o.before = *n;
+            if (c != 'B') o.after = *n;
+            break;
+        }
+        case 'g': o.names.add_glob(optarg); break;
+        case kInclude: o.names.add_include(optarg); break;
+        case kExclude: o.names.add_exclude(optarg); break;
+        case kExcludeDir: o.names.add_exclude_dir(optarg); break;
+        case kColor:
+            if (optarg == nullptr || std::strcmp(optarg, "auto") == 0) {
+                o.color = Options::Color::Auto;
+            } else if (std::strcmp(optarg, "never") == 0) {
+                o.color = Options::Color::Never;
+            } else if (std::strcmp(optarg, "always") == 0) {
+                o.color = Options::Color::Always;
+            } else {
+                error = text(color_s, {optarg});
+                return std::nullopt;
+            }
+            break;
         case kJson: o.json = true; break;
         case kNoMessages: o.no_messages = true; break;
         case kVersion: o.version = true; break;
@@ -235,7 +256,7 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             errno = 0;
             const unsigned long n = std::strtoul(optarg, &end, 10);
             if (optarg[0] < '0' || optarg[0] > '9' || *end != '\0' || errno != 0 || n > 1024) {
-                error = std::string("--threads takes a number from 0 to 1024, not '") + optarg + "'";
+                error = text(threads_s, {optarg});
                 return std::nullopt;
             }
             o.threads = static_cast<unsigned>(n);
@@ -247,7 +268,7 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             } else if (std::strcmp(optarg, "cr") == 0) {
                 o.eol = '\r';
             } else {
-                error = std::string("--eol takes cr or lf, not '") + optarg + "'";
+                error = text(eol_s, {optarg});
                 return std::nullopt;
             }
             o.pattern_options.emplace_back("--eol");
@@ -265,57 +286,93 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
         case kStats: o.stats = true; break;
         case kNoWait: o.no_wait = true; break;
         case ':':
-            error = std::string("option ") + argv[optind - 1] + " needs a value";
+            error = text(needs_value_s, {argv[optind - 1]});
             return std::nullopt;
         default:
             if (optopt != 0)
-                error = std::string("unknown option -") + static_cast<char>(optopt);
+                error = text(unknown_option_s, {std::string("-") + static_cast<char>(optopt)});
             else
-                error = std::string("unknown option ") + argv[optind - 1];
+                error = text(unknown_option_s, {argv[optind - 1]});
             return std::nullopt;
         }
     }
     if (o.help || o.version) return o;
-    if (o.json && o.null_separated) {
-        error = "--json and --null cannot be combined";
-        return std::nullopt;
-    }
-    if (o.count && o.files_with_matches) {
-        error = "--count and --files-with-matches cannot be combined";
-        return std::nullopt;
+    const struct {
+        bool a, b;
+        const char *a_name, *b_name;
+    } clashes[] = {
+        {o.json, o.null_separated, "--json", "--null"},
+        {o.count, o.files_with_matches, "--count", "--files-with-matches"},
+        {o.count, o.files_without_match, "--count", "--files-without-match"},
+        {o.files_with_matches, o.files_without_match, "--files-with-matches", "--files-without-match"},
+    };
+    for (const auto& clash : clashes) {
+        if (clash.a && clash.b) {
+            error = text(not_combined_s, {clash.a_name, clash.b_name});
+            return std::nullopt;
+        }
     }
 
     std::vector<std::string> rest(argv + optind, argv + argc);
     if (o.target) {
         if (!o.pattern_options.empty()) {
-            error = o.pattern_options.front() + " cannot be combined with --target";
+            error = text(not_with_target_s, {o.pattern_options.front()});
             return std::nullopt;
         }
         if (!rest.empty()) {
-            error = "--target takes no PATTERN or PATH";
+            error = text(target_alone_s);
             return std::nullopt;
         }
         return o;
     }
-    if (rest.empty()) {
-        error = "missing PATTERN and PATH";
+    // With -e every other argument is a PATH.
+    if (!pattern_by_e) {
+        if (rest.empty()) {
+            error = text(missing_all_s);
+            return std::nullopt;
+        }
+        o.pattern = rest.front();
+        rest.erase(rest.begin());
+    }
+    if (rest.empty() && stdin_is_terminal) {
+        error = text(missing_path_s);
         return std::nullopt;
     }
-    if (rest.size() == 1 && stdin_is_terminal) {
-        error = "missing PATH to search (standard input is a terminal)";
-        return std::nullopt;
-    }
-    o.pattern = rest.front();
-    o.paths.assign(rest.begin() + 1, rest.end());
+    o.paths = std::move(rest);
     if (o.paths.empty()) o.paths.emplace_back("-");
     if (o.hex && o.wildcard && pattern::hides_in_hexadecimal(*o.wildcard)) {
-        error = kWildcardHiddenInHex;
+        error = text(wildcard_hidden_s);
         return std::nullopt;
     }
     return o;
 }
 
 std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
+    static const char* const bad_hex_s[2] = {
+        "invalid hexadecimal character '%1' at position %2 of the pattern",
+        "caractère hexadécimal « %1 » invalide à la position %2 du motif"};
+    static const char* const no_wildcard_left_s[2] = {
+        "no punctuation character is left to stand for the wildcard: the pattern holds them all",
+        "aucun signe de ponctuation ne reste pour tenir lieu de joker : le motif les contient tous"};
+    static const char* const not_utf8_s[2] = {
+        "the pattern is not valid UTF-8 (use --hex for raw bytes)",
+        "le motif n'est pas de l'UTF-8 valide (employez --hex pour des octets bruts)"};
+    static const char* const not_encodable_s[2] = {
+        "the pattern has a character that %1 cannot represent",
+        "le motif contient un caractère que %1 ne peut pas représenter"};
+    static const char* const empty_s[2] = {"the pattern is empty", "le motif est vide"};
+    static const char* const folded_s[2] = {
+        "with --ignore-case the wildcard '%1' is folded together with the letter '%2'/'%3' of the "
+        "pattern; choose a wildcard that is not a letter",
+        "avec --ignore-case le joker « %1 » se confond avec la lettre « %2 »/« %3 » du motif ; "
+        "choisissez un joker qui ne soit pas une lettre"};
+    static const char* const wildcard_at_end_s[2] = {
+        "the pattern must not begin or end with the wildcard",
+        "le motif ne doit ni commencer ni finir par le joker"};
+    static const char* const memory_s[2] = {"not enough memory for the pattern",
+                                            "pas assez de mémoire pour le motif"};
+    static const char* const cannot_convert_s[2] = {"the pattern cannot be converted to %1",
+                                                    "le motif ne peut pas être converti en %1"};
     pattern::Options options;
     options.hexadecimal = o.hex;
     options.encoding = o.encoding;
@@ -325,36 +382,23 @@ std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
     switch (c.refusal) {
     case pattern::Refusal::None: return Pattern{std::move(c.bytes), c.wildcard};
     case pattern::Refusal::InvalidHexDigit:
-        error = "invalid hexadecimal character '" + o.pattern.substr(c.position, 1) +
-                "' at position " + std::to_string(c.position + 1) + " of the pattern";
+        error = text(bad_hex_s, {o.pattern.substr(c.position, 1), std::to_string(c.position + 1)});
         break;
-    case pattern::Refusal::NoWildcardLeft:
-        error = "no punctuation character is left to stand for the wildcard: the pattern "
-                "holds them all";
-        break;
-    case pattern::Refusal::NotUtf8:
-        error = "the pattern is not valid UTF-8 (use --hex for raw bytes)";
-        break;
-    case pattern::Refusal::NotEncodable:
-        error = "the pattern has a character that " + o.encoding_name + " cannot represent";
-        break;
-    case pattern::Refusal::Empty: error = "the pattern is empty"; break;
-    case pattern::Refusal::WildcardHiddenInHex: error = kWildcardHiddenInHex; break;
+    case pattern::Refusal::NoWildcardLeft: error = text(no_wildcard_left_s); break;
+    case pattern::Refusal::NotUtf8: error = text(not_utf8_s); break;
+    case pattern::Refusal::NotEncodable: error = text(not_encodable_s, {o.encoding_name}); break;
+    case pattern::Refusal::Empty: error = text(empty_s); break;
+    case pattern::Refusal::WildcardHiddenInHex: error = text(wildcard_hidden_s); break;
     case pattern::Refusal::WildcardFoldedWithLetter: {
         const char lower = static_cast<char>(c.letter);
         const char upper = static_cast<char>(c.letter & ~0x20);
-        error = std::string("with --ignore-case the wildcard '") + static_cast<char>(*o.wildcard) +
-                "' is folded together with the letter '" + upper + "'/'" + lower +
-                "' of the pattern; choose a wildcard that is not a letter";
+        error = text(folded_s, {std::string(1, static_cast<char>(*o.wildcard)), std::string(1, upper),
+                                std::string(1, lower)});
         break;
     }
-    case pattern::Refusal::WildcardAtEnd:
-        error = "the pattern must not begin or end with the wildcard";
-        break;
-    case pattern::Refusal::OutOfMemory: error = "not enough memory for the pattern"; break;
-    case pattern::Refusal::CannotConvert:
-        error = "the pattern cannot be converted to " + o.encoding_name;
-        break;
+    case pattern::Refusal::WildcardAtEnd: error = text(wildcard_at_end_s); break;
+    case pattern::Refusal::OutOfMemory: error = text(memory_s); break;
+    case pattern::Refusal::CannotConvert: error = text(cannot_convert_s, {o.encoding_name}); break;
     }
     return std::nullopt;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/name_filter.h"
+
 namespace tw::cli {
 
 struct Options {
@@ -29,6 +31,11 @@ struct Options {
     bool files_with_matches = false;
     bool quiet = false;
     bool no_messages = false;
+    bool with_path = true;            // -H (the default) or -h
+    bool files_without_match = false;  // -L
+    std::uint64_t before = 0, after = 0;  // -B, -A (-C sets both)
+    enum class Color { Auto, Never, Always } color = Color::Auto;
+    NameFilter names;  // -g, --include, --exclude, --exclude-dir
     std::uint64_t max_count = UINT64_MAX;
     unsigned threads = 0;  // scanning threads; 0 for one per core
     std::optional<std::string> report;
@@ -59,7 +66,7 @@ struct TargetChoice {
 };
 TargetChoice parse_target_choice(const std::string& which);
 
-// The text of --help.
+// The text of --help, in the run's language.
 std::string usage_text();
 
 // The bytes to search for and, with -w, the byte that stands for the

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -13,11 +14,14 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
+#include "cli/cli_messages.h"
 #include "cli/cli_options.h"
 #include "cli/output_text.h"
 #include "cli/resource_dir.h"
 #include "cli/result_printer.h"
+#include "encoding/string_encoding.h"
 #include "engine/tw.h"
 #include "matcher/isa.h"
 #include "pattern/pattern_compiler.h"
@@ -56,11 +60,15 @@ int error(const std::string& message) {
     return kError;
 }
 
+const char* const try_help_s[2] = {"Try 'trawlex-cli --help' for more information.",
+                                   "Essayez « trawlex-cli --help » pour en savoir plus."};
+
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "trawlex-cli: %s\nTry 'trawlex-cli --help' for more information.\n",
-                 message.c_str());
+    std::fprintf(stderr, "trawlex-cli: %s\n%s\n", message.c_str(), tw::cli::text(try_help_s).c_str());
     return kError;
 }
+
+using tw::cli::text;
 
 // A copy of `size` bytes followed by a NUL, in a block of the engine's
 // allocator (malloc), which the engine releases with the target.
@@ -113,18 +121,31 @@ bool set_typed_target(tw::Engine& e, const tw::cli::Options& o, const tw::cli::P
     return true;
 }
 
+const char* const cannot_list_s[2] = {"cannot list the stored targets: %1",
+                                      "impossible de lister les cibles enregistrées : %1"};
+const char* const damaged_s[2] = {"warning: the damaged target file %1 is skipped",
+                                  "attention : le fichier de cible abîmé %1 est sauté"};
+const char* const no_number_s[2] = {"no stored target number %1", "aucune cible enregistrée numéro %1"};
+const char* const no_name_s[2] = {"no stored target named '%1'", "aucune cible enregistrée nommée « %1 »"};
+const char* const cannot_load_s[2] = {"cannot load the stored target %1: %2",
+                                      "impossible de charger la cible enregistrée %1 : %2"};
+const char* const stored_folded_s[2] = {
+    "the stored target %1 has the wildcard '%2' with Ignore case, which folds it together with the "
+    "letter '%3'/'%4' of its search string; choose a wildcard that is not a letter",
+    "la cible enregistrée %1 a le joker « %2 » avec Ignorer la casse, qui le confond avec la lettre "
+    "« %3 »/« %4 » de sa chaîne cherchée ; choisissez un joker qui ne soit pas une lettre"};
+
 // Loads the stored target named or numbered `which` as the current target.
 int load_stored_target(tw::Engine& e, const std::string& which) {
     if (const u64 code = e.build_target_list(); code != 0)
-        return error("cannot list the stored targets: " + e.error_text(code));
+        return error(text(cannot_list_s, {e.error_text(code)}));
     for (const std::string& damaged : e.damaged_targets)
-        std::fprintf(stderr, "trawlex-cli: warning: the damaged target file %s is skipped\n",
-                     damaged.c_str());
+        std::fprintf(stderr, "trawlex-cli: %s\n", text(damaged_s, {damaged}).c_str());
     const tw::cli::TargetChoice choice = tw::cli::parse_target_choice(which);
     u64 number = choice.number;
     if (choice.by_number) {
         if (number >= e.nb_of_target_from_target_list())
-            return error("no stored target number " + which);
+            return error(text(no_number_s, {which}));
     } else {
         bool found = false;
         number = 0;
@@ -136,10 +157,10 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
             }
             pos += std::strlen(name) + 1;
         }
-        if (!found) return error("no stored target named '" + choice.name + "'");
+        if (!found) return error(text(no_name_s, {choice.name}));
     }
     if (const u64 code = e.make_target_current(number); code != 0)
-        return error("cannot load the stored target " + which + ": " + e.error_text(code));
+        return error(text(cannot_load_s, {which, e.error_text(code)}));
     // A target saved before letter wildcards were refused under Ignore case
     // would not search what was typed: refused as a typed pattern is.
     tw::pattern::Options stored;
@@ -153,10 +174,8 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
     if (checked.refusal == tw::pattern::Refusal::WildcardFoldedWithLetter) {
         const char lower = static_cast<char>(checked.letter);
         const char upper = static_cast<char>(checked.letter & ~0x20);
-        return error("the stored target " + which + " has the wildcard '" +
-                     static_cast<char>(*stored.wildcard) + "' with Ignore case, which folds it "
-                     "together with the letter '" + upper + "'/'" + lower +
-                     "' of its search string; choose a wildcard that is not a letter");
+        return error(text(stored_folded_s, {which, std::string(1, static_cast<char>(*stored.wildcard)),
+                                            std::string(1, upper), std::string(1, lower)}));
     }
     return 0;
 }
@@ -166,31 +185,47 @@ int load_stored_target(tw::Engine& e, const std::string& which) {
 constexpr const char* kStdinPath = "/dev/stdin";
 constexpr const char* kStdinName = "(standard input)";
 
-// Checks that every path names something searchable, and makes it
-// absolute; "-" is standard input. Folders are walked; files, pipes,
-// sockets and devices are file items.
-int check_paths(const std::vector<std::string>& in, std::vector<std::string>& out,
-                std::vector<bool>& folders) {
+const char* const e_is_pattern_s[2] = {
+    "note: -e %1 searches the pattern '%1'; the encoding is chosen with -E or --encoding",
+    "note : -e %1 cherche le motif « %1 » ; le codage se choisit avec -E ou --encoding"};
+const char* const empty_path_s[2] = {"an empty PATH names nothing", "un CHEMIN vide ne nomme rien"};
+
+// Makes every path that names something searchable absolute; "-" is
+// standard input. Folders are walked; files, pipes, sockets and devices are
+// file items. A path that names nothing is named on stderr and left out,
+// as grep and ripgrep do; their number is returned.
+std::size_t check_paths(const std::vector<std::string>& in, std::vector<std::string>& out,
+                        std::vector<bool>& folders) {
+    std::size_t missing = 0;
     for (const std::string& arg : in) {
-        if (arg.empty()) return error("an empty PATH names nothing");
+        if (arg.empty()) {
+            error(text(empty_path_s));
+            ++missing;
+            continue;
+        }
         const std::string path = arg == "-" ? kStdinPath : tw::cli::absolute_path(arg);
         struct stat st{};
         if (::stat(path.c_str(), &st) != 0) {
             std::string shown;
             tw::cli::append_escaped(shown, arg == "-" ? kStdinName : arg);
-            return error(shown + ": " + std::strerror(errno));
+            error(shown + ": " + std::strerror(errno));
+            ++missing;
+            continue;
         }
         out.push_back(path);
         folders.push_back(S_ISDIR(st.st_mode));
     }
-    return 0;
+    return missing;
 }
+
+const char* const not_regular_s[2] = {"not a regular file", "pas un fichier ordinaire"};
 
 // Hears the search: prints each occurrence and found file as the search
 // hands them on (the output leaves once per batch), names each file or
-// folder that cannot be read, and ends the search when -q, -l or a failed
-// output has its answer. With --stop-on-error the engine itself ends the
-// search at the first item it cannot read (skip_error 0).
+// folder that cannot be read, and ends the search when -q, -l, -L or a
+// failed output has its answer. With --stop-on-error the engine itself ends
+// the search at the first item it cannot read (skip_error 0). With -L it
+// only notes the files found: the others are printed at the end.
 class CliSink : public tw::ResultSink {
 public:
     CliSink(tw::Engine& e, const tw::cli::Options& o, tw::cli::FilePrinter& printer,
@@ -205,11 +240,13 @@ public:
             stop();
             return 0;
         }
+        if (o_.files_without_match) return 0;
         if (!in_file_) {
-            path_ = shown(tw::cli::join_path(dir, name));
+            source_ = tw::cli::join_path(dir, name);
+            path_ = shown(source_);
             in_file_ = true;
         }
-        if (!printer_.print_records(path_, records, bytes)) stop();
+        if (!printer_.print_records(path_, source_, records, bytes)) stop();
         return 0;
     }
 
@@ -220,17 +257,24 @@ public:
             stop();
             return 0;
         }
-        if (!printer_.end_file(shown(tw::cli::join_path(file.dir, file.name)), file.occ_nb)) stop();
+        const std::string source = tw::cli::join_path(file.dir, file.name);
+        if (o_.files_without_match) {
+            found_paths.insert(source);
+            return 0;
+        }
+        if (!printer_.end_file(shown(source), source, file.occ_nb)) stop();
         return 0;
     }
 
-    // -q needs no record, -l one, -m NUM its NUM first: with no result
-    // folder to fill, the rest of the file need not be read.
-    bool enough() const override { return o_.quiet || printer_.has_enough(); }
+    // -q and -L need no record, -l one, -m NUM its NUM first: with no
+    // result folder to fill, the rest of the file need not be read.
+    bool enough() const override {
+        return o_.quiet || o_.files_without_match || printer_.has_enough();
+    }
 
     void file_dropped() override {
         in_file_ = false;
-        if (!o_.quiet && !printer_.drop_file()) stop();
+        if (!o_.quiet && !o_.files_without_match && !printer_.drop_file()) stop();
     }
 
     u64 batch_end() override {
@@ -240,13 +284,14 @@ public:
 
     void item_failed(std::string_view path, int err) override {
         ++named;
+        if (o_.files_without_match) failed_paths.emplace(path);
         if (!o_.no_messages) {
             // What was found before the item is printed before its name.
             if (!o_.quiet && !printer_.flush()) stop();
             std::string line = "trawlex-cli: ";
             tw::cli::append_escaped(line, shown(std::string(path)));
             line += ": ";
-            line += err == EINVAL ? "not a regular file" : std::strerror(err);
+            line += err == EINVAL ? text(not_regular_s) : std::strerror(err);
             line += '\n';
             std::fflush(stderr);
             [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
@@ -261,6 +306,8 @@ public:
 
     u64 found_files = 0;
     u64 named = 0;
+    // For -L: the files found and those that could not be read.
+    std::unordered_set<std::string> found_paths, failed_paths;
 
 private:
     void stop() { e_.need_stop_searching.store(1, std::memory_order_relaxed); }
@@ -270,23 +317,22 @@ private:
     tw::cli::FilePrinter& printer_;
     bool stdin_given_;
     bool in_file_ = false;
-    std::string path_;  // of the file whose records are being printed
+    std::string path_;    // of the file whose records are being printed, as shown
+    std::string source_;  // and as it is opened
 };
 
-// The closing JSON record: totals of the search, as ripgrep's summary.
+// The closing JSON record: totals of the search, with ripgrep's keys.
 std::string json_summary(const tw::Engine& e, const tw::cli::PrintResult& printed, u64 skipped,
                          std::chrono::nanoseconds elapsed) {
-    const auto ns = static_cast<u64>(elapsed.count());
-    char human[32];
-    std::snprintf(human, sizeof human, "%.6fs", static_cast<double>(ns) / 1e9);
-    return "{\"type\":\"summary\",\"data\":{\"stats\":{\"matches\":" +
-           std::to_string(printed.occurrences) +
+    const std::string took = tw::cli::json_elapsed(static_cast<u64>(elapsed.count()));
+    return "{\"type\":\"summary\",\"data\":{\"elapsed_total\":" + took +
+           ",\"stats\":{\"bytes_printed\":" + std::to_string(printed.bytes_printed) +
+           ",\"bytes_searched\":" + std::to_string(e.ir.total_bytes.load()) +
+           ",\"elapsed\":" + took + ",\"matched_lines\":" + std::to_string(printed.matched_lines) +
+           ",\"matches\":" + std::to_string(printed.occurrences) +
            ",\"searches\":" + std::to_string(e.ir.file_nb.load()) +
            ",\"searches_with_match\":" + std::to_string(printed.files) +
-           ",\"bytes_searched\":" + std::to_string(e.ir.total_bytes.load()) +
-           ",\"errors\":" + std::to_string(skipped) + "},\"elapsed_total\":{\"secs\":" +
-           std::to_string(ns / 1000000000) + ",\"nanos\":" + std::to_string(ns % 1000000000) +
-           ",\"human\":\"" + human + "\"}}}";
+           "},\"trawlex\":{\"errors\":" + std::to_string(skipped) + "}}}";
 }
 
 // The command-line run picks its own buffer sizes instead of the
@@ -307,6 +353,25 @@ void choose_buffers(tw::Engine& e, u64 pattern_length) {
     }
 }
 
+const char* const cannot_lock_s[2] = {"cannot lock the result folder: %1",
+                                      "impossible de verrouiller le dossier de résultat : %1"};
+const char* const busy_s[2] = {"another search is writing the result folder %1",
+                               "une autre recherche écrit le dossier de résultat %1"};
+const char* const waiting_s[2] = {"waiting for another search to finish writing %1",
+                                  "attente de la fin de l'écriture de %1 par une autre recherche"};
+const char* const interrupted_s[2] = {"the search was interrupted", "la recherche a été interrompue"};
+const char* const cannot_write_result_s[2] = {"cannot write the result file %1: %2",
+                                              "impossible d'écrire le fichier de résultat %1 : %2"};
+const char* const cannot_start_s[2] = {"cannot start the engine: %1", "impossible de démarrer le moteur : %1"};
+const char* const cannot_report_s[2] = {"cannot write the report: %1", "impossible d'écrire le rapport : %1"};
+const char* const isa_s[2] = {"TRAWLEX_ISA is '%1'; it must be one of scalar, sse2 or avx2 (or unset)",
+                              "TRAWLEX_ISA vaut « %1 » ; il doit valoir scalar, sse2 ou avx2 (ou être absent)"};
+const char* const ended_at_item_s[2] = {
+    "the search was ended at the first file or folder that could not be read%1",
+    "la recherche s'est arrêtée au premier fichier ou dossier illisible%1"};
+const char* const unreadable_count_s[2] = {"%1 file(s) or folder(s) could not be read",
+                                           "%1 fichier(s) ou dossier(s) illisible(s)"};
+
 // Takes the result folder for this run alone: at once when it is free;
 // otherwise, with --no-wait, fails naming the folder, and without it, says
 // once on stderr what it waits for and waits (a stop signal ends the wait).
@@ -314,13 +379,12 @@ int lock_result_folder(tw::Engine& e, const tw::cli::Options& o, const std::stri
     const std::string folder = resource_dir + "/" + tw::TW_FOUND_DIR;
     bool busy = false;
     if (e.lock_result(true, false, &busy) == 0) return 0;
-    if (!busy) return error("cannot lock the result folder: " + e.failure_detail());
-    if (o.no_wait) return error("another search is writing the result folder " + folder);
-    std::fprintf(stderr, "trawlex-cli: waiting for another search to finish writing %s\n",
-                 folder.c_str());
+    if (!busy) return error(text(cannot_lock_s, {e.failure_detail()}));
+    if (o.no_wait) return error(text(busy_s, {folder}));
+    std::fprintf(stderr, "trawlex-cli: %s\n", text(waiting_s, {folder}).c_str());
     if (e.lock_result(true, true, &busy) == 0) return 0;
-    if (busy) return error("the search was interrupted");
-    return error("cannot lock the result folder: " + e.failure_detail());
+    if (busy) return error(text(interrupted_s));
+    return error(text(cannot_lock_s, {e.failure_detail()}));
 }
 
 // Empties the result files before the search, so that whatever stops the
@@ -330,13 +394,37 @@ int empty_result_files(const std::string& resource_dir) {
          {tw::TW_FOUND_HEADER, tw::TW_FOUND_OFFSET, tw::TW_FOUND_PATH, tw::TW_FOUND_INFO}) {
         const std::string path = resource_dir + "/" + tw::TW_FOUND_DIR + "/" + name;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return error("cannot write the result file " + path + ": " + std::strerror(errno));
+        if (fd < 0) return error(text(cannot_write_result_s, {path, std::strerror(errno)}));
         ::close(fd);
     }
     return 0;
 }
 
+// How the printer writes, from the options and the target's records.
+tw::cli::PrintStyle print_style(const tw::cli::Options& o, const tw::Engine& e) {
+    tw::cli::PrintStyle style;
+    style.mode = o.files_with_matches || o.files_without_match ? tw::cli::PrintMode::Files
+                 : o.count                                     ? tw::cli::PrintMode::Counts
+                 : o.line_numbers                              ? tw::cli::PrintMode::OffsetLines
+                                                               : tw::cli::PrintMode::Offsets;
+    style.format = o.json             ? tw::cli::PrintFormat::Json
+                   : o.null_separated ? tw::cli::PrintFormat::Null
+                                      : tw::cli::PrintFormat::Escaped;
+    // The records are laid out as the search writes them.
+    style.records_with_lines = e.tr.add_line_nb != 0;
+    style.max_per_file = o.max_count;
+    style.with_path = o.with_path;
+    style.color = !o.json && (o.color == tw::cli::Options::Color::Always ||
+                              (o.color == tw::cli::Options::Color::Auto && ::isatty(STDOUT_FILENO) != 0));
+    style.before = o.before;
+    style.after = o.after;
+    style.pattern_length = e.tr.search_str_len;
+    style.eol = static_cast<unsigned char>(e.tr.eol_char);
+    return style;
+}
+
 int run(int argc, char** argv) {
+    tw::cli::set_language(tw::cli::language_from_environment());
     std::string message;
     const auto options = tw::cli::parse_options(argc, argv, message, ::isatty(STDIN_FILENO) != 0);
     if (!options) return usage_error(message);
@@ -351,21 +439,30 @@ int run(int argc, char** argv) {
     }
     if (const char* isa = std::getenv("TRAWLEX_ISA"); isa != nullptr && isa[0] != '\0') {
         tw::Isa ignored;
-        if (!tw::parse_matcher_isa(isa, &ignored))
-            return error(std::string("TRAWLEX_ISA is '") + isa +
-                         "'; it must be one of scalar, sse2 or avx2 (or unset)");
+        if (!tw::parse_matcher_isa(isa, &ignored)) return error(text(isa_s, {isa}));
     }
 
     std::vector<std::string> paths;
     std::vector<bool> folders;
     tw::cli::Pattern pattern;
     bool stdin_given = false;
+    std::size_t missing = 0;
     if (!o.target) {
         const auto bytes = tw::cli::pattern_bytes(o, message);
         if (!bytes) return usage_error(message);
         pattern = *bytes;
-        if (const int status = check_paths(o.paths, paths, folders); status != 0) return status;
+        // As grep: no occurrence is wanted, so nothing is searched.
+        if (o.max_count == 0) return kNothingFound;
+        missing = check_paths(o.paths, paths, folders);
+        // -e named the encoding before it named the pattern.
+        const bool by_e = std::find(o.pattern_options.begin(), o.pattern_options.end(), "-e") !=
+                          o.pattern_options.end();
+        if (missing > 0 && by_e && tw::encoding::encoding_from_short_name(o.pattern))
+            error(text(e_is_pattern_s, {o.pattern}));
+        if (paths.empty()) return kError;
         for (const std::string& p : o.paths) stdin_given = stdin_given || p == "-";
+    } else if (o.max_count == 0) {
+        return kNothingFound;
     }
 
     // A result folder is written only when something reads it: a named
@@ -377,13 +474,14 @@ int run(int argc, char** argv) {
         return error(message);
 
     tw::Engine e;
+    e.language = tw::cli::language();
     // The targets (and preferences) are read where they are stored; the
     // result is written in the result folder, which may be another one.
     e.resource_dir_pathname_ptr = resources.targets_path();
     // The program has no bundle of its own to keep out of the search.
     e.bundle_dir_pathname_ptr.clear();
     if (const u64 code = e.initialize_and_load_tw_parameter(); code != 0)
-        return error("cannot start the engine: " + e.error_text(code));
+        return error(text(cannot_start_s, {e.error_text(code)}));
 
     if (o.target) {
         if (const int status = load_stored_target(e, *o.target); status != 0) return status;
@@ -392,6 +490,8 @@ int run(int argc, char** argv) {
     } else if (!set_typed_target(e, o, pattern, paths, folders)) {
         return error(e.build_str_err(tw::ERR_MEMORY));
     }
+    // ripgrep's JSON always gives the line number.
+    if (o.json) e.tr.add_line_nb = 1;
 
     e.resource_dir_pathname_ptr = resources.path();
     g_stop_flag = &e.need_stop_searching;
@@ -406,23 +506,30 @@ int run(int argc, char** argv) {
     choose_buffers(e, e.tr.search_str_len);
     e.thread_count = o.threads;
 
-    tw::cli::PrintStyle style;
-    style.mode = o.files_with_matches ? tw::cli::PrintMode::Files
-                 : o.count            ? tw::cli::PrintMode::Counts
-                 : o.line_numbers     ? tw::cli::PrintMode::OffsetLines
-                                      : tw::cli::PrintMode::Offsets;
-    style.format = o.json             ? tw::cli::PrintFormat::Json
-                   : o.null_separated ? tw::cli::PrintFormat::Null
-                                      : tw::cli::PrintFormat::Escaped;
-    // The records are laid out as the search writes them.
-    style.records_with_lines = e.tr.add_line_nb != 0;
-    style.max_per_file = o.max_count;
-    tw::cli::FilePrinter printer(style, STDOUT_FILENO);
+    tw::cli::FilePrinter printer(print_style(o, e), STDOUT_FILENO);
     CliSink listener(e, o, printer, stdin_given);
+    // -L lists the searched files in which nothing is found: those given,
+    // and those the walk meets.
+    std::vector<std::string> searched;
+    if (o.files_without_match)
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            if (!folders[i]) searched.push_back(paths[i]);
+    if (!o.names.empty() || o.files_without_match) {
+        e.walk_filter = [&](std::string_view dir, const char* name, bool folder) {
+            if (!o.names.keep(name, folder)) return false;
+            if (o.files_without_match && !folder) searched.push_back(tw::cli::join_path(dir, name));
+            return true;
+        };
+    }
     e.sinks = {&listener};
     const auto started = std::chrono::steady_clock::now();
     e.search_in_target();
     e.sinks.clear();
+    e.walk_filter = nullptr;
+    for (const std::string& path : searched) {
+        if (listener.found_paths.count(path) != 0 || listener.failed_paths.count(path) != 0) continue;
+        if (!printer.end_file(listener.shown(path), path, 0)) break;
+    }
     printer.flush();
     g_stop_flag = nullptr;
     const bool interrupted = g_signalled != 0;
@@ -433,17 +540,19 @@ int run(int argc, char** argv) {
         printer.print_line(json_summary(e, printer.result(), skipped,
                                         std::chrono::steady_clock::now() - started));
 
+    // With -L too, as grep: whether an occurrence was found, listed or not.
     int status = listener.found_files > 0 ? kFound : kNothingFound;
     const auto& printed = printer.result();
-    if (printed.status == Status::BrokenPipe) status = kError;
-    else if (printed.status != Status::Ok) status = error(printed.message);
+    // The reader has what it wanted, as with ripgrep: a quiet end.
+    const bool cut = printed.status == Status::BrokenPipe;
+    if (printed.status == Status::WriteFailed) status = error(printed.message);
 
     if (o.report) {
         const std::string report = tw::cli::absolute_path(*o.report);
         // The reason given is the report's own, not a skipped item's.
         e.record_failure(std::string());
         if (const u64 code = e.save_search_info_in_text_file(report.c_str()); code != 0)
-            status = error("cannot write the report: " + e.error_text(code));
+            status = error(text(cannot_report_s, {e.error_text(code)}));
     }
     if (o.stats) {
         e.set_show_info(2);
@@ -455,25 +564,25 @@ int run(int argc, char** argv) {
     const bool item_error = code == tw::ERR_OPEN_FILE || code == tw::ERR_READ_FILE ||
                             code == tw::ERR_ACCESS_DIR || code == tw::ERR_OPEN_DIR ||
                             code == tw::ERR_ACCESS_DENIED;
-    if (code != 0 && !(item_error && skipped > 0)) {
+    if (cut) {
+        // Whatever else stopped with the output is no error of the search.
+    } else if (code != 0 && !(item_error && skipped > 0)) {
         status = error(e.build_fatal_str_err());
     } else if (skipped > 0) {
         status = kError;
         if (o.no_messages) {
         } else if (e.stopped_at_unreadable_item()) {
             // A stored target may stop so without the option.
-            std::fprintf(stderr,
-                         "trawlex-cli: the search was ended at the first file or folder that "
-                         "could not be read%s\n",
-                         o.stop_on_error ? " (--stop-on-error)" : "");
+            error(text(ended_at_item_s, {o.stop_on_error ? " (--stop-on-error)" : ""}));
         } else if (skipped > listener.named) {
-            std::fprintf(stderr, "trawlex-cli: %llu file(s) or folder(s) could not be read\n",
-                         static_cast<unsigned long long>(skipped));
+            error(text(unreadable_count_s, {std::to_string(skipped)}));
         }
     }
+    if (missing > 0) status = kError;
     // -q answers whether anything was found, whatever else happened.
     if (o.quiet && listener.found_files > 0) status = kFound;
-    if (interrupted) status = error("the search was interrupted");
+    if (interrupted) status = error(text(interrupted_s));
+    if (cut) status = kFound;
     return status;
 }
 

@@ -30,6 +30,18 @@ struct PrintStyle {
     bool records_with_lines = false;
     // At most this many occurrences of a file are printed (and counted).
     std::uint64_t max_per_file = UINT64_MAX;
+    // The tab-separated and NUL-separated lines begin with the path (-H)
+    // or not (-h).
+    bool with_path = true;
+    // Paths and occurrences in colour (--color), in the text formats.
+    bool color = false;
+    // Context lines before and after each occurrence (-B, -A): each record
+    // then ends with the text of its line.
+    std::uint64_t before = 0, after = 0;
+    // For the lines of JSON matches and of context: the length of an
+    // occurrence and the end-of-line byte.
+    std::uint64_t pattern_length = 1;
+    unsigned char eol = '\n';
 };
 
 struct PrintResult {
@@ -37,6 +49,8 @@ struct PrintResult {
     std::string message;  // why, when status is not Ok
     std::uint64_t files = 0;
     std::uint64_t occurrences = 0;  // printed (or counted) occurrences
+    std::uint64_t matched_lines = 0;  // JSON match records
+    std::uint64_t bytes_printed = 0;
 };
 
 // Prints what a search hands on: each occurrence as its record comes, each
@@ -49,12 +63,14 @@ public:
     FilePrinter(const FilePrinter&) = delete;
     FilePrinter& operator=(const FilePrinter&) = delete;
 
-    // Occurrence records of the file `path` being searched, in order. False
-    // once anything failed (see result()).
-    bool print_records(std::string_view path, const std::uint8_t* records, std::size_t bytes);
+    // Occurrence records of the file `path` being searched, in order; the
+    // file is read back at `source` for the lines JSON and context show.
+    // False once anything failed (see result()).
+    bool print_records(std::string_view path, const std::string& source,
+                       const std::uint8_t* records, std::size_t bytes);
     // The file `path` is found, with `occ_nb` occurrences whose records
     // were all given to print_records.
-    bool end_file(std::string_view path, std::uint64_t occ_nb);
+    bool end_file(std::string_view path, const std::string& source, std::uint64_t occ_nb);
     // The records given since the last found file belong to no found file
     // (reading it failed): what was printed of it is closed, nothing more.
     bool drop_file();
@@ -76,5 +92,8 @@ private:
 // Joins a found file's folder and name as the result files store them: a
 // file right under "/" has an empty folder part.
 std::string join_path(std::string_view dir, std::string_view name);
+
+// A duration as ripgrep's JSON gives it: {"secs":..,"nanos":..,"human":".."}.
+std::string json_elapsed(std::uint64_t nanoseconds);
 
 }  // namespace tw::cli

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -142,6 +143,11 @@ public:
     // search goes, after the result files and in this order; none by
     // default. Read when a search starts.
     std::vector<ResultSink*> sinks;
+    // Asked by the folder walk about each folder and regular file it meets
+    // inside a folder (the folder's path and the entry's name): false
+    // leaves the entry out of the search as if it were not there. None by
+    // default. Read by the walk as it goes.
+    std::function<bool(std::string_view dir, const char* name, bool folder)> walk_filter;
     // Threads that scan files during a search: 0 for one per core, 1 for
     // the search thread alone, at most 64 started. Read when a search starts. A search that
     // stops at the first unreadable item (skip_error 0) always runs on one

@@ -247,6 +247,9 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 }
                 type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
             }
+            if ((type == DT_DIR || type == DT_REG) && walk_filter &&
+                !walk_filter(std::string_view(br.dir_name, level.dir_len), name, type == DT_DIR))
+                continue;
             if (type == DT_DIR) {
                 const std::size_t len = append_dir_name_at(level.dir_len, name);
                 if (len == npos) {

@@ -128,11 +128,12 @@ TEST_F(CliOutputTest, JsonGivesBeginMatchEndPerFileAndASummary) {
     add("b\xff.txt", "hello");
     const CliRun r = cli({"--json", "-m", "2", "hello", "j.txt", "b\xff.txt"});
     EXPECT_EQ(r.status, 0);
-    // Without -n the line number is null; -m 2 prints two of j.txt's three.
+    // The line number is always given, as ripgrep gives it; -m 2 prints
+    // two of j.txt's three.
     const std::string j = tree("j.txt"), b = tree("b\xff.txt");
     EXPECT_EQ(json_as_text(r.out, dir / "io", "all"),
-              j + "\tbegin\n" + j + "\tmatch\t0\t-\n" + j + "\tmatch\t6\t-\n" + j + "\tend\t2\n" + b +
-                  "\tbegin\n" + b + "\tmatch\t0\t-\n" + b + "\tend\t1\nsummary\t3\t2\n");
+              j + "\tbegin\n" + j + "\tmatch\t0\t1\n" + j + "\tmatch\t6\t2\n" + j + "\tend\t2\n" + b +
+                  "\tbegin\n" + b + "\tmatch\t0\t1\n" + b + "\tend\t1\nsummary\t3\t2\n");
 }
 
 // Standard input is "-", or the input when no PATH is given; a pipe or a

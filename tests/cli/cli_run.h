@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -31,12 +32,13 @@ inline std::string slurp(const std::string& path) {
     return std::string(b.begin(), b.end());
 }
 
-// Starts trawlex-cli with `args` in folder `cwd`, with `env` added to the
-// environment; stdout and stderr go to files in `io_dir`, stdin comes from
-// `stdin_from` (a FIFO blocks until its writer comes).
+// Starts trawlex-cli (or `program`) with `args` in folder `cwd`, with `env`
+// added to the environment; stdout and stderr go to files in `io_dir`,
+// stdin comes from `stdin_from` (a FIFO blocks until its writer comes).
 inline pid_t start_cli(const std::vector<std::string>& args, const std::string& io_dir,
                        const std::string& cwd = "/", const std::vector<std::string>& env = {},
-                       const std::string& stdin_from = "/dev/null") {
+                       const std::string& stdin_from = "/dev/null",
+                       const std::string& program = TRAWLEX_CLI_PATH) {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
     const int out = ::open((io_dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -45,11 +47,13 @@ inline pid_t start_cli(const std::vector<std::string>& args, const std::string& 
         ::_exit(127);
     const int in = ::open(stdin_from.c_str(), O_RDONLY | O_NOCTTY);
     if (in < 0 || ::dup2(in, 0) < 0) ::_exit(127);
+    // Messages in English whatever the tester's language, unless `env` says.
+    ::setenv("LANGUAGE", "en", 1);
     for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> argv{const_cast<char*>(TRAWLEX_CLI_PATH)};
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    ::execv(TRAWLEX_CLI_PATH, argv.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
 }
 
@@ -62,9 +66,24 @@ inline CliRun finish_cli(pid_t pid, const std::string& io_dir) {
 
 inline CliRun run_cli(const std::vector<std::string>& args, const std::string& io_dir,
                       const std::string& cwd = "/", const std::vector<std::string>& env = {},
-                      const std::string& stdin_from = "/dev/null") {
-    const pid_t pid = start_cli(args, io_dir, cwd, env, stdin_from);
+                      const std::string& stdin_from = "/dev/null",
+                      const std::string& program = TRAWLEX_CLI_PATH) {
+    const pid_t pid = start_cli(args, io_dir, cwd, env, stdin_from, program);
     return pid < 0 ? CliRun{} : finish_cli(pid, io_dir);
+}
+
+// The full path of the program `name` found in PATH, or "" when it is not
+// installed.
+inline std::string installed(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t at = 0; at <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', at), dirs.size());
+        const std::string candidate = dirs.substr(at, end - at) + "/" + name;
+        if (end > at && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+        at = end + 1;
+    }
+    return "";
 }
 
 // Waits until `done` holds, for at most 30 s; false on time-out.

@@ -27,8 +27,8 @@ TEST_F(CliTest, TreeSearchesMatchAnIndependentSearch) {
         {{"-c", "hello"}, "hello", "-c", {}, false},
         {{"-l", "hello"}, "hello", "-l", {}, false},
         {{"-i", "HELLO"}, "hello", "", {.fold = true}, false},
-        {{"-x", "68 65 6C6C 6F"}, "hello", "", {}, false},
-        {{"-w", ".", "h.llo"}, "h.llo", "", {.wildcard = '.'}, false},
+        {{"--hex", "68 65 6C6C 6F"}, "hello", "", {}, false},
+        {{"--wildcard", ".", "h.llo"}, "h.llo", "", {.wildcard = '.'}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.front());
@@ -112,17 +112,17 @@ TEST_F(CliTest, SmallSearchesGiveTheirExactOutput) {
         {{"-n", "hello", c}, 0, {c + "\t19\t3", c + "\t25\t3"}, ""},
         {{"-n", "--eol", "cr", "hello", c}, 0, {c + "\t19\t2", c + "\t25\t3"}, ""},
         {{"-i", "HELLO", "fold.txt"}, 0, {"fold.txt\t0", "fold.txt\t13"}, ""},
-        {{"-x", "-w", "?", "FF 00 ? 65", "."}, 0, {b + "\t6"}, ""},
-        {{"h.llo", "."}, 1, {}, ""},  // without -w the dot is an ordinary byte
+        {{"--hex", "--wildcard", "?", "FF 00 ? 65", "."}, 0, {b + "\t6"}, ""},
+        {{"h.llo", "."}, 1, {}, ""},  // without --wildcard the dot is an ordinary byte
         // With -x a digit pair is always its byte, never the wildcard.
-        {{"-x", "-w", "?", "68 3F 6C 6C 6F", "."}, 1, {}, ""},
-        {{"-x", "-w", "o", "6F FF o 68", "."}, 0, {b + "\t5"}, ""},
-        {{"-x", "-i", "-w", "Z", "48 Z 4C 4C 4F", "a.txt"}, 0, {"a.txt\t0", "a.txt\t12", "a.txt\t24"}, ""},
-        {{"-e", "utf-16", "h\xC3\xA9t\xC3\xA9", "."}, 0, {"utf16.txt\t0"}, ""},
-        {{"-e", "latin1", "caf\xC3\xA9", "."}, 0, {"latin1.txt\t0"}, ""},
+        {{"--hex", "--wildcard", "?", "68 3F 6C 6C 6F", "."}, 1, {}, ""},
+        {{"--hex", "--wildcard", "o", "6F FF o 68", "."}, 0, {b + "\t5"}, ""},
+        {{"--hex", "-i", "--wildcard", "Z", "48 Z 4C 4C 4F", "a.txt"}, 0, {"a.txt\t0", "a.txt\t12", "a.txt\t24"}, ""},
+        {{"-E", "utf-16", "h\xC3\xA9t\xC3\xA9", "."}, 0, {"utf16.txt\t0"}, ""},
+        {{"--encoding", "latin1", "caf\xC3\xA9", "."}, 0, {"latin1.txt\t0"}, ""},
         {{"caf\xC3\xA9", "."}, 0, {"latin1.txt\t5"}, ""},
         {{"-m", "2", "hello", b, "a.txt"}, 0, {b + "\t1", b + "\t8", "a.txt\t12"}, ""},
-        {{"-m", "0", "hello", b, "a.txt"}, 0, {}, ""},
+        {{"-m", "0", "hello", b, "a.txt"}, 1, {}, ""},
         {{"-m", "2", "-c", "hello", b, "a.txt"}, 0, {b + "\t2", "a.txt\t1"}, ""},
         {{"-m", "1", "-n", "hello", b, "a.txt"}, 0, {b + "\t1\t1", "a.txt\t12\t2"}, ""},
     });
@@ -137,17 +137,17 @@ TEST_F(CliTest, BadOptionsAndPatternsAreRefusedWithAMessage) {
         {{"-m", "many", "x", "."}, 2, {}, "--max-count takes a number"},
         {{"--json", "-0", "x", "."}, 2, {}, "--json and --null cannot be combined"},
         {{"-c", "-l", "x", "."}, 2, {}, "cannot be combined"},
-        {{"-e", "klingon", "x", "."}, 2, {}, "unknown encoding 'klingon'"},
+        {{"-E", "klingon", "x", "."}, 2, {}, "unknown encoding 'klingon'"},
         {{"--eol", "crlf", "x", "."}, 2, {}, "--eol takes cr or lf"},
         {{"-j", "two", "x", "."}, 2, {}, "--threads takes a number from 0 to 1024, not 'two'"},
         {{"-j", "5000", "x", "."}, 2, {}, "--threads takes a number"},
-        {{"-w", "ab", "x", "."}, 2, {}, "the wildcard must be one byte"},
+        {{"--wildcard", "ab", "x", "."}, 2, {}, "the wildcard must be one byte"},
         // The pattern's own refusals are compared with the windows' in the
         // search window's test.
-        {{"-x", "-w", "?", "6?8", "."}, 2, {}, "invalid hexadecimal character '?' at position 2"},
+        {{"--hex", "--wildcard", "?", "6?8", "."}, 2, {}, "invalid hexadecimal character '?' at position 2"},
         {{"\xFF", "."}, 2, {}, "not valid UTF-8"},
         {{"--target", "x", "-i"}, 2, {}, "--ignore-case cannot be combined with --target"},
-        {{"hello", ".", "missing.txt"}, 2, {}, "missing.txt: No such file or directory"},
+        {{"hello", "a.txt", "missing.txt"}, 2, {"a.txt\t12"}, "missing.txt: No such file or directory"},
     });
     // A pattern alone reads standard input, unless that is a terminal.
     const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);

@@ -2,11 +2,14 @@
 """Reads trawlex-cli --json output on stdin, checks every line with Python's
 json parser and the order of the records, and prints the records of one
 KIND (begin, match, end or summary; the first argument) as the
-tab-separated output would: PATH, then the match's offset and line number
-("-" for null) or the end record's match count; the summary prints its
-match and file counts. With "all", every record is printed, its kind after
-the path. Paths are written as bytes with tab, newline, carriage return and
-backslash escaped. Exits 1 with a message on stderr when anything is wrong."""
+tab-separated output would: PATH, then each occurrence's offset and line
+number ("-" for null) or the end record's match count; the summary prints
+its match and file counts. With "all", every record is printed, its kind
+after the path. Paths are written as bytes with tab, newline, carriage
+return and backslash escaped. With "compare RG_OUTPUT", the match records
+must equal ripgrep's key for key (Trawlex's own "trawlex" key aside), and
+the end and summary statistics have ripgrep's keys. Exits 1 with a message
+on stderr when anything is wrong."""
 import base64
 import json
 import sys
@@ -61,7 +64,8 @@ def main():
         data = record["data"]
         if kind == "summary":
             stats = data["stats"]
-            for key in ("matches", "searches", "searches_with_match", "bytes_searched", "errors"):
+            for key in ("matches", "searches", "searches_with_match", "bytes_searched",
+                        "bytes_printed", "matched_lines"):
                 if not isinstance(stats[key], int):
                     fail("summary field %s is not a number" % key)
             summary = stats
@@ -77,7 +81,8 @@ def main():
             if path != current:
                 fail("a match outside its file")
             line = data["line_number"]
-            emit(kind, path, [data["absolute_offset"], "-" if line is None else line])
+            for offset in data["trawlex"]["offsets"]:
+                emit(kind, path, [offset, "-" if line is None else line])
         elif kind == "end":
             if path != current:
                 fail("an end outside its file")
@@ -91,4 +96,34 @@ def main():
         fail("no summary record")
 
 
-main()
+def records(raw):
+    return [json.loads(line) for line in raw.decode("utf-8").splitlines()]
+
+
+def compare(rg_output):
+    ours = records(sys.stdin.buffer.read())
+    with open(rg_output, "rb") as f:
+        theirs = records(f.read())
+
+    def matches(recs):
+        found = [r["data"] for r in recs if r["type"] == "match"]
+        for data in found:
+            data.pop("trawlex", None)
+        return sorted(found, key=lambda d: (json.dumps(d["path"]), d["absolute_offset"]))
+
+    def stat_keys(recs, kind):
+        return sorted({tuple(sorted(r["data"]["stats"])) for r in recs if r["type"] == kind})
+
+    if matches(ours) != matches(theirs):
+        fail("match records differ:\n%s\n%s" % (matches(ours), matches(theirs)))
+    for kind in ("end", "summary"):
+        if stat_keys(ours, kind) != stat_keys(theirs, kind):
+            fail("%s stats keys differ: %s %s" % (kind, stat_keys(ours, kind), stat_keys(theirs, kind)))
+    if not matches(ours):
+        fail("no match record to compare")
+
+
+if len(sys.argv) == 3 and sys.argv[1] == "compare":
+    compare(sys.argv[2])
+else:
+    main()

@@ -148,3 +148,38 @@ TEST_P(LiveResultTest, AFileIsReadOnlyUntilTheSinksHaveEnough) {
 }
 
 }  // namespace
+
+namespace {
+
+using WalkFilterTest = LiveResultTest;
+
+// The walk asks the filter about each folder and regular file it meets,
+// with the folder that holds it: what it refuses is neither entered nor
+// searched, on one thread or several.
+TEST_P(WalkFilterTest, WhatTheFilterRefusesIsNotSearched) {
+    make_dir("tree");
+    make_dir("tree/skip");
+    make_dir("tree/keep");
+    for (const char* rel : {"tree/a.txt", "tree/a.bin", "tree/skip/b.txt", "tree/keep/c.txt"})
+        make_file(rel, "a needle");
+    set_target(*engine, "needle", {{at("tree"), true}});
+    std::set<std::string> asked;
+    engine->walk_filter = [&](std::string_view dir, const char* name, bool folder) {
+        asked.insert(std::string(dir) + "/" + name + (folder ? "/" : ""));
+        return std::string_view(name) != "skip" && std::string_view(name) != "a.bin";
+    };
+    FirstRecords found;
+    engine->sinks = {&found};
+    engine->thread_count = GetParam();
+    search();
+    engine->sinks.clear();
+    EXPECT_EQ(asked, std::set<std::string>({at("tree/a.txt"), at("tree/a.bin"), at("tree/skip/"),
+                                            at("tree/keep/"), at("tree/keep/c.txt")}));
+    std::set<std::string> paths;
+    for (const auto& f : found.found) paths.insert(f.first);
+    EXPECT_EQ(paths, std::set<std::string>({at("tree/a.txt"), at("tree/keep/c.txt")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, WalkFilterTest, ::testing::Values(1u, 3u));
+
+}  // namespace

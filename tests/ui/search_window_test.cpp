@@ -356,7 +356,7 @@ private slots:
     }
 
     // In hexadecimal a typed byte is never the wildcard: the search finds
-    // what trawlex-cli -x finds, and when a typed byte would be taken for the
+    // what trawlex-cli --hex finds, and when a typed byte would be taken for the
     // typed wildcard, the field, the text and the record take another one
     // and the message line says why. A typed wildcard still matches any byte.
     void hexadecimal_digits_are_exact_bytes() {
@@ -366,12 +366,12 @@ private slots:
             QStringList cli;
             QStringList found;  // file:offset
         } cases[] = {
-            {"68 3F 6C 6C 6F", "?", "*", "68 3F 6C 6C 6F ", false, {"-x", "68 3F 6C 6C 6F"}, {"q.txt:6"}},
+            {"68 3F 6C 6C 6F", "?", "*", "68 3F 6C 6C 6F ", false, {"--hex", "68 3F 6C 6C 6F"}, {"q.txt:6"}},
             {"3F 68 ? 6C 6C 6F 3F", "?", "*", "3F 68 * 6C 6C 6F 3F ", false,
-             {"-x", "-w", "?", "3F 68 ? 6C 6C 6F 3F"}, {"q.txt:5"}},
-            {"48 Z 4C 4C 4F", "Z", "?", "48 ? 4C 4C 4F ", true, {"-x", "-i", "-w", "Z", "48 Z 4C 4C 4F"},
+             {"--hex", "--wildcard", "?", "3F 68 ? 6C 6C 6F 3F"}, {"q.txt:5"}},
+            {"48 Z 4C 4C 4F", "Z", "?", "48 ? 4C 4C 4F ", true, {"--hex", "-i", "--wildcard", "Z", "48 Z 4C 4C 4F"},
              {"h.txt:0", "h.txt:6", "q.txt:0", "q.txt:6"}},
-            {"68 ? 6C 6C 6F", "?", "?", "68 ? 6C 6C 6F", false, {"-x", "-w", "?", "68 ? 6C 6C 6F"},
+            {"68 ? 6C 6C 6F", "?", "?", "68 ? 6C 6C 6F", false, {"--hex", "--wildcard", "?", "68 ? 6C 6C 6F"},
              {"h.txt:6", "q.txt:0", "q.txt:6"}},
         };
         for (const auto& c : cases) {
@@ -450,9 +450,9 @@ private slots:
             const QByteArray typed = c.typed.toUtf8();
             // trawlex-cli's path: its options, then its pattern.
             std::vector<std::string> args{"trawlex-cli"};
-            if (c.hexa != 0) args.push_back("-x");
-            if (c.cli_encoding != nullptr) args.insert(args.end(), {"-e", c.cli_encoding});
-            if (!c.symbol.isEmpty()) args.insert(args.end(), {"-w", c.symbol.toStdString()});
+            if (c.hexa != 0) args.push_back("--hex");
+            if (c.cli_encoding != nullptr) args.insert(args.end(), {"-E", c.cli_encoding});
+            if (!c.symbol.isEmpty()) args.insert(args.end(), {"--wildcard", c.symbol.toStdString()});
             if (c.fold) args.push_back("-i");
             args.insert(args.end(), {typed.toStdString(), "."});
             std::vector<char*> argv;

@@ -145,8 +145,8 @@ private slots:
             QStringList cli;
             QStringList found;  // offsets in tree/q.txt
         } cases[] = {
-            {"68 3F 6C 6C 6F", "68 3F 6C 6C 6F ", '*', {"-x", "68 3F 6C 6C 6F"}, {"6"}},
-            {"68 ? 6C 6C 6F", "68 ? 6C 6C 6F", '?', {"-x", "-w", "?", "68 ? 6C 6C 6F"}, {"0", "6"}},
+            {"68 3F 6C 6C 6F", "68 3F 6C 6C 6F ", '*', {"--hex", "68 3F 6C 6C 6F"}, {"6"}},
+            {"68 ? 6C 6C 6F", "68 ? 6C 6C 6F", '?', {"--hex", "--wildcard", "?", "68 ? 6C 6C 6F"}, {"0", "6"}},
         };
         for (const auto& c : cases) {
             Editor e;
