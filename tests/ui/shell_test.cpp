@@ -421,6 +421,28 @@ private slots:
         QCOMPARE(read_file(launcher), list);
     }
 
+    // User defaults with a line Qt cannot read: the program keeps the file
+    // as it was beside it before Qt writes back the lines it could read,
+    // and names it once at start.
+    void program_keeps_damaged_user_defaults_aside() {
+        QTemporaryDir home;
+        const QString conf = home.filePath("config/Trawlex/Trawlex.conf");
+        const QByteArray damaged("[General]\nUse%20color%20bool=false\nthis line has no value\n");
+        QVERIFY(write_file(conf, damaged, QDateTime::currentDateTime()));
+        QProcess program;
+        program.setProcessEnvironment(program_environment(home));
+        program.setWorkingDirectory(home.path());
+        program.start(TRAWLEX_BINARY, {"a.txt"});
+        QVERIFY(program.waitForStarted());
+        QString log;
+        QVERIFY2(wait_for_log(program, log, "1 item(s) handed over"), qPrintable(log));
+        program.terminate();
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(read_file(conf + ".damaged"), damaged);
+        QVERIFY(!read_file(conf).contains("this line"));
+    }
+
 private:
     QTemporaryDir home_;
 };

@@ -48,15 +48,20 @@ const char* const init_fail_s[2] = {"Initialization fail: not enough memory",
                                      "Initialisation impossible: pas assez de mémoire"};
 
 const char* const damaged_settings_s[2] = {
-    "These settings files could not be read whole:\n%1\nWhat could be read is in use. Each file "
-    "stays as it is until you change its settings; it is then kept beside the new one as NAME.damaged.",
-    "Ces fichiers de r\u00e9glages n'ont pas pu \u00eatre lus en entier :\n%1\nCe qui a pu \u00eatre lu "
-    "est utilis\u00e9. Chaque fichier reste tel quel tant que vous n'en changez pas les r\u00e9glages ; "
-    "il est alors conserv\u00e9 \u00e0 c\u00f4t\u00e9 du nouveau sous NOM.damaged."};
+    "These settings files could not be read whole:\n%1\nWhat could be read is in use, and nothing "
+    "they held is lost: TW_preference and TW_launcher stay as they are until you change their "
+    "settings, and are then kept beside the new ones as NAME.damaged.",
+    "Ces fichiers de r\u00e9glages n'ont pas pu \u00eatre lus en entier :\n%1\nCe qui a pu \u00eatre "
+    "lu est utilis\u00e9, et rien de ce qu'ils contenaient n'est perdu : TW_preference et TW_launcher "
+    "restent tels quels tant que vous n'en changez pas les r\u00e9glages, puis sont conserv\u00e9s "
+    "\u00e0 c\u00f4t\u00e9 des nouveaux sous NOM.damaged."};
 const char* const settings_unreadable_s[2] = {"%1: cannot be read", "%1 : illisible"};
 const char* const settings_unterminated_s[2] = {
     "%1: the last entry has no end; the %2 entries before it are kept",
     "%1 : la derni\u00e8re entr\u00e9e n'a pas de fin ; les %2 entr\u00e9es qui la pr\u00e9c\u00e8dent sont conserv\u00e9es"};
+const char* const user_defaults_damaged_s[2] = {
+    "%1: the lines that cannot be read are left out; the file as it was is kept as %2",
+    "%1 : les lignes illisibles sont ignor\u00e9es ; le fichier tel qu'il \u00e9tait est conserv\u00e9 sous %2"};
 const char* const settings_too_large_s[2] = {"%1: longer than such a file can be",
                                              "%1 : plus long qu'un tel fichier ne peut l'\u00eatre"};
 
@@ -270,6 +275,8 @@ QString MenuController::damaged_settings_text() const {
             break;
         }
     }
+    if (const QString copy = damaged_user_defaults_copy(); !copy.isEmpty())
+        lines << QString::fromUtf8(user_defaults_damaged_s[l]).arg(user_defaults().fileName(), copy);
     if (lines.isEmpty()) return {};
     return QString::fromUtf8(damaged_settings_s[l]).arg(lines.join(u'\n'));
 }
