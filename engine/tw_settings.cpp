@@ -60,14 +60,21 @@ std::vector<std::uint8_t> preference_image(const PreferenceRecord& pr, const Sho
     return {image, image + kPrefFileSize};
 }
 
+std::vector<std::uint8_t> launcher_image(const BufferRecord& br) {
+    const auto* list = reinterpret_cast<const std::uint8_t*>(br.launcher_list);
+    if (list == nullptr) return {};
+    return {list, list + br.launcher_list_len};
+}
+
 // Copies the regular file `from` to the new file `to`; false with *why on
 // failure (the partial copy is removed). A file that is not regular holds
 // nothing to keep: nothing is copied.
 bool copy_new_file(const std::string& from, const std::string& to, std::string* why) {
     const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) {
-        *why = describe_failure(from, errno);
-        return errno == ENOENT;
+        const int err = errno;
+        *why = describe_failure(from, err);
+        return err == ENOENT;
     }
     struct stat st{};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -139,25 +146,14 @@ bool keep_aside(const std::string& path, std::string* why) {
 
 void Engine::settings_damaged(const char* name, SettingsDamage damage, u64 kept_entries) {
     damaged_settings.push_back({resource_path(name), damage, kept_entries});
-    std::vector<std::uint8_t> as_read;
-    if (std::strcmp(name, TW_PREFERENCE) == 0) {
-        as_read = preference_image(pr, sir);
-    } else {
-        const auto* list = reinterpret_cast<const std::uint8_t*>(br.launcher_list);
-        if (list != nullptr) as_read.assign(list, list + br.launcher_list_len);
-    }
-    settings_as_read_.emplace_back(name, std::move(as_read));
+    settings_as_read_.emplace_back(name, std::strcmp(name, TW_PREFERENCE) == 0
+                                             ? preference_image(pr, sir)
+                                             : launcher_image(br));
 }
 
 void Engine::settings_in_use_as_read() {
-    for (auto& [name, as_read] : settings_as_read_) {
-        if (name == TW_PREFERENCE) {
-            as_read = preference_image(pr, sir);
-        } else {
-            const auto* list = reinterpret_cast<const std::uint8_t*>(br.launcher_list);
-            as_read.assign(list, list != nullptr ? list + br.launcher_list_len : list);
-        }
-    }
+    for (auto& [name, as_read] : settings_as_read_)
+        as_read = name == TW_PREFERENCE ? preference_image(pr, sir) : launcher_image(br);
 }
 
 void Engine::forget_settings_damage(const char* name) {
@@ -275,12 +271,9 @@ u64 Engine::load_launcher_file() {
 
 u64 Engine::save_launcher_file() {
     if (!is_directory(resource_dir_pathname_ptr)) return ERR_ACCESS_DIR;
-    const auto* list = reinterpret_cast<const std::uint8_t*>(br.launcher_list);
-    if (u64 held = 0; keep_damaged_settings(
-            TW_LAUNCHER,
-            list != nullptr ? std::vector<std::uint8_t>(list, list + br.launcher_list_len)
-                            : std::vector<std::uint8_t>{},
-            &held))
+    // The list is compared only when a settings file is damaged.
+    if (u64 held = 0; !settings_as_read_.empty() &&
+                      keep_damaged_settings(TW_LAUNCHER, launcher_image(br), &held))
         return held;
     AtomicFileWriter out(resource_path(TW_LAUNCHER));
     u64 code = out.open();

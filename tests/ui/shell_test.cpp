@@ -392,21 +392,29 @@ private slots:
         QVERIFY(!QFileInfo::exists(QDir(runtime).filePath("trawlex.socket")));
     }
 
-    // The real program with a launcher list of 200,000 applications, its
-    // last entry maybe without its end: the main loop runs at once, SIGTERM
-    // ends the program, and the file keeps its bytes.
-    void program_starts_at_once_and_keeps_a_large_launcher_list_data() {
-        QTest::addColumn<QByteArray>("list");
+    // The real program over damaged or large settings files: the main loop
+    // runs at once, SIGTERM ends the program, and what each file held is
+    // still on disk: a launcher list of 200,000 applications, maybe with a
+    // last entry without its end, stays as it is; user defaults with a
+    // line Qt cannot read are kept as they were before Qt writes them back.
+    void program_starts_at_once_and_keeps_its_settings_files_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("kept");  // where the bytes are after quit
         QByteArray many;
         for (int i = 0; i < 200000; ++i) many += "/opt/tools/editor-" + QByteArray::number(i) + '\0';
-        QTest::newRow("200,000 entries") << many;
-        QTest::newRow("200,000 and an unterminated one") << many + "/opt/x";
+        const QString launcher = "data/Trawlex/TW_launcher", conf = "config/Trawlex/Trawlex.conf";
+        QTest::newRow("200,000 entries") << launcher << many << launcher;
+        QTest::newRow("200,000 and an unterminated one") << launcher << many + "/opt/x" << launcher;
+        QTest::newRow("user defaults") << conf << QByteArray("[General]\nUse%20color%20bool=false\nno value\n")
+                                       << conf + ".damaged";
     }
-    void program_starts_at_once_and_keeps_a_large_launcher_list() {
-        QFETCH(QByteArray, list);
+    void program_starts_at_once_and_keeps_its_settings_files() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kept);
         QTemporaryDir home;
-        const QString launcher = home.filePath("data/Trawlex/TW_launcher");
-        QVERIFY(write_file(launcher, list, QDateTime::currentDateTime()));
+        QVERIFY(write_file(home.filePath(file), bytes, QDateTime::currentDateTime()));
         QProcess program;
         program.setProcessEnvironment(program_environment(home));
         program.setWorkingDirectory(home.path());
@@ -418,29 +426,7 @@ private slots:
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QCOMPARE(read_file(launcher), list);
-    }
-
-    // User defaults with a line Qt cannot read: the program keeps the file
-    // as it was beside it before Qt writes back the lines it could read,
-    // and names it once at start.
-    void program_keeps_damaged_user_defaults_aside() {
-        QTemporaryDir home;
-        const QString conf = home.filePath("config/Trawlex/Trawlex.conf");
-        const QByteArray damaged("[General]\nUse%20color%20bool=false\nthis line has no value\n");
-        QVERIFY(write_file(conf, damaged, QDateTime::currentDateTime()));
-        QProcess program;
-        program.setProcessEnvironment(program_environment(home));
-        program.setWorkingDirectory(home.path());
-        program.start(TRAWLEX_BINARY, {"a.txt"});
-        QVERIFY(program.waitForStarted());
-        QString log;
-        QVERIFY2(wait_for_log(program, log, "1 item(s) handed over"), qPrintable(log));
-        program.terminate();
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitCode(), 0);
-        QCOMPARE(read_file(conf + ".damaged"), damaged);
-        QVERIFY(!read_file(conf).contains("this line"));
+        QCOMPARE(read_file(home.filePath(kept)), bytes);
     }
 
 private:
