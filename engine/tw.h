@@ -43,6 +43,20 @@ inline constexpr const char* TW_FOUND_PATH = "TW_found_path";
 inline constexpr const char* TW_PREFERENCE = "TW_preference";
 inline constexpr const char* TW_LAUNCHER = "TW_launcher";
 
+// Why a settings file could not be read whole at start-up.
+enum class SettingsDamage {
+    Unreadable,    // it could not be opened, sized or read
+    Unterminated,  // TW_launcher: its last entry has no NUL
+    TooLarge,      // longer than the file can be (16 MiB, or TW_preference's 62 bytes)
+};
+
+// A settings file that could not be read whole at start-up.
+struct DamagedSettingsFile {
+    std::string path;
+    SettingsDamage damage;
+    u64 kept_entries = 0;  // TW_launcher: the whole entries before the damage
+};
+
 // get_type results.
 inline constexpr u64 TW_TYPE_FILE = 0;
 inline constexpr u64 TW_TYPE_FOLDER = 1;
@@ -139,6 +153,12 @@ public:
     // The target files that the last build_target_list could not read; each
     // keeps its place in the list under "TW_target_NNN (damaged)".
     std::vector<std::string> damaged_targets;
+    // The settings files that the last start-up could not read whole. What
+    // could be read is used, and such a file is never replaced with less
+    // than it held: it stays as it is while the settings read from it are
+    // unchanged, and a change first keeps it beside the new file as
+    // "NAME.damaged" (a save that cannot keep it writes nothing).
+    std::vector<DamagedSettingsFile> damaged_settings;
     // Told about each occurrence, found file and unreadable item as a
     // search goes, after the result files and in this order; none by
     // default. Read when a search starts.
@@ -320,6 +340,17 @@ private:
     u64 allocate_search_buffer(std::uint8_t*& raw, u64& raw_size, u64 size, u64& start,
                                u64& usable);
     void reset_defaults();
+    // Records a settings file that could not be read whole, with the
+    // settings as they were read from it (see damaged_settings).
+    void settings_damaged(const char* name, SettingsDamage damage, u64 kept_entries = 0);
+    void forget_settings_damage(const char* name);
+    // The settings in memory now, after start-up's repairs, count as those
+    // read from the damaged files: unchanged, they are not written.
+    void settings_in_use_as_read();
+    // Before a damaged settings file is written: true when the settings are
+    // unchanged (nothing to write); otherwise keeps the file aside, and a
+    // failure to do so gives its error code in *code.
+    bool keep_damaged_settings(const char* name, const std::vector<std::uint8_t>& now, u64* code);
     void set_dir_name_locked(const char* path, std::size_t length);
 
     // Occurrence records of the current search, 8 or 16 bytes.
@@ -353,6 +384,8 @@ private:
     u64 read_result_info(ResultInfo& out);
 
     Allocator alloc_;
+    // The settings as read from each damaged settings file, by file name.
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> settings_as_read_;
     // Written by the search thread and by the viewer while a search runs.
     std::string failure_detail_;
     mutable std::mutex failure_mutex_;

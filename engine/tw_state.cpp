@@ -307,6 +307,7 @@ u64 Engine::initialize_and_load_tw_parameter() {
     }
     load_launcher_file();
     cur_target_index = pr.saved_target_index;
+    settings_in_use_as_read();
     return 0;
 }
 

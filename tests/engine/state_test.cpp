@@ -2,6 +2,8 @@
 // TW_preference and TW_launcher, start-up and shut-down.
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "engine/tw.h"
@@ -190,9 +192,59 @@ TEST_F(EngineTest, LauncherEntriesAreDeletedInPlaceAndSavedExactly) {
     std::filesystem::remove(dir / "TW_launcher");
     ASSERT_EQ(engine->save_launcher_file(), 0u);
     EXPECT_EQ(read_file(dir / "TW_launcher"), Bytes(many.begin(), many.end()));
+}
 
-    // A list whose last entry has no NUL would let readers run past it.
-    write_file(dir / "TW_launcher", std::string("/usr/bin/a\0/usr/bin/b", 21));
-    EXPECT_EQ(engine->load_launcher_file(), ERR_CORRUPTED);
-    EXPECT_EQ(engine->br.launcher_list_len, 0u);
+// A settings file that could not be read whole keeps what it held: the
+// whole entries are used, the damage is named once, and the file is not
+// written while the settings are unchanged; a change keeps the old file
+// beside the new one as NAME.damaged.
+TEST_F(EngineTest, DamagedSettingsFilesAreNeverReplacedWithLess) {
+    const std::string big_list(std::size_t{16} << 20 | 1, 'x');
+    Bytes long_pref = preference_bytes();
+    long_pref.insert(long_pref.end(), 8, 0xEE);
+    struct Case {
+        const char* file;
+        std::string bytes;
+        SettingsDamage damage;
+        u64 kept_entries;
+        std::string kept_list;  // TW_launcher: the list in use
+        std::function<void(Engine&)> change;
+        std::string written;  // after the change
+    } cases[] = {
+        {"TW_launcher", std::string("/usr/bin/a\0/usr/bin/b", 21), SettingsDamage::Unterminated, 1,
+         std::string("/usr/bin/a\0", 11), [](Engine& e) { e.append_to_launcher("/usr/bin/c"); },
+         std::string("/usr/bin/a\0/usr/bin/c\0", 22)},
+        {"TW_launcher", "/usr/bin/no-end", SettingsDamage::Unterminated, 0, "",
+         [](Engine& e) { e.append_to_launcher("/b"); }, std::string("/b\0", 3)},
+        {"TW_launcher", big_list, SettingsDamage::TooLarge, 0, "",
+         [](Engine& e) { e.append_to_launcher("/b"); }, std::string("/b\0", 3)},
+        {"TW_preference", std::string(long_pref.begin(), long_pref.end()), SettingsDamage::TooLarge, 0, "",
+         [](Engine& e) { e.pr.return_key_is_search = 0; },
+         [] { Bytes b = preference_bytes(); b[48] = 0; return std::string(b.begin(), b.end()); }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.bytes.size()) + " bytes");
+        for (const char* f : {"TW_launcher", "TW_preference", "TW_launcher.damaged", "TW_preference.damaged"})
+            std::filesystem::remove(dir / f);
+        write_file(dir / c.file, c.bytes);
+        const Bytes original(c.bytes.begin(), c.bytes.end());
+        for (bool changed : {false, true}) {
+            auto e = started(dir.path());
+            ASSERT_EQ(e->damaged_settings.size(), 1u);
+            EXPECT_EQ(e->damaged_settings[0].path, dir / c.file);
+            EXPECT_EQ(e->damaged_settings[0].damage, c.damage);
+            EXPECT_EQ(e->damaged_settings[0].kept_entries, c.kept_entries);
+            EXPECT_EQ(std::string(e->br.launcher_list, e->br.launcher_list_len),
+                      std::string(c.file) == "TW_launcher" ? c.kept_list : "");
+            if (changed) c.change(*e);
+            e->finalize_and_save_tw_parameter();
+            if (!changed) {
+                EXPECT_EQ(read_file(dir / c.file), original);
+                EXPECT_FALSE(std::filesystem::exists(dir / (std::string(c.file) + ".damaged")));
+            }
+        }
+        EXPECT_EQ(read_file(dir / c.file), Bytes(c.written.begin(), c.written.end()));
+        EXPECT_EQ(read_file(dir / (std::string(c.file) + ".damaged")), original);
+        EXPECT_TRUE(started(dir.path())->damaged_settings.empty());
+    }
 }

@@ -244,6 +244,60 @@ private slots:
         QCOMPARE(m.ui()->target_ref->text(), QString("Fresh"));
     }
 
+    // ---- The launcher list ---------------------------------------------------------
+
+    // A list of any length fills the "Remove application" submenu and the
+    // viewer's pull-down in one pass, listing at most 500 applications and
+    // then a line for the others. A last entry without its end is left out,
+    // named once, and the file keeps its bytes.
+    void launcher_lists_fill_the_menus_and_keep_their_file_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("listed");
+        QTest::addColumn<QString>("last");  // the submenu's last item
+        QTest::addColumn<int>("damaged");   // entries kept, -1 for none
+        QByteArray many;
+        for (int i = 0; i < 200000; ++i) many += "/opt/tools/editor-" + QByteArray::number(i) + '\0';
+        const QString more = "Only the first 500 of the 200000 applications are listed";
+        QTest::newRow("0 entries") << QByteArray() << 0 << QString() << -1;
+        QTest::newRow("1 entry") << QByteArray("/usr/bin/less\0", 14) << 1 << "less" << -1;
+        QTest::newRow("200,000 entries") << many << 500 << more << -1;
+        QTest::newRow("unterminated last entry") << QByteArray("/usr/bin/vim\0/usr/bin/ema", 25) << 1 << "vim" << 1;
+        QTest::newRow("200,000 and an unterminated one") << many + "/opt/x" << 500 << more << 200000;
+    }
+    void launcher_lists_fill_the_menus_and_keep_their_file() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, listed);
+        QFETCH(QString, last);
+        QFETCH(int, damaged);
+        Menus m;
+        const QString path = QString::fromStdString(m.resource + "/TW_launcher");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
+        f.close();
+        m.engine.load_launcher_file();
+        m.menu.update_launcher_submenu();
+        m.viewer->update_launcher_popup();
+        const int items = listed + (listed == 500 ? 1 : 0);
+        const QList<QAction*> removable = m.menu.remove_application_menu()->actions();
+        QCOMPARE(removable.size(), items);
+        QCOMPARE(m.viewer->launcher_popup()->count(), items + 3);
+        if (items > 0) {
+            QCOMPARE(removable.last()->text(), last);
+            QCOMPARE(m.viewer->launcher_popup()->item_title(items), last);
+            QCOMPARE(removable.last()->isEnabled(), items == listed);
+        }
+        tw_test::ModalAnswerer answer;
+        if (damaged >= 0) answer.arm();
+        QCOMPARE(m.menu.report_damaged_settings(), damaged >= 0);
+        QVERIFY(!m.menu.report_damaged_settings());
+        if (damaged >= 0)
+            QVERIFY2(answer.message.contains(
+                         QString("%1: the last entry has no end; the %2 entries before it are kept").arg(path).arg(damaged)),
+                     qPrintable(answer.message));
+        m.engine.save_launcher_file();
+        QCOMPARE(read_bytes(path), file);
+    }
+
     // The report is proposed under the target's name, or under a name in the
     // interface's language when there is none.
     void report_name_is_the_targets_or_in_the_language() {

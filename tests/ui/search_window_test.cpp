@@ -6,6 +6,7 @@
 // each key and paste with its reason on screen, and the alerts of a search
 // refused before it starts.
 #include "tests/ui/search_window_support.h"
+#include "ui/viewer/FoundListModel.h"
 
 #include <QClipboard>
 #include <QLocale>
@@ -548,6 +549,45 @@ private slots:
             h.click_action();
             QCOMPARE(h.alert_message(), c.alert);
             QVERIFY(h.idle());
+        }
+    }
+
+    // A string longer than the text buffer is refused before the search
+    // starts, naming the limit and the preference that raises it: the last
+    // result stays on disk and in the viewer. UTF-16 counts its bytes.
+    void a_string_longer_than_the_text_buffer_keeps_the_last_result() {
+        const struct { tw::u64 encoding; int chars; tw::u64 bytes; } cases[] = {
+            {1, 65537, 65537},
+            {10, 32769, 65538},
+        };
+        for (const auto& c : cases) {
+            Harness h;
+            h.engine.pr.text_mem_size = 65536;
+            QCOMPARE(h.engine.initialize_tw_buffer(), tw::u64{0});
+            h.write_file("tree/a.txt", "a needle");
+            h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}, .encoding = c.encoding});
+            h.open_window(0, true);
+            h.click_action();
+            h.wait_idle();
+            const auto found_files = [&h] {
+                QStringList out;
+                for (const QFileInfo& f : QDir(QString::fromStdString(h.resource + "/TW_found")).entryInfoList(QDir::Files))
+                    out << f.fileName() + ":" + QString::number(f.size()) + ":" + f.lastModified().toString(Qt::ISODateWithMs);
+                return out;
+            };
+            const QStringList before = found_files();
+            QVERIFY(before.size() >= 3);
+            QCOMPARE(h.viewer->found_list_model()->rowCount(), 1);
+            h.controller->set_search_view_text(QString(c.chars, u'n'));
+            h.click_action();
+            h.wait_idle();
+            QCOMPARE(found_files(), before);
+            QCOMPARE(h.viewer->found_list_model()->rowCount(), 1);
+            QCOMPARE(h.alert_message(),
+                     QString("The search string (%1 bytes) is longer than the text buffer (65536 bytes), which "
+                             "must hold it whole. Raise \u201CText\u201D under \u201CBuffers\u201D in Trawlex > "
+                             "Preferences\u2026 (Ctrl+,) to 65 KiB or more, then start Trawlex again.")
+                         .arg(c.bytes));
         }
     }
 

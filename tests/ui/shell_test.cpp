@@ -64,6 +64,35 @@ struct AlertWatch : QObject {
     }
 };
 
+// The real program's environment: its home, data, settings and runtime
+// folders inside `home`, offscreen, in English.
+QProcessEnvironment program_environment(const QTemporaryDir& home) {
+    const QString runtime = home.filePath("run");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [key, value] : {std::pair<QString, QString>{"HOME", home.path()},
+                                     {"XDG_DATA_HOME", home.filePath("data")},
+                                     {"XDG_CONFIG_HOME", home.filePath("config")},
+                                     {"XDG_RUNTIME_DIR", runtime},
+                                     {"QT_QPA_PLATFORM", "offscreen"},
+                                     {"LANGUAGE", "en_US"},
+                                     {"LC_ALL", "C.UTF-8"}})
+        env.insert(key, value);
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    return env;
+}
+
+// Reads the program's standard error until it holds `line` (at most 20 s
+// or until the program ends).
+bool wait_for_log(QProcess& program, QString& log, const QString& line) {
+    for (int i = 0; i < 200 && !log.contains(line) && program.state() == QProcess::Running; ++i) {
+        program.waitForReadyRead(100);
+        log += QString::fromUtf8(program.readAllStandardError());
+    }
+    return log.contains(line);
+}
+
 struct Receiver : DropItemsReceiver {
     QList<QStringList> batches;
     void show_target_window_drop_items(const QStringList& items) override { batches.append(items); }
@@ -332,18 +361,7 @@ private slots:
     void program_gathers_forwards_and_saves_at_signal() {
         QTemporaryDir home;
         const QString runtime = home.filePath("run");
-        QVERIFY(QDir().mkpath(runtime));
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [key, value] : {std::pair<QString, QString>{"HOME", home.path()},
-                                         {"XDG_DATA_HOME", home.filePath("data")},
-                                         {"XDG_CONFIG_HOME", home.filePath("config")},
-                                         {"XDG_RUNTIME_DIR", runtime},
-                                         {"QT_QPA_PLATFORM", "offscreen"},
-                                         {"LANGUAGE", "en_US"},
-                                         {"LC_ALL", "C.UTF-8"}})
-            env.insert(key, value);
-        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        const QProcessEnvironment env = program_environment(home);
         QProcess first, second;
         for (QProcess* p : {&first, &second}) {
             p->setProcessEnvironment(env);
@@ -352,13 +370,7 @@ private slots:
         first.start(TRAWLEX_BINARY, {"a.txt", home.filePath("folder")});
         QVERIFY(first.waitForStarted());
         QString log;
-        const auto wait_for_log = [&](const QString& line) {
-            for (int i = 0; i < 200 && !log.contains(line) && first.state() == QProcess::Running; ++i) {
-                first.waitForReadyRead(100);
-                log += QString::fromUtf8(first.readAllStandardError());
-            }
-            return log.contains(line);
-        };
+        const auto wait_for_log = [&](const QString& line) { return ::wait_for_log(first, log, line); };
         // The files given at launch arrive as one batch, once the instance
         // is up; a second launch hands its files over and ends at once.
         const QString launched = QString("2 item(s) handed over: %1, %2").arg(home.filePath("a.txt"), home.filePath("folder"));
@@ -378,6 +390,43 @@ private slots:
         QCOMPARE(first.exitCode(), 0);
         QCOMPARE(QFileInfo(resources + "/TW_preference").size(), qint64(62));
         QVERIFY(!QFileInfo::exists(QDir(runtime).filePath("trawlex.socket")));
+    }
+
+    // The real program over damaged or large settings files: the main loop
+    // runs at once, SIGTERM ends the program, and what each file held is
+    // still on disk: a launcher list of 200,000 applications, maybe with a
+    // last entry without its end, stays as it is; user defaults with a
+    // line Qt cannot read are kept as they were before Qt writes them back.
+    void program_starts_at_once_and_keeps_its_settings_files_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("kept");  // where the bytes are after quit
+        QByteArray many;
+        for (int i = 0; i < 200000; ++i) many += "/opt/tools/editor-" + QByteArray::number(i) + '\0';
+        const QString launcher = "data/Trawlex/TW_launcher", conf = "config/Trawlex/Trawlex.conf";
+        QTest::newRow("200,000 entries") << launcher << many << launcher;
+        QTest::newRow("200,000 and an unterminated one") << launcher << many + "/opt/x" << launcher;
+        QTest::newRow("user defaults") << conf << QByteArray("[General]\nUse%20color%20bool=false\nno value\n")
+                                       << conf + ".damaged";
+    }
+    void program_starts_at_once_and_keeps_its_settings_files() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, kept);
+        QTemporaryDir home;
+        QVERIFY(write_file(home.filePath(file), bytes, QDateTime::currentDateTime()));
+        QProcess program;
+        program.setProcessEnvironment(program_environment(home));
+        program.setWorkingDirectory(home.path());
+        program.start(TRAWLEX_BINARY, {"a.txt"});
+        QVERIFY(program.waitForStarted());
+        QString log;
+        QVERIFY2(wait_for_log(program, log, "1 item(s) handed over"), qPrintable(log));
+        program.terminate();  // SIGTERM
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(read_file(home.filePath(kept)), bytes);
     }
 
 private:

@@ -233,6 +233,34 @@ private slots:
         QCOMPARE(e.engine.tr_temp.item_nb, tw::u64{2});
     }
 
+    // A stored target that cannot be read whole, asked for while the editor
+    // is open on another, changes nothing: OK saves the target on show, and
+    // the damaged file keeps its bytes.
+    void a_damaged_target_is_never_saved_over() {
+        Editor e;
+        e.save_target(1, {.name = "One", .pattern = "x"});
+        e.damage_target(1);
+        const std::string damaged = e.target_bytes(1);
+        e.editor->show_target_window_index_of_target(0);
+        const QString a = QString::fromStdString(e.path("tree/a.txt"));
+        const std::function<void()> entries[] = {
+            [&] { e.editor->show_target_window_index_of_target(1); },
+            [&] { e.editor->show_target_window_index_of_target_drop_items(1, {a}); },
+            [&] { e.editor->show_target_window_index_of_target_drop_string(1, "xyz"); },
+        };
+        for (const auto& entry : entries) {
+            ModalAnswerer answerer;
+            answerer.arm();
+            entry();
+            QCOMPARE(answerer.message, QString("Cannot edit/set this target"));
+            QCOMPARE(e.editor->use_this_target_index(), tw::i64{0});
+        }
+        e.add_rows({"tree"});
+        e.editor->OK_but();
+        QCOMPARE(e.target_bytes(1), damaged);
+        QCOMPARE(e.engine.cur_target_index, tw::i64{0});
+    }
+
     // What each entry point keeps, replaces and appends; failures alert and
     // open nothing.
     void entry_points_fill_the_working_record() {

@@ -123,7 +123,7 @@ bool Application::start_windows() {
     // start-up alert never holds up the single-instance server or the
     // signals.
     ViewerController* viewer = viewer_.get();
-    QTimer::singleShot(0, search, [search, viewer, preferences] {
+    QTimer::singleShot(0, search, [search, viewer, preferences, menu] {
         search->awake_from_nib();
         // The previous run's result waits in the viewer, which stays hidden:
         // the search window keeps the front and the focus.
@@ -131,6 +131,8 @@ bool Application::start_windows() {
         // The window settles the progress texts of a first run: the
         // preferences show them as they are.
         preferences->show_preferences_in_window();
+        // A settings file that could not be read whole is named once.
+        menu->report_damaged_settings();
     });
     return true;
 }

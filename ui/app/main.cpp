@@ -6,6 +6,7 @@
 
 #include "ui/app/Application.h"
 #include "ui/shell/command_line.h"
+#include "ui/shell/quit_signals.h"
 #include "ui/toolkit/app_paths.h"
 
 int main(int argc, char** argv) {
@@ -36,6 +37,9 @@ int main(int argc, char** argv) {
     for (QByteArray& a : qt_arguments) qt_argv.push_back(a.data());
     qt_argv.push_back(nullptr);
     int qt_argc = static_cast<int>(qt_arguments.size());
+    // From here on a signal that ends the application is answered by the
+    // main loop, also one sent while the application starts.
+    tw::ui::install_quit_signal_handlers();
     QApplication app(qt_argc, qt_argv.data());
     tw::ui::Application application(app, command);
     return application.run();

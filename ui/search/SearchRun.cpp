@@ -58,6 +58,17 @@ void SearchController::start_search() {
         return;
     }
 
+    // The text buffer holds at least one whole occurrence: a longer string
+    // is refused here, before the search would replace the last result.
+    if (const u64 length = engine_.tr.search_str_len; length > engine_.sr.TEXT_BUF_SIZE) {
+        const u64 kib = (length + 1023) / 1024;
+        show_error(text(longer_than_text_buffer_s)
+                       .arg(length)
+                       .arg(engine_.sr.TEXT_BUF_SIZE)
+                       .arg(kib));
+        return;
+    }
+
     // A missing item is only a warning: the search still runs.
     if (const char* missing = engine_.file_or_dir_exist_in_current_target())
         show_error(text(missing_item_s) + QString::fromUtf8(missing));

@@ -27,6 +27,16 @@ inline constexpr const char* const wildcard_option_on_s[2] = {
     "itself.",
     "L'option joker est activ\u00e9e\u00a0: d\u00e9cochez \u00ab\u00a0Utiliser un joker\u00a0\u00bb "
     "pour rechercher ce caract\u00e8re lui-m\u00eame."};
+// %1 the search string's bytes, %2 the text buffer's bytes, %3 the KiB
+// that would hold the string.
+inline constexpr const char* const longer_than_text_buffer_s[2] = {
+    "The search string (%1 bytes) is longer than the text buffer (%2 bytes), which must hold it "
+    "whole. Raise \u201CText\u201D under \u201CBuffers\u201D in Trawlex > Preferences\u2026 "
+    "(Ctrl+,) to %3 KiB or more, then start Trawlex again.",
+    "La cha\u00eene recherch\u00e9e (%1 octets) est plus longue que la m\u00e9moire de texte "
+    "(%2 octets), qui doit la contenir enti\u00e8re. Portez \u00ab\u00a0Texte\u00a0\u00bb sous "
+    "\u00ab\u00a0M\u00e9moire\u00a0\u00bb dans Trawlex > Pr\u00e9f\u00e9rences\u2026 (Ctrl+,) "
+    "\u00e0 %3 Kio ou plus, puis relancez Trawlex."};
 inline constexpr const char* const search_param_error_s[2] = {
     "Search parameter error", "Erreur dans les parametre de recherche"};
 inline constexpr const char* const missing_item_s[2] = {"File/Folder don't exist (first): ",

@@ -47,6 +47,24 @@ const char* const choose_application_s[2] = {"Add application...",
 const char* const init_fail_s[2] = {"Initialization fail: not enough memory",
                                      "Initialisation impossible: pas assez de mémoire"};
 
+const char* const damaged_settings_s[2] = {
+    "These settings files could not be read whole:\n%1\nWhat could be read is in use, and nothing "
+    "they held is lost: TW_preference and TW_launcher stay as they are until you change their "
+    "settings, and are then kept beside the new ones as NAME.damaged.",
+    "Ces fichiers de r\u00e9glages n'ont pas pu \u00eatre lus en entier :\n%1\nCe qui a pu \u00eatre "
+    "lu est utilis\u00e9, et rien de ce qu'ils contenaient n'est perdu : TW_preference et TW_launcher "
+    "restent tels quels tant que vous n'en changez pas les r\u00e9glages, puis sont conserv\u00e9s "
+    "\u00e0 c\u00f4t\u00e9 des nouveaux sous NOM.damaged."};
+const char* const settings_unreadable_s[2] = {"%1: cannot be read", "%1 : illisible"};
+const char* const settings_unterminated_s[2] = {
+    "%1: the last entry has no end; the %2 entries before it are kept",
+    "%1 : la derni\u00e8re entr\u00e9e n'a pas de fin ; les %2 entr\u00e9es qui la pr\u00e9c\u00e8dent sont conserv\u00e9es"};
+const char* const user_defaults_damaged_s[2] = {
+    "%1: the lines that cannot be read are left out; the file as it was is kept as %2",
+    "%1 : les lignes illisibles sont ignor\u00e9es ; le fichier tel qu'il \u00e9tait est conserv\u00e9 sous %2"};
+const char* const settings_too_large_s[2] = {"%1: longer than such a file can be",
+                                             "%1 : plus long qu'un tel fichier ne peut l'\u00eatre"};
+
 // The gathering delay of files handed to the application, in seconds.
 constexpr double kOpenDropDelay = 0.1;
 
@@ -238,6 +256,39 @@ void MenuController::show_error(u64 code) {
     const int l = language();
     run_alert(main_window_, QString::fromUtf8(error_title_s[l]),
               QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
+}
+
+QString MenuController::damaged_settings_text() const {
+    const int l = language();
+    QStringList lines;
+    for (const tw::DamagedSettingsFile& f : engine_.damaged_settings) {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(f.path));
+        switch (f.damage) {
+        case tw::SettingsDamage::Unreadable:
+            lines << QString::fromUtf8(settings_unreadable_s[l]).arg(path);
+            break;
+        case tw::SettingsDamage::Unterminated:
+            lines << QString::fromUtf8(settings_unterminated_s[l]).arg(path).arg(f.kept_entries);
+            break;
+        case tw::SettingsDamage::TooLarge:
+            lines << QString::fromUtf8(settings_too_large_s[l]).arg(path);
+            break;
+        }
+    }
+    if (const QString copy = damaged_user_defaults_copy(); !copy.isEmpty())
+        lines << QString::fromUtf8(user_defaults_damaged_s[l]).arg(user_defaults().fileName(), copy);
+    if (lines.isEmpty()) return {};
+    return QString::fromUtf8(damaged_settings_s[l]).arg(lines.join(u'\n'));
+}
+
+bool MenuController::report_damaged_settings() {
+    if (damaged_settings_reported_) return false;
+    const QString message = damaged_settings_text();
+    if (message.isEmpty()) return false;
+    damaged_settings_reported_ = true;
+    const int l = language();
+    run_alert(main_window_, QString::fromUtf8(error_title_s[l]), message, QString::fromUtf8(ok_s[l]));
+    return true;
 }
 
 void MenuController::insert_menu_before_last(QMenu* menu) {

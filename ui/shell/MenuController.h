@@ -96,6 +96,12 @@ public:
     QAction* viewer_action() const { return viewer_action_; }
     // A modal "Error" alert with the engine's text for `code`.
     void show_error(tw::u64 code);
+    // Names, in one modal alert, the settings files that the start-up could
+    // not read whole and what became of them; once: false when there was
+    // nothing to name or it was named already.
+    bool report_damaged_settings();
+    // The text of that alert, empty when no settings file is damaged.
+    QString damaged_settings_text() const;
 
     // ---- The Special menu (SpecialMenu.cpp) -------------------------------
     // Builds the Special menu before the last menu of the menu bar, with its
@@ -155,6 +161,7 @@ signals:
 private:
     tw::Engine& engine_;
     bool language_is_set_ = false;
+    bool damaged_settings_reported_ = false;
     bool terminated_ = false;
     std::function<QStringList()> languages_source_;
     QStringList dropped_items_;

@@ -129,13 +129,22 @@ void MenuController::update_target_submenu() { build_target_submenu(); }
 
 void MenuController::build_launcher_submenu() {
     if (remove_application_menu_ == nullptr) return;
-    QStringList titles;
-    const QStringList paths = launcher_paths(engine_.br);
-    for (const QString& path : paths) titles.append(launcher_display_name(path));
-    fill_menu(remove_application_menu_, titles,
-              [this](int i) { remove_application_for_menu_item(i); });
-    for (int i = 0; i < paths.size(); ++i)
-        remove_application_menu_->actions().at(i)->setToolTip(paths[i]);
+    // One pass over the list takes the paths shown and counts the others:
+    // a list of any length fills the submenu at once.
+    qsizetype total = 0;
+    const QStringList paths = launcher_paths(engine_.br, kLauncherMenuLimit, &total);
+    remove_application_menu_->clear();
+    for (int i = 0; i < paths.size(); ++i) {
+        QAction* item = remove_application_menu_->addAction(launcher_display_name(paths[i]));
+        item->setToolTip(paths[i]);
+        connect(item, &QAction::triggered, this, [this, i] { remove_application_for_menu_item(i); });
+    }
+    if (total > paths.size()) {
+        QAction* more = remove_application_menu_->addAction(
+            launcher_overflow_text(paths.size(), total, language()));
+        more->setObjectName(QStringLiteral("launcher_overflow"));
+        more->setEnabled(false);
+    }
 }
 
 void MenuController::update_launcher_submenu() { build_launcher_submenu(); }

@@ -14,6 +14,7 @@ namespace tw::ui {
 namespace {
 
 int g_pipe[2] = {-1, -1};
+bool g_installed = false;
 
 extern "C" void on_quit_signal(int signal_number) {
     const int saved = errno;
@@ -24,10 +25,23 @@ extern "C" void on_quit_signal(int signal_number) {
 
 }  // namespace
 
-QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
+void install_quit_signal_handlers() {
+    if (g_installed) return;
     if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         return;
     ::fcntl(g_pipe[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
+    struct sigaction action {};
+    action.sa_handler = on_quit_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
+    g_installed = true;
+}
+
+QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
+    install_quit_signal_handlers();
+    if (g_pipe[1] < 0) return;
     notifier_ = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;
@@ -38,12 +52,6 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
             QCoreApplication::exit(0);
         }
     });
-    ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
-    struct sigaction action {};
-    action.sa_handler = on_quit_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
 }
 
 QuitOnSignals::~QuitOnSignals() {
@@ -51,6 +59,7 @@ QuitOnSignals::~QuitOnSignals() {
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
+    g_installed = false;
 }
 
 }  // namespace tw::ui

@@ -9,6 +9,12 @@ class QSocketNotifier;
 
 namespace tw::ui {
 
+// Installs the handlers now, before the application object exists: a
+// signal that arrives while the application starts is kept and answered as
+// soon as the main loop runs, rather than ending the process unsaved.
+// Called again by QuitOnSignals, it changes nothing.
+void install_quit_signal_handlers();
+
 class QuitOnSignals : public QObject {
     Q_OBJECT
 public:

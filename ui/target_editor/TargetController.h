@@ -136,7 +136,8 @@ private:
     void take_screen_into_record();
     // Resets tr_temp to the target defaults, releasing what it held.
     void reset_record();
-    // Loads stored target `index` into tr_temp; false on failure.
+    // Loads stored target `index` into tr_temp and makes it the target to
+    // save; false on failure, and then nothing changes.
     bool load_record(std::int64_t index);
     // A target name made from dropped material: at most `max_bytes` bytes of
     // UTF-8, cut on a character boundary, with line breaks and tabs as spaces.

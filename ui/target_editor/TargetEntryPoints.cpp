@@ -66,9 +66,18 @@ void TargetController::reset_record() {
 }
 
 bool TargetController::load_record(std::int64_t index) {
-    engine_.clear_target_buffer(engine_.tr_temp);
-    if (index < 0) return false;
-    return engine_.load_target_file(static_cast<u64>(index), engine_.tr_temp) == 0;
+    // Read aside: a file that cannot be read whole changes nothing, so the
+    // editor never goes on with it and never saves over it.
+    tw::TargetRecord loaded{};
+    engine_.init_target(loaded);
+    if (index < 0 || engine_.load_target_file(static_cast<u64>(index), loaded) != 0) {
+        engine_.clear_target_buffer(loaded);
+        return false;
+    }
+    engine_.take_target(engine_.tr_temp, loaded);
+    use_this_target_index_ = index;
+    saving_new_target_ = false;
+    return true;
 }
 
 void TargetController::take_screen_into_record() {
@@ -96,8 +105,6 @@ void TargetController::show_target_window() {
 }
 
 void TargetController::show_target_window_index_of_target(std::int64_t index) {
-    use_this_target_index_ = index;
-    saving_new_target_ = false;
     if (!load_record(index)) return entry_failed();
     entry_succeeded();
 }
@@ -137,8 +144,6 @@ void TargetController::show_target_window_drop_string(const QString& dropped) {
 
 void TargetController::show_target_window_index_of_target_drop_items(std::int64_t index,
                                                                      const QStringList& paths) {
-    use_this_target_index_ = index;
-    saving_new_target_ = false;
     if (!load_record(index)) return entry_failed();
     if (engine_.append_target_items(engine_.tr_temp, items_from_paths(paths)) != 0)
         return entry_failed();
@@ -147,8 +152,6 @@ void TargetController::show_target_window_index_of_target_drop_items(std::int64_
 
 void TargetController::show_target_window_index_of_target_drop_string(std::int64_t index,
                                                                       const QString& dropped) {
-    use_this_target_index_ = index;
-    saving_new_target_ = false;
     if (!load_record(index)) return entry_failed();
     if (set_record_search_text(dropped) != 0) return entry_failed();
     entry_succeeded();

@@ -1,14 +1,60 @@
 #include "ui/toolkit/defaults.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
 
 namespace tw::ui {
 
+namespace {
+
+QString g_damaged_copy;
+
+// Whether Qt reads the settings file at `path` whole. Qt says so only when
+// it writes the file back, so the question is put to a copy of it.
+bool read_whole_by_qt(const QString& path) {
+    const QTemporaryDir dir;
+    const QString probe_path = dir.filePath(QStringLiteral("probe.conf"));
+    // A file that cannot even be copied cannot be read: Qt then never writes it.
+    if (!dir.isValid() || !QFile::copy(path, probe_path)) return true;
+    QSettings probe(probe_path, QSettings::IniFormat);
+    probe.setValue(QStringLiteral("probe"), 1);
+    probe.sync();
+    return probe.status() == QSettings::NoError;
+}
+
+// Copies a settings file that Qt could not read whole beside itself as
+// NAME.damaged (".damaged.1", ... when taken), before anything writes it.
+void keep_damaged_user_defaults(const QSettings& settings) {
+    const QString path = settings.fileName();
+    if (!QFileInfo(path).isFile() || read_whole_by_qt(path)) return;
+    for (int n = 0; n < 1000; ++n) {
+        const QString copy = path + QStringLiteral(".damaged") +
+                             (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
+        if (QFileInfo::exists(copy)) continue;
+        if (QFile::copy(path, copy)) g_damaged_copy = copy;
+        else qWarning("Trawlex: cannot keep a copy of the damaged %s", qPrintable(path));
+        return;
+    }
+}
+
+}  // namespace
+
 QSettings& user_defaults() {
     static QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
                               QStringLiteral("Trawlex"), QStringLiteral("Trawlex"));
+    [[maybe_unused]] static const bool checked = [] {
+        keep_damaged_user_defaults(settings);
+        return true;
+    }();
     return settings;
+}
+
+QString damaged_user_defaults_copy() {
+    user_defaults();
+    return g_damaged_copy;
 }
 
 bool default_bool(const char* key) { return user_defaults().value(QLatin1String(key)).toBool(); }

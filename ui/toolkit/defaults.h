@@ -15,8 +15,13 @@ inline constexpr const char* kSearchThreadsKey = "Search threads";
 // The largest number of scanning threads the preference accepts.
 inline constexpr int kMaxSearchThreads = 256;
 
-// The application's user defaults (~/.config/Trawlex/Trawlex.conf).
+// The application's user defaults (~/.config/Trawlex/Trawlex.conf). Qt
+// writes back only the lines it could read: a file with lines it cannot
+// read is first kept beside itself, as it was, under
+// damaged_user_defaults_copy().
 QSettings& user_defaults();
+// Where the damaged user defaults were kept; empty when they read whole.
+QString damaged_user_defaults_copy();
 
 bool default_bool(const char* key);
 void set_default_bool(const char* key, bool value);

@@ -76,11 +76,19 @@ void ViewerController::clear_applications_in_launcher_popup() {
 
 void ViewerController::update_launcher_popup() {
     clear_applications_in_launcher_popup();
+    // One pass over the list takes the paths shown and counts the others.
+    qsizetype total = 0;
+    const QStringList paths = tw::ui::launcher_paths(engine_.br, kLauncherMenuLimit, &total);
     int at = 1;
-    for (const QString& path : launcher_paths(engine_.br)) {
+    for (const QString& path : paths) {
         launcher_popup_->insert_item(at, launcher_display_name(path));
         launcher_popup_->item_action(at)->setToolTip(path);
         ++at;
+    }
+    if (total > paths.size()) {
+        // A line of its own, never chosen: it says how many are not listed.
+        launcher_popup_->insert_item(at, launcher_overflow_text(paths.size(), total, engine_.language));
+        launcher_popup_->set_item_enabled(at, false);
     }
     launcher_popup_->size_to_fit();
 }
@@ -96,9 +104,10 @@ void ViewerController::launcher_popup_action(int index) {
         return;
     }
     if (engine_.sur.file_nb == 0 || display_state_ == kViewNothing) return beep();
-    const QStringList paths = launcher_paths(engine_.br);
-    if (index - 1 >= paths.size()) return beep();
-    const QString application = paths[index - 1];
+    // Past the listed applications comes only the line that counts the others.
+    if (index - 1 >= kLauncherMenuLimit) return beep();
+    const QString application = launcher_path_at(engine_.br, index - 1);
+    if (application.isEmpty()) return beep();
     if (!open_file_with_application(found_file_path(), application)) {
         // The workspace could not even start the application: say so
         // rather than let the choice pass for done.
