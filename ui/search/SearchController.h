@@ -147,7 +147,7 @@ signals:
     void live_result_ended();
     // The search ended with a result to show, with the items it could not read.
     void result_ready(const tw::ui::UnreadableItems& unreadable);
-    // No result stays on show: a failed search or another current target.
+    // No result stays on show: a search that failed.
     void result_cleared();
 
 protected:

@@ -221,8 +221,8 @@ void SearchController::make_ready_to_search() {
         set_widget();
         allow_searching();
     }
-    emit result_cleared();
-    set_last_result_line(0);
+    // The result on show stays browsable (the viewer and the line offering
+    // it) until the next search replaces it.
 }
 
 void SearchController::offer_last_result(u64 files) { set_last_result_line(files); }

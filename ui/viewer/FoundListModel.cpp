@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <algorithm>
 #include <string>
 
 #include "engine/tw_file_util.h"
@@ -107,6 +108,25 @@ bool FoundListModel::stale(const std::string& found_dir) const {
 
 int FoundListModel::row_of(tw::u64 file_index) const {
     return file_index < row_of_.size() ? row_of_[file_index] : -1;
+}
+
+int FoundListModel::step_row(tw::u64 file_index, int step) const {
+    const int rows = static_cast<int>(shown_.size());
+    if (const int row = row_of(file_index); row >= 0) {
+        const int next = row + (step < 0 ? -1 : 1);
+        return next >= 0 && next < rows ? next : -1;
+    }
+    // A file the filter hides: the listed files on either side of its place.
+    const auto at = std::find(order_.begin(), order_.end(), static_cast<std::uint32_t>(file_index));
+    if (at == order_.end()) return step > 0 && rows > 0 ? 0 : -1;
+    if (step > 0) {
+        for (auto p = at + 1; p != order_.end(); ++p)
+            if (row_of_[*p] >= 0) return row_of_[*p];
+    } else {
+        for (auto p = at; p != order_.begin();)
+            if (--p; row_of_[*p] >= 0) return row_of_[*p];
+    }
+    return -1;
 }
 
 void FoundListModel::rebuild_shown() {

@@ -44,6 +44,11 @@ public:
     // -1 when that file is filtered out or out of range.
     tw::u64 file_index(int row) const { return shown_[static_cast<std::size_t>(row)]; }
     int row_of(tw::u64 file_index) const;
+    // The row of the listed file that comes `step` (+1 or -1) after found
+    // file `file_index` in the list's order: its neighbour when it is
+    // listed, else the nearest listed file from its place in the order.
+    // -1 when there is none.
+    int step_row(tw::u64 file_index, int step) const;
     // The filter's text (empty: every file).
     void set_filter(const QString& text);
     QString filter() const { return filter_; }

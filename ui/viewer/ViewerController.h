@@ -87,6 +87,7 @@ public:
     void show_result(const UnreadableItems& items) {
         set_unreadable_items(items);
         show_view();
+        bring_to_front();
     }
     const UnreadableItems& unreadable_items() const { return unreadable_items_; }
     // The button beside the state line: a window listing them.
@@ -99,15 +100,26 @@ public:
     void show_view_line(int state);
     void show_view_file_nb_and_index(int state);
     void show_view_occ_nb_and_index(int state);
+    // The file steps, the file slider and index field for the list as shown.
+    void show_file_position();
     void make_active(bool active);
     void show_error(tw::u64 code);
     void set_window_visible(bool visible);
+    // Shows the window in front of the others and gives it the keyboard.
+    void bring_to_front();
 
     void Next_occ_but();
     void Previous_occ_but();
     void Go_occ_but();
     void Occ_index_tf();
     void Occ_slider();
+    // F3 and Shift+F3: the next or previous occurrence, going on to the
+    // first occurrence of the next listed file, or the last one of the
+    // previous listed file.
+    void Next_occ_key();
+    void Previous_occ_key();
+    // Previous and Next file step through the files as the list shows
+    // them: in its order, only those its filter keeps.
     void Next_file_but();
     void Previous_file_but();
     void Go_file_but();
@@ -208,6 +220,20 @@ private:
     void follow_current_file(bool scroll = true);
     void found_list_row_chosen(const QModelIndex& current);
     void show_found_list_status(const QString& failure);
+    // The current file's place in the list as shown: its row and the
+    // number of rows (the found order when the list could not be read);
+    // `listed` false when the filter hides it.
+    struct ListPosition {
+        tw::u64 index = 0;
+        tw::u64 count = 0;
+        bool listed = false;
+    };
+    ListPosition list_position() const;
+    // The found file `step` (+1, -1) rows from the current one in the list.
+    std::optional<tw::u64> listed_neighbour(int step) const;
+    // The found file shown at position `index` of the list.
+    tw::u64 listed_file(tw::u64 index) const;
+    void go_to_file(tw::u64 file_index, tw::u64 occ_index);
     void save_list_split() const;
     void restore_list_split();
     QString base_title_;

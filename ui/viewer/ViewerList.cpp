@@ -76,16 +76,20 @@ void ViewerController::setup_found_list() {
         found_list_model_->set_filter(text);
         follow_current_file();
         show_found_list_status(QString());
+        show_file_position();
     });
     // A new order is read from its start; the current file stays selected.
     connect(found_list_model_, &FoundListModel::sorted, this, [this] {
         follow_current_file(false);
         ui_->found_list_ref->scrollToTop();
+        show_file_position();
     });
 }
 
 void ViewerController::begin_live_result() {
     clear_view();
+    // A new search is listed whole: the filter of the last one goes.
+    ui_->found_filter_ref->clear();
     live_ = true;
     found_list_model_->start_live(engine_.resource_path(tw::TW_FOUND_DIR));
     show_found_list_status(QString());
@@ -99,9 +103,7 @@ void ViewerController::add_live_files(const std::vector<tw::LiveFoundFile>& file
         // The file shown stays; the steps reach the files listed since.
         tw::SummaryRecord& sur = engine_.sur;
         sur.file_nb = found_list_model_->list().size();
-        show_view_file_nb_and_index(display_state_);
-        ui_->next_file_but_ref->setEnabled(sur.file_index + 2 <= sur.file_nb);
-        set_slider(ui_->file_slider_ref, sur.file_nb, sur.file_index);
+        show_file_position();
         return;
     }
     // The first found file is shown as soon as it is listed; the search
@@ -157,6 +159,31 @@ void ViewerController::found_list_row_chosen(const QModelIndex& current) {
     sur.file_index = file;
     sur.occ_index = 0;
     show_view();
+}
+
+ViewerController::ListPosition ViewerController::list_position() const {
+    const tw::SummaryRecord& sur = engine_.sur;
+    if (!found_list_model_->loaded()) return {sur.file_index, sur.file_nb, sur.file_index < sur.file_nb};
+    const int row = found_list_model_->row_of(sur.file_index);
+    const auto rows = static_cast<tw::u64>(found_list_model_->rowCount());
+    return {row < 0 ? 0 : static_cast<tw::u64>(row), rows, row >= 0};
+}
+
+std::optional<tw::u64> ViewerController::listed_neighbour(int step) const {
+    const tw::SummaryRecord& sur = engine_.sur;
+    if (!found_list_model_->loaded()) {
+        // No list to follow: the found order.
+        if (step > 0 && sur.file_index + 1 < sur.file_nb) return sur.file_index + 1;
+        if (step < 0 && sur.file_index > 0) return sur.file_index - 1;
+        return std::nullopt;
+    }
+    const int row = found_list_model_->step_row(sur.file_index, step);
+    if (row < 0) return std::nullopt;
+    return found_list_model_->file_index(row);
+}
+
+tw::u64 ViewerController::listed_file(tw::u64 index) const {
+    return found_list_model_->loaded() ? found_list_model_->file_index(static_cast<int>(index)) : index;
 }
 
 void ViewerController::show_found_list_status(const QString& failure) {
