@@ -58,6 +58,8 @@ void SearchController::start_search() {
         return;
     }
 
+    keep_target_before_search();
+
     // A missing item is only a warning: the search still runs.
     if (const char* missing = engine_.file_or_dir_exist_in_current_target())
         show_error(text(missing_item_s) + QString::fromUtf8(missing));

@@ -155,6 +155,7 @@ tw::u64 ViewerController::refresh_view(bool alert_on_error) {
     update_found_list();
     show_it(state);
     if (!live_) show_result_state(r == 0 && state == kViewNothing);
+    show_search_description(r == 0);
     follow_current_file();
     return r;
 }
@@ -221,6 +222,7 @@ void ViewerController::clear_view() {
     show_found_list_status(QString());
     ui_->result_state_ref->clear();
     ui_->result_state_ref->setVisible(false);
+    show_search_description(false);
     unreadable_items_ = UnreadableItems{};
     ui_->unreadable_but_ref->setVisible(false);
     if (unreadable_panel_ != nullptr) unreadable_panel_->close();

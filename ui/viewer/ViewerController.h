@@ -189,6 +189,8 @@ public:
     // error, and the files and folders that could not be read; hidden for
     // a finished search that read everything.
     QLabel* result_state_line() const;
+    // The lines saying which search wrote the result on show.
+    QLabel* search_description() const { return search_description_ref_; }
 
 signals:
     // "Add application..." of the launcher pull-down.
@@ -208,6 +210,8 @@ private:
     // "No occurrence found" for an empty result; a stopped search or one
     // that ended on an error named in the title.
     void show_result_state(bool nothing_found);
+    // The search string, options, target and time of the result on show.
+    void show_search_description(bool shown);
     // Reads the result and redisplays it; the engine's code.
     tw::u64 refresh_view(bool alert_on_error);
 
@@ -264,6 +268,7 @@ private:
     QPointer<QDialog> info_sheet_panel_ref_;
     UnreadableItems unreadable_items_;
     QPointer<QDialog> unreadable_panel_;
+    QLabel* search_description_ref_ = nullptr;
     QLabel* info_panel_pathname_ref_ = nullptr;
     QLabel* info_panel_other_ref_ = nullptr;
 };

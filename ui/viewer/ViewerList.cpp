@@ -12,6 +12,8 @@
 
 #include "engine/tw.h"
 #include "engine/tw_plural.h"
+#include "ui/common/search_description.h"
+#include "ui/common/shared_texts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "ui/viewer/ViewerController.h"
@@ -36,6 +38,8 @@ const char* const partial_record_s[2] = {"TW_found_header ends with an incomplet
 const char* const list_failed_s[2] = {"The list cannot be read: %1",
                                       "La liste ne peut pas être lue : %1"};
 
+const char* const search_description_name_s[2] = {"Search of the result", "Recherche du résultat"};
+
 // The user-defaults key of the split between the list and the occurrence.
 constexpr const char* kSplitKey = "Found Viewer Split";
 
@@ -46,6 +50,15 @@ void ViewerController::setup_found_list() {
     QFont bold = ui_->result_state_ref->font();
     bold.setBold(true);
     ui_->result_state_ref->setFont(bold);
+    // Which search wrote the result: first of all, above the state line.
+    search_description_ref_ = new QLabel(window_);
+    search_description_ref_->setObjectName(QStringLiteral("search_description_ref"));
+    search_description_ref_->setTextFormat(Qt::PlainText);
+    search_description_ref_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    search_description_ref_->setWordWrap(true);
+    search_description_ref_->setAccessibleName(text_in(search_description_name_s, engine_.language));
+    ui_->window_box->insertWidget(0, search_description_ref_);
+    search_description_ref_->setVisible(false);
 
     found_list_model_ = new FoundListModel(engine_.language != 0 ? 1 : 0, this);
     QTableView* view = ui_->found_list_ref;
@@ -214,6 +227,14 @@ void ViewerController::show_found_list_status(const QString& failure) {
                     .arg(locale.toString(static_cast<qulonglong>(list.damaged())));
     if (list.partial_record()) text += QStringLiteral(" — ") + QString::fromUtf8(partial_record_s[l]);
     status->setText(text);
+}
+
+void ViewerController::show_search_description(bool shown) {
+    // Cut to what a line can show; the report has it whole.
+    const QStringList lines =
+        shown ? describe_search(engine_.summary_info(), engine_.language, 120, 48) : QStringList();
+    search_description_ref_->setText(lines.join(u'\n'));
+    search_description_ref_->setVisible(!lines.isEmpty());
 }
 
 void ViewerController::save_list_split() const {
