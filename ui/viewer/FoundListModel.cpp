@@ -8,11 +8,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMimeData>
+#include <QUrl>
 #include <algorithm>
 #include <string>
 
 #include "engine/tw_file_util.h"
 #include "ui/toolkit/text.h"
+#include "ui/toolkit/workspace.h"
 
 namespace tw::ui {
 namespace {
@@ -239,6 +242,36 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const {
     }
     default: return {};
     }
+}
+
+Qt::ItemFlags FoundListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && static_cast<std::size_t>(index.row()) < shown_.size() &&
+        list_.damage(shown_[static_cast<std::size_t>(index.row())]) == tw::FoundList::Damage::None)
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QStringList FoundListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* FoundListModel::mimeData(const QModelIndexList& indexes) const {
+    // One URI per row, however many of its cells are selected, in row order.
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && static_cast<std::size_t>(index.row()) < shown_.size()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<QUrl> urls;
+    for (const int row : rows) {
+        const tw::u64 file = shown_[static_cast<std::size_t>(row)];
+        if (list_.damage(file) != tw::FoundList::Damage::None) continue;
+        // The bytes of the name, percent-encoded: any name reaches the drop.
+        urls << QUrl::fromEncoded(file_uri(QByteArray::fromStdString(list_.path(file))));
+    }
+    if (urls.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -62,6 +62,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Rows are dragged out as their files (text/uri-list).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
     // A column below 0 gives the found order back.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 

@@ -72,6 +72,7 @@ void ViewerController::awake_from_nib() {
     connect_controls();
     add_shortcuts();
     setup_found_list();
+    setup_context_actions();
     ui_->text_viewer_ref->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The pull-downs first: clearing the view enables and disables them.
     set_launcher_popup();

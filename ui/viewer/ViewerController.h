@@ -24,7 +24,9 @@
 #include "ui/common/launcher_list.h"
 #include "ui/toolkit/colored_window.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 class QModelIndex;
 class QSlider;
 class QWidget;
@@ -163,6 +165,23 @@ public:
         return tw::ui::launcher_paths(br);
     }
 
+    // ---- Context menu and copies (ViewerMenu.cpp) ---------------------------------
+    // The menu of a list row or of the excerpt, for the current file and
+    // occurrence; the caller owns it. Its actions carry the window's
+    // shortcuts.
+    QMenu* make_context_menu(bool in_excerpt, QWidget* parent);
+    // Opens the current file with the launcher list's first application,
+    // or with the default application when the list is empty.
+    void Open_action();
+    void Open_default_action();
+    void Copy_path_action();
+    void Copy_offset_action(bool hexadecimal);
+    // The occurrence's bytes as read in the file, in hexadecimal.
+    void Copy_occurrence_action();
+    void Copy_selection_action();
+    // The window's action named `name` (tests, menus).
+    QAction* viewer_action(const char* name) const;
+
     // ---- The result of a running search ------------------------------------------
     // The list empties for the search that starts; its found files come
     // through add_live_files as the search publishes them.
@@ -252,6 +271,11 @@ private:
     void save_frame() const;
     void restore_frame();
     void build_info_sheet();
+    // The context menus' actions, with their shortcuts, on the window.
+    void setup_context_actions();
+    void open_with(const QString& application);
+    // Says why the current file could not be opened or revealed.
+    void open_failed(const QString& why);
 
     tw::Engine& engine_;
     std::unique_ptr<Ui::ViewerWindow> ui_;

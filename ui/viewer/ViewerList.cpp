@@ -82,6 +82,10 @@ void ViewerController::setup_found_list() {
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows dragged out give their files to a file manager or a terminal.
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragOnly);
+    view->setDefaultDropAction(Qt::CopyAction);
 
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { found_list_row_chosen(current); });
