@@ -140,19 +140,25 @@ std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRe
 
 ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
     const Range r = occurrence_range(sur);
-    const std::size_t lines = (r.len + kDumpBytes - 1) / kDumpBytes;
+    // Rows start at file offsets that are multiples of 16: the excerpt's
+    // first byte takes its column in the first row, blanks before it.
+    const std::size_t lead = static_cast<std::size_t>(sur.excerpt_file_offset % kDumpBytes);
+    const tw::u64 first_row_offset = sur.excerpt_file_offset - lead;
+    const std::size_t cells = r.len == 0 ? 0 : lead + r.len;
+    const std::size_t lines = (cells + kDumpBytes - 1) / kDumpBytes;
     std::string dump(kDumpLine * lines, '\n');
+    const auto in_excerpt = [&](std::size_t cell) { return cell >= lead && cell < lead + r.len; };
     for (std::size_t k = 0; k < lines; ++k) {
         std::uint8_t bytes[kDumpBytes];
         for (std::size_t j = 0; j < kDumpBytes; ++j) {
-            const std::size_t at = k * kDumpBytes + j;
-            bytes[j] = at < r.len ? sur.excerpt[at] : std::uint8_t{0x20};
+            const std::size_t cell = k * kDumpBytes + j;
+            bytes[j] = in_excerpt(cell) ? sur.excerpt[cell - lead] : std::uint8_t{0x20};
         }
         char* line = dump.data() + k * kDumpLine;
-        tw::build_dump_line(line, kDumpBytes, bytes, sur.excerpt_file_offset + k * kDumpBytes);
-        // Bytes past the end of the excerpt are blanks, not bytes.
+        tw::build_dump_line(line, kDumpBytes, bytes, first_row_offset + k * kDumpBytes);
+        // Cells outside the excerpt are blanks, not bytes.
         for (std::size_t j = 0; j < kDumpBytes; ++j) {
-            if (k * kDumpBytes + j < r.len) continue;
+            if (in_excerpt(k * kDumpBytes + j)) continue;
             line[kDumpHexColumn + 3 * j] = line[kDumpHexColumn + 3 * j + 1] = ' ';
             line[kDumpCharColumn + j] = ' ';
         }
@@ -163,8 +169,9 @@ ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
     content.text = QString::fromLatin1(dump.data(), static_cast<qsizetype>(dump.size()));
     if (r.end > r.begin) {
         // From the first hexadecimal digit of the first byte to just after
-        // the character column of the last byte.
-        const std::size_t b = r.begin, e = r.end - 1;
+        // the character column of the last byte (cells, counted from the
+        // first row's start).
+        const std::size_t b = lead + r.begin, e = lead + r.end - 1;
         const std::size_t start = kDumpLine * (b / kDumpBytes) + 18 + 3 * (b % kDumpBytes);
         const std::size_t end = kDumpLine * (e / kDumpBytes) + 68 + (e % kDumpBytes);
         content.selection_start = static_cast<qsizetype>(start);

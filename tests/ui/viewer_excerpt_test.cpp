@@ -1,0 +1,69 @@
+// The found viewer's excerpt over real results: the hexadecimal dump's rows
+// lie on 16-byte file offsets wherever the excerpt starts, and the text mode
+// follows the encoding the result was searched in.
+#include "encoding/string_encoding.h"
+#include "ui/toolkit/defaults.h"
+#include "viewer_fixture.h"
+
+using namespace tw::ui;
+using viewer_test::Viewer;
+
+class ViewerExcerptTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
+    }
+    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
+
+    // Byte i of the file is 'a' + i mod 16, so that every column of a row
+    // shows its own letter; the occurrence lies so that the excerpt starts
+    // at each offset modulo 16 in turn.
+    void hexadecimal_rows_lie_on_16_byte_offsets() {
+        for (int shift = 0; shift < 16; ++shift) {
+            Viewer v;
+            std::string content(1100, ' ');
+            for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 16);
+            const std::size_t at = 1000 + static_cast<std::size_t>(shift);
+            content.replace(at, 4, "NEED");
+            v.file("f.bin", content);
+            v.search("NEED", {"f.bin"});
+            v.viewer->show_view();
+            v.mode(kModeHexa);
+            const tw::u64 start = v.engine->sur.excerpt_file_offset;
+            QCOMPARE(start, tw::u64(at + 2 - 1000));
+            const QStringList rows = v.shown().split(u'\n');
+            for (int k = 0; k < rows.size(); ++k) {
+                const QString& row = rows[k];
+                const tw::u64 offset = row.left(16).toULongLong(nullptr, 16);
+                const QByteArray what = QByteArray::number(shift) + " row " + QByteArray::number(k);
+                QVERIFY2(offset % 16 == 0, what);
+                QVERIFY2(offset == (start & ~tw::u64{15}) + 16 * tw::u64(k), what);
+                for (int j = 0; j < 16; ++j) {
+                    const tw::u64 file_at = offset + j;
+                    const QChar shown = row[67 + j];
+                    if (file_at < start || file_at >= start + v.engine->sur.excerpt_len)
+                        QVERIFY2(shown == u' ' && row.mid(18 + 3 * j, 2) == "  ", what);
+                    else
+                        QVERIFY2(shown == QChar(content[file_at]) &&
+                                     row.mid(18 + 3 * j, 2).toInt(nullptr, 16) == content[file_at],
+                                 what);
+                }
+            }
+            QCOMPARE(v.marked().join(u'|'), at % 16 <= 12 ? QString("4E 45 45 44|NEED")
+                                                          : QString("%1|%2|%3|%4")
+                                                                .arg(QString("4E 45 45 44").left(3 * (16 - at % 16) - 1),
+                                                                     QString("NEED").left(16 - at % 16),
+                                                                     QString("4E 45 45 44").mid(3 * (16 - at % 16)),
+                                                                     QString("NEED").mid(16 - at % 16)));
+        }
+    }
+
+private:
+    QTemporaryDir home_;
+};
+
+QTEST_MAIN(ViewerExcerptTest)
+#include "viewer_excerpt_test.moc"
