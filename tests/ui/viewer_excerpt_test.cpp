@@ -61,6 +61,36 @@ private slots:
         }
     }
 
+    // A result searched in UTF-16 opens decoded; the next one in a narrow
+    // encoding as text again; a mode the user chose stays.
+    void the_text_mode_follows_the_result_encoding() {
+        namespace enc = tw::encoding;
+        Viewer v;
+        const std::string wide = *enc::to_bytes(u"Grüße aus Köln!", enc::kUtf16).value;
+        v.file("w.bin", wide);
+        v.file("n.txt", "plain Köln");
+        const struct {
+            const char* file;
+            std::u16string pattern;
+            std::uint32_t encoding;
+            int chosen;  // the mode the user picks first, 0 for none
+            int mode;
+            const char* shown;
+        } steps[] = {
+            {"w.bin", u"Köln", enc::kUtf16, 0, kModeOriginal, "Grüße aus Köln!"},
+            {"n.txt", u"plain", enc::kLatin1, 0, kModeText, "plain K??ln"},
+            {"w.bin", u"aus", enc::kUtf16, kModeHexa, kModeHexa, nullptr},
+        };
+        for (const auto& s : steps) {
+            if (s.chosen != 0) v.mode(s.chosen);
+            v.search(*enc::to_bytes(s.pattern, s.encoding).value, {s.file}, s.encoding);
+            v.viewer->show_view();
+            QCOMPARE(v.viewer->hexa_or_text_type(), s.mode);
+            QCOMPARE(v.viewer->hexa_or_text_popup()->state(s.mode), ItemState::On);
+            if (s.shown != nullptr) QCOMPARE(v.shown(), QString::fromUtf8(s.shown));
+        }
+    }
+
 private:
     QTemporaryDir home_;
 };

@@ -59,7 +59,7 @@ bool is_fatal(ErrorKind kind) {
 // Decodes bytes [from, to), dropping leading bytes (in whole code units)
 // up to the last sequence that cannot be read: the readable bytes nearest
 // the occurrence, which follows them.
-std::optional<std::u16string> decode_tail(const tw::SummaryRecord& sur, std::size_t from,
+std::optional<std::u16string> decode_tail(const tw::SummaryRecord& sur, std::size_t& from,
                                           std::size_t to, std::size_t unit, std::uint32_t id) {
     while (true) {
         auto r = tw::encoding::to_text(slice(sur, from, to), id);
@@ -72,7 +72,7 @@ std::optional<std::u16string> decode_tail(const tw::SummaryRecord& sur, std::siz
 // Decodes bytes [from, to), dropping trailing bytes (in whole code units)
 // from the first sequence that cannot be read.
 std::optional<std::u16string> decode_head(const tw::SummaryRecord& sur, std::size_t from,
-                                          std::size_t to, std::size_t unit, std::uint32_t id) {
+                                          std::size_t& to, std::size_t unit, std::uint32_t id) {
     while (true) {
         auto r = tw::encoding::to_text(slice(sur, from, to), id);
         if (r) return std::move(*r.value);
@@ -126,12 +126,24 @@ std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRe
     std::size_t mark_end = std::clamp(r.end, mark_begin, run_end);
     if (wide) mark_end = std::min(run_end, mark_begin + (mark_end - mark_begin + unit - 1) / unit * unit);
 
-    const auto before = decode_tail(sur, run_begin, mark_begin, unit, encoding);
+    std::size_t decoded_begin = run_begin, decoded_end = run_end;
+    const auto before = decode_tail(sur, decoded_begin, mark_begin, unit, encoding);
     const auto marked = tw::encoding::to_text(slice(sur, mark_begin, mark_end), encoding);
-    const auto after = decode_head(sur, mark_end, run_end, unit, encoding);
+    const auto after = decode_head(sur, mark_end, decoded_end, unit, encoding);
     if (!before || !marked || !after) return std::nullopt;
 
     ViewerText content;
+    // Where decoding stopped, and why, when it is not the excerpt's edge.
+    content.decoded_from = sur.excerpt_file_offset + decoded_begin;
+    content.decoded_to = sur.excerpt_file_offset + decoded_end;
+    // A NUL ends the run of a narrow encoding; a wide one reads up to the
+    // excerpt's edges.
+    content.stop_before = decoded_begin > run_begin ? kStopUndecodable
+                          : !wide && run_begin > 0  ? kStopNul
+                                                    : kStopEdge;
+    content.stop_after = decoded_end < run_end ? kStopUndecodable
+                         : !wide && run_end < r.len ? kStopNul
+                                                    : kStopEdge;
     content.text = QString::fromStdU16String(*before + *marked.value + *after);
     content.selection_start = static_cast<qsizetype>(before->size());
     content.selection_length = static_cast<qsizetype>(marked.value->size());
@@ -193,6 +205,57 @@ ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
     return content;
 }
 
+namespace {
+
+const char* const stopped_before_s[3][2] = {
+    {"", ""},
+    {"Decoded from offset %1: the byte before is a NUL.",
+     "Décodé à partir de la position %1 : l'octet précédent est un NUL."},
+    {"Decoded from offset %1: the bytes before cannot be read in this encoding.",
+     "Décodé à partir de la position %1 : les octets précédents ne peuvent pas être lus dans ce codage."}};
+const char* const stopped_after_s[3][2] = {
+    {"", ""},
+    {"Decoding stops at offset %1: a NUL byte.", "Le décodage s'arrête à la position %1 : un octet NUL."},
+    {"Decoding stops at offset %1: the bytes from there cannot be read in this encoding.",
+     "Le décodage s'arrête à la position %1 : les octets suivants ne peuvent pas être lus dans ce codage."}};
+
+QString offset_text(tw::u64 offset) {
+    return QStringLiteral("%1 (0x%2)").arg(offset).arg(QString::number(offset, 16).toUpper());
+}
+
+}  // namespace
+
+ViewerText ViewerController::with_decoding_note(ViewerText content, int language) {
+    // A line above the text says where decoding stopped and why, instead of
+    // leaving the text cut short without a word.
+    const int l = language != 0 ? 1 : 0;
+    QStringList notes;
+    if (content.stop_before != kStopEdge)
+        notes << QString::fromUtf8(stopped_before_s[content.stop_before][l]).arg(offset_text(content.decoded_from));
+    if (content.stop_after != kStopEdge)
+        notes << QString::fromUtf8(stopped_after_s[content.stop_after][l]).arg(offset_text(content.decoded_to));
+    if (notes.isEmpty()) return content;
+    const QString head = QStringLiteral("[") + notes.join(u' ') + QStringLiteral("]\n\n");
+    content.text.prepend(head);
+    content.selection_start += head.size();
+    for (auto& mark : content.marks) mark.first += head.size();
+    return content;
+}
+
+void ViewerController::choose_mode_for_result() {
+    const tw::ResultInfo& info = engine_.summary_info();
+    const auto a = tw::encoding::to_bytes(u"A", static_cast<std::uint32_t>(info.encoding));
+    const bool wide = info.is_hexa == 0 && a && a.value->find('\0') != std::string::npos;
+    if (wide && hexa_or_text_type_ == kModeText) {
+        hexa_or_text_type_ = kModeOriginal;
+        mode_chosen_for_result_ = true;
+    } else if (!wide && mode_chosen_for_result_ && hexa_or_text_type_ == kModeOriginal) {
+        hexa_or_text_type_ = kModeText;
+        mode_chosen_for_result_ = false;
+    }
+    set_view_as_default();
+}
+
 void ViewerController::show_file_content(int state) {
     const tw::SummaryRecord& sur = engine_.sur;
     const int l = engine_.language != 0 ? 1 : 0;
@@ -207,8 +270,8 @@ void ViewerController::show_file_content(int state) {
     }
     switch (hexa_or_text_type_) {
     case kModeOriginal:
-        if (const auto content = original_content(sur, static_cast<std::uint32_t>(engine_.summary_info().encoding)))
-            show_text(*content, true);
+        if (auto content = original_content(sur, static_cast<std::uint32_t>(engine_.summary_info().encoding)))
+            show_text(with_decoding_note(*content, l), true);
         else
             show_plain_message(QString::fromUtf8(cannot_decode_s[l]));
         break;
@@ -295,6 +358,7 @@ void ViewerController::set_hexa_or_text_popup() {
 void ViewerController::hexa_or_text_popup_action(int index) {
     if (index < kModeText || index > kModeHexa) return beep();
     hexa_or_text_type_ = index;
+    mode_chosen_for_result_ = false;  // the user's choice stays
     set_view_as_default();
     // Redisplay what is shown now: an occurrence in the new mode, or the
     // error text of a file whose excerpt could not be read.

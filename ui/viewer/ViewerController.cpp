@@ -154,6 +154,10 @@ tw::u64 ViewerController::refresh_view(bool alert_on_error) {
     }
     // The list first: the steps and the file index count in its rows.
     update_found_list();
+    if (r == 0 && mode_pending_) {
+        choose_mode_for_result();
+        mode_pending_ = false;
+    }
     show_it(state);
     if (!live_) show_result_state(r == 0 && state == kViewNothing);
     show_search_description(r == 0);

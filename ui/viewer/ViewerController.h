@@ -54,6 +54,11 @@ inline constexpr int kModeText = 1;
 inline constexpr int kModeOriginal = 2;
 inline constexpr int kModeHexa = 3;
 
+// Why decoding in the original encoding stopped on one side.
+inline constexpr int kStopEdge = 0;         // the excerpt's edge
+inline constexpr int kStopNul = 1;          // a NUL byte
+inline constexpr int kStopUndecodable = 2;  // bytes the encoding cannot read
+
 // What the text area shows and which part of it is selected (positions in
 // UTF-16 code units of `text`, already clamped to it).
 struct ViewerText {
@@ -62,6 +67,10 @@ struct ViewerText {
     qsizetype selection_length = 0;
     // The marked spans (start, length); when empty, the one above.
     std::vector<std::pair<qsizetype, qsizetype>> marks;
+    // Original encoding: the file offsets decoded, [from, to), and why
+    // decoding stopped before and after them.
+    tw::u64 decoded_from = 0, decoded_to = 0;
+    int stop_before = kStopEdge, stop_after = kStopEdge;
 };
 
 class ViewerController : public QObject, public ColoredWindow {
@@ -133,6 +142,9 @@ public:
     void set_hexa_or_text_popup();
     void hexa_or_text_popup_action(int index);
     void set_view_as_default();
+    // A new result opens decoded when it was searched in a wide encoding
+    // (UTF-16), else as text.
+    void choose_mode_for_result();
 
     // The text of each mode for the current excerpt of `sur`; none when the
     // excerpt cannot be decoded in `encoding`.
@@ -140,6 +152,9 @@ public:
     static std::optional<ViewerText> original_content(const tw::SummaryRecord& sur,
                                                       std::uint32_t encoding);
     static ViewerText hexa_content(const tw::SummaryRecord& sur);
+    // `content` of the original encoding with a line above it saying where
+    // decoding stopped and why, when it stopped before the excerpt's edges.
+    static ViewerText with_decoding_note(ViewerText content, int language);
 
     // ---- Actions -----------------------------------------------------------------
     void set_launcher_popup();
@@ -283,6 +298,8 @@ private:
     PullDown* launcher_popup_ = nullptr;
     PullDown* hexa_or_text_popup_ = nullptr;
     int hexa_or_text_type_ = kModeText;
+    bool mode_chosen_for_result_ = false;  // the mode is the one a result chose
+    bool mode_pending_ = true;  // a new result is read: its mode is to be chosen
     int display_state_ = kViewNothing;
     bool updating_sliders_ = false;
     FoundListModel* found_list_model_ = nullptr;

@@ -107,6 +107,7 @@ void ViewerController::begin_live_result() {
     clear_view();
     // A new search is listed whole: the filter of the last one goes.
     ui_->found_filter_ref->clear();
+    mode_pending_ = true;
     live_ = true;
     found_list_model_->start_live(engine_.resource_path(tw::TW_FOUND_DIR));
     show_found_list_status(QString());
@@ -141,6 +142,7 @@ void ViewerController::update_found_list() {
     if (!found_list_model_->stale(found_dir)) return;
     std::string why;
     following_file_ = true;
+    mode_pending_ = true;  // another result
     const tw::u64 code = found_list_model_->load(found_dir, engine_.result_info.record_len, &why);
     // A size order was given up for the new result: the header says so.
     QHeaderView* header = ui_->found_list_ref->horizontalHeader();
