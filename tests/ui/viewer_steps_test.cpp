@@ -33,8 +33,8 @@ void five_files(Viewer& v) {
     v.file("e.txt", "NEED NEED");
     v.file("d/b.txt", "NEED");
     v.file("d/a.txt", "NEED NEED NEED");
-    v.file("c.txt", "NEED");
-    v.file("d/x/f.txt", "NEED NEED NEED");
+    v.file("c.txt", "NEED.");
+    v.file("d/x/f.txt", "NEED NEED NEED..");
     v.search("NEED", {"e.txt", "d/b.txt", "d/a.txt", "c.txt", "d/x/f.txt"});
 }
 
@@ -78,6 +78,7 @@ private slots:
         five_files(v);
         v.viewer->show_view();
         list_view(v)->sortByColumn(column, Qt::SortOrder(order));
+        QTRY_VERIFY(!model(v)->sizing());
         v.w<QLineEdit>("found_filter_ref")->setText(filter);
         const QStringList rows = listed(v);
         QVERIFY(!rows.isEmpty());
@@ -157,6 +158,35 @@ private slots:
         five_files(v);
         v.viewer->show_view();
         QCOMPARE(v.viewer->window()->focusWidget(), list_view(v));
+    }
+
+    // The sizes are read on another thread: the rows keep their order until
+    // they are in, the status says so, and a new result drops the reading.
+    void the_size_order_is_read_off_the_window_thread() {
+        Viewer v;
+        five_files(v);
+        v.viewer->show_view();
+        const QStringList found = listed(v);
+        list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::AscendingOrder);
+        QVERIFY(model(v)->sizing());
+        QCOMPARE(listed(v), found);
+        QVERIFY(v.text("found_list_status_ref").endsWith("reading the sizes for the size order…"));
+        QTRY_VERIFY(!model(v)->sizing());
+        QCOMPARE(listed(v), (QStringList{"d/b.txt", "c.txt", "e.txt", "d/a.txt", "d/x/f.txt"}));
+        QCOMPARE(v.text("found_list_status_ref"), QString("5 found files"));
+        // Again, sizes known: at once.
+        list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::DescendingOrder);
+        QVERIFY(!model(v)->sizing());
+        QCOMPARE(listed(v).first(), QString("d/x/f.txt"));
+        // A reading dropped by a new result changes nothing afterwards.
+        v.search("NEED", {"c.txt", "e.txt"});
+        v.viewer->show_view();
+        list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::DescendingOrder);
+        QVERIFY(model(v)->sizing());
+        v.viewer->clear_view();
+        QVERIFY(!model(v)->sizing());
+        QCoreApplication::processEvents();
+        QCOMPARE(model(v)->rowCount(), 0);
     }
 
 private:

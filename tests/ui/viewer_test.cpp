@@ -516,6 +516,7 @@ private slots:
         QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), QString("104"));
         // As a click on the header does.
         list_view(v)->sortByColumn(column, Qt::SortOrder(order));
+        QTRY_VERIFY(!model(v)->sizing());
         QCOMPARE(shown_paths(v), paths);
         // The current file stays selected in the new order, which is shown
         // from its start; the current row follows the file steps only.
@@ -541,6 +542,7 @@ private slots:
         v.three_files();
         v.viewer->show_view();
         list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::DescendingOrder);
+        QTRY_VERIFY(!model(v)->sizing());
         v.viewer->clear_view();
         v.search("NEED", {"sub/deeper/c.txt", "sub/b.txt"});
         v.viewer->show_view();

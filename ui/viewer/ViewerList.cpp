@@ -35,6 +35,8 @@ const char* const damaged_record_s[2] = {"%1 damaged record", "%1 enregistrement
 const char* const damaged_records_s[2] = {"%1 damaged records", "%1 enregistrements endommagés"};
 const char* const partial_record_s[2] = {"TW_found_header ends with an incomplete record",
                                          "TW_found_header se termine par un enregistrement incomplet"};
+const char* const reading_sizes_s[2] = {"reading the sizes for the size order…",
+                                        "lecture des tailles pour le tri par taille…"};
 const char* const list_failed_s[2] = {"The list cannot be read: %1",
                                       "La liste ne peut pas être lue : %1"};
 
@@ -95,6 +97,8 @@ void ViewerController::setup_found_list() {
         show_found_list_status(QString());
         show_file_position();
     });
+    connect(found_list_model_, &FoundListModel::sizing_changed, this,
+            [this] { show_found_list_status(QString()); });
     // A new order is read from its start; the current file stays selected.
     connect(found_list_model_, &FoundListModel::sorted, this, [this] {
         follow_current_file(false);
@@ -232,6 +236,7 @@ void ViewerController::show_found_list_status(const QString& failure) {
                 QString::fromUtf8(tw::count_form(list.damaged(), l, damaged_record_s, damaged_records_s))
                     .arg(locale.toString(static_cast<qulonglong>(list.damaged())));
     if (list.partial_record()) text += QStringLiteral(" — ") + QString::fromUtf8(partial_record_s[l]);
+    if (found_list_model_->sizing()) text += QStringLiteral(" — ") + QString::fromUtf8(reading_sizes_s[l]);
     status->setText(text);
 }
 
