@@ -13,7 +13,6 @@
 #include "engine/tw.h"
 #include "engine/tw_plural.h"
 #include "ui/common/search_description.h"
-#include "ui/common/shared_texts.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "ui/viewer/ViewerController.h"
@@ -40,8 +39,6 @@ const char* const reading_sizes_s[2] = {"reading the sizes for the size order…
 const char* const list_failed_s[2] = {"The list cannot be read: %1",
                                       "La liste ne peut pas être lue : %1"};
 
-const char* const search_description_name_s[2] = {"Search of the result", "Recherche du résultat"};
-
 // The user-defaults key of the split between the list and the occurrence.
 constexpr const char* kSplitKey = "Found Viewer Split";
 
@@ -58,7 +55,7 @@ void ViewerController::setup_found_list() {
     search_description_ref_->setTextFormat(Qt::PlainText);
     search_description_ref_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     search_description_ref_->setWordWrap(true);
-    search_description_ref_->setAccessibleName(text_in(search_description_name_s, engine_.language));
+    // No accessible name of its own: a screen reader reads its text.
     ui_->window_box->insertWidget(0, search_description_ref_);
     search_description_ref_->setVisible(false);
 
