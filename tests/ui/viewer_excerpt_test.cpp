@@ -91,6 +91,54 @@ private slots:
         }
     }
 
+    // The excerpt size preference, Go to offset (by the dialog too) and
+    // the piece that grows when the text area is scrolled to its end.
+    void the_piece_on_show_follows_the_size_offsets_and_scrolling() {
+        Viewer v;
+        std::string content(20000, '.');
+        content.replace(10000, 4, "NEED");
+        v.file("big.bin", content);
+        v.search("NEED", {"big.bin"});
+        const auto first_row = [&] { return v.shown().left(16).toULongLong(nullptr, 16); };
+        const auto cursor_row = [&] {
+            QTextCursor c = v.area()->textCursor();
+            c.select(QTextCursor::LineUnderCursor);
+            return c.selectedText().left(16).toULongLong(nullptr, 16);
+        };
+        ViewerController::set_excerpt_size(8192);
+        v.viewer->show_view();
+        v.mode(kModeHexa);
+        QCOMPARE(v.viewer->current_excerpt().len, std::size_t{8192});
+        QCOMPARE(v.viewer->current_excerpt().file_offset, tw::u64{10002 - 4096});
+        QCOMPARE(first_row(), tw::u64{(10002 - 4096) & ~15});
+        QCOMPARE(v.marked(), (QStringList{"4E 45 45 44", "NEED"}));
+        // Go to offset: the piece around it, the cursor on its row.
+        QVERIFY(v.viewer->go_to_offset(0x3005));
+        QCOMPARE(cursor_row(), tw::u64{0x3000});
+        QVERIFY(!v.viewer->go_to_offset(20000));
+        v.viewer->viewer_action("go_to_offset_action")->trigger();
+        auto* dialog = v.viewer->window()->findChild<QInputDialog*>("go_to_offset_dialog");
+        QVERIFY(dialog != nullptr);
+        dialog->setTextValue("0x100");
+        dialog->accept();
+        QCOMPARE(cursor_row(), tw::u64{0x100});
+        // The default size: the engine's excerpt, which grows by as much when
+        // scrolled to its end, and then from its start.
+        ViewerController::set_excerpt_size(0);
+        QCOMPARE(ViewerController::excerpt_size(), tw::u64{tw::TW_EXCERPT_SIZE});
+        v.viewer->show_view();
+        QCOMPARE(v.viewer->current_excerpt().len, std::size_t{2000});
+        QScrollBar* bar = v.area()->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        QCOMPARE(v.viewer->current_excerpt().file_offset, tw::u64{9002});
+        QCOMPARE(v.viewer->current_excerpt().len, std::size_t{4000});
+        bar->setValue(bar->minimum());
+        QCOMPARE(v.viewer->current_excerpt().file_offset, tw::u64{7002});
+        QCOMPARE(v.viewer->current_excerpt().len, std::size_t{6000});
+        QCOMPARE(v.marked(), (QStringList{"4E 45 45 44", "NEED"}));
+        ViewerController::set_excerpt_size(tw::TW_EXCERPT_SIZE);
+    }
+
 private:
     QTemporaryDir home_;
 };

@@ -38,16 +38,15 @@ struct Range {
     std::size_t len, begin, end;
 };
 
-Range occurrence_range(const tw::SummaryRecord& sur) {
-    const std::size_t len = std::min<tw::u64>(sur.excerpt_len, tw::TW_EXCERPT_SIZE);
-    const std::size_t begin = std::min<tw::u64>(sur.excerpt_occ_pos, len);
-    const std::size_t end =
-        begin + std::min<tw::u64>(sur.excerpt_mark_len, static_cast<tw::u64>(len - begin));
+Range occurrence_range(const Excerpt& sur) {
+    const std::size_t len = sur.len;
+    const std::size_t begin = std::min<tw::u64>(sur.occ_pos, len);
+    const std::size_t end = begin + std::min<tw::u64>(sur.mark_len, static_cast<tw::u64>(len - begin));
     return {len, begin, end};
 }
 
-std::string_view slice(const tw::SummaryRecord& sur, std::size_t from, std::size_t to) {
-    return {reinterpret_cast<const char*>(sur.excerpt) + from, to - from};
+std::string_view slice(const Excerpt& sur, std::size_t from, std::size_t to) {
+    return {reinterpret_cast<const char*>(sur.bytes) + from, to - from};
 }
 
 using tw::encoding::ErrorKind;
@@ -59,7 +58,7 @@ bool is_fatal(ErrorKind kind) {
 // Decodes bytes [from, to), dropping leading bytes (in whole code units)
 // up to the last sequence that cannot be read: the readable bytes nearest
 // the occurrence, which follows them.
-std::optional<std::u16string> decode_tail(const tw::SummaryRecord& sur, std::size_t& from,
+std::optional<std::u16string> decode_tail(const Excerpt& sur, std::size_t& from,
                                           std::size_t to, std::size_t unit, std::uint32_t id) {
     while (true) {
         auto r = tw::encoding::to_text(slice(sur, from, to), id);
@@ -71,7 +70,7 @@ std::optional<std::u16string> decode_tail(const tw::SummaryRecord& sur, std::siz
 
 // Decodes bytes [from, to), dropping trailing bytes (in whole code units)
 // from the first sequence that cannot be read.
-std::optional<std::u16string> decode_head(const tw::SummaryRecord& sur, std::size_t from,
+std::optional<std::u16string> decode_head(const Excerpt& sur, std::size_t from,
                                           std::size_t& to, std::size_t unit, std::uint32_t id) {
     while (true) {
         auto r = tw::encoding::to_text(slice(sur, from, to), id);
@@ -85,18 +84,18 @@ std::optional<std::u16string> decode_head(const tw::SummaryRecord& sur, std::siz
 
 }  // namespace
 
-ViewerText ViewerController::text_content(const tw::SummaryRecord& sur) {
+ViewerText ViewerController::text_content(const Excerpt& sur) {
     const Range r = occurrence_range(sur);
     QString text(static_cast<qsizetype>(r.len), QChar(u'?'));
     for (std::size_t i = 0; i < r.len; ++i) {
-        const std::uint8_t b = sur.excerpt[i];
+        const std::uint8_t b = sur.bytes[i];
         if ((b >= 0x20 && b <= 0x7E) || b == 0x09 || b == 0x0A || b == 0x0D)
             text[static_cast<qsizetype>(i)] = QChar(b);
     }
     return {text, static_cast<qsizetype>(r.begin), static_cast<qsizetype>(r.end - r.begin), {}};
 }
 
-std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRecord& sur,
+std::optional<ViewerText> ViewerController::original_content(const Excerpt& sur,
                                                              std::uint32_t encoding) {
     const Range r = occurrence_range(sur);
     // An encoding whose "A" holds a zero byte (UTF-16 and the like) is read
@@ -114,12 +113,12 @@ std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRe
         run_end = run_begin + (r.len - run_begin) / unit * unit;
     } else {
         std::size_t i = r.begin;
-        auto nul_at = [&](std::size_t k) { return k >= r.len || sur.excerpt[k] == 0; };
+        auto nul_at = [&](std::size_t k) { return k >= r.len || sur.bytes[k] == 0; };
         while (i > 0 && !nul_at(i)) --i;
         if (nul_at(i)) ++i;
         run_begin = std::min(i, r.len);
         run_end = run_begin;
-        while (run_end < r.len && sur.excerpt[run_end] != 0) ++run_end;
+        while (run_end < r.len && sur.bytes[run_end] != 0) ++run_end;
     }
     // The occurrence's part of the run; in code units for a wide encoding.
     const std::size_t mark_begin = std::clamp(r.begin, run_begin, run_end);
@@ -134,8 +133,8 @@ std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRe
 
     ViewerText content;
     // Where decoding stopped, and why, when it is not the excerpt's edge.
-    content.decoded_from = sur.excerpt_file_offset + decoded_begin;
-    content.decoded_to = sur.excerpt_file_offset + decoded_end;
+    content.decoded_from = sur.file_offset + decoded_begin;
+    content.decoded_to = sur.file_offset + decoded_end;
     // A NUL ends the run of a narrow encoding; a wide one reads up to the
     // excerpt's edges.
     content.stop_before = decoded_begin > run_begin ? kStopUndecodable
@@ -150,12 +149,12 @@ std::optional<ViewerText> ViewerController::original_content(const tw::SummaryRe
     return content;
 }
 
-ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
+ViewerText ViewerController::hexa_content(const Excerpt& sur) {
     const Range r = occurrence_range(sur);
     // Rows start at file offsets that are multiples of 16: the excerpt's
     // first byte takes its column in the first row, blanks before it.
-    const std::size_t lead = static_cast<std::size_t>(sur.excerpt_file_offset % kDumpBytes);
-    const tw::u64 first_row_offset = sur.excerpt_file_offset - lead;
+    const std::size_t lead = static_cast<std::size_t>(sur.file_offset % kDumpBytes);
+    const tw::u64 first_row_offset = sur.file_offset - lead;
     const std::size_t cells = r.len == 0 ? 0 : lead + r.len;
     const std::size_t lines = (cells + kDumpBytes - 1) / kDumpBytes;
     std::string dump(kDumpLine * lines, '\n');
@@ -164,7 +163,7 @@ ViewerText ViewerController::hexa_content(const tw::SummaryRecord& sur) {
         std::uint8_t bytes[kDumpBytes];
         for (std::size_t j = 0; j < kDumpBytes; ++j) {
             const std::size_t cell = k * kDumpBytes + j;
-            bytes[j] = in_excerpt(cell) ? sur.excerpt[cell - lead] : std::uint8_t{0x20};
+            bytes[j] = in_excerpt(cell) ? sur.bytes[cell - lead] : std::uint8_t{0x20};
         }
         char* line = dump.data() + k * kDumpLine;
         tw::build_dump_line(line, kDumpBytes, bytes, first_row_offset + k * kDumpBytes);
@@ -268,30 +267,50 @@ void ViewerController::show_file_content(int state) {
         show_plain_message(QString::fromUtf8(engine_.error_text(sur.summary_status)));
         return;
     }
+    const Excerpt x = current_excerpt();
+    // The cursor on the offset gone to, in the modes whose text follows the
+    // bytes one for one.
+    const auto place_cursor = [&](ViewerText content, bool hexa) {
+        if (!cursor_offset_ || *cursor_offset_ < x.file_offset || *cursor_offset_ >= x.file_offset + x.len)
+            return content;
+        const tw::u64 at = *cursor_offset_ - x.file_offset;
+        if (hexa) {
+            const tw::u64 cell = x.file_offset % kDumpBytes + at;
+            content.cursor_at = static_cast<qsizetype>(kDumpLine * (cell / kDumpBytes) + kDumpHexColumn +
+                                                       3 * (cell % kDumpBytes));
+        } else {
+            content.cursor_at = static_cast<qsizetype>(at);
+        }
+        return content;
+    };
     switch (hexa_or_text_type_) {
     case kModeOriginal:
-        if (auto content = original_content(sur, static_cast<std::uint32_t>(engine_.summary_info().encoding)))
+        if (auto content = original_content(x, static_cast<std::uint32_t>(engine_.summary_info().encoding)))
             show_text(with_decoding_note(*content, l), true);
         else
             show_plain_message(QString::fromUtf8(cannot_decode_s[l]));
         break;
     case kModeHexa:
-        show_text(hexa_content(sur), false);
+        show_text(place_cursor(hexa_content(x), true), false);
         break;
     default:
-        show_text(text_content(sur), true);
+        show_text(place_cursor(text_content(x), false), true);
         break;
     }
 }
 
 void ViewerController::show_text(const ViewerText& content, bool wrap) {
     QPlainTextEdit* view = ui_->text_viewer_ref;
+    // Scrolling done here is not the user's: it loads nothing more.
+    const bool was_loading = loading_more_;
+    loading_more_ = true;
     view->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     const qsizetype size = content.text.size();
     std::vector<std::pair<qsizetype, qsizetype>> spans = content.marks;
     if (spans.empty() && content.selection_length > 0)
         spans.emplace_back(content.selection_start, content.selection_length);
-    const qsizetype start = std::clamp<qsizetype>(content.selection_start, 0, size);
+    const qsizetype start =
+        std::clamp<qsizetype>(content.cursor_at >= 0 ? content.cursor_at : content.selection_start, 0, size);
     // The text area makes one line break of a CR LF pair: show each pair
     // (and each lone CR) as one LF, and move the marks by the CRs dropped
     // before their ends, so that they stay on the same characters.
@@ -329,6 +348,7 @@ void ViewerController::show_text(const ViewerText& content, bool wrap) {
     view->setTextCursor(cursor);
     view->centerCursor();
     view->ensureCursorVisible();
+    loading_more_ = was_loading;
 }
 
 void ViewerController::show_plain_message(const QString& message) {

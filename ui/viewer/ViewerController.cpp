@@ -73,6 +73,7 @@ void ViewerController::awake_from_nib() {
     add_shortcuts();
     setup_found_list();
     setup_context_actions();
+    setup_window_scrolling();
     ui_->text_viewer_ref->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The pull-downs first: clearing the view enables and disables them.
     set_launcher_popup();
@@ -251,6 +252,7 @@ void ViewerController::Unreadable_but() {
 void ViewerController::show_it(int state) {
     const tw::SummaryRecord& sur = engine_.sur;
     display_state_ = state;
+    reset_window();
     show_file_content(state);
     show_view_filename(state);
     show_view_foldername(state);

@@ -54,6 +54,19 @@ inline constexpr int kModeText = 1;
 inline constexpr int kModeOriginal = 2;
 inline constexpr int kModeHexa = 3;
 
+// The bytes a display mode shows: a piece of the found file, where it lies
+// in the file, and the occurrence's place in it (occ_pos at or past len
+// when the piece does not hold it).
+struct Excerpt {
+    const std::uint8_t* bytes = nullptr;
+    std::size_t len = 0;
+    tw::u64 file_offset = 0;
+    tw::u64 occ_pos = 0;
+    tw::u64 mark_len = 0;
+    // The engine's excerpt of the current occurrence.
+    static Excerpt of(const tw::SummaryRecord& sur);
+};
+
 // Why decoding in the original encoding stopped on one side.
 inline constexpr int kStopEdge = 0;         // the excerpt's edge
 inline constexpr int kStopNul = 1;          // a NUL byte
@@ -71,6 +84,9 @@ struct ViewerText {
     // decoding stopped before and after them.
     tw::u64 decoded_from = 0, decoded_to = 0;
     int stop_before = kStopEdge, stop_after = kStopEdge;
+    // Where the cursor goes (a position of `text`); the selection's start
+    // when negative.
+    qsizetype cursor_at = -1;
 };
 
 class ViewerController : public QObject, public ColoredWindow {
@@ -148,10 +164,26 @@ public:
 
     // The text of each mode for the current excerpt of `sur`; none when the
     // excerpt cannot be decoded in `encoding`.
-    static ViewerText text_content(const tw::SummaryRecord& sur);
-    static std::optional<ViewerText> original_content(const tw::SummaryRecord& sur,
-                                                      std::uint32_t encoding);
-    static ViewerText hexa_content(const tw::SummaryRecord& sur);
+    static ViewerText text_content(const Excerpt& sur);
+    static std::optional<ViewerText> original_content(const Excerpt& sur, std::uint32_t encoding);
+    static ViewerText hexa_content(const Excerpt& sur);
+
+    // ---- The piece of the file on show (ViewerWindowBytes.cpp) -------------------
+    // The excerpt size preference: the bytes shown around an occurrence,
+    // 2000 (the engine's excerpt) to 1 MiB.
+    static constexpr tw::u64 kMaxExcerptSize = tw::u64{1} << 20;
+    static tw::u64 excerpt_size();
+    static void set_excerpt_size(tw::u64 size);
+    // Ctrl+G: asks for a file offset (decimal, or hexadecimal after 0x).
+    void Go_to_offset_action();
+    // Shows the current file around `offset`, the cursor on it; false (a
+    // beep) past the file's end or when it cannot be read.
+    bool go_to_offset(tw::u64 offset);
+    // Reads another excerpt's worth of the file after (+1) or before (-1)
+    // the piece on show; false when there is none.
+    bool load_more(int direction);
+    // The piece of the file shown now.
+    Excerpt current_excerpt() const;
     // `content` of the original encoding with a line above it saying where
     // decoding stopped and why, when it stopped before the excerpt's edges.
     static ViewerText with_decoding_note(ViewerText content, int language);
@@ -286,6 +318,11 @@ private:
     void save_frame() const;
     void restore_frame();
     void build_info_sheet();
+    // Reads [start, start + size) of the current file as the piece on show.
+    bool load_window(tw::u64 start, tw::u64 size);
+    // A new occurrence: the piece on show is its excerpt, of the preferred size.
+    void reset_window();
+    void setup_window_scrolling();
     // The context menus' actions, with their shortcuts, on the window.
     void setup_context_actions();
     void open_with(const QString& application);
@@ -299,7 +336,14 @@ private:
     PullDown* hexa_or_text_popup_ = nullptr;
     int hexa_or_text_type_ = kModeText;
     bool mode_chosen_for_result_ = false;  // the mode is the one a result chose
-    bool mode_pending_ = true;  // a new result is read: its mode is to be chosen
+    bool mode_pending_ = true;
+    // The piece of the file on show when it is not the engine's excerpt.
+    std::vector<std::uint8_t> window_bytes_;
+    tw::u64 window_offset_ = 0;
+    bool window_active_ = false;
+    tw::u64 file_size_ = 0;
+    std::optional<tw::u64> cursor_offset_;  // where Go to offset put the cursor
+    bool loading_more_ = false;  // a new result is read: its mode is to be chosen
     int display_state_ = kViewNothing;
     bool updating_sliders_ = false;
     FoundListModel* found_list_model_ = nullptr;

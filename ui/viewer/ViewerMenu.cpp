@@ -38,6 +38,7 @@ const char* const copy_offset_hexa_s[2] = {"Copy Offset (Hexadecimal)",
 const char* const copy_bytes_s[2] = {"Copy Occurrence as Hexadecimal",
                                      "Copier l'occurrence en hexadécimal"};
 const char* const copy_selection_s[2] = {"Copy Selection", "Copier la sélection"};
+const char* const go_to_offset_s[2] = {"Go to Offset...", "Aller à la position..."};
 const char* const add_application_s[2] = {"Add application...", "Ajouter une application..."};
 const char* const cannot_open_s[2] = {"Cannot open the file: %1", "Impossible d'ouvrir le fichier : %1"};
 
@@ -67,6 +68,8 @@ void ViewerController::setup_context_actions() {
          [this] { Copy_occurrence_action(); }},
         {"copy_selection_action", copy_selection_s, QKeySequence(QKeySequence::Copy),
          [this] { Copy_selection_action(); }},
+        {"go_to_offset_action", go_to_offset_s, QKeySequence(Qt::CTRL | Qt::Key_G),
+         [this] { Go_to_offset_action(); }},
     };
     for (const auto& a : actions) {
         auto* action = new QAction(QString::fromUtf8(a.title[l]), window_);
@@ -142,7 +145,11 @@ QMenu* ViewerController::make_context_menu(bool in_excerpt, QWidget* parent) {
     add("copy_offset_action", occurrence);
     add("copy_offset_hexa_action", occurrence);
     add("copy_bytes_action", occurrence);
-    if (in_excerpt) add("copy_selection_action", ui_->text_viewer_ref->textCursor().hasSelection());
+    if (in_excerpt) {
+        add("copy_selection_action", ui_->text_viewer_ref->textCursor().hasSelection());
+        menu->addSeparator();
+        add("go_to_offset_action", occurrence);
+    }
     return menu;
 }
 
