@@ -331,7 +331,10 @@ public:
     u64 delete_from_launcher(u64 index);
 
     // ---- Report ---------------------------------------------------------------
-    u64 save_search_info_in_text_file(const char* path);
+    // `describe`, when given, turns the result's description into the
+    // lines that follow the title (what was searched, how and when).
+    using SearchDescriber = std::function<std::vector<std::string>(const ResultInfo&)>;
+    u64 save_search_info_in_text_file(const char* path, const SearchDescriber& describe = {});
 
 private:
     // Grows a name or list buffer to exactly `needed` bytes, keeping its

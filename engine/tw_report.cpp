@@ -52,7 +52,7 @@ unsigned long long ull(u64 v) { return static_cast<unsigned long long>(v); }
 // replaces a regular file only once complete; a device or FIFO is written
 // in place). The target's name and the record layout come from the result's
 // own description, so the report describes the search that wrote it.
-u64 Engine::save_search_info_in_text_file(const char* path) {
+u64 Engine::save_search_info_in_text_file(const char* path, const SearchDescriber& describe) {
     if (const u64 code = open_found_file("r"); code != 0) return code;
 
     summary_info_ = result_info;
@@ -94,6 +94,12 @@ u64 Engine::save_search_info_in_text_file(const char* path) {
     if (result_info.status != RESULT_FINISHED &&
         std::fputs(unfinished_s[lang][result_info.status == RESULT_STOPPED ? 0 : 1], out) < 0)
         return fail(report.write_failed());
+    if (describe) {
+        std::string lines;
+        for (const std::string& line : describe(result_info)) lines += line + '\n';
+        if (!lines.empty()) lines += '\n';
+        if (std::fputs(lines.c_str(), out) < 0) return fail(report.write_failed());
+    }
     if (std::fprintf(out, texts.count_line, ull(found_nb)) < 0) return fail(report.write_failed());
 
     for (u64 i = 0; i < found_nb; ++i) {

@@ -152,6 +152,21 @@
         <translation>Un par cœur</translation>
     </message>
     <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="87"/>
+        <source>E&amp;xcerpt size:</source>
+        <translation>Taille de l&apos;e&amp;xtrait :</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="93"/>
+        <source>Bytes the viewer shows around an occurrence, from 2000 to 1048576</source>
+        <translation>Octets que le visualiseur montre autour d&apos;une occurrence, de 2000 à 1048576</translation>
+    </message>
+    <message>
+        <location filename="../../ui/preferences/PrefrencesController.ui" line="94"/>
+        <source> bytes</source>
+        <translation> octets</translation>
+    </message>
+    <message>
         <location filename="../../ui/preferences/PrefrencesController.ui" line="89"/>
         <source>Progress during a search</source>
         <translation>Progression pendant une recherche</translation>

@@ -128,3 +128,23 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
                                        at("b.txt") + "\n" + c.b + "\n\n");
     }
 }
+
+// The report's caller may describe the search under the title, from the
+// description of the result being reported.
+TEST_F(EngineTest, ReportStartsWithTheDescriptionOfItsSearch) {
+    make_file("b.txt", "key");
+    set_target(*engine, "key", {{at("b.txt"), false}});
+    search();
+    const std::string report = dir / "described.txt";
+    std::string seen;
+    ASSERT_EQ(engine->save_search_info_in_text_file(report.c_str(),
+                                                    [&](const tw::ResultInfo& info) {
+                                                        seen = info.search_str + "|" + info.target_name;
+                                                        return std::vector<std::string>{"one", "two"};
+                                                    }),
+              0u);
+    EXPECT_EQ(seen, "key|test target");
+    EXPECT_EQ(text_of(report), "**** Search result for target 'test target' *****\n\none\ntwo\n\n"
+                               "Number of files with at least one occurence: 1\n\n" +
+                                   at("b.txt") + "\nNumber of found: 1, First at file offset: 0\n\n");
+}

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableView>
 
 #include "tests/ui/search_window_support.h"
@@ -51,7 +52,9 @@ private slots:
             QVERIFY(h.viewer->window()->isVisible());
             QCOMPARE(h.viewer->display_state(), tw::ui::kViewOccurrence);
             // ... and the steps count every file listed since.
-            QTRY_COMPARE(h.viewer->ui()->file_nb_and_index_ref->text(), QString("1 / 30"));
+            // (counted in the list's order).
+            QTRY_COMPARE(h.viewer->ui()->file_nb_and_index_ref->text(),
+                         QString("%1 / 30").arg(model->row_of(h.engine.sur.file_index) + 1));
             QVERIFY(h.viewer->ui()->next_file_but_ref->isEnabled());
             list->setCurrentIndex(model->index(29, 0));
             const QString chosen = QString::fromStdString(model->list().path(model->file_index(29)));
@@ -109,6 +112,33 @@ private slots:
             want << QString::fromStdString(r.path());
         QCOMPARE(announced, want);
         QCOMPARE(announced.size(), 8);
+    }
+
+    // The result stays browsable when another target is chosen, until the
+    // next search, which clears the list's filter and brings the viewer up.
+    void another_target_keeps_the_result_and_a_new_search_clears_the_filter() {
+        Harness h;
+        h.write_file("tree/a.txt", "needle");
+        h.write_file("tree/b.txt", "needle needle");
+        h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}});
+        h.save_target(1, {.pattern = "needle", .items = {{h.path("tree/b.txt"), false}}});
+        h.open_window(0, true);
+        h.click_action();
+        h.wait_idle();
+        auto* model = h.viewer->found_list_model();
+        QLineEdit* filter = h.viewer->ui()->found_filter_ref;
+        filter->setText("b.txt");
+        QCOMPARE(model->rowCount(), 1);
+        QVERIFY(h.controller->target_saved(1));
+        QCOMPARE(h.viewer->display_state(), tw::ui::kViewOccurrence);
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(h.viewer->ui()->occ_nb_and_index_ref->text(), QString("1 / 2"));
+        h.viewer->set_window_visible(false);
+        h.click_action();
+        h.wait_idle();
+        QCOMPARE(filter->text(), QString());
+        QVERIFY(h.viewer->window()->isVisible());
+        QCOMPARE(h.viewer->ui()->file_nb_and_index_ref->text(), QString("1 / 1"));
     }
 
 private:

@@ -429,6 +429,26 @@ private slots:
         if (saved.isValid()) tw::ui::user_defaults().setValue(tw::ui::kSearchThreadsKey, saved);
         else tw::ui::user_defaults().remove(tw::ui::kSearchThreadsKey);
     }
+
+    // The viewer's excerpt size is a user default from 2000 bytes to 1 MiB,
+    // stored by OK only.
+    void preferences_excerpt_size_is_a_user_default() {
+        Menus m;
+        PrefrencesController p(m.engine, m.alerts);
+        QSpinBox* size = p.ui()->excerpt_size_ref;
+        QCOMPARE(p.ui()->excerpt_size_label_ref->buddy(), size);
+        QCOMPARE(tw::ui::excerpt_size_default(), std::uint64_t{2000});
+        const struct { int typed; bool ok; std::uint64_t stored; } cases[] = {
+            {65536, true, 65536}, {4000, false, 65536}, {5000000, true, 1 << 20}, {10, true, 2000}};
+        for (const auto& c : cases) {
+            size->setValue(c.typed);
+            c.ok ? p.OK_but() : p.Cancel_but();
+            QCOMPARE(tw::ui::excerpt_size_default(), c.stored);
+        }
+        tw::ui::user_defaults().setValue(tw::ui::kExcerptSizeKey, qulonglong{1} << 40);
+        QCOMPARE(tw::ui::excerpt_size_default(), tw::ui::kMaxExcerptSize);
+        tw::ui::user_defaults().remove(tw::ui::kExcerptSizeKey);
+    }
 };
 
 QTEST_MAIN(MenusTest)

@@ -73,7 +73,7 @@ void connect_menu_and_search(MenuController& menu, SearchController& search) {
 
 void connect_menu_and_viewer(MenuController& menu, ViewerController& viewer) {
     QObject::connect(&menu, &MenuController::viewer_asked, &viewer,
-                     [&viewer] { viewer.set_window_visible(true); });
+                     [&viewer] { viewer.bring_to_front(); });
     QObject::connect(&menu, &MenuController::launchers_changed, &viewer,
                      &ViewerController::update_launcher_popup);
     QObject::connect(&viewer, &ViewerController::add_application_asked, &menu,

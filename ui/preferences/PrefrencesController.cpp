@@ -177,6 +177,7 @@ void PrefrencesController::show_preferences_in_window() {
     ui_->return_key_is_ref->setChecked(pr.return_key_is_search != 0);
     ui_->search_threads_ref->setMaximum(kMaxSearchThreads);
     ui_->search_threads_ref->setValue(static_cast<int>(search_threads_default()));
+    ui_->excerpt_size_ref->setValue(static_cast<int>(excerpt_size_default()));
     ui_->user_defined_ref->setText(
         QString::number(static_cast<std::int32_t>(static_cast<std::uint32_t>(pr.user_defined_encoding))));
 }
@@ -232,6 +233,7 @@ bool PrefrencesController::get_preferences_from_window() {
     pr.user_defined_encoding = encoding;
     // Kept in the user defaults, not in TW_preference, whose layout is fixed.
     set_search_threads_default(static_cast<unsigned>(ui_->search_threads_ref->value()));
+    set_excerpt_size_default(static_cast<std::uint64_t>(ui_->excerpt_size_ref->value()));
     return true;
 }
 

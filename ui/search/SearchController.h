@@ -26,7 +26,9 @@
 #include "ui/common/UnreadableItems.h"
 
 class QKeyEvent;
+class QMenu;
 class QShortcut;
+class QToolButton;
 class QTimer;
 class QWidget;
 
@@ -128,6 +130,12 @@ public:
     // The text now in the search-string view, exactly as typed.
     QString search_view_text() const;
     void set_search_view_text(const QString& text);
+    // The pull-down of the current target's last search strings, newest
+    // first (Alt+Down in the search string opens it); choosing one puts it
+    // in the search string.
+    QToolButton* history_button() const { return history_but_; }
+    QMenu* history_menu() const { return history_menu_; }
+    void fill_history_menu();
 
 signals:
     // The Special menu follows the window's state: enabled while idle.
@@ -147,7 +155,7 @@ signals:
     void live_result_ended();
     // The search ended with a result to show, with the items it could not read.
     void result_ready(const tw::ui::UnreadableItems& unreadable);
-    // No result stays on show: a failed search or another current target.
+    // No result stays on show: a search that failed.
     void result_cleared();
 
 protected:
@@ -158,6 +166,10 @@ private:
     // the search (and so is not handed to the view).
     bool return_key_pressed(const QKeyEvent* key);
     void make_search_string_field();
+    void make_history_button();
+    // Keeps the window's edits in the current target's file and the string
+    // in its history, as the search about to run uses them.
+    void keep_target_before_search();
     // Tab goes through the controls in reading order, the pull-downs
     // (made in code, after the others) included.
     void set_tab_order();
@@ -178,6 +190,8 @@ private:
     std::unique_ptr<Ui::SearchWindow> ui_;
     PullDown* target_popup_ = nullptr;
     SearchStringField* string_field_ = nullptr;
+    QToolButton* history_but_ = nullptr;
+    QMenu* history_menu_ = nullptr;
     QShortcut* return_shortcut_ = nullptr;
     QShortcut* enter_shortcut_ = nullptr;
     QPointer<QTimer> search_timer_;

@@ -69,6 +69,8 @@ void SearchController::start_search() {
         return;
     }
 
+    keep_target_before_search();
+
     // A missing item is only a warning: the search still runs.
     if (const char* missing = engine_.file_or_dir_exist_in_current_target())
         show_error(text(missing_item_s) + QString::fromUtf8(missing));
@@ -232,8 +234,8 @@ void SearchController::make_ready_to_search() {
         set_widget();
         allow_searching();
     }
-    emit result_cleared();
-    set_last_result_line(0);
+    // The result on show stays browsable (the viewer and the line offering
+    // it) until the next search replaces it.
 }
 
 void SearchController::offer_last_result(u64 files) { set_last_result_line(files); }

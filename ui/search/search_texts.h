@@ -56,4 +56,11 @@ inline constexpr const char* const last_result_s[2] = {
     "Last result: %1 found files \u2014 Window > Found Viewer (Ctrl+Shift+F)",
     "Dernier r\u00e9sultat : %1 fichiers trouv\u00e9s \u2014 Fen\u00eatre > Visualiseur des occurrences (Ctrl+Maj+F)"};
 
+inline constexpr const char* const history_button_s[2] = {"Search history",
+                                                         "Historique des recherches"};
+inline constexpr const char* const history_empty_s[2] = {"No search yet", "Aucune recherche encore"};
+inline constexpr const char* const cannot_save_target_s[2] = {
+    "The target could not be saved before the search: ",
+    "Le canevas n'a pas pu être enregistré avant la recherche : "};
+
 }  // namespace tw::ui::search_texts

@@ -12,6 +12,7 @@
 
 #include "ui/common/shared_texts.h"
 #include "ui/common/launcher_list.h"
+#include "ui/common/search_description.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/shell/MenuController.h"
 #include "ui/toolkit/alerts.h"
@@ -278,7 +279,15 @@ void MenuController::save_search_result() {
     const QString path = run_save_panel(main_window_, QString::fromUtf8(save_result_s[language()]),
                                         report_folder(), report_file_name(name, language()));
     if (path.isEmpty()) return;
-    if (const u64 code = engine_.save_search_info_in_text_file(QFile::encodeName(path).constData());
+    // The report says which search wrote the result.
+    const int l = language();
+    const auto describe = [l](const tw::ResultInfo& info) {
+        std::vector<std::string> lines;
+        for (const QString& line : describe_search(info, l)) lines.push_back(line.toStdString());
+        return lines;
+    };
+    if (const u64 code =
+            engine_.save_search_info_in_text_file(QFile::encodeName(path).constData(), describe);
         code != 0)
         show_error(code);
 }

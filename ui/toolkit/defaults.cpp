@@ -74,6 +74,17 @@ void set_search_threads_default(unsigned threads) {
                              static_cast<int>(std::min<unsigned>(threads, kMaxSearchThreads)));
 }
 
+std::uint64_t excerpt_size_default() {
+    const std::uint64_t size =
+        user_defaults().value(QLatin1String(kExcerptSizeKey), qulonglong{kMinExcerptSize}).toULongLong();
+    return std::clamp(size, kMinExcerptSize, kMaxExcerptSize);
+}
+
+void set_excerpt_size_default(std::uint64_t size) {
+    user_defaults().setValue(QLatin1String(kExcerptSizeKey),
+                             qulonglong{std::clamp(size, kMinExcerptSize, kMaxExcerptSize)});
+}
+
 void save_default_color(const QColor& color, bool use_color) {
     QSettings& s = user_defaults();
     s.setValue(QLatin1String(kUseColorBoolKey), use_color);

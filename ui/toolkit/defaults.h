@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QSettings>
+#include <cstdint>
 #include <optional>
 
 class QWidget;
@@ -30,6 +31,15 @@ void set_default_bool(const char* key, bool value);
 // core (the default); a stored value out of range reads as 0.
 unsigned search_threads_default();
 void set_search_threads_default(unsigned threads);
+
+// The bytes the viewer shows around an occurrence, from 2000 (the engine's
+// excerpt, the default) to 1 MiB; a stored value out of range is brought
+// into it.
+inline constexpr const char* kExcerptSizeKey = "Excerpt Size";
+inline constexpr std::uint64_t kMinExcerptSize = 2000;
+inline constexpr std::uint64_t kMaxExcerptSize = std::uint64_t{1} << 20;
+std::uint64_t excerpt_size_default();
+void set_excerpt_size_default(std::uint64_t size);
 
 // The window colour: stored as a QColor under "Use color nscolor", with its
 // use flag under "Use color bool".

@@ -55,4 +55,32 @@ std::optional<QString> launch_desktop_entry(const QString& path, const QByteArra
     return why;
 }
 
+std::optional<QString> launch_default_application(const QByteArray& file) {
+    GFile* target = g_file_new_for_path(file.constData());
+    GError* error = nullptr;
+    // The content type read from the file's name and bytes chooses it.
+    GFileInfo* info = g_file_query_info(target, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                                        G_FILE_QUERY_INFO_NONE, nullptr, &error);
+    GAppInfo* app = nullptr;
+    if (info != nullptr) {
+        const char* type = g_file_info_get_content_type(info);
+        if (type != nullptr) app = g_app_info_get_default_for_type(type, FALSE);
+        g_object_unref(info);
+    }
+    std::optional<QString> why;
+    if (app == nullptr) {
+        why = error != nullptr ? from_utf8(error->message)
+                               : QStringLiteral("no default application for this file");
+    } else {
+        GList* files = g_list_append(nullptr, target);
+        if (!g_app_info_launch(app, files, nullptr, &error))
+            why = error != nullptr ? from_utf8(error->message) : QString();
+        g_list_free(files);
+        g_object_unref(app);
+    }
+    if (error != nullptr) g_error_free(error);
+    g_object_unref(target);
+    return why;
+}
+
 }  // namespace tw::ui

@@ -24,4 +24,8 @@ std::optional<DesktopEntry> read_desktop_entry(const QString& path);
 // could not be started.
 std::optional<QString> launch_desktop_entry(const QString& path, const QByteArray& file);
 
+// Opens `file` (a native path) with the application GIO holds as the
+// default for its content type; none on success, else why it could not.
+std::optional<QString> launch_default_application(const QByteArray& file);
+
 }  // namespace tw::ui

@@ -4,14 +4,16 @@
 #include <limits.h>
 #include <sys/stat.h>
 
-#include <QCursor>
 #include <QFile>
-#include <QGuiApplication>
 #include <QLocale>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
 #include <string>
 
 #include "engine/tw_file_util.h"
 #include "ui/toolkit/text.h"
+#include "ui/toolkit/workspace.h"
 
 namespace tw::ui {
 namespace {
@@ -35,7 +37,78 @@ constexpr std::int64_t kGone = -1;
 FoundListModel::FoundListModel(int language, QObject* parent)
     : QAbstractTableModel(parent), language_(language != 0 ? 1 : 0) {}
 
+FoundListModel::~FoundListModel() { stop_sizing(false); }
+
+void FoundListModel::stop_sizing(bool announce) {
+    if (!sizing_) return;
+    sizing_->cancelled = true;
+    if (sizing_->thread.joinable()) sizing_->thread.join();
+    sizing_.reset();
+    if (announce) emit sizing_changed(false);
+}
+
+void FoundListModel::start_sizing() {
+    stop_sizing();
+    // The thread reads the names from the list itself: every change of the
+    // list (a new result, a running search's files, clearing it) first ends
+    // the thread through stop_sizing. It gets the rows to read as a copy.
+    std::vector<std::uint32_t> files;
+    for (tw::u64 i = 0; i < list_.size(); ++i) {
+        if (sizes_[i] != kNotRead) continue;
+        if (list_.damage(i) != tw::FoundList::Damage::None) {
+            sizes_[i] = kGone;
+            continue;
+        }
+        files.push_back(static_cast<std::uint32_t>(i));
+    }
+    if (files.empty()) {
+        beginResetModel();
+        build_order();
+        rebuild_shown();
+        endResetModel();
+        emit sorted();
+        return;
+    }
+    sizing_ = std::make_unique<Sizing>();
+    Sizing* job = sizing_.get();
+    job->thread = std::thread([this, job, files = std::move(files)] {
+        std::vector<std::int64_t> sizes;
+        sizes.reserve(files.size());
+        for (const std::uint32_t file : files) {
+            if (job->cancelled) return;
+            sizes.push_back(size_of(list_.dir(file), list_.file(file)));
+        }
+        // Back on the model's thread; stop_sizing joins this thread before
+        // the model goes, and a cancelled job's result is dropped there.
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, files, sizes = std::move(sizes)] {
+                if (sizing_.get() != job || job->cancelled) return;
+                sizes_read(files, sizes);
+            },
+            Qt::QueuedConnection);
+    });
+    emit sizing_changed(true);
+}
+
+void FoundListModel::sizes_read(const std::vector<std::uint32_t>& files,
+                                const std::vector<std::int64_t>& sizes) {
+    if (sizing_ && sizing_->thread.joinable()) sizing_->thread.join();
+    sizing_.reset();
+    for (std::size_t i = 0; i < files.size() && i < sizes.size(); ++i)
+        if (files[i] < sizes_.size()) sizes_[files[i]] = sizes[i];
+    if (sort_column_ == SizeColumn) {
+        beginResetModel();
+        build_order();
+        rebuild_shown();
+        endResetModel();
+        emit sorted();
+    }
+    emit sizing_changed(false);
+}
+
 tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, std::string* why) {
+    stop_sizing();
     beginResetModel();
     found_dir_ = found_dir;
     const tw::u64 code = list_.load(found_dir, record_len, why);
@@ -53,6 +126,7 @@ tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, s
 }
 
 void FoundListModel::clear() {
+    stop_sizing();
     beginResetModel();
     list_.clear();
     loaded_ = false;
@@ -71,6 +145,8 @@ void FoundListModel::start_live(const std::string& found_dir) {
 
 void FoundListModel::append_live(const std::vector<tw::LiveFoundFile>& files) {
     if (files.empty()) return;
+    // The list changes: a reading of sizes ends first.
+    stop_sizing();
     const std::size_t first = list_.size();
     if (first + files.size() > tw::TW_FOUND_LIST_MAX_ROWS) return;
     for (const tw::LiveFoundFile& f : files) list_.append(f.dir, f.name, f.occ_nb);
@@ -80,6 +156,7 @@ void FoundListModel::append_live(const std::vector<tw::LiveFoundFile>& files) {
         // A sorted list takes the new files in their places; the size
         // order would need every size at once, so it gives way to the found
         // order, as for a new result.
+        stop_sizing();
         beginResetModel();
         if (sort_column_ == SizeColumn) sort_column_ = -1;
         build_order();
@@ -109,6 +186,25 @@ int FoundListModel::row_of(tw::u64 file_index) const {
     return file_index < row_of_.size() ? row_of_[file_index] : -1;
 }
 
+int FoundListModel::step_row(tw::u64 file_index, int step) const {
+    const int rows = static_cast<int>(shown_.size());
+    if (const int row = row_of(file_index); row >= 0) {
+        const int next = row + (step < 0 ? -1 : 1);
+        return next >= 0 && next < rows ? next : -1;
+    }
+    // A file the filter hides: the listed files on either side of its place.
+    const auto at = std::find(order_.begin(), order_.end(), static_cast<std::uint32_t>(file_index));
+    if (at == order_.end()) return step > 0 && rows > 0 ? 0 : -1;
+    if (step > 0) {
+        for (auto p = at + 1; p != order_.end(); ++p)
+            if (row_of_[*p] >= 0) return row_of_[*p];
+    } else {
+        for (auto p = at; p != order_.begin();)
+            if (--p; row_of_[*p] >= 0) return row_of_[*p];
+    }
+    return -1;
+}
+
 void FoundListModel::rebuild_shown() {
     shown_ = list_.filter(order_, filter_.toUtf8().toStdString());
     std::fill(row_of_.begin(), row_of_.end(), -1);
@@ -124,9 +220,11 @@ void FoundListModel::set_filter(const QString& text) {
 }
 
 void FoundListModel::sort(int column, Qt::SortOrder order) {
-    beginResetModel();
+    stop_sizing();
     sort_column_ = column >= 0 && column < ColumnCount ? column : -1;
     sort_order_ = order;
+    if (sort_column_ == SizeColumn) return start_sizing();
+    beginResetModel();
     build_order();
     rebuild_shown();
     endResetModel();
@@ -140,11 +238,7 @@ void FoundListModel::build_order() {
     } else if (sort_column_ == CountColumn) {
         order_ = list_.order(tw::FoundList::Key::Count, descending);
     } else if (sort_column_ == SizeColumn) {
-        // One stat per found file not read yet: a large result takes a while.
-        const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        if (gui) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        for (tw::u64 i = 0; i < list_.size(); ++i) file_size(i);
-        if (gui) QGuiApplication::restoreOverrideCursor();
+        // Every size has been read (start_sizing).
         order_ = tw::FoundList::order_by(sizes_, descending);
     } else {
         order_ = list_.order(tw::FoundList::Key::Found, false);
@@ -157,19 +251,25 @@ std::int64_t FoundListModel::file_size(tw::u64 file_index) const {
     if (size != kNotRead) return size;
     size = kGone;
     if (list_.damage(file_index) != tw::FoundList::Damage::None) return size;
+    size = size_of(list_.dir(file_index), list_.file(file_index));
+    return size;
+}
+
+std::int64_t FoundListModel::size_of(std::string_view dir, std::string_view file) {
     struct stat st{};
-    const std::string path = list_.path(file_index);
+    std::string path;
+    path.reserve(dir.size() + file.size() + 1);
+    path.append(dir).append(1, '/').append(file);
     bool ok;
     if (path.size() < PATH_MAX) {
         ok = ::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     } else {
         // Too long for one call: reached folder by folder.
-        const std::string dir(list_.dir(file_index)), file(list_.file(file_index));
         std::string why;
-        ok = tw::stat_file_in(dir.c_str(), file.c_str(), false, &st, &why);
+        const std::string d(dir), f(file);
+        ok = tw::stat_file_in(d.c_str(), f.c_str(), false, &st, &why);
     }
-    if (ok) size = static_cast<std::int64_t>(st.st_size);
-    return size;
+    return ok ? static_cast<std::int64_t>(st.st_size) : kGone;
 }
 
 QString FoundListModel::damage_text(tw::u64 file_index) const {
@@ -219,6 +319,36 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const {
     }
     default: return {};
     }
+}
+
+Qt::ItemFlags FoundListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && static_cast<std::size_t>(index.row()) < shown_.size() &&
+        list_.damage(shown_[static_cast<std::size_t>(index.row())]) == tw::FoundList::Damage::None)
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QStringList FoundListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* FoundListModel::mimeData(const QModelIndexList& indexes) const {
+    // One URI per row, however many of its cells are selected, in row order.
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && static_cast<std::size_t>(index.row()) < shown_.size()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<QUrl> urls;
+    for (const int row : rows) {
+        const tw::u64 file = shown_[static_cast<std::size_t>(row)];
+        if (list_.damage(file) != tw::FoundList::Damage::None) continue;
+        // The bytes of the name, percent-encoded: any name reaches the drop.
+        urls << QUrl::fromEncoded(file_uri(QByteArray::fromStdString(list_.path(file))));
+    }
+    if (urls.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -7,8 +7,12 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "engine/tw_found_list.h"
@@ -23,6 +27,7 @@ public:
 
     // `language`: 0 English, 1 French, for the headers and damaged rows.
     explicit FoundListModel(int language, QObject* parent = nullptr);
+    ~FoundListModel() override;
 
     // Reads the result of `found_dir` (see tw::FoundList::load); the order
     // and the filter in force are applied again.
@@ -44,6 +49,11 @@ public:
     // -1 when that file is filtered out or out of range.
     tw::u64 file_index(int row) const { return shown_[static_cast<std::size_t>(row)]; }
     int row_of(tw::u64 file_index) const;
+    // The row of the listed file that comes `step` (+1 or -1) after found
+    // file `file_index` in the list's order: its neighbour when it is
+    // listed, else the nearest listed file from its place in the order.
+    // -1 when there is none.
+    int step_row(tw::u64 file_index, int step) const;
     // The filter's text (empty: every file).
     void set_filter(const QString& text);
     QString filter() const { return filter_; }
@@ -57,12 +67,23 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-    // A column below 0 gives the found order back.
+    // Rows are dragged out as their files (text/uri-list).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    // A column below 0 gives the found order back. The size order needs
+    // every size: those not read yet are read on a thread of their own, the
+    // rows keep their order meanwhile (sizing() is true) and take the new
+    // one when the sizes are in.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    bool sizing() const { return sizing_ != nullptr; }
 
 signals:
     // The rows were put in a new order (after the model's reset).
     void sorted();
+    // The sizes for the size order are being read (true), or are in or
+    // no longer wanted (false).
+    void sizing_changed(bool sizing);
 
 private:
     // order_ from the sort column and order in force.
@@ -70,6 +91,20 @@ private:
     // shown_ and row_of_ from order_ and the filter.
     void rebuild_shown();
     QString damage_text(tw::u64 file_index) const;
+    // The size of `dir`/`file` without following a final link, -1 when
+    // it cannot be reached.
+    static std::int64_t size_of(std::string_view dir, std::string_view file);
+    // Reads the sizes not read yet on a thread, then sorts by size.
+    void start_sizing();
+    void sizes_read(const std::vector<std::uint32_t>& files, const std::vector<std::int64_t>& sizes);
+    // Ends the reading of sizes, its result unused.
+    void stop_sizing(bool announce = true);
+
+    struct Sizing {
+        std::atomic<bool> cancelled{false};
+        std::thread thread;
+    };
+    std::unique_ptr<Sizing> sizing_;
 
     int language_;
     tw::FoundList list_;

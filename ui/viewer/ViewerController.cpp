@@ -72,6 +72,8 @@ void ViewerController::awake_from_nib() {
     connect_controls();
     add_shortcuts();
     setup_found_list();
+    setup_context_actions();
+    setup_window_scrolling();
     ui_->text_viewer_ref->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The pull-downs first: clearing the view enables and disables them.
     set_launcher_popup();
@@ -112,9 +114,9 @@ void ViewerController::add_shortcuts() {
         QKeySequence key;
         void (ViewerController::*action)();
     } keys[] = {
-        {QKeySequence(Qt::Key_F3), &ViewerController::Next_occ_but},
+        {QKeySequence(Qt::Key_F3), &ViewerController::Next_occ_key},
         {QKeySequence(Qt::CTRL | Qt::Key_Down), &ViewerController::Next_occ_but},
-        {QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Previous_occ_but},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F3), &ViewerController::Previous_occ_key},
         {QKeySequence(Qt::CTRL | Qt::Key_Up), &ViewerController::Previous_occ_but},
         {QKeySequence(Qt::CTRL | Qt::Key_Right), &ViewerController::Next_file_but},
         {QKeySequence(Qt::CTRL | Qt::Key_Left), &ViewerController::Previous_file_but},
@@ -151,9 +153,15 @@ tw::u64 ViewerController::refresh_view(bool alert_on_error) {
     } else if (sur.file_nb >= 1) {
         state = kViewOccurrence;
     }
+    // The list first: the steps and the file index count in its rows.
+    update_found_list();
+    if (r == 0 && mode_pending_) {
+        choose_mode_for_result();
+        mode_pending_ = false;
+    }
     show_it(state);
     if (!live_) show_result_state(r == 0 && state == kViewNothing);
-    update_found_list();
+    show_search_description(r == 0);
     follow_current_file();
     return r;
 }
@@ -220,6 +228,7 @@ void ViewerController::clear_view() {
     show_found_list_status(QString());
     ui_->result_state_ref->clear();
     ui_->result_state_ref->setVisible(false);
+    show_search_description(false);
     unreadable_items_ = UnreadableItems{};
     ui_->unreadable_but_ref->setVisible(false);
     if (unreadable_panel_ != nullptr) unreadable_panel_->close();
@@ -243,6 +252,7 @@ void ViewerController::Unreadable_but() {
 void ViewerController::show_it(int state) {
     const tw::SummaryRecord& sur = engine_.sur;
     display_state_ = state;
+    reset_window();
     show_file_content(state);
     show_view_filename(state);
     show_view_foldername(state);
@@ -254,21 +264,12 @@ void ViewerController::show_it(int state) {
     const bool occurrence = state == kViewOccurrence;
     ui_->next_occ_but_ref->setEnabled(occurrence && sur.occ_index + 2 <= sur.occ_nb);
     ui_->previous_occ_but_ref->setEnabled(occurrence && sur.occ_index > 0);
-    ui_->next_file_but_ref->setEnabled(state != kViewNothing && sur.file_index + 2 <= sur.file_nb);
-    ui_->previous_file_but_ref->setEnabled(state != kViewNothing && sur.file_index > 0);
-
     const bool file_controls = state != kViewNothing && sur.file_nb > 0;
     launcher_popup_->setEnabled(file_controls);
     hexa_or_text_popup_->setEnabled(file_controls);
     ui_->show_in_finder_but_ref->setEnabled(file_controls);
     ui_->info_but_ref->setEnabled(file_controls);
-    ui_->file_slider_ref->setEnabled(file_controls);
-    ui_->go_file_but_ref->setEnabled(file_controls);
-    ui_->file_index_tf_ref->setEnabled(file_controls);
-    if (file_controls) {
-        set_slider(ui_->file_slider_ref, sur.file_nb, sur.file_index);
-        ui_->file_index_tf_ref->setText(QString::number(sur.file_index + 1));
-    }
+    show_file_position();
 
     const bool occ_controls = occurrence && sur.occ_nb > 0;
     ui_->occ_slider_ref->setEnabled(occ_controls);
@@ -329,10 +330,30 @@ void ViewerController::show_view_line(int state) {
 }
 
 void ViewerController::show_view_file_nb_and_index(int state) {
-    const tw::SummaryRecord& sur = engine_.sur;
+    // The place in the list as shown; a dash for a file the filter hides.
+    const ListPosition at = list_position();
     ui_->file_nb_and_index_ref->setText(
-        state != kViewNothing ? QStringLiteral("%1 / %2").arg(sur.file_index + 1).arg(sur.file_nb)
-                              : QString());
+        state != kViewNothing
+            ? QStringLiteral("%1 / %2")
+                  .arg(at.listed ? QString::number(at.index + 1) : QStringLiteral("–"))
+                  .arg(at.count)
+            : QString());
+}
+
+void ViewerController::show_file_position() {
+    const bool shown = display_state_ != kViewNothing && engine_.sur.file_nb > 0;
+    show_view_file_nb_and_index(display_state_);
+    ui_->next_file_but_ref->setEnabled(shown && listed_neighbour(1).has_value());
+    ui_->previous_file_but_ref->setEnabled(shown && listed_neighbour(-1).has_value());
+    const ListPosition at = list_position();
+    const bool controls = shown && at.count > 0;
+    ui_->file_slider_ref->setEnabled(controls);
+    ui_->go_file_but_ref->setEnabled(controls);
+    ui_->file_index_tf_ref->setEnabled(controls);
+    if (controls) {
+        set_slider(ui_->file_slider_ref, at.count, at.index);
+        ui_->file_index_tf_ref->setText(at.listed ? QString::number(at.index + 1) : QString());
+    }
 }
 
 void ViewerController::show_view_occ_nb_and_index(int state) {
@@ -363,6 +384,10 @@ void ViewerController::show_error(tw::u64 code) {
 
 void ViewerController::set_window_visible(bool visible) {
     if (visible) {
+        // The list has the keyboard, not the filter: the steps' keys work
+        // at once and typing does not filter by surprise.
+        QWidget* focus = window_->focusWidget();
+        if (focus == nullptr || focus == ui_->found_filter_ref) ui_->found_list_ref->setFocus();
         if (!window_->isVisible()) {
             frame_known_ = true;
             window_->show();
@@ -371,6 +396,12 @@ void ViewerController::set_window_visible(bool visible) {
     } else if (window_->isVisible()) {
         window_->hide();
     }
+}
+
+void ViewerController::bring_to_front() {
+    set_window_visible(true);
+    window_->raise();
+    window_->activateWindow();
 }
 
 // ---- Moves ----------------------------------------------------------------------
@@ -411,44 +442,67 @@ void ViewerController::Occ_slider() {
     show_view();
 }
 
-void ViewerController::Next_file_but() {
+void ViewerController::Next_occ_key() {
+    const tw::SummaryRecord& sur = engine_.sur;
+    if (display_state_ == kViewOccurrence && sur.occ_index + 1 < sur.occ_nb) return Next_occ_but();
+    if (display_state_ == kViewNothing) return beep();
+    const std::optional<tw::u64> next = listed_neighbour(1);
+    if (!next) return beep();
+    go_to_file(*next, 0);
+}
+
+void ViewerController::Previous_occ_key() {
     tw::SummaryRecord& sur = engine_.sur;
-    if (display_state_ == kViewNothing || sur.file_index + 1 >= sur.file_nb) return beep();
-    sur.occ_index = 0;
-    ++sur.file_index;
+    if (display_state_ == kViewOccurrence && sur.occ_index > 0) return Previous_occ_but();
+    if (display_state_ == kViewNothing) return beep();
+    const std::optional<tw::u64> previous = listed_neighbour(-1);
+    if (!previous) return beep();
+    // Its number of occurrences is known once it is read.
+    go_to_file(*previous, 0);
+    if (display_state_ == kViewOccurrence && sur.occ_nb > 1) {
+        sur.occ_index = sur.occ_nb - 1;
+        show_view();
+    }
+}
+
+void ViewerController::go_to_file(tw::u64 file_index, tw::u64 occ_index) {
+    engine_.sur.file_index = file_index;
+    engine_.sur.occ_index = occ_index;
     show_view();
+}
+
+void ViewerController::Next_file_but() {
+    if (display_state_ == kViewNothing) return beep();
+    const std::optional<tw::u64> next = listed_neighbour(1);
+    if (!next) return beep();
+    go_to_file(*next, 0);
 }
 
 void ViewerController::Previous_file_but() {
-    tw::SummaryRecord& sur = engine_.sur;
-    if (display_state_ == kViewNothing || sur.file_index == 0) return beep();
-    --sur.file_index;
-    sur.occ_index = 0;
-    show_view();
+    if (display_state_ == kViewNothing) return beep();
+    const std::optional<tw::u64> previous = listed_neighbour(-1);
+    if (!previous) return beep();
+    go_to_file(*previous, 0);
 }
 
 void ViewerController::Go_file_but() {
-    tw::SummaryRecord& sur = engine_.sur;
-    const std::optional<tw::u64> n = index_from_field(ui_->file_index_tf_ref->text(), sur.file_nb);
+    // The number counts the rows as listed.
+    const ListPosition at = list_position();
+    const std::optional<tw::u64> n = index_from_field(ui_->file_index_tf_ref->text(), at.count);
     if (!n) {
         beep();
-        ui_->file_index_tf_ref->setText(QString::number(sur.file_index + 1));
+        ui_->file_index_tf_ref->setText(at.listed ? QString::number(at.index + 1) : QString());
         return;
     }
-    sur.occ_index = 0;
-    sur.file_index = *n;
-    show_view();
+    go_to_file(listed_file(*n), 0);
 }
 
 void ViewerController::File_index_tf() { Go_file_but(); }
 
 void ViewerController::File_slider() {
-    tw::SummaryRecord& sur = engine_.sur;
     const int v = ui_->file_slider_ref->value();
-    if (v < 0 || static_cast<tw::u64>(v) >= sur.file_nb) return beep();
-    sur.occ_index = 0;
-    sur.file_index = static_cast<tw::u64>(v);
-    show_view();
+    if (v < 0 || static_cast<tw::u64>(v) >= list_position().count) return beep();
+    go_to_file(listed_file(static_cast<tw::u64>(v)), 0);
 }
 
 std::optional<tw::u64> ViewerController::index_from_field(const QString& text, tw::u64 count) {

@@ -24,7 +24,9 @@
 #include "ui/common/launcher_list.h"
 #include "ui/toolkit/colored_window.h"
 
+class QAction;
 class QLabel;
+class QMenu;
 class QModelIndex;
 class QSlider;
 class QWidget;
@@ -52,6 +54,24 @@ inline constexpr int kModeText = 1;
 inline constexpr int kModeOriginal = 2;
 inline constexpr int kModeHexa = 3;
 
+// The bytes a display mode shows: a piece of the found file, where it lies
+// in the file, and the occurrence's place in it (occ_pos at or past len
+// when the piece does not hold it).
+struct Excerpt {
+    const std::uint8_t* bytes = nullptr;
+    std::size_t len = 0;
+    tw::u64 file_offset = 0;
+    tw::u64 occ_pos = 0;
+    tw::u64 mark_len = 0;
+    // The engine's excerpt of the current occurrence.
+    static Excerpt of(const tw::SummaryRecord& sur);
+};
+
+// Why decoding in the original encoding stopped on one side.
+inline constexpr int kStopEdge = 0;         // the excerpt's edge
+inline constexpr int kStopNul = 1;          // a NUL byte
+inline constexpr int kStopUndecodable = 2;  // bytes the encoding cannot read
+
 // What the text area shows and which part of it is selected (positions in
 // UTF-16 code units of `text`, already clamped to it).
 struct ViewerText {
@@ -60,6 +80,13 @@ struct ViewerText {
     qsizetype selection_length = 0;
     // The marked spans (start, length); when empty, the one above.
     std::vector<std::pair<qsizetype, qsizetype>> marks;
+    // Original encoding: the file offsets decoded, [from, to), and why
+    // decoding stopped before and after them.
+    tw::u64 decoded_from = 0, decoded_to = 0;
+    int stop_before = kStopEdge, stop_after = kStopEdge;
+    // Where the cursor goes (a position of `text`); the selection's start
+    // when negative.
+    qsizetype cursor_at = -1;
 };
 
 class ViewerController : public QObject, public ColoredWindow {
@@ -87,6 +114,7 @@ public:
     void show_result(const UnreadableItems& items) {
         set_unreadable_items(items);
         show_view();
+        bring_to_front();
     }
     const UnreadableItems& unreadable_items() const { return unreadable_items_; }
     // The button beside the state line: a window listing them.
@@ -99,15 +127,26 @@ public:
     void show_view_line(int state);
     void show_view_file_nb_and_index(int state);
     void show_view_occ_nb_and_index(int state);
+    // The file steps, the file slider and index field for the list as shown.
+    void show_file_position();
     void make_active(bool active);
     void show_error(tw::u64 code);
     void set_window_visible(bool visible);
+    // Shows the window in front of the others and gives it the keyboard.
+    void bring_to_front();
 
     void Next_occ_but();
     void Previous_occ_but();
     void Go_occ_but();
     void Occ_index_tf();
     void Occ_slider();
+    // F3 and Shift+F3: the next or previous occurrence, going on to the
+    // first occurrence of the next listed file, or the last one of the
+    // previous listed file.
+    void Next_occ_key();
+    void Previous_occ_key();
+    // Previous and Next file step through the files as the list shows
+    // them: in its order, only those its filter keeps.
     void Next_file_but();
     void Previous_file_but();
     void Go_file_but();
@@ -119,13 +158,35 @@ public:
     void set_hexa_or_text_popup();
     void hexa_or_text_popup_action(int index);
     void set_view_as_default();
+    // A new result opens decoded when it was searched in a wide encoding
+    // (UTF-16), else as text.
+    void choose_mode_for_result();
 
     // The text of each mode for the current excerpt of `sur`; none when the
     // excerpt cannot be decoded in `encoding`.
-    static ViewerText text_content(const tw::SummaryRecord& sur);
-    static std::optional<ViewerText> original_content(const tw::SummaryRecord& sur,
-                                                      std::uint32_t encoding);
-    static ViewerText hexa_content(const tw::SummaryRecord& sur);
+    static ViewerText text_content(const Excerpt& sur);
+    static std::optional<ViewerText> original_content(const Excerpt& sur, std::uint32_t encoding);
+    static ViewerText hexa_content(const Excerpt& sur);
+
+    // ---- The piece of the file on show (ViewerWindowBytes.cpp) -------------------
+    // The excerpt size preference: the bytes shown around an occurrence,
+    // 2000 (the engine's excerpt) to 1 MiB.
+    static constexpr tw::u64 kMaxExcerptSize = tw::u64{1} << 20;
+    static tw::u64 excerpt_size();
+    static void set_excerpt_size(tw::u64 size);
+    // Ctrl+G: asks for a file offset (decimal, or hexadecimal after 0x).
+    void Go_to_offset_action();
+    // Shows the current file around `offset`, the cursor on it; false (a
+    // beep) past the file's end or when it cannot be read.
+    bool go_to_offset(tw::u64 offset);
+    // Reads another excerpt's worth of the file after (+1) or before (-1)
+    // the piece on show; false when there is none.
+    bool load_more(int direction);
+    // The piece of the file shown now.
+    Excerpt current_excerpt() const;
+    // `content` of the original encoding with a line above it saying where
+    // decoding stopped and why, when it stopped before the excerpt's edges.
+    static ViewerText with_decoding_note(ViewerText content, int language);
 
     // ---- Actions -----------------------------------------------------------------
     void set_launcher_popup();
@@ -150,6 +211,23 @@ public:
     static QStringList launcher_paths(const tw::BufferRecord& br) {
         return tw::ui::launcher_paths(br);
     }
+
+    // ---- Context menu and copies (ViewerMenu.cpp) ---------------------------------
+    // The menu of a list row or of the excerpt, for the current file and
+    // occurrence; the caller owns it. Its actions carry the window's
+    // shortcuts.
+    QMenu* make_context_menu(bool in_excerpt, QWidget* parent);
+    // Opens the current file with the launcher list's first application,
+    // or with the default application when the list is empty.
+    void Open_action();
+    void Open_default_action();
+    void Copy_path_action();
+    void Copy_offset_action(bool hexadecimal);
+    // The occurrence's bytes as read in the file, in hexadecimal.
+    void Copy_occurrence_action();
+    void Copy_selection_action();
+    // The window's action named `name` (tests, menus).
+    QAction* viewer_action(const char* name) const;
 
     // ---- The result of a running search ------------------------------------------
     // The list empties for the search that starts; its found files come
@@ -177,6 +255,8 @@ public:
     // error, and the files and folders that could not be read; hidden for
     // a finished search that read everything.
     QLabel* result_state_line() const;
+    // The lines saying which search wrote the result on show.
+    QLabel* search_description() const { return search_description_ref_; }
 
 signals:
     // "Add application..." of the launcher pull-down.
@@ -196,6 +276,8 @@ private:
     // "No occurrence found" for an empty result; a stopped search or one
     // that ended on an error named in the title.
     void show_result_state(bool nothing_found);
+    // The search string, options, target and time of the result on show.
+    void show_search_description(bool shown);
     // Reads the result and redisplays it; the engine's code.
     tw::u64 refresh_view(bool alert_on_error);
 
@@ -208,6 +290,20 @@ private:
     void follow_current_file(bool scroll = true);
     void found_list_row_chosen(const QModelIndex& current);
     void show_found_list_status(const QString& failure);
+    // The current file's place in the list as shown: its row and the
+    // number of rows (the found order when the list could not be read);
+    // `listed` false when the filter hides it.
+    struct ListPosition {
+        tw::u64 index = 0;
+        tw::u64 count = 0;
+        bool listed = false;
+    };
+    ListPosition list_position() const;
+    // The found file `step` (+1, -1) rows from the current one in the list.
+    std::optional<tw::u64> listed_neighbour(int step) const;
+    // The found file shown at position `index` of the list.
+    tw::u64 listed_file(tw::u64 index) const;
+    void go_to_file(tw::u64 file_index, tw::u64 occ_index);
     void save_list_split() const;
     void restore_list_split();
     QString base_title_;
@@ -222,6 +318,16 @@ private:
     void save_frame() const;
     void restore_frame();
     void build_info_sheet();
+    // Reads [start, start + size) of the current file as the piece on show.
+    bool load_window(tw::u64 start, tw::u64 size);
+    // A new occurrence: the piece on show is its excerpt, of the preferred size.
+    void reset_window();
+    void setup_window_scrolling();
+    // The context menus' actions, with their shortcuts, on the window.
+    void setup_context_actions();
+    void open_with(const QString& application);
+    // Says why the current file could not be opened or revealed.
+    void open_failed(const QString& why);
 
     tw::Engine& engine_;
     std::unique_ptr<Ui::ViewerWindow> ui_;
@@ -229,6 +335,15 @@ private:
     PullDown* launcher_popup_ = nullptr;
     PullDown* hexa_or_text_popup_ = nullptr;
     int hexa_or_text_type_ = kModeText;
+    bool mode_chosen_for_result_ = false;  // the mode is the one a result chose
+    bool mode_pending_ = true;
+    // The piece of the file on show when it is not the engine's excerpt.
+    std::vector<std::uint8_t> window_bytes_;
+    tw::u64 window_offset_ = 0;
+    bool window_active_ = false;
+    tw::u64 file_size_ = 0;
+    std::optional<tw::u64> cursor_offset_;  // where Go to offset put the cursor
+    bool loading_more_ = false;  // a new result is read: its mode is to be chosen
     int display_state_ = kViewNothing;
     bool updating_sliders_ = false;
     FoundListModel* found_list_model_ = nullptr;
@@ -238,6 +353,7 @@ private:
     QPointer<QDialog> info_sheet_panel_ref_;
     UnreadableItems unreadable_items_;
     QPointer<QDialog> unreadable_panel_;
+    QLabel* search_description_ref_ = nullptr;
     QLabel* info_panel_pathname_ref_ = nullptr;
     QLabel* info_panel_other_ref_ = nullptr;
 };

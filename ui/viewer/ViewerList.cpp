@@ -12,6 +12,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_plural.h"
+#include "ui/common/search_description.h"
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "ui/viewer/ViewerController.h"
@@ -33,6 +34,8 @@ const char* const damaged_record_s[2] = {"%1 damaged record", "%1 enregistrement
 const char* const damaged_records_s[2] = {"%1 damaged records", "%1 enregistrements endommagés"};
 const char* const partial_record_s[2] = {"TW_found_header ends with an incomplete record",
                                          "TW_found_header se termine par un enregistrement incomplet"};
+const char* const reading_sizes_s[2] = {"reading the sizes for the size order…",
+                                        "lecture des tailles pour le tri par taille…"};
 const char* const list_failed_s[2] = {"The list cannot be read: %1",
                                       "La liste ne peut pas être lue : %1"};
 
@@ -46,6 +49,15 @@ void ViewerController::setup_found_list() {
     QFont bold = ui_->result_state_ref->font();
     bold.setBold(true);
     ui_->result_state_ref->setFont(bold);
+    // Which search wrote the result: first of all, above the state line.
+    search_description_ref_ = new QLabel(window_);
+    search_description_ref_->setObjectName(QStringLiteral("search_description_ref"));
+    search_description_ref_->setTextFormat(Qt::PlainText);
+    search_description_ref_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    search_description_ref_->setWordWrap(true);
+    // No accessible name of its own: a screen reader reads its text.
+    ui_->window_box->insertWidget(0, search_description_ref_);
+    search_description_ref_->setVisible(false);
 
     found_list_model_ = new FoundListModel(engine_.language != 0 ? 1 : 0, this);
     QTableView* view = ui_->found_list_ref;
@@ -69,6 +81,10 @@ void ViewerController::setup_found_list() {
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows dragged out give their files to a file manager or a terminal.
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragOnly);
+    view->setDefaultDropAction(Qt::CopyAction);
 
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { found_list_row_chosen(current); });
@@ -76,16 +92,23 @@ void ViewerController::setup_found_list() {
         found_list_model_->set_filter(text);
         follow_current_file();
         show_found_list_status(QString());
+        show_file_position();
     });
+    connect(found_list_model_, &FoundListModel::sizing_changed, this,
+            [this] { show_found_list_status(QString()); });
     // A new order is read from its start; the current file stays selected.
     connect(found_list_model_, &FoundListModel::sorted, this, [this] {
         follow_current_file(false);
         ui_->found_list_ref->scrollToTop();
+        show_file_position();
     });
 }
 
 void ViewerController::begin_live_result() {
     clear_view();
+    // A new search is listed whole: the filter of the last one goes.
+    ui_->found_filter_ref->clear();
+    mode_pending_ = true;
     live_ = true;
     found_list_model_->start_live(engine_.resource_path(tw::TW_FOUND_DIR));
     show_found_list_status(QString());
@@ -99,9 +122,7 @@ void ViewerController::add_live_files(const std::vector<tw::LiveFoundFile>& file
         // The file shown stays; the steps reach the files listed since.
         tw::SummaryRecord& sur = engine_.sur;
         sur.file_nb = found_list_model_->list().size();
-        show_view_file_nb_and_index(display_state_);
-        ui_->next_file_but_ref->setEnabled(sur.file_index + 2 <= sur.file_nb);
-        set_slider(ui_->file_slider_ref, sur.file_nb, sur.file_index);
+        show_file_position();
         return;
     }
     // The first found file is shown as soon as it is listed; the search
@@ -122,6 +143,7 @@ void ViewerController::update_found_list() {
     if (!found_list_model_->stale(found_dir)) return;
     std::string why;
     following_file_ = true;
+    mode_pending_ = true;  // another result
     const tw::u64 code = found_list_model_->load(found_dir, engine_.result_info.record_len, &why);
     // A size order was given up for the new result: the header says so.
     QHeaderView* header = ui_->found_list_ref->horizontalHeader();
@@ -159,6 +181,31 @@ void ViewerController::found_list_row_chosen(const QModelIndex& current) {
     show_view();
 }
 
+ViewerController::ListPosition ViewerController::list_position() const {
+    const tw::SummaryRecord& sur = engine_.sur;
+    if (!found_list_model_->loaded()) return {sur.file_index, sur.file_nb, sur.file_index < sur.file_nb};
+    const int row = found_list_model_->row_of(sur.file_index);
+    const auto rows = static_cast<tw::u64>(found_list_model_->rowCount());
+    return {row < 0 ? 0 : static_cast<tw::u64>(row), rows, row >= 0};
+}
+
+std::optional<tw::u64> ViewerController::listed_neighbour(int step) const {
+    const tw::SummaryRecord& sur = engine_.sur;
+    if (!found_list_model_->loaded()) {
+        // No list to follow: the found order.
+        if (step > 0 && sur.file_index + 1 < sur.file_nb) return sur.file_index + 1;
+        if (step < 0 && sur.file_index > 0) return sur.file_index - 1;
+        return std::nullopt;
+    }
+    const int row = found_list_model_->step_row(sur.file_index, step);
+    if (row < 0) return std::nullopt;
+    return found_list_model_->file_index(row);
+}
+
+tw::u64 ViewerController::listed_file(tw::u64 index) const {
+    return found_list_model_->loaded() ? found_list_model_->file_index(static_cast<int>(index)) : index;
+}
+
 void ViewerController::show_found_list_status(const QString& failure) {
     const int l = engine_.language != 0 ? 1 : 0;
     QLabel* status = ui_->found_list_status_ref;
@@ -186,7 +233,16 @@ void ViewerController::show_found_list_status(const QString& failure) {
                 QString::fromUtf8(tw::count_form(list.damaged(), l, damaged_record_s, damaged_records_s))
                     .arg(locale.toString(static_cast<qulonglong>(list.damaged())));
     if (list.partial_record()) text += QStringLiteral(" — ") + QString::fromUtf8(partial_record_s[l]);
+    if (found_list_model_->sizing()) text += QStringLiteral(" — ") + QString::fromUtf8(reading_sizes_s[l]);
     status->setText(text);
+}
+
+void ViewerController::show_search_description(bool shown) {
+    // Cut to what a line can show; the report has it whole.
+    const QStringList lines =
+        shown ? describe_search(engine_.summary_info(), engine_.language, 120, 48) : QStringList();
+    search_description_ref_->setText(lines.join(u'\n'));
+    search_description_ref_->setVisible(!lines.isEmpty());
 }
 
 void ViewerController::save_list_split() const {

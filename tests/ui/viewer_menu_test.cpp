@@ -1,0 +1,162 @@
+// The found viewer's context menu and its shortcuts over a real result: what
+// each copy puts on the clipboard, the command each opening starts with its
+// arguments, and the files a drag of rows carries.
+#include <QClipboard>
+#include <QMimeData>
+
+#include "ui/toolkit/defaults.h"
+#include "ui/viewer/FoundListModel.h"
+#include "viewer_fixture.h"
+
+using namespace tw::ui;
+using viewer_test::Viewer;
+
+namespace {
+
+QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
+
+// An executable that writes its arguments, one a line, into `marker`.
+void write_recorder(const QString& path, const QString& marker) {
+    tw_test::write_file(path.toStdString(), "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                                                marker.toStdString() + ".tmp'\nmv '" + marker.toStdString() +
+                                                ".tmp' '" + marker.toStdString() + "'\n");
+    ::chmod(path.toLocal8Bit().constData(), 0700);
+}
+
+QString read_text(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+}  // namespace
+
+class ViewerMenuTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("data")));
+        // The default application of plain text: a recorder, for GIO to start.
+        QVERIFY(QDir().mkpath(home_.filePath("data/applications")) && QDir().mkpath(home_.filePath("config")));
+        write_recorder(home_.filePath("default.sh"), home_.filePath("default.out"));
+        tw_test::write_file(home_.filePath("data/applications/trawlex-test-default.desktop").toStdString(),
+                            "[Desktop Entry]\nType=Application\nName=Rec\nExec=" +
+                                home_.filePath("default.sh").toStdString() + " %f\nMimeType=text/plain;\n");
+        tw_test::write_file(home_.filePath("config/mimeapps.list").toStdString(),
+                            "[Default Applications]\ntext/plain=trawlex-test-default.desktop\n");
+    }
+    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
+
+    void copies_put_their_text_on_the_clipboard_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("key");  // its shortcut, pressed in the list
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("path") << "copy_path_action" << "Ctrl+C" << "@/a.txt";
+        QTest::newRow("offset") << "copy_offset_action" << "Ctrl+Shift+D" << "14";
+        QTest::newRow("offset, hexadecimal")
+            << "copy_offset_hexa_action" << "Ctrl+Shift+H" << "0xE";
+        QTest::newRow("occurrence's bytes")
+            << "copy_bytes_action" << "Ctrl+Shift+B" << "4E 65 45 64";
+    }
+    void copies_put_their_text_on_the_clipboard() {
+        QFETCH(QString, action);
+        QFETCH(QString, key);
+        QFETCH(QString, copied);
+        Viewer v;
+        v.file("a.txt", "xxNEEDxx\nline NeEd two\n");
+        v.file("b.txt", "NEED");
+        tw_test::set_target(*v.engine, "need", {{v.tree / "a.txt", false}, {v.tree / "b.txt", false}});
+        v.engine->tr.case_insensitive = 1;
+        v.engine->search_in_target();
+        v.viewer->show_view();
+        v.viewer->Next_occ_but();
+        copied.replace("@", QString::fromStdString(v.tree.path()));
+        // From the menu of the row.
+        QApplication::clipboard()->clear();
+        QMenu* menu = v.viewer->make_context_menu(false, v.viewer->window());
+        QVERIFY(menu->actions().contains(v.viewer->viewer_action(action.toLatin1())));
+        v.viewer->viewer_action(action.toLatin1())->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), copied);
+        delete menu;
+        // By its shortcut, the list having the keyboard.
+        QApplication::clipboard()->clear();
+        QApplication::setActiveWindow(v.viewer->window());
+        list_view(v)->setFocus();
+        QTest::keySequence(list_view(v), QKeySequence(key));
+        QCOMPARE(QApplication::clipboard()->text(), copied);
+    }
+
+    void the_excerpt_copies_its_selection() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        QMenu* menu = v.viewer->make_context_menu(true, v.area());
+        QVERIFY(!v.viewer->viewer_action("copy_selection_action")->isEnabled());
+        delete menu;
+        QTextCursor cursor = v.area()->textCursor();
+        cursor.setPosition(2);
+        cursor.setPosition(6, QTextCursor::KeepAnchor);
+        v.area()->setTextCursor(cursor);
+        menu = v.viewer->make_context_menu(true, v.area());
+        QVERIFY(v.viewer->viewer_action("copy_selection_action")->isEnabled());
+        v.viewer->viewer_action("copy_selection_action")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QString("NEED"));
+        delete menu;
+    }
+
+    void openings_start_their_application_with_the_file() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        list_view(v)->setCurrentIndex(v.viewer->found_list_model()->index(1, 0));
+        const QString file = QString::fromStdString(v.tree / "sub/b.txt");
+        // The default application, through GIO; Open too while the launcher
+        // list is empty.
+        const QString by_default = home_.filePath("default.out");
+        for (const char* action : {"open_default_action", "open_action"}) {
+            QFile::remove(by_default);
+            v.viewer->viewer_action(action)->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(read_text(by_default), file + "\n", 10000);
+        }
+        // Open takes the launcher list's first application; Open With any.
+        QTemporaryDir apps;
+        for (const char* app : {"first", "second"}) {
+            write_recorder(apps.filePath(app), apps.filePath(QString(app) + ".out"));
+            QCOMPARE(v.engine->append_to_launcher(apps.filePath(app).toLocal8Bit().constData()), tw::u64{0});
+        }
+        v.viewer->viewer_action("open_action")->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(read_text(apps.filePath("first.out")), file + "\n", 10000);
+        QMenu* menu = v.viewer->make_context_menu(false, v.viewer->window());
+        auto* with = menu->findChild<QMenu*>("open_with_menu");
+        QCOMPARE(with->actions().size(), 4);  // two applications, a line, "Add application..."
+        with->actions()[1]->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(read_text(apps.filePath("second.out")), file + "\n", 10000);
+        QSignalSpy add(v.viewer.get(), &ViewerController::add_application_asked);
+        with->actions()[3]->trigger();
+        QCOMPARE(add.count(), 1);
+        delete menu;
+    }
+
+    void dragged_rows_carry_their_files() {
+        Viewer v;
+        v.three_files();
+        v.viewer->show_view();
+        FoundListModel* model = v.viewer->found_list_model();
+        list_view(v)->sortByColumn(FoundListModel::PathColumn, Qt::DescendingOrder);
+        QVERIFY(model->flags(model->index(0, 0)) & Qt::ItemIsDragEnabled);
+        std::unique_ptr<QMimeData> data(
+            model->mimeData({model->index(2, 1), model->index(0, 0), model->index(0, 2)}));
+        QVERIFY(data->hasFormat("text/uri-list"));
+        const QString root = QUrl::fromLocalFile(QString::fromStdString(v.tree.path())).toString();
+        QCOMPARE(QString::fromLatin1(data->data("text/uri-list")).split("\r\n", Qt::SkipEmptyParts),
+                 (QStringList{root + "/sub/deeper/c.txt", root + "/a.txt"}));
+    }
+
+private:
+    QTemporaryDir home_;
+};
+
+QTEST_MAIN(ViewerMenuTest)
+#include "viewer_menu_test.moc"
