@@ -250,7 +250,11 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // The text buffers of the single-threaded scan start every stride_
     // bytes while at least a pattern's length remains; a piece is a run of
     // them, so every start position is examined once, in one piece.
-    const u64 chunks = file->size < pattern_len_ ? 0 : (file->size - pattern_len_) / stride_ + 1;
+    // A file whose size reads 0 may still hold bytes: one job reads it to
+    // its end.
+    const u64 chunks = file->size == 0                ? 1
+                       : file->size < pattern_len_ ? 0
+                                                   : (file->size - pattern_len_) / stride_ + 1;
     if (chunks <= 1) {
         // One text buffer at most: scanned here, since handing a small file
         // to another thread costs more than its scan.

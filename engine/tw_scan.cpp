@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/tw_fd.h"
 #include "engine/tw_map_guard.h"
@@ -57,9 +58,56 @@ bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offs
     return whole;
 }
 
+PieceScan scan_stream(SearchParam& sp, int fd, bool fold, OccurrenceOut& out,
+                      const std::atomic<std::uint8_t>& stop, std::atomic<u64>& bytes_read) {
+    PieceScan scan;
+    const u64 m = sp.STR_END - sp.STR_START;
+    const u64 keep = m - 1;
+    auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
+    u64 have = 0;  // bytes in the buffer, the carried ones included
+    u64 base = 0;  // file offset of the buffer's first byte
+    u64 folded = 0;  // the carried bytes were folded with their piece
+    while (!stopping(stop)) {
+        int err = 0;
+        const u64 n = read_full(fd, text + have, sp.TEXT_BUF_SIZE - have, &err);
+        // A file that has nothing more to give now (EAGAIN on a
+        // non-blocking descriptor) ends here: the search does not wait.
+        if (err != 0 && err != EAGAIN) {
+            scan.result = ERR_READ_FILE;
+            scan.read_err = err;
+            break;
+        }
+        bytes_read.fetch_add(n, std::memory_order_relaxed);
+        have += n;
+        const bool end = err != 0 || have < sp.TEXT_BUF_SIZE;
+        if (have >= m) {
+            if (fold) make_lower_case_asm(have - folded, text + folded);
+            if (!scan_text(sp, text, 0, have, base, false, out, stop)) {
+                scan.refused = !stopping(stop);
+                break;
+            }
+            out.buffer_scanned();
+            folded = have;
+        }
+        if (end) {
+            scan.ended = true;
+            break;
+        }
+        // The positions from have - keep on could not hold a whole
+        // occurrence yet: their bytes start the next piece.
+        std::memmove(text, text + have - keep, keep);
+        base += have - keep;
+        have = folded = keep;
+    }
+    return scan;
+}
+
 PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks, bool fold,
                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                     std::atomic<u64>& bytes_read) {
+    // A regular file whose size reads 0 may still hold bytes (/proc, /sys,
+    // some FUSE files): it is read to its end as a stream.
+    if (size == 0 && first_pos == 0) return scan_stream(sp, fd, fold, out, stop, bytes_read);
     PieceScan scan;
     const u64 m = sp.STR_END - sp.STR_START;
     auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
@@ -100,6 +148,8 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
 std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
                                      OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                                      std::atomic<u64>& bytes_read) {
+    // A size of 0 may hide bytes that only reading shows.
+    if (size == 0) return std::nullopt;
     PieceScan scan;
     const u64 m = sp.STR_END - sp.STR_START;
     // The bytes the buffers would hold, read one after the other: the same

@@ -55,6 +55,9 @@ struct PieceScan {
 // Scans up to `chunks` text buffers of the regular file `fd`, noted as
 // `size` bytes long, from file offset `first_pos` (a buffer's start), each
 // read into sp's text buffer. Adds the bytes read to `bytes_read`.
+// A file noted as 0 bytes long (/proc, /sys, FUSE files say so and still
+// hold bytes) is read from its start to its end as a stream instead,
+// whatever `chunks`.
 PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks, bool fold,
                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                     std::atomic<u64>& bytes_read);

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/tw.h"
+#include "engine/tw_scan.h"
 #include "engine_fixture.h"
 
 using namespace tw;
@@ -217,6 +218,59 @@ TEST_F(SearchTest, OccurrencesAcrossPiecesAreFoundOnceWithExactLineNumbers) {
     ASSERT_EQ(results().size(), 1u);
     EXPECT_EQ(results()[0].offsets, offsets);
     EXPECT_EQ(results()[0].lines, lines);
+}
+
+// Files whose size reads 0 but which hold bytes (/proc, /sys, FUSE files)
+// are read to their end, as items and in a walk, by one thread or several
+// (an empty folder item first starts the scanning threads for a file item).
+TEST_F(SearchTest, FilesWhoseSizeReadsZeroAreReadToTheirEnd) {
+    make_dir("empty");
+    struct Row {
+        const char* pattern;
+        std::vector<Item> items;
+        const char* found;
+        unsigned threads;
+    } const rows[] = {
+        {"Name:", {{"/proc/self/status", false}}, "/proc/self/status", 1},
+        {"Name:", {{at("empty"), true}, {"/proc/self/status", false}}, "/proc/self/status", 4},
+        {"Linux", {{"/proc/sys/kernel", true}}, "/proc/sys/kernel/ostype", 1},
+        {"Linux", {{"/proc/sys/kernel", true}}, "/proc/sys/kernel/ostype", 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.found) + " threads " + std::to_string(row.threads));
+        set_target(*engine, row.pattern, row.items);
+        engine->thread_count = row.threads;
+        search();
+        EXPECT_EQ(found_map().count(row.found), 1u);
+        EXPECT_GT(engine->ir.total_bytes.load(), 0u);
+    }
+
+    // A stand-in for a FUSE file: a file longer than the text buffer, noted
+    // as 0 bytes long, with occurrences across the pieces' seams.
+    use_buffers(16);
+    std::string content(40, '.');
+    for (const std::size_t at : {0, 11, 14, 25, 35}) content.replace(at, 5, "PQRPQ");
+    std::vector<u64> expected;
+    for (std::size_t i = 0; i + 5 <= content.size(); ++i)
+        if (content.compare(i, 5, "PQRPQ") == 0) expected.push_back(i);
+    make_file("f", content);
+    set_target(*engine, "PQRPQ", {});
+    ASSERT_EQ(engine->set_search_param_from_target(), 0u);
+    struct Records : OccurrenceOut {
+        std::vector<u64> offsets;
+        bool take(const std::uint8_t* records, std::size_t bytes) override {
+            for (std::size_t i = 0; i < bytes; i += 8) offsets.push_back(le64_at(Bytes(records + i, records + i + 8), 0));
+            return true;
+        }
+    } out;
+    const int fd = ::open(at("f").c_str(), O_RDONLY);
+    std::atomic<std::uint8_t> stop{0};
+    std::atomic<u64> bytes{0};
+    const PieceScan scan = scan_read(engine->sr, fd, 0, 0, ~u64{0}, false, out, stop, bytes);
+    ::close(fd);
+    EXPECT_TRUE(scan.ended);
+    EXPECT_EQ(out.offsets, expected);
+    EXPECT_EQ(bytes.load(), 40u);
 }
 
 TEST_F(SearchTest, ResultAndApplicationFoldersAreNeverEntered) {
