@@ -73,7 +73,6 @@ bool ParallelSearch::start() {
     piece_chunks_ = std::max<u64>(1, settings_.piece_bytes / text);
     room_ = kJobsPerThread * scanner_nb_ + 2;
     with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
-    lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     try {
         for (unsigned i = 0; i <= scanner_nb_; ++i) {
             auto s = std::make_unique<Scanner>();
@@ -395,11 +394,11 @@ void ParallelSearch::scan(Scanner& s, Job& job) {
     JobOut out(*this, job);
     std::atomic<u64>& bytes_read = out_.bytes_counter();
     std::optional<PieceScan> scan;
-    if (!lower_ && file.size >= settings_.map_min_bytes)
+    if (file.size >= settings_.map_min_bytes)
         scan = scan_mapped(sp, file.fd.get(), file.size, job.first_pos, job.chunks, out, stop_,
                            bytes_read);
     if (!scan)
-        scan = scan_read(sp, file.fd.get(), file.size, job.first_pos, job.chunks, lower_, out,
+        scan = scan_read(sp, file.fd.get(), file.size, job.first_pos, job.chunks, out,
                          stop_, bytes_read);
     std::lock_guard lock(mu_);
     job.eol = with_lines_ ? sp.LINE_COUNT : 0;

@@ -22,9 +22,8 @@ bool stopping(const std::atomic<std::uint8_t>& stop) {
 
 }  // namespace
 
-bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset, bool fold,
+bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
                OccurrenceOut& out, const std::atomic<std::uint8_t>& stop, bool* faulted) {
-    if (fold && size > from) make_lower_case_asm(size - from, text + from);
     const u64 saved_start = sp.TEXT_START;
     sp.TEXT_START = reinterpret_cast<u64>(text);
     sp.TEXT_PTR = sp.TEXT_START + from;
@@ -58,7 +57,7 @@ bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offs
     return whole;
 }
 
-PieceScan scan_stream(SearchParam& sp, int fd, bool fold, OccurrenceOut& out,
+PieceScan scan_stream(SearchParam& sp, int fd, OccurrenceOut& out,
                       const std::atomic<std::uint8_t>& stop, std::atomic<u64>& bytes_read) {
     PieceScan scan;
     const u64 m = sp.STR_END - sp.STR_START;
@@ -66,7 +65,6 @@ PieceScan scan_stream(SearchParam& sp, int fd, bool fold, OccurrenceOut& out,
     auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
     u64 have = 0;  // bytes in the buffer, the carried ones included
     u64 base = 0;  // file offset of the buffer's first byte
-    u64 folded = 0;  // the carried bytes were folded with their piece
     while (!stopping(stop)) {
         int err = 0;
         const u64 n = read_full(fd, text + have, sp.TEXT_BUF_SIZE - have, &err);
@@ -81,13 +79,11 @@ PieceScan scan_stream(SearchParam& sp, int fd, bool fold, OccurrenceOut& out,
         have += n;
         const bool end = err != 0 || have < sp.TEXT_BUF_SIZE;
         if (have >= m) {
-            if (fold) make_lower_case_asm(have - folded, text + folded);
-            if (!scan_text(sp, text, 0, have, base, false, out, stop)) {
+            if (!scan_text(sp, text, 0, have, base, out, stop)) {
                 scan.refused = !stopping(stop);
                 break;
             }
             out.buffer_scanned();
-            folded = have;
         }
         if (end) {
             scan.ended = true;
@@ -97,17 +93,17 @@ PieceScan scan_stream(SearchParam& sp, int fd, bool fold, OccurrenceOut& out,
         // occurrence yet: their bytes start the next piece.
         std::memmove(text, text + have - keep, keep);
         base += have - keep;
-        have = folded = keep;
+        have = keep;
     }
     return scan;
 }
 
-PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks, bool fold,
+PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                     std::atomic<u64>& bytes_read) {
     // A regular file whose size reads 0 may still hold bytes (/proc, /sys,
     // some FUSE files): it is read to its end as a stream.
-    if (size == 0 && first_pos == 0) return scan_stream(sp, fd, fold, out, stop, bytes_read);
+    if (size == 0 && first_pos == 0) return scan_stream(sp, fd, out, stop, bytes_read);
     PieceScan scan;
     const u64 m = sp.STR_END - sp.STR_START;
     auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
@@ -131,7 +127,7 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
             scan.ended = true;
             break;
         }
-        if (!scan_text(sp, text, 0, n, pos, fold, out, stop)) {
+        if (!scan_text(sp, text, 0, n, pos, out, stop)) {
             scan.refused = !stopping(stop);
             break;
         }
@@ -175,7 +171,7 @@ std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 firs
     bool faulted = false;
     // The matcher only reads the text: a mapping needs no copy.
     if (!scan_text(sp, static_cast<std::uint8_t*>(map), first_pos - map_from, map_len, map_from,
-                   false, out, stop, &faulted))
+                   out, stop, &faulted))
         scan.refused = !faulted && !stopping(stop);
     ::munmap(map, map_len);
     // The file shrank under the mapping: it ends there, as a short read

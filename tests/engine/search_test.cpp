@@ -9,13 +9,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <chrono>
 #include <thread>
 
+#include "encoding/string_encoding.h"
 #include "engine/tw.h"
 #include "engine/tw_scan.h"
+#include "matcher/isa.h"
 #include "engine_fixture.h"
 
 using namespace tw;
@@ -266,11 +269,76 @@ TEST_F(SearchTest, FilesWhoseSizeReadsZeroAreReadToTheirEnd) {
     const int fd = ::open(at("f").c_str(), O_RDONLY);
     std::atomic<std::uint8_t> stop{0};
     std::atomic<u64> bytes{0};
-    const PieceScan scan = scan_read(engine->sr, fd, 0, 0, ~u64{0}, false, out, stop, bytes);
+    const PieceScan scan = scan_read(engine->sr, fd, 0, 0, ~u64{0}, out, stop, bytes);
     ::close(fd);
     EXPECT_TRUE(scan.ended);
     EXPECT_EQ(out.offsets, expected);
     EXPECT_EQ(bytes.load(), 40u);
+}
+
+// Ignoring case folds only ASCII letters as characters of the pattern's
+// encoding, in every instruction set. For every character of two bytes of
+// which one at least lies in the letter range (and every ASCII letter), the
+// oracle folds characters: the pattern is found exactly where the
+// character, or its other case when it is an ASCII letter, was written.
+TEST_F(SearchTest, IgnoringCaseFoldsLetterCharactersNeverBytesOfOthers) {
+    namespace enc = tw::encoding;
+    const auto letter = [](unsigned b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); };
+    std::vector<unsigned> candidates{0};
+    for (unsigned b = 0x41; b <= 0xFE; ++b)
+        if (letter(b) || b >= 0x81) candidates.push_back(b);
+    for (const enc::EncodingId id : {enc::kUtf16, enc::kShiftJis, enc::kEucJp, enc::kIso2022Jp}) {
+        SCOPED_TRACE(id);
+        // The characters, each as one text.
+        std::vector<std::u16string> chars;
+        for (char16_t c = 'A'; c <= 'z'; ++c)
+            if (letter(c)) chars.push_back(std::u16string(1, c));
+        for (const unsigned b0 : candidates) {
+            for (const unsigned b1 : candidates) {
+                if (!letter(b0) && !letter(b1)) continue;
+                const std::string two{static_cast<char>(b0), static_cast<char>(b1)};
+                const std::string bytes = id == enc::kIso2022Jp ? "\x1b$B" + two + "\x1b(B" : two;
+                const auto text = enc::to_text(bytes, id);
+                // The characters written back as they were read.
+                if (text && text.value->size() == 1 && !letter((*text.value)[0]) &&
+                    enc::to_bytes(*text.value, id).value == bytes)
+                    chars.push_back(*text.value);
+            }
+        }
+        std::string all;
+        for (const std::u16string& c : chars) all += *enc::to_bytes(c, id).value;
+        ASSERT_LE(all.size(), engine->sr.TEXT_BUF_SIZE);
+        const auto occurrences = [&](const std::u16string& c, std::set<u64>& at) {
+            const std::string p = *enc::to_bytes(c, id).value;
+            for (std::size_t i = all.find(p); i != std::string::npos; i = all.find(p, i + 1)) at.insert(i);
+        };
+        for (const Isa isa : {Isa::Scalar, Isa::Sse2, Isa::Avx2}) {
+            if (!set_matcher_isa(isa)) continue;
+            for (const std::u16string& c : chars) {
+                std::set<u64> want;
+                occurrences(c, want);
+                if (letter(c[0])) occurrences(std::u16string(1, c[0] ^ 0x20), want);
+                const std::string p = *enc::to_bytes(c, id).value;
+                set_target(*engine, p, {});
+                engine->tr.case_insensitive = 1;
+                engine->tr.encoding = id;
+                ASSERT_EQ(engine->set_search_param_from_target(), 0u);
+                auto* text = reinterpret_cast<std::uint8_t*>(engine->sr.TEXT_START);
+                std::memcpy(text, all.data(), all.size());
+                struct Found : OccurrenceOut {
+                    std::set<u64> at;
+                    bool take(const std::uint8_t* r, std::size_t bytes) override {
+                        for (std::size_t i = 0; i < bytes; i += 8) at.insert(le64_at(Bytes(r + i, r + i + 8), 0));
+                        return true;
+                    }
+                } found;
+                std::atomic<std::uint8_t> stop{0};
+                scan_text(engine->sr, text, 0, all.size(), 0, found, stop);
+                ASSERT_EQ(found.at, want) << matcher_isa_name(isa) << " character U+" << std::hex << int(c[0]);
+            }
+        }
+        reset_matcher_isa();
+    }
 }
 
 TEST_F(SearchTest, ResultAndApplicationFoldersAreNeverEntered) {
