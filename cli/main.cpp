@@ -19,6 +19,7 @@
 #include "cli/resource_dir.h"
 #include "cli/result_printer.h"
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "matcher/isa.h"
 #include "pattern/pattern_compiler.h"
 
@@ -329,8 +330,10 @@ int empty_result_files(const std::string& resource_dir) {
     for (const char* name :
          {tw::TW_FOUND_HEADER, tw::TW_FOUND_OFFSET, tw::TW_FOUND_PATH, tw::TW_FOUND_INFO}) {
         const std::string path = resource_dir + "/" + tw::TW_FOUND_DIR + "/" + name;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return error("cannot write the result file " + path + ": " + std::strerror(errno));
+        // Never through a link planted in the folder.
+        int err = 0;
+        const int fd = tw::create_regular(path.c_str(), &err);
+        if (fd < 0) return error("cannot write the result file " + path + ": " + std::strerror(err));
         ::close(fd);
     }
     return 0;

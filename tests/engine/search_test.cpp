@@ -341,6 +341,27 @@ TEST_F(SearchTest, IgnoringCaseFoldsLetterCharactersNeverBytesOfOthers) {
     }
 }
 
+// The result files are created, never followed: a link planted in the
+// result folder fails the search and stays, pointing at an untouched file.
+TEST_F(SearchTest, ALinkPlantedInTheResultFolderIsNeverWrittenThrough) {
+    make_file("f", "needle");
+    make_file("victim", "precious");
+    const Bytes precious = read_file(at("victim"));
+    set_target(*engine, "needle", {{at("f"), false}});
+    for (const char* name : {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH, TW_FOUND_INFO}) {
+        const std::string link = found() + "/" + name;
+        ::unlink(link.c_str());
+        ASSERT_EQ(::symlink(at("victim").c_str(), link.c_str()), 0);
+        search();
+        EXPECT_EQ(engine->fatal_err_index, name == std::string(TW_FOUND_INFO) ? ERR_WRITE_FILE : ERR_OPEN_FILE)
+            << name;
+        EXPECT_EQ(read_file(at("victim")), precious) << name;
+        struct stat st{};
+        EXPECT_TRUE(::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << name;
+        ::unlink(link.c_str());
+    }
+}
+
 TEST_F(SearchTest, ResultAndApplicationFoldersAreNeverEntered) {
     // The tree searched contains the resource folder; only TW_found is kept out.
     write_file(dir / "TW_target/notes", "needle");
