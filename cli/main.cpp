@@ -23,6 +23,7 @@
 #include "cli/result_printer.h"
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
+#include "engine/tw_fd.h"
 #include "matcher/isa.h"
 #include "pattern/pattern_compiler.h"
 
@@ -393,8 +394,10 @@ int empty_result_files(const std::string& resource_dir) {
     for (const char* name :
          {tw::TW_FOUND_HEADER, tw::TW_FOUND_OFFSET, tw::TW_FOUND_PATH, tw::TW_FOUND_INFO}) {
         const std::string path = resource_dir + "/" + tw::TW_FOUND_DIR + "/" + name;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return error(text(cannot_write_result_s, {path, std::strerror(errno)}));
+        // Never through a link planted in the folder.
+        int err = 0;
+        const int fd = tw::create_regular(path.c_str(), &err);
+        if (fd < 0) return error(text(cannot_write_result_s, {path, std::strerror(err)}));
         ::close(fd);
     }
     return 0;

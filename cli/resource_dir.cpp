@@ -1,5 +1,6 @@
 #include "cli/resource_dir.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 
 #include "engine/tw.h"
 #include "engine/tw_file_util.h"
+#include "engine/tw_found_lock.h"
+#include "engine/tw_result_info.h"
 
 namespace tw::cli {
 
@@ -27,6 +30,29 @@ bool ensure_folder(const std::string& path, std::string& error) {
     int err = 0;
     if (make_folder(path, &err)) return true;
     error = "cannot create the folder " + path + ": " + std::strerror(err);
+    return false;
+}
+
+// A result folder that exists is written only when it is empty or already
+// holds a Trawlex result: the run would empty its result files, and a
+// folder of other files was never meant for that.
+bool result_folder_usable(const std::string& path, std::string& error) {
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return true;  // the lock or the search names the failure
+    bool others = false, result = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        bool ours = false;
+        for (const char* known : {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH, TW_FOUND_INFO, TW_FOUND_LOCK})
+            ours = ours || name == known;
+        (ours ? result : others) = true;
+    }
+    ::closedir(dir);
+    if (!others || result) return true;
+    error = "the result folder " + path +
+            " holds other files and no Trawlex result: give a resource folder whose " + TW_FOUND_DIR +
+            " is empty or holds a Trawlex result";
     return false;
 }
 
@@ -76,7 +102,8 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read
             error = "the resource folder " + path_ + " does not exist";
             return false;
         }
-        return ensure_folder(path_ + "/" + TW_FOUND_DIR, error) &&
+        const std::string found = path_ + "/" + TW_FOUND_DIR;
+        return result_folder_usable(found, error) && ensure_folder(found, error) &&
                ensure_folder(path_ + "/" + TW_TARGET_DIR, error);
     }
     if (read_targets) {

@@ -125,6 +125,14 @@ bool can_encode(std::u16string_view text, EncodingId id) noexcept;
 // Number of bytes to_bytes(text, id) would give, without keeping them.
 Result<std::size_t> encoded_length(std::u16string_view text, EncodingId id) noexcept;
 
+// Which bytes of `bytes` (text encoded in `id`, from its start) ignoring
+// case may fold: 0x20 at each byte that is an ASCII letter as a character
+// of the encoding, 0 at every other byte (a byte inside a multibyte
+// character or an escape sequence, a letter byte of a UTF-16 unit whose
+// other byte is not 0). All 0 for an encoding whose ASCII letters are not
+// bytes of their own (EBCDIC, Symbol) or that has no converter here.
+std::string case_fold_mask(std::string_view bytes, EncodingId id);
+
 // --- The other platform's encoding registry (CFStringEncoding numbers) ---
 
 // One documented registry number that this library can convert, or that

@@ -337,6 +337,9 @@ public:
     u64 save_search_info_in_text_file(const char* path, const SearchDescriber& describe = {});
 
 private:
+    // The fold mask of a case-insensitive search's pattern (FOLD_MASK).
+    std::string fold_mask_;
+
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.
     u64 grow_buffer(char*& buffer, u64& capacity, u64 needed);

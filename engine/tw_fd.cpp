@@ -45,6 +45,22 @@ int open_regular_at(int dir_fd, const char* name, int* err, struct stat* st) {
     return fd.release();
 }
 
+int create_regular(const char* path, int* err) {
+    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+    struct stat st{};
+    int e = 0;
+    if (!fd || ::fstat(fd.get(), &st) != 0) e = errno;
+    else if (!S_ISREG(st.st_mode)) e = EINVAL;
+    // Emptied only once it is known to be a regular file of its own.
+    else if (::ftruncate(fd.get(), 0) != 0) e = errno;
+    if (e != 0) {
+        *err = e;
+        return -1;
+    }
+    set_blocking(fd.get());
+    return fd.release();
+}
+
 std::size_t pread_full(int fd, void* buf, std::size_t n, off_t offset, int* err) {
     return read_loop(fd, buf, n, true, offset, err);
 }

@@ -70,6 +70,12 @@ void set_blocking(int fd);
 // reads of a regular file ignore.
 int open_regular_at(int dir_fd, const char* name, int* err, struct stat* st = nullptr);
 
+// Creates or empties the regular file `path` for writing, never through a
+// symbolic link (O_NOFOLLOW) and without blocking on a FIFO or a device put
+// in its place; anything but a regular file is refused (ELOOP for a link,
+// EINVAL otherwise) and left as it was. -1 with *err set on failure.
+int create_regular(const char* path, int* err);
+
 // Reads up to n bytes at `offset` (pread_full) or at the file position
 // (read_full), again after a read cut short by a signal, until n bytes
 // came or the end of the file. Returns the count read; *err is 0, or the

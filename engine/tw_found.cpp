@@ -104,9 +104,17 @@ u64 Engine::open_found_file(const char* mode) {
         WorkFile& w = wf[slots[i]];
         w.name = names[i];
         const std::string path = dir + "/" + names[i];
-        w.stream = std::fopen(path.c_str(), "wb");
+        // Created, never followed: a link planted in the folder is refused,
+        // not written through.
+        int err = 0;
+        UniqueFd fd(create_regular(path.c_str(), &err));
+        if (fd) {
+            w.stream = ::fdopen(fd.get(), "wb");
+            if (w.stream != nullptr) fd.release();
+            else err = errno;
+        }
         if (w.stream == nullptr) {
-            record_failure(path, errno);
+            record_failure(path, err);
             close_found_file();
             return ERR_OPEN_FILE;
         }
@@ -165,8 +173,8 @@ u64 Engine::write_result_info(u64 status, u64 error_code, u64 start_time, u64 el
     if (tr.target_name != nullptr) info.target_name = tr.target_name;
     const std::vector<std::uint8_t> bytes = encode_result_info(info);
     const std::string path = resource_path(TW_FOUND_DIR, TW_FOUND_INFO);
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    int err = fd ? 0 : errno;
+    int err = 0;
+    UniqueFd fd(create_regular(path.c_str(), &err));
     if (fd) write_full(fd.get(), bytes.data(), bytes.size(), &err);
     if (const int closed = fd.close(); err == 0) err = closed;
     if (err != 0) {

@@ -32,8 +32,9 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
     // False with errno when the file cannot be opened, is not a regular
-    // file (EINVAL) or cannot be mapped.
-    bool open(const std::string& path) {
+    // file (EINVAL) or cannot be mapped. Without `map` the file is only
+    // opened, to be read piece by piece.
+    bool open(const std::string& path, bool map = true) {
         // Without blocking: a FIFO in place of a result file must not hang.
         int err = 0;
         fd_ = open_regular_at(AT_FDCWD, path.c_str(), &err, &st_);
@@ -42,7 +43,7 @@ public:
             return false;
         }
         size_ = static_cast<std::size_t>(st_.st_size);
-        if (size_ == 0) return true;
+        if (size_ == 0 || !map) return true;
         void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
         if (p == MAP_FAILED) return false;
         ::madvise(p, size_, MADV_SEQUENTIAL);
@@ -50,6 +51,7 @@ public:
         return true;
     }
     const std::uint8_t* data() const { return data_; }
+    int fd() const { return fd_; }
     u64 size() const { return size_; }
     const struct stat& status() const { return st_; }
 
@@ -123,7 +125,7 @@ u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* w
     Mapped headers, paths;
     const std::string header_path = found_dir + "/" + TW_FOUND_HEADER;
     const std::string path_path = found_dir + "/" + TW_FOUND_PATH;
-    if (!headers.open(header_path)) return fail(ERR_OPEN_FILE, describe_failure(header_path, errno));
+    if (!headers.open(header_path, false)) return fail(ERR_OPEN_FILE, describe_failure(header_path, errno));
     if (!paths.open(path_path)) return fail(ERR_OPEN_FILE, describe_failure(path_path, errno));
     // Only the offset file's size is needed, to check the counts.
     u64 offset_size = 0;
@@ -139,6 +141,13 @@ u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* w
     partial_record_ = headers.size() % kRecord != 0;
     if (count > TW_FOUND_LIST_MAX_ROWS)
         return fail(ERR_CORRUPTED, header_path + ": more found files than a list can hold");
+    // Each found file wrote at least one occurrence record and two names
+    // of at least one byte and a NUL, a folder's possibly empty: a header
+    // that counts more is damaged (a sparse file, say), and is refused
+    // before anything is read or allocated for it.
+    if (count > offset_size / record_len || count > paths.size() / 3)
+        return fail(ERR_CORRUPTED, header_path + ": more found files than " + TW_FOUND_PATH +
+                                       " and " + TW_FOUND_OFFSET + " can hold");
     stamp_ = stamp_from(headers.status());
     rows_.resize(static_cast<std::size_t>(count));
 
@@ -147,8 +156,17 @@ u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* w
     std::string_view last_dir;
     std::uint32_t last_id = 0;
     bool have_last = false;
+    // The headers are read a block at a time, never held whole.
+    constexpr u64 kBlockRecords = 1365;
+    std::vector<std::uint8_t> block(kBlockRecords * kRecord);
     for (u64 i = 0; i < count; ++i) {
-        const std::uint8_t* r = headers.data() + i * kRecord;
+        if (i % kBlockRecords == 0) {
+            const u64 want = std::min(count - i, kBlockRecords) * kRecord;
+            int err = 0;
+            if (pread_full(headers.fd(), block.data(), want, static_cast<off_t>(i * kRecord), &err) != want)
+                return fail(ERR_READ_FILE, describe_failure(header_path, err != 0 ? err : EIO));
+        }
+        const std::uint8_t* r = block.data() + (i % kBlockRecords) * kRecord;
         const u64 dir_pos = load_le64(r), dir_len = load_le64(r + 8);
         const u64 file_pos = load_le64(r + 16), file_len = load_le64(r + 24);
         const u64 occ_nb = load_le64(r + 32), occ_pos = load_le64(r + 40);

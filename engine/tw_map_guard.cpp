@@ -4,6 +4,8 @@
 // would have).
 #include "engine/tw_map_guard.h"
 
+#include <pthread.h>
+
 #include <csetjmp>
 #include <csignal>
 #include <mutex>
@@ -47,7 +49,16 @@ bool run_guarded(void (*fn)(void*), void* arg) {
         sigaction(SIGBUS, &sa, &g_previous);
     });
     sigjmp_buf jump;
-    if (sigsetjmp(jump, 0) != 0) return false;
+    if (sigsetjmp(jump, 0) != 0) {
+        // SA_NODEFER keeps SIGBUS unblocked in our handler, but a runtime
+        // that wraps handlers (ThreadSanitizer) may run it with every signal
+        // blocked: left blocked, the next fault would end the process.
+        sigset_t bus;
+        sigemptyset(&bus);
+        sigaddset(&bus, SIGBUS);
+        pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+        return false;
+    }
     t_jump = &jump;
     fn(arg);
     t_jump = nullptr;

@@ -73,7 +73,6 @@ bool ParallelSearch::start() {
     piece_chunks_ = std::max<u64>(1, settings_.piece_bytes / text);
     room_ = kJobsPerThread * scanner_nb_ + 2;
     with_lines_ = (base.SEARCH_KIND & KIND_LINE_NB) != 0;
-    lower_ = (base.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     try {
         for (unsigned i = 0; i <= scanner_nb_; ++i) {
             auto s = std::make_unique<Scanner>();
@@ -250,7 +249,11 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // The text buffers of the single-threaded scan start every stride_
     // bytes while at least a pattern's length remains; a piece is a run of
     // them, so every start position is examined once, in one piece.
-    const u64 chunks = file->size < pattern_len_ ? 0 : (file->size - pattern_len_) / stride_ + 1;
+    // A file whose size reads 0 may still hold bytes: one job reads it to
+    // its end.
+    const u64 chunks = file->size == 0                ? 1
+                       : file->size < pattern_len_ ? 0
+                                                   : (file->size - pattern_len_) / stride_ + 1;
     if (chunks <= 1) {
         // One text buffer at most: scanned here, since handing a small file
         // to another thread costs more than its scan.
@@ -391,11 +394,11 @@ void ParallelSearch::scan(Scanner& s, Job& job) {
     JobOut out(*this, job);
     std::atomic<u64>& bytes_read = out_.bytes_counter();
     std::optional<PieceScan> scan;
-    if (!lower_ && file.size >= settings_.map_min_bytes)
+    if (file.size >= settings_.map_min_bytes)
         scan = scan_mapped(sp, file.fd.get(), file.size, job.first_pos, job.chunks, out, stop_,
                            bytes_read);
     if (!scan)
-        scan = scan_read(sp, file.fd.get(), file.size, job.first_pos, job.chunks, lower_, out,
+        scan = scan_read(sp, file.fd.get(), file.size, job.first_pos, job.chunks, out,
                          stop_, bytes_read);
     std::lock_guard lock(mu_);
     job.eol = with_lines_ ? sp.LINE_COUNT : 0;

@@ -163,7 +163,6 @@ private:
     u64 stride_ = 0;          // text buffer size less pattern length plus one
     u64 piece_chunks_ = 1;    // text buffers per piece
     bool with_lines_ = false;
-    bool lower_ = false;
 
     mutable std::mutex mu_;
     std::condition_variable cv_room_;     // the walk waits for room, drain for empty

@@ -48,11 +48,11 @@ void ParallelSearch::scan_batch(Scanner& s, Job& job) {
             s.sp.LINE_COUNT = 0;
             BatchOut out(*this, job, i);
             std::optional<PieceScan> scan;
-            if (!lower_ && size >= settings_.map_min_bytes)
+            if (size >= settings_.map_min_bytes)
                 scan = scan_mapped(s.sp, fd.get(), size, 0, ~u64{0}, out, stop_,
                                    out_.bytes_counter());
             if (!scan)
-                scan = scan_read(s.sp, fd.get(), size, 0, ~u64{0}, lower_, out, stop_,
+                scan = scan_read(s.sp, fd.get(), size, 0, ~u64{0}, out, stop_,
                                  out_.bytes_counter());
             result = scan->result;
             err = scan->read_err;

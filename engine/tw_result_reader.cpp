@@ -9,6 +9,7 @@
 
 #include "engine/tw.h"
 #include "engine/tw_fd.h"
+#include "engine/tw_found_list.h"
 #include "engine/tw_file_util.h"
 #include "engine/tw_le.h"
 
@@ -77,6 +78,8 @@ u64 ResultReader::found_file(u64 index, FoundFileHeader& header, std::string& di
                  {header.file_name_pos, header.file_name_len, name}};
     for (const auto& n : names) {
         if (n.len == 0 || n.pos > path_size || n.len > path_size - n.pos) return ERR_READ_FILE;
+        // No name is longer: a damaged length must not size the buffer.
+        if (n.len > TW_FOUND_LIST_MAX_DIR) return ERR_READ_FILE;
         n.out.resize(static_cast<std::size_t>(n.len));
         if (!read_at(kPath, n.out.data(), n.len, n.pos)) return ERR_READ_FILE;
         // A name ends at its first NUL (its own, at the latest).

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/tw_fd.h"
 #include "engine/tw_map_guard.h"
@@ -21,9 +22,8 @@ bool stopping(const std::atomic<std::uint8_t>& stop) {
 
 }  // namespace
 
-bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset, bool fold,
+bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
                OccurrenceOut& out, const std::atomic<std::uint8_t>& stop, bool* faulted) {
-    if (fold && size > from) make_lower_case_asm(size - from, text + from);
     const u64 saved_start = sp.TEXT_START;
     sp.TEXT_START = reinterpret_cast<u64>(text);
     sp.TEXT_PTR = sp.TEXT_START + from;
@@ -57,9 +57,53 @@ bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offs
     return whole;
 }
 
-PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks, bool fold,
+PieceScan scan_stream(SearchParam& sp, int fd, OccurrenceOut& out,
+                      const std::atomic<std::uint8_t>& stop, std::atomic<u64>& bytes_read) {
+    PieceScan scan;
+    const u64 m = sp.STR_END - sp.STR_START;
+    const u64 keep = m - 1;
+    auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
+    u64 have = 0;  // bytes in the buffer, the carried ones included
+    u64 base = 0;  // file offset of the buffer's first byte
+    while (!stopping(stop)) {
+        int err = 0;
+        const u64 n = read_full(fd, text + have, sp.TEXT_BUF_SIZE - have, &err);
+        // A file that has nothing more to give now (EAGAIN on a
+        // non-blocking descriptor) ends here: the search does not wait.
+        if (err != 0 && err != EAGAIN) {
+            scan.result = ERR_READ_FILE;
+            scan.read_err = err;
+            break;
+        }
+        bytes_read.fetch_add(n, std::memory_order_relaxed);
+        have += n;
+        const bool end = err != 0 || have < sp.TEXT_BUF_SIZE;
+        if (have >= m) {
+            if (!scan_text(sp, text, 0, have, base, out, stop)) {
+                scan.refused = !stopping(stop);
+                break;
+            }
+            out.buffer_scanned();
+        }
+        if (end) {
+            scan.ended = true;
+            break;
+        }
+        // The positions from have - keep on could not hold a whole
+        // occurrence yet: their bytes start the next piece.
+        std::memmove(text, text + have - keep, keep);
+        base += have - keep;
+        have = keep;
+    }
+    return scan;
+}
+
+PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                     std::atomic<u64>& bytes_read) {
+    // A regular file whose size reads 0 may still hold bytes (/proc, /sys,
+    // some FUSE files): it is read to its end as a stream.
+    if (size == 0 && first_pos == 0) return scan_stream(sp, fd, out, stop, bytes_read);
     PieceScan scan;
     const u64 m = sp.STR_END - sp.STR_START;
     auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
@@ -83,7 +127,7 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
             scan.ended = true;
             break;
         }
-        if (!scan_text(sp, text, 0, n, pos, fold, out, stop)) {
+        if (!scan_text(sp, text, 0, n, pos, out, stop)) {
             scan.refused = !stopping(stop);
             break;
         }
@@ -100,6 +144,8 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
 std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
                                      OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                                      std::atomic<u64>& bytes_read) {
+    // A size of 0 may hide bytes that only reading shows.
+    if (size == 0) return std::nullopt;
     PieceScan scan;
     const u64 m = sp.STR_END - sp.STR_START;
     // The bytes the buffers would hold, read one after the other: the same
@@ -125,7 +171,7 @@ std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 firs
     bool faulted = false;
     // The matcher only reads the text: a mapping needs no copy.
     if (!scan_text(sp, static_cast<std::uint8_t*>(map), first_pos - map_from, map_len, map_from,
-                   false, out, stop, &faulted))
+                   out, stop, &faulted))
         scan.refused = !faulted && !stopping(stop);
     ::munmap(map, map_len);
     // The file shrank under the mapping: it ends there, as a short read

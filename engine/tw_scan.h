@@ -33,14 +33,14 @@ public:
 
 // Scans `text`, which holds `size` bytes of the file from file offset
 // `offset`, at every start position from `from` on where the pattern fits:
-// folds the case of text[from, size) first when `fold` (the text is then
-// written), runs the matcher of `sp`, and hands each buffer-full of records
+// runs the matcher of `sp` (which folds case itself, by sp.FOLD_MASK; the
+// text is only read), and hands each buffer-full of records
 // to `out`. sp.LINE_COUNT carries the line count from one call to the next.
 // With `faulted`, the matcher runs under a SIGBUS guard (the text is a
 // mapping of a file that may shrink), and a fault sets *faulted and drops
 // the records not yet handed on. False when the scan did not reach the end
 // of the text: `out` refused records, `stop` was raised or a fault.
-bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset, bool fold,
+bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
                OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                bool* faulted = nullptr);
 
@@ -55,11 +55,14 @@ struct PieceScan {
 // Scans up to `chunks` text buffers of the regular file `fd`, noted as
 // `size` bytes long, from file offset `first_pos` (a buffer's start), each
 // read into sp's text buffer. Adds the bytes read to `bytes_read`.
-PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks, bool fold,
+// A file noted as 0 bytes long (/proc, /sys, FUSE files say so and still
+// hold bytes) is read from its start to its end as a stream instead,
+// whatever `chunks`.
+PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
                     std::atomic<u64>& bytes_read);
 
-// The same buffers from a read-only mapping of the file, without folding;
+// The same buffers from a read-only mapping of the file;
 // nothing when the file cannot be mapped (the caller reads it instead).
 std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks,
                                      OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,

@@ -271,9 +271,8 @@ u64 Engine::tw_search() {
     if (size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     sr.LINE_COUNT = 0;
     FileOut out(output_, record_len(), w.dir_path, w.name);
-    const PieceScan scan = scan_read(sr, fd.get(), size, 0, ~u64{0},
-                                     (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0, out,
-                                     need_stop_searching, ir.total_bytes);
+    const PieceScan scan =
+        scan_read(sr, fd.get(), size, 0, ~u64{0}, out, need_stop_searching, ir.total_bytes);
     u64 result = out.code != 0 ? out.code : scan.result;
     if (scan.result == ERR_READ_FILE)
         item_failed(std::string(w.dir_path) + "/" + w.name, scan.read_err);

@@ -1,6 +1,7 @@
 // Fills the search parameter block from the current target.
 #include <cstring>
 
+#include "encoding/string_encoding.h"
 #include "engine/tw.h"
 
 namespace tw {
@@ -27,6 +28,25 @@ u64 Engine::set_search_param_from_target() {
     }
     std::memcpy(reinterpret_cast<void*>(sr.STR_START), tr.search_str, length);
     sr.STR_END = sr.STR_START + length;
+    sr.FOLD_MASK = 0;
+    if ((sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0) {
+        // Only ASCII letters as characters of the pattern's encoding fold;
+        // a hexadecimal pattern's letter bytes all do. The matcher folds
+        // the text where the pattern folds, as it compares.
+        try {
+            if (tr.is_hexa != 0) {
+                fold_mask_.assign(length, '\0');
+                fold_every_letter(tr.search_str, length, reinterpret_cast<std::uint8_t*>(fold_mask_.data()));
+            } else {
+                fold_mask_ = encoding::case_fold_mask(
+                    std::string_view(reinterpret_cast<const char*>(tr.search_str), length),
+                    static_cast<encoding::EncodingId>(tr.encoding));
+            }
+        } catch (const std::bad_alloc&) {
+            return ERR_MEMORY;
+        }
+        sr.FOLD_MASK = reinterpret_cast<u64>(fold_mask_.data());
+    }
     return init_tw_search(sr);
 }
 

@@ -87,7 +87,6 @@ u64 Engine::search_in_stream(const char* path) {
 
     const u64 m = sr.STR_END - sr.STR_START;
     const u64 keep = m - 1;
-    const bool fold = (sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0;
     auto* buffer = reinterpret_cast<std::uint8_t*>(sr.TEXT_START);
     sr.LINE_COUNT = 0;
     FileOut out(output_, record_len(), w.dir_path, w.name);
@@ -120,9 +119,7 @@ u64 Engine::search_in_stream(const char* path) {
         have += got;
         ir.total_bytes.fetch_add(got, std::memory_order_relaxed);
         if (have < m) continue;
-        // The carried bytes were folded with the piece they came from;
-        // folding them again changes nothing.
-        if (!scan_text(sr, buffer, 0, have, base, fold, out, need_stop_searching)) break;
+        if (!scan_text(sr, buffer, 0, have, base, out, need_stop_searching)) break;
         out.buffer_scanned();
         // The positions from have - keep on could not hold a whole
         // occurrence yet: their bytes start the next piece.

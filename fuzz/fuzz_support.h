@@ -18,12 +18,16 @@
 
 namespace tw_fuzz {
 
-// A resource folder with TW_target and TW_found, made at the first call.
+// A resource folder with TW_target and TW_found, made at the first call;
+// in memory (/dev/shm) where there is one, so that the files written for
+// each input cost no disk.
 inline const std::string& resource_folder() {
     // Never destroyed, so the exit handler below can still use it.
     static const std::string& path = *new std::string([] {
-        char pattern[] = "/tmp/trawlex-fuzz-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) std::abort();
+        char in_memory[] = "/dev/shm/trawlex-fuzz-XXXXXX";
+        char on_disk[] = "/tmp/trawlex-fuzz-XXXXXX";
+        char* pattern = ::mkdtemp(in_memory) != nullptr ? in_memory : on_disk;
+        if (pattern == on_disk && ::mkdtemp(on_disk) == nullptr) std::abort();
         std::string p = pattern;
         ::mkdir((p + "/TW_target").c_str(), 0755);
         ::mkdir((p + "/TW_found").c_str(), 0755);

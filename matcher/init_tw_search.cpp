@@ -18,6 +18,11 @@ constexpr std::uint64_t kInvalidPattern = 10;
 
 }  // namespace
 
+void fold_every_letter(const std::uint8_t* pattern, std::uint64_t m, std::uint8_t* mask) {
+    for (std::uint64_t i = 0; i < m; ++i)
+        mask[i] = static_cast<std::uint8_t>((pattern[i] | 0x20) - 'a') < 26 ? 0x20 : 0;
+}
+
 std::uint64_t init_tw_search(SearchParam& sr) {
     if (sr.STR_END <= sr.STR_START) return kInvalidPattern;
     const std::uint64_t m = sr.STR_END - sr.STR_START;
@@ -28,7 +33,20 @@ std::uint64_t init_tw_search(SearchParam& sr) {
 
     // Lowered before the wildcard analysis: a capital wildcard character then
     // no longer occurs in the pattern.
-    if ((sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0) make_lower_case_asm(m, p);
+    if ((sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0) {
+        if (sr.FOLD_MASK == 0) {
+            make_lower_case_asm(m, p);
+        } else {
+            // Only the letters that the mask marks; a mark on any other
+            // byte would let the text's byte | 0x20 stand for it.
+            auto* mask = reinterpret_cast<std::uint8_t*>(sr.FOLD_MASK);
+            for (std::uint64_t i = 0; i < m; ++i) {
+                const bool letter = static_cast<std::uint8_t>((p[i] | 0x20) - 'a') < 26;
+                mask[i] = mask[i] != 0 && letter ? 0x20 : 0;
+                p[i] = static_cast<std::uint8_t>(p[i] | mask[i]);
+            }
+        }
+    }
 
     const auto wild = static_cast<std::uint8_t>(sr.WILD_CHAR);
     bool has_wild = false;

@@ -2,6 +2,7 @@
 // and of the lower-casing, and the pointer to the set in use.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "matcher/isa.h"
@@ -17,6 +18,9 @@ struct RoutineSet {
     ScanRoutine s19, s1A, s1B;
     ScanRoutine s1D, s1E, s1F;
     void (*lower_case)(std::uint64_t length, std::uint8_t* start);
+    // The routines that fold the text by FOLD_MASK, by ROUTINE_INDEX; null
+    // in the slots that the selection never yields.
+    std::array<ScanRoutine, 32> folding;
 };
 
 extern const RoutineSet kScalarRoutines;

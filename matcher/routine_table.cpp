@@ -37,6 +37,12 @@ const ScanRoutine offset_to_S[32] = {
 };
 
 void search_asm(SearchParam* sr) {
+    // A case-insensitive search with a fold mask folds the text as it
+    // compares; without one the caller has lowered the text.
+    if ((sr->SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0 && sr->FOLD_MASK != 0) {
+        if (const ScanRoutine r = detail::active_routines().folding[sr->ROUTINE_INDEX & 31]) r(sr);
+        return;
+    }
     offset_to_S[sr->ROUTINE_INDEX & 31](sr);
 }
 

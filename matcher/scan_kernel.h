@@ -27,6 +27,7 @@
 #endif
 
 #include <cstdint>
+#include <type_traits>
 
 #include "matcher/search_param.h"
 #include "matcher/vector_traits.h"
@@ -42,12 +43,21 @@ enum class Eol : std::uint8_t { None = 0, LF = 10, CR = 13 };
 //   Run:      CHAR_2 sits after the wildcard run of NB_WILD_SEQ bytes
 //   Compare:  pattern bytes from 2 + k on are compared one by one
 //   SkipWild: pattern bytes equal to WILD_CHAR match any text byte
+//   Fold:     the text byte at pattern position j is ORed with FOLD_MASK[j]
+//             before the compare (the case of letter characters is ignored)
 template <bool Second, bool Run, bool Compare, bool SkipWild>
 struct Shape {
     static constexpr bool kSecond = Second;
     static constexpr bool kRun = Run;
     static constexpr bool kCompare = Compare;
     static constexpr bool kSkipWild = SkipWild;
+    static constexpr bool kFold = false;
+};
+
+// The same shape, comparing folded text bytes where the mask says so.
+template <class S>
+struct Folding : S {
+    static constexpr bool kFold = true;
 };
 
 using OneByte = Shape<false, false, false, false>;
@@ -66,13 +76,27 @@ struct Inputs {
     std::uint64_t text_offset;
     std::uint64_t occ_end;
     std::uint8_t c1, c2, wild;
+    // Folding shapes: the case bit (0x20) or 0 per pattern position, and
+    // those of CHAR_1 and CHAR_2.
+    const std::uint8_t* fold = nullptr;
+    std::uint8_t f1 = 0, f2 = 0;
     // The vector block filter: as many significant pattern positions as the
     // shape tests (one, two, or three), rarest first; `covered` when they
     // are all the significant positions, so that the filter alone decides.
     std::uint64_t filter_at[3] = {};
     std::uint8_t filter_byte[3] = {};
+    std::uint8_t filter_fold[3] = {};
     bool covered = false;
 };
+
+// The text byte b, at pattern position j, as a folding shape compares it.
+template <class S>
+inline std::uint8_t folded(const Inputs& in, std::uint8_t b, std::uint64_t j) {
+    if constexpr (S::kFold) return static_cast<std::uint8_t>(b | in.fold[j]);
+    (void)in;
+    (void)j;
+    return b;
+}
 
 // How common each byte is in files of all kinds, from 0 (the most common)
 // up: 0 and the spaces and letters of text first, then digits, punctuation,
@@ -105,7 +129,7 @@ TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y, std
         if constexpr (S::kSkipWild) {
             if (pj == in.wild) continue;
         }
-        if (pj != t[j]) return false;
+        if (pj != folded<S>(in, t[j], j)) return false;
     }
     return true;
 }
@@ -116,8 +140,8 @@ TW_KERNEL_TARGET inline bool rest_matches(const Inputs& in, std::uint64_t y, std
 template <class S>
 TW_KERNEL_TARGET inline bool all_matches(const Inputs& in, std::uint64_t y) {
     const std::uint8_t* t = at(y);
-    if (t[0] != in.pattern[0]) return false;
-    if (in.m > 1 + in.k && t[1 + in.k] != in.pattern[1 + in.k]) return false;
+    if (folded<S>(in, t[0], 0) != in.pattern[0]) return false;
+    if (in.m > 1 + in.k && folded<S>(in, t[1 + in.k], 1 + in.k) != in.pattern[1 + in.k]) return false;
     return rest_matches<S>(in, y, in.m);
 }
 
@@ -151,6 +175,9 @@ inline void filter_bytes(Inputs& in) {
         in.filter_at[i] = in.filter_at[0];
         in.filter_byte[i] = in.filter_byte[0];
     }
+    if constexpr (S::kFold) {
+        for (unsigned i = 0; i < 3; ++i) in.filter_fold[i] = in.fold[in.filter_at[i]];
+    }
     in.covered = significant <= kWanted;
 }
 
@@ -181,9 +208,17 @@ TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, st
         if constexpr (E != Eol::None) {
             if (b == static_cast<std::uint8_t>(E)) ++n;
         }
-        if (b != in.c1) continue;
+        if constexpr (S::kFold) {
+            if ((b | in.f1) != in.c1) continue;
+        } else {
+            if (b != in.c1) continue;
+        }
         if constexpr (S::kSecond) {
-            if (*at(x + 1 + in.k) != in.c2) continue;
+            if constexpr (S::kFold) {
+                if ((*at(x + 1 + in.k) | in.f2) != in.c2) continue;
+            } else {
+                if (*at(x + 1 + in.k) != in.c2) continue;
+            }
         }
         if constexpr (S::kCompare) {
             if (!rest_matches<S>(in, x, in.m)) continue;
@@ -195,6 +230,15 @@ TW_KERNEL_TARGET inline bool scan_bytes(const Inputs& in, std::uint64_t last, st
 }
 
 #if defined(__x86_64__)
+
+// A vector of text bytes, ORed with a filter position's case bit in
+// folding shapes.
+template <class V, class S>
+TW_KERNEL_TARGET inline typename V::Reg load_folded(const std::uint8_t* p, typename V::Reg fold) {
+    if constexpr (S::kFold) return V::or_(V::load(p), fold);
+    (void)fold;
+    return V::load(p);
+}
 
 // Vector blocks of N vectors (N * W <= 64 positions, one bit each) from x
 // while the whole block lies at or below last. Same result convention as
@@ -219,6 +263,11 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
     const Reg v2 = V::splat(in.filter_byte[1]);
     const Reg v3 = V::splat(in.filter_byte[2]);
     const Reg veol = V::splat(static_cast<std::uint8_t>(E));
+    // Folding shapes OR each filter lane with its position's case bit.
+    const Reg fold1 = V::splat(in.filter_fold[0]);
+    const Reg fold2 = V::splat(in.filter_fold[1]);
+    const Reg fold3 = V::splat(in.filter_fold[2]);
+
     const std::uint64_t lead = in.filter_at[0];
     const std::uint64_t second = in.filter_at[1];
     const std::uint64_t final_at = in.filter_at[2];
@@ -236,7 +285,7 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
         Reg any_first;
         std::uint64_t eol = 0;
         for (unsigned v = 0; v < N; ++v) {
-            first[v] = V::cmpeq(V::load(t + lead + v * W), v1);
+            first[v] = V::cmpeq(load_folded<V, S>(t + lead + v * W, fold1), v1);
             any_first = v == 0 ? first[v] : V::or_(any_first, first[v]);
             if constexpr (E != Eol::None) eol |= V::mask(V::cmpeq(V::load(t + v * W), veol)) << (v * W);
         }
@@ -244,8 +293,8 @@ TW_KERNEL_TARGET inline bool scan_blocks(const Inputs& in, std::uint64_t last, s
             std::uint64_t cand = 0;
             for (unsigned v = 0; v < N; ++v) {
                 Reg h = first[v];
-                if constexpr (S::kSecond) h = V::and_(h, V::cmpeq(V::load(t + second + v * W), v2));
-                if constexpr (S::kCompare) h = V::and_(h, V::cmpeq(V::load(t + final_at + v * W), v3));
+                if constexpr (S::kSecond) h = V::and_(h, V::cmpeq(load_folded<V, S>(t + second + v * W, fold2), v2));
+                if constexpr (S::kCompare) h = V::and_(h, V::cmpeq(load_folded<V, S>(t + final_at + v * W, fold3), v3));
                 cand |= V::mask(h) << (v * W);
             }
             // Every candidate is an occurrence and the buffer cannot fill in
@@ -319,6 +368,11 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
     in.c1 = static_cast<std::uint8_t>(sr->CHAR_1);
     in.c2 = S::kSecond ? static_cast<std::uint8_t>(sr->CHAR_2) : 0;
     in.wild = static_cast<std::uint8_t>(sr->WILD_CHAR);
+    if constexpr (S::kFold) {
+        in.fold = at(sr->FOLD_MASK);
+        in.f1 = in.fold[0];
+        in.f2 = S::kSecond ? in.fold[1 + in.k] : 0;
+    }
 
     const std::uint64_t last = sr->TEXT_END - in.m;
     std::uint64_t x = sr->TEXT_PTR;
@@ -363,12 +417,14 @@ TW_KERNEL_TARGET void scan(SearchParam* sr) {
 }
 
 // The routines for one or two bytes test CHAR_2 only when there is a second byte.
-template <class V, Eol E>
+template <class V, Eol E, bool F = false>
 TW_KERNEL_TARGET void scan_short(SearchParam* sr) {
+    using One = std::conditional_t<F, Folding<OneByte>, OneByte>;
+    using Two = std::conditional_t<F, Folding<TwoBytes>, TwoBytes>;
     if (sr->STR_END - sr->STR_START == 1) {
-        scan<V, OneByte, E>(sr);
+        scan<V, One, E>(sr);
     } else {
-        scan<V, TwoBytes, E>(sr);
+        scan<V, Two, E>(sr);
     }
 }
 
@@ -437,6 +493,21 @@ constexpr RoutineSet make_routine_set(Isa isa) {
         &scan<V, RunOnly, Eol::None>, &scan<V, RunOnly, Eol::CR>, &scan<V, RunOnly, Eol::LF>,
         &scan<V, RunThenMore, Eol::None>, &scan<V, RunThenMore, Eol::CR>, &scan<V, RunThenMore, Eol::LF>,
         &lower_case<V>,
+        // ROUTINE_INDEX -> the folding routine; none in the slots never selected.
+        {{
+            &scan_short<V, Eol::None, true>, &scan_short<V, Eol::None, true>,
+            &scan_short<V, Eol::CR, true>, &scan_short<V, Eol::LF, true>,
+            &scan<V, Folding<Literal>, Eol::None>, &scan<V, Folding<Literal>, Eol::None>,
+            &scan<V, Folding<Literal>, Eol::CR>, &scan<V, Folding<Literal>, Eol::LF>,
+            nullptr, nullptr, nullptr, nullptr,
+            &scan<V, Folding<WildTail>, Eol::None>, &scan<V, Folding<WildTail>, Eol::None>,
+            &scan<V, Folding<WildTail>, Eol::CR>, &scan<V, Folding<WildTail>, Eol::LF>,
+            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+            &scan<V, Folding<RunOnly>, Eol::None>, &scan<V, Folding<RunOnly>, Eol::None>,
+            &scan<V, Folding<RunOnly>, Eol::CR>, &scan<V, Folding<RunOnly>, Eol::LF>,
+            &scan<V, Folding<RunThenMore>, Eol::None>, &scan<V, Folding<RunThenMore>, Eol::None>,
+            &scan<V, Folding<RunThenMore>, Eol::CR>, &scan<V, Folding<RunThenMore>, Eol::LF>,
+        }},
     };
 }
 

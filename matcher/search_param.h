@@ -42,11 +42,23 @@ struct SearchParam {
     std::uint64_t SEARCH_KIND;    // KIND_* bits
     std::uint64_t ROUTINE_INDEX;  // 0 to 31
     std::uint64_t SEARCH_RESULT;  // TW_END_TEXT, TW_END_OCC or TW_END_BOTH
+    // Case-insensitive search: the address of one byte per pattern byte,
+    // 0x20 where the pattern's byte is a letter of a character that folds
+    // (an ASCII letter as a character of the pattern's encoding), 0
+    // elsewhere. The matcher lowers those pattern bytes and compares the
+    // text folded there only; the text is left as read. 0 for none: every
+    // letter byte of the pattern is lowered and the caller lowers the text.
+    std::uint64_t FOLD_MASK;
 };
+
+// Fills mask[0 .. m) for a pattern whose every letter byte folds (a
+// hexadecimal pattern, or a text in an encoding where each letter byte is
+// a character of its own).
+void fold_every_letter(const std::uint8_t* pattern, std::uint64_t m, std::uint8_t* mask);
 
 // Derives CHAR_1, CHAR_2, NB_WILD_SEQ and ROUTINE_INDEX from the pattern
 // (STR_START..STR_END) and the options; lowers the pattern in place first when
-// the search is case-insensitive. Returns 0, or 10 for an empty pattern or a
+// the search is case-insensitive (where FOLD_MASK says, when there is one). Returns 0, or 10 for an empty pattern or a
 // wildcard pattern that begins or ends with the wildcard.
 std::uint64_t init_tw_search(SearchParam& sr);
 

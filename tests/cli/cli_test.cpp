@@ -266,6 +266,32 @@ TEST_F(CliResultTest, ABusyFolderIsWaitedForOrRefusedWithNoWait) {
     EXPECT_EQ(r.err, "trawlex-cli: waiting for another search to finish writing " + dir / "res/TW_found" + "\n");
 }
 
+// A result is written only into a result folder that is empty or holds a
+// Trawlex result, and never through a link planted there: the link stays,
+// pointing at an untouched file.
+TEST_F(CliResultTest, ResultFilesAreCreatedNeverFollowed) {
+    write_file(dir / "io/victim", "precious");
+    const std::string found = dir / "res/TW_found";
+    fs::create_directories(dir / "res/TW_found");
+    for (const char* name : {"TW_found_header", "TW_found_offset", "TW_found_path", "TW_found_info"}) {
+        fs::remove((found + "/" + name));
+        ::symlink((dir / "io/victim").c_str(), ((found + "/" + name)).c_str());
+        check({{{"world", "."}, 2, {}, "cannot write the result file " + (found + "/" + name)}});
+        EXPECT_TRUE(fs::is_symlink((found + "/" + name))) << name;
+        EXPECT_EQ(slurp(dir / "io/victim"), "precious") << name;
+        fs::remove((found + "/" + name));
+    }
+    // Other files without a result: refused, left as they were.
+    fs::remove_all(dir / "res/TW_found");
+    fs::create_directories(dir / "res/TW_found");
+    write_file(dir / "res/TW_found/notes.txt", "mine");
+    check({{{"world", "."}, 2, {}, "the result folder " + dir / "res/TW_found" + " holds other files and no Trawlex result"}});
+    EXPECT_EQ(slurp(dir / "res/TW_found/notes.txt"), "mine");
+    // Beside a Trawlex result they are the user's business.
+    write_file(dir / "res/TW_found/TW_found_header", "");
+    check({{{"world", "."}, 0, {"a.txt\t6"}, ""}});
+}
+
 // The report is written beside the output, also through a link, which stays
 // a link; a failed write is named, with status 2.
 TEST_F(CliResultTest, ReportIsWrittenBesideTheOutput) {

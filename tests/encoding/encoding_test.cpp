@@ -373,3 +373,30 @@ TEST(Registry, EveryListedNumberOpensAndNoOtherNumberIsGuessed) {
 
 }  // namespace
 }  // namespace tw::encoding
+
+namespace tw::encoding {
+namespace {
+
+// Which bytes ignoring case folds, in the layouts the Japanese search test
+// does not reach: letters of their own fold; letters inside a character, an
+// escape sequence, a two-byte run or a base64 run do not; an encoding whose
+// ASCII letters are other bytes folds nothing.
+TEST(CaseFoldMask, OnlyLettersThatAreCharactersOfTheirOwn) {
+  const auto reg = [](std::uint32_t n) { return stored_from_registry(n); };
+  const std::tuple<const char*, EncodingId, std::string, std::string> rows[] = {
+      {"UTF-8", kUtf8, "a\xC3\xA9Z", bytes({0x20, 0, 0, 0x20})},
+      {"UTF-16BE", reg(0x10000100), bytes({0, 'a', 'A', 'B', 'b', 0}), bytes({0, 0x20, 0, 0, 0, 0})},
+      {"UTF-32LE", reg(0x0C000100), bytes({'a', 0, 0, 0, 'b', 'c', 0, 0}), bytes({0x20, 0, 0, 0, 0, 0, 0, 0})},
+      {"GBK", reg(0x0631), bytes({0x81, 'A', 'A'}), bytes({0, 0, 0x20})},
+      {"ISO-2022-KR", reg(0x0840), bytes({0x1B, '$', ')', 'C', 'a', 0x0E, 'a', 'b', 0x0F, 'b'}),
+       bytes({0, 0, 0, 0, 0x20, 0, 0, 0, 0, 0x20})},
+      {"HZ", reg(0x0A05), "a~{Ab~}c", bytes({0x20, 0, 0, 0, 0, 0, 0, 0x20})},
+      {"UTF-7", reg(0x04000100), "a+AOk-b", bytes({0x20, 0, 0, 0, 0, 0, 0x20})},
+      {"EBCDIC", reg(0x0C02), "AZ", bytes({0, 0})},
+      {"Symbol", kSymbol, "Aa", bytes({0, 0})},
+  };
+  for (const auto& [name, id, input, mask] : rows) EXPECT_EQ(hex(case_fold_mask(input, id)), hex(mask)) << name;
+}
+
+}  // namespace
+}  // namespace tw::encoding

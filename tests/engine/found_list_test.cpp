@@ -1,7 +1,9 @@
 // The list of found files over result files written by hand: good ones,
 // damaged ones (a table of damages), missing or odd files, a result held by
 // a writer, and a result rewritten after it was read.
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include "engine/tw.h"
 #include "engine/tw_found_list.h"
 #include "engine/tw_found_lock.h"
+#include "engine/tw_result_reader.h"
 #include "support/temp_dir.h"
 
 using namespace tw;
@@ -163,6 +166,58 @@ TEST_F(FoundListTest, OverlongNamesTruncatedHeadersAndTooManyRecords) {
     EXPECT_EQ(list.load(found(), 8, &why), ERR_CORRUPTED);
     EXPECT_NE(why.find("TW_found_header"), std::string::npos) << why;
     EXPECT_TRUE(list.empty());
+}
+
+// The rise of the peak memory of a child that runs `read`, in MiB (up to
+// 250), or 255 when `read` returned false.
+template <class Read>
+int peak_rise_mib(Read read) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const bool ok = read();
+        ::getrusage(RUSAGE_SELF, &after);
+        _exit(ok ? static_cast<int>(std::min<long>(250, (after.ru_maxrss - before.ru_maxrss) >> 10)) : 255);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 254;
+}
+
+// Damaged sparse result files (hundreds of MB that cost no disk) are
+// checked against each other before they are read: neither the list nor
+// the viewer's reader holds or allocates what their sizes claim.
+TEST_F(FoundListTest, DamagedSparseFilesAreReadInBoundedMemory) {
+    constexpr off_t kSparse = off_t{768} << 20;
+    struct Row {
+        const char* name;
+        const char* grown;  // the file made sparse and large
+        bool damaged_length;  // the record's folder name claims most of it
+    } const rows[] = {{"header", "TW_found_header", false}, {"path", "TW_found_path", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResultFiles r(found());
+        Header& h = r.add("/ok", "first", 1);
+        if (row.damaged_length) h.dir_len = kSparse - 4096;
+        r.write();
+        ASSERT_EQ(::truncate((found() + "/" + row.grown).c_str(), kSparse), 0);
+        EXPECT_LT(peak_rise_mib([&] {
+                      const u64 code = list.load(found(), 8, &why);
+                      return row.damaged_length ? code == 0 && list.damage(0) == FoundList::Damage::NameTooLong
+                                                : code == ERR_CORRUPTED && list.empty();
+                  }),
+                  64);
+        if (!row.damaged_length) continue;
+        EXPECT_LT(peak_rise_mib([&] {
+                      ResultReader reader;
+                      FoundFileHeader header{};
+                      std::string dir, file;
+                      return reader.open(found(), nullptr) == 0 &&
+                             reader.found_file(0, header, dir, file) == ERR_READ_FILE;
+                  }),
+                  64);
+    }
 }
 
 TEST_F(FoundListTest, MissingOrOddFilesGiveAnErrorNamingThem) {

@@ -9,12 +9,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <chrono>
 #include <thread>
 
+#include "encoding/string_encoding.h"
 #include "engine/tw.h"
+#include "engine/tw_scan.h"
+#include "matcher/isa.h"
 #include "engine_fixture.h"
 
 using namespace tw;
@@ -217,6 +221,145 @@ TEST_F(SearchTest, OccurrencesAcrossPiecesAreFoundOnceWithExactLineNumbers) {
     ASSERT_EQ(results().size(), 1u);
     EXPECT_EQ(results()[0].offsets, offsets);
     EXPECT_EQ(results()[0].lines, lines);
+}
+
+// Files whose size reads 0 but which hold bytes (/proc, /sys, FUSE files)
+// are read to their end, as items and in a walk, by one thread or several
+// (an empty folder item first starts the scanning threads for a file item).
+TEST_F(SearchTest, FilesWhoseSizeReadsZeroAreReadToTheirEnd) {
+    make_dir("empty");
+    struct Row {
+        const char* pattern;
+        std::vector<Item> items;
+        const char* found;
+        unsigned threads;
+    } const rows[] = {
+        {"Name:", {{"/proc/self/status", false}}, "/proc/self/status", 1},
+        {"Name:", {{at("empty"), true}, {"/proc/self/status", false}}, "/proc/self/status", 4},
+        {"Linux", {{"/proc/sys/kernel", true}}, "/proc/sys/kernel/ostype", 1},
+        {"Linux", {{"/proc/sys/kernel", true}}, "/proc/sys/kernel/ostype", 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.found) + " threads " + std::to_string(row.threads));
+        set_target(*engine, row.pattern, row.items);
+        engine->thread_count = row.threads;
+        search();
+        EXPECT_EQ(found_map().count(row.found), 1u);
+        EXPECT_GT(engine->ir.total_bytes.load(), 0u);
+    }
+
+    // A stand-in for a FUSE file: a file longer than the text buffer, noted
+    // as 0 bytes long, with occurrences across the pieces' seams.
+    use_buffers(16);
+    std::string content(40, '.');
+    for (const std::size_t at : {0, 11, 14, 25, 35}) content.replace(at, 5, "PQRPQ");
+    std::vector<u64> expected;
+    for (std::size_t i = 0; i + 5 <= content.size(); ++i)
+        if (content.compare(i, 5, "PQRPQ") == 0) expected.push_back(i);
+    make_file("f", content);
+    set_target(*engine, "PQRPQ", {});
+    ASSERT_EQ(engine->set_search_param_from_target(), 0u);
+    struct Records : OccurrenceOut {
+        std::vector<u64> offsets;
+        bool take(const std::uint8_t* records, std::size_t bytes) override {
+            for (std::size_t i = 0; i < bytes; i += 8) offsets.push_back(le64_at(Bytes(records + i, records + i + 8), 0));
+            return true;
+        }
+    } out;
+    const int fd = ::open(at("f").c_str(), O_RDONLY);
+    std::atomic<std::uint8_t> stop{0};
+    std::atomic<u64> bytes{0};
+    const PieceScan scan = scan_read(engine->sr, fd, 0, 0, ~u64{0}, out, stop, bytes);
+    ::close(fd);
+    EXPECT_TRUE(scan.ended);
+    EXPECT_EQ(out.offsets, expected);
+    EXPECT_EQ(bytes.load(), 40u);
+}
+
+// Ignoring case folds only ASCII letters as characters of the pattern's
+// encoding, in every instruction set. For every character of two bytes of
+// which one at least lies in the letter range (and every ASCII letter), the
+// oracle folds characters: the pattern is found exactly where the
+// character, or its other case when it is an ASCII letter, was written.
+TEST_F(SearchTest, IgnoringCaseFoldsLetterCharactersNeverBytesOfOthers) {
+    namespace enc = tw::encoding;
+    const auto letter = [](unsigned b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); };
+    std::vector<unsigned> candidates{0};
+    for (unsigned b = 0x41; b <= 0xFE; ++b)
+        if (letter(b) || b >= 0x81) candidates.push_back(b);
+    for (const enc::EncodingId id : {enc::kUtf16, enc::kShiftJis, enc::kEucJp, enc::kIso2022Jp}) {
+        SCOPED_TRACE(id);
+        // The characters, each as one text.
+        std::vector<std::u16string> chars;
+        for (char16_t c = 'A'; c <= 'z'; ++c)
+            if (letter(c)) chars.push_back(std::u16string(1, c));
+        for (const unsigned b0 : candidates) {
+            for (const unsigned b1 : candidates) {
+                if (!letter(b0) && !letter(b1)) continue;
+                const std::string two{static_cast<char>(b0), static_cast<char>(b1)};
+                const std::string bytes = id == enc::kIso2022Jp ? "\x1b$B" + two + "\x1b(B" : two;
+                const auto text = enc::to_text(bytes, id);
+                // The characters written back as they were read.
+                if (text && text.value->size() == 1 && !letter((*text.value)[0]) &&
+                    enc::to_bytes(*text.value, id).value == bytes)
+                    chars.push_back(*text.value);
+            }
+        }
+        std::string all;
+        for (const std::u16string& c : chars) all += *enc::to_bytes(c, id).value;
+        ASSERT_LE(all.size(), engine->sr.TEXT_BUF_SIZE);
+        const auto occurrences = [&](const std::u16string& c, std::set<u64>& at) {
+            const std::string p = *enc::to_bytes(c, id).value;
+            for (std::size_t i = all.find(p); i != std::string::npos; i = all.find(p, i + 1)) at.insert(i);
+        };
+        for (const Isa isa : {Isa::Scalar, Isa::Sse2, Isa::Avx2}) {
+            if (!set_matcher_isa(isa)) continue;
+            for (const std::u16string& c : chars) {
+                std::set<u64> want;
+                occurrences(c, want);
+                if (letter(c[0])) occurrences(std::u16string(1, c[0] ^ 0x20), want);
+                const std::string p = *enc::to_bytes(c, id).value;
+                set_target(*engine, p, {});
+                engine->tr.case_insensitive = 1;
+                engine->tr.encoding = id;
+                ASSERT_EQ(engine->set_search_param_from_target(), 0u);
+                auto* text = reinterpret_cast<std::uint8_t*>(engine->sr.TEXT_START);
+                std::memcpy(text, all.data(), all.size());
+                struct Found : OccurrenceOut {
+                    std::set<u64> at;
+                    bool take(const std::uint8_t* r, std::size_t bytes) override {
+                        for (std::size_t i = 0; i < bytes; i += 8) at.insert(le64_at(Bytes(r + i, r + i + 8), 0));
+                        return true;
+                    }
+                } found;
+                std::atomic<std::uint8_t> stop{0};
+                scan_text(engine->sr, text, 0, all.size(), 0, found, stop);
+                ASSERT_EQ(found.at, want) << matcher_isa_name(isa) << " character U+" << std::hex << int(c[0]);
+            }
+        }
+        reset_matcher_isa();
+    }
+}
+
+// The result files are created, never followed: a link planted in the
+// result folder fails the search and stays, pointing at an untouched file.
+TEST_F(SearchTest, ALinkPlantedInTheResultFolderIsNeverWrittenThrough) {
+    make_file("f", "needle");
+    make_file("victim", "precious");
+    const Bytes precious = read_file(at("victim"));
+    set_target(*engine, "needle", {{at("f"), false}});
+    for (const char* name : {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH, TW_FOUND_INFO}) {
+        const std::string link = found() + "/" + name;
+        ::unlink(link.c_str());
+        ASSERT_EQ(::symlink(at("victim").c_str(), link.c_str()), 0);
+        search();
+        EXPECT_EQ(engine->fatal_err_index, name == std::string(TW_FOUND_INFO) ? ERR_WRITE_FILE : ERR_OPEN_FILE)
+            << name;
+        EXPECT_EQ(read_file(at("victim")), precious) << name;
+        struct stat st{};
+        EXPECT_TRUE(::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << name;
+        ::unlink(link.c_str());
+    }
 }
 
 TEST_F(SearchTest, ResultAndApplicationFoldersAreNeverEntered) {

@@ -84,8 +84,10 @@ struct Options {
 };
 
 // A block for one pattern, whose bytes live in `pattern` (which must outlive
-// the block). Returns the result of init_tw_search.
-inline std::uint64_t prepare(SearchParam& sr, std::vector<std::uint8_t>& pattern, const Options& o) {
+// the block, as must `fold`, its fold mask if any). Returns the result of
+// init_tw_search.
+inline std::uint64_t prepare(SearchParam& sr, std::vector<std::uint8_t>& pattern, const Options& o,
+                             std::uint8_t* fold = nullptr) {
     sr = SearchParam{};
     sr.STR_START = addr(pattern.data());
     sr.STR_END = sr.STR_START + pattern.size();
@@ -93,6 +95,7 @@ inline std::uint64_t prepare(SearchParam& sr, std::vector<std::uint8_t>& pattern
     sr.WILD_CHAR = o.wild;
     sr.SEARCH_KIND = (o.line_nb ? KIND_LINE_NB : 0) | (o.case_insensitive ? KIND_CASE_INSENSITIVE : 0) |
                      (o.wildcard ? KIND_WILDCARD : 0);
+    sr.FOLD_MASK = addr(fold);
     return init_tw_search(sr);
 }
 
@@ -156,14 +159,15 @@ struct OracleResult {
     std::uint64_t line_count;
 };
 
+// With `fold`, the text byte at pattern position j is ORed with fold[j].
 inline OracleResult oracle(const std::uint8_t* text, std::size_t n, std::size_t from, const std::vector<std::uint8_t>& p,
-                           int wild, int eol, std::uint64_t line0 = 0) {
+                           int wild, int eol, std::uint64_t line0 = 0, const std::uint8_t* fold = nullptr) {
     OracleResult r{{}, line0};
     const std::size_t m = p.size();
     for (std::size_t y = from; y + m <= n; ++y) {
         if (eol >= 0 && text[y] == eol) ++r.line_count;
         bool match = true;
-        for (std::size_t j = 0; j < m && match; ++j) match = (wild >= 0 && p[j] == wild) || p[j] == text[y + j];
+        for (std::size_t j = 0; j < m && match; ++j) match = (wild >= 0 && p[j] == wild) || p[j] == (text[y + j] | (fold ? fold[j] : 0));
         if (match) r.records.push_back({y, eol >= 0 ? r.line_count : 0});
     }
     return r;
