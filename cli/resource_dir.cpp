@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "cli/cli_messages.h"
 #include "engine/tw.h"
 #include "engine/tw_file_util.h"
 #include "engine/tw_found_lock.h"
@@ -18,6 +19,21 @@
 namespace tw::cli {
 
 namespace {
+
+const char* const cannot_create_folder_s[2] = {"cannot create the folder %1: %2",
+                                               "impossible de créer le dossier %1 : %2"};
+const char* const foreign_result_folder_s[2] = {
+    "the result folder %1 holds other files and no Trawlex result: give a resource folder whose %2 is "
+    "empty or holds a Trawlex result",
+    "le dossier de résultat %1 contient d'autres fichiers et aucun résultat de Trawlex : donnez un dossier "
+    "de ressources dont le dossier %2 est vide ou contient un résultat de Trawlex"};
+const char* const missing_resource_folder_s[2] = {"the resource folder %1 does not exist",
+                                                  "le dossier de ressources %1 n'existe pas"};
+const char* const no_resource_folder_s[2] = {
+    "no resource folder: set HOME or XDG_DATA_HOME, or give --resource-dir",
+    "aucun dossier de ressources : définissez HOME ou XDG_DATA_HOME, ou donnez --resource-dir"};
+const char* const cannot_create_temporary_s[2] = {"cannot create a temporary resource folder %1: %2",
+                                                  "impossible de créer un dossier de ressources temporaire %1 : %2"};
 
 bool is_folder(const std::string& path) {
     struct stat st{};
@@ -29,7 +45,7 @@ bool is_folder(const std::string& path) {
 bool ensure_folder(const std::string& path, std::string& error) {
     int err = 0;
     if (make_folder(path, &err)) return true;
-    error = "cannot create the folder " + path + ": " + std::strerror(err);
+    error = text(cannot_create_folder_s, {path, std::strerror(err)});
     return false;
 }
 
@@ -50,9 +66,7 @@ bool result_folder_usable(const std::string& path, std::string& error) {
     }
     ::closedir(dir);
     if (!others || result) return true;
-    error = "the result folder " + path +
-            " holds other files and no Trawlex result: give a resource folder whose " + TW_FOUND_DIR +
-            " is empty or holds a Trawlex result";
+    error = text(foreign_result_folder_s, {path, TW_FOUND_DIR});
     return false;
 }
 
@@ -99,7 +113,7 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read
         path_ = absolute_path(*requested);
         targets_path_ = path_;
         if (!is_folder(path_)) {
-            error = "the resource folder " + path_ + " does not exist";
+            error = text(missing_resource_folder_s, {path_});
             return false;
         }
         const std::string found = path_ + "/" + TW_FOUND_DIR;
@@ -109,7 +123,7 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read
     if (read_targets) {
         targets_path_ = default_path();
         if (targets_path_.empty()) {
-            error = "no resource folder: set HOME or XDG_DATA_HOME, or give --resource-dir";
+            error = text(no_resource_folder_s);
             return false;
         }
     }
@@ -120,7 +134,7 @@ bool ResourceDir::prepare(const std::optional<std::string>& requested, bool read
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (::mkdtemp(buffer.data()) == nullptr) {
-        error = "cannot create a temporary resource folder " + pattern + ": " + std::strerror(errno);
+        error = text(cannot_create_temporary_s, {pattern, std::strerror(errno)});
         return false;
     }
     path_ = buffer.data();
