@@ -31,7 +31,9 @@ struct Options {
     bool files_with_matches = false;
     bool quiet = false;
     bool no_messages = false;
-    bool with_path = true;            // -H (the default) or -h
+    // -H or -h; by default, as grep: the path is printed unless one file
+    // alone (or standard input) is searched.
+    std::optional<bool> with_path;
     bool files_without_match = false;  // -L
     std::uint64_t before = 0, after = 0;  // -B, -A (-C sets both)
     enum class Color { Auto, Never, Always } color = Color::Auto;

@@ -404,7 +404,7 @@ int empty_result_files(const std::string& resource_dir) {
 }
 
 // How the printer writes, from the options and the target's records.
-tw::cli::PrintStyle print_style(const tw::cli::Options& o, const tw::Engine& e) {
+tw::cli::PrintStyle print_style(const tw::cli::Options& o, const tw::Engine& e, bool with_path_by_default) {
     tw::cli::PrintStyle style;
     style.mode = o.files_with_matches || o.files_without_match ? tw::cli::PrintMode::Files
                  : o.count                                     ? tw::cli::PrintMode::Counts
@@ -416,7 +416,7 @@ tw::cli::PrintStyle print_style(const tw::cli::Options& o, const tw::Engine& e) 
     // The records are laid out as the search writes them.
     style.records_with_lines = e.tr.add_line_nb != 0;
     style.max_per_file = o.max_count;
-    style.with_path = o.with_path;
+    style.with_path = o.with_path.value_or(with_path_by_default);
     style.color = !o.json && (o.color == tw::cli::Options::Color::Always ||
                               (o.color == tw::cli::Options::Color::Auto && ::isatty(STDOUT_FILENO) != 0));
     style.before = o.before;
@@ -509,7 +509,10 @@ int run(int argc, char** argv) {
     choose_buffers(e, e.tr.search_str_len);
     e.thread_count = o.threads;
 
-    tw::cli::FilePrinter printer(print_style(o, e), STDOUT_FILENO);
+    // As grep and ripgrep: lines name their file unless a single file (or
+    // standard input) is all there is to search.
+    const bool one_file = !o.target && o.paths.size() <= 1 && (folders.empty() || !folders[0]);
+    tw::cli::FilePrinter printer(print_style(o, e, !one_file), STDOUT_FILENO);
     CliSink listener(e, o, printer, stdin_given);
     // -L lists the searched files in which nothing is found: those given,
     // and those the walk meets.

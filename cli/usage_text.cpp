@@ -14,7 +14,8 @@ R"USAGE(Usage: trawlex-cli [OPTION]... PATTERN [PATH]...
 Search the files and folders PATH... for every occurrence of the byte string
 PATTERN and print one line per occurrence: PATH<TAB>OFFSET (OFFSET in bytes
 from 0), or PATH<TAB>OFFSET<TAB>LINE with -n (LINE from 1). Each found file is
-printed as soon as it has been searched, in the order of the search.
+printed as soon as it has been searched, in the order of the search. As
+grep, PATH is left out when a single file (or standard input) is searched.
 
 A relative PATH is joined to the current folder and printed so; ".." is left
 for the system to resolve. A PATH of "-", or no PATH when standard input is not
@@ -82,7 +83,8 @@ Output:
   -n, --line-number      add the line number of each occurrence
   -b, --byte-offset      accepted (offsets are always printed)
   -o, --only-matching    accepted (each occurrence has its own line)
-  -H, --with-filename    begin each line with PATH (the default)
+  -H, --with-filename    begin each line with PATH (the default, unless a
+                         single file or standard input is searched)
   -h, --no-filename      leave PATH out of the lines of occurrences and counts
   -A, --after-context NUM
                          print NUM lines after each occurrence
@@ -163,7 +165,8 @@ Cherche dans les fichiers et dossiers CHEMIN... chaque occurrence de la suite
 d'octets MOTIF et écrit une ligne par occurrence : CHEMIN<TAB>POSITION
 (POSITION en octets depuis 0), ou CHEMIN<TAB>POSITION<TAB>LIGNE avec -n (LIGNE
 depuis 1). Chaque fichier trouvé est écrit dès qu'il a été cherché, dans
-l'ordre de la recherche.
+l'ordre de la recherche. Comme grep, CHEMIN est omis quand un seul fichier
+(ou l'entrée standard) est cherché.
 
 Un CHEMIN relatif est joint au dossier courant et écrit ainsi ; ".." est laissé
 au système. Un CHEMIN "-", ou aucun CHEMIN quand l'entrée standard n'est pas un
@@ -237,7 +240,8 @@ Sortie :
   -n, --line-number      ajoute le numéro de ligne de chaque occurrence
   -b, --byte-offset      accepté (les positions sont toujours écrites)
   -o, --only-matching    accepté (chaque occurrence a sa ligne)
-  -H, --with-filename    commence chaque ligne par CHEMIN (par défaut)
+  -H, --with-filename    commence chaque ligne par CHEMIN (par défaut, sauf
+                         quand un seul fichier ou l'entrée standard est cherché)
   -h, --no-filename      omet CHEMIN des lignes d'occurrences et de comptes
   -A, --after-context NUM
                          écrit NUM lignes après chaque occurrence

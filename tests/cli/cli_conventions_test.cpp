@@ -50,12 +50,16 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
     const std::string wide = std::string(8192, 'x') + "needle" + std::string(8192, 'y');
     const Row rows[] = {
         // Letters that mean what they mean in grep and ripgrep.
-        {{"-e", "hello", "a.txt"}, "@a.txt\t12\n", 0, ""},
+        {{"-e", "hello", "a.txt"}, "12\n", 0, ""},
+        // As grep: one file alone is not named, unless -H asks; -c prints its count alone.
+        {{"-c", "hello", "a.txt"}, "1\n", 0, "", grep},
+        {{"-H", "-c", "hello", "a.txt"}, "@a.txt\t1\n", 0, ""},
+        {{"-c", "hello", "a.txt", "sub/none.txt"}, "@a.txt\t1\n", 0, ""},
         {{"-e", "-dash", "a.txt"}, "", 1, ""},
         {{"-h", "hello", "a.txt"}, "12\n", 0, ""},
         {{"-h", "-c", "hello", "a.txt"}, "1\n", 0, "", grep},
         {{"-H", "-b", "-o", "-F", "-a", "-r", "-R", "hello", "a.txt"}, "@a.txt\t12\n", 0, ""},
-        {{"-E", "latin1", "caf\xC3\xA9", "latin1.txt"}, "@latin1.txt\t0\n", 0, ""},
+        {{"-E", "latin1", "caf\xC3\xA9", "latin1.txt"}, "0\n", 0, ""},
         {{"--hex", "--wildcard", "?", "68 ? 6C", "sub/deeper"}, c + "\t19\n" + c + "\t25\n", 0, ""},
         {{"-l", "-r", "-e", "hello", "a.txt", "sub"}, "@a.txt\n@sub/b.bin\n" + c.substr(0) + "\n", 0, "", grep},
         {{"-l", "-a", "-e", "hello", "a.txt", "sub"}, "@a.txt\n@sub/b.bin\n" + c + "\n", 0, "", rg},
@@ -83,8 +87,7 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         {{"-l", "-a", "-g", "!deeper", "hello", "sub"}, "@sub/b.bin\n", 0, "", rg},
         {{"-L", "-g", "*.txt", "hello", "sub"}, "@sub/none.txt\n", 0, ""},
         // Context lines: ':' holds the occurrence, '-' a context line.
-        {{"-C", "1", "-n", "again", "a.txt"},
-         "@a.txt\t0\t1\t-Hello world\n@a.txt\t18\t2\t:hello again\n@a.txt\t24\t3\t-HELLO\n", 0, ""},
+        {{"-C", "1", "-n", "again", "a.txt"}, "0\t1\t-Hello world\n18\t2\t:hello again\n24\t3\t-HELLO\n", 0, ""},
         {{"-B", "1", "hello", "a.txt", "sub/deeper/c.txt"},
          "@a.txt\t0\t-Hello world\n@a.txt\t12\t:hello again\n--\n" + c + "\t7\t-line 2\\r\n" + c +
              "\t19\t:say hello\\rhello\n" + c + "\t25\t:say hello\\rhello\n",
@@ -92,12 +95,12 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         {{"-A", "5", "-h", "hello", "sub/b.bin"},
          "1\t:\\x00hello\\xff\\x00hellohello\n8\t:\\x00hello\\xff\\x00hellohello\n13\t:\\x00hello\\xff\\x00hellohello\n",
          0, ""},
-        {{"-A", "1", "-m", "1", "line", "sub/deeper/c.txt"}, c + "\t0\t:line 1\n" + c + "\t7\t-line 2\\r\n", 0, ""},
+        {{"-A", "1", "-m", "1", "line", "sub/deeper/c.txt"}, "0\t:line 1\n7\t-line 2\\r\n", 0, ""},
         {{"-C", "x", "hello", "a.txt"}, "", 2, "-C takes a number of lines, not 'x'"},
         // A line cut around its occurrence has no context lines.
-        {{"-C", "1", "needle", "wide.txt"}, "@wide.txt\t10007\t:" + wide + "\n", 0, ""},
+        {{"-H", "-C", "1", "needle", "wide.txt"}, "@wide.txt\t10007\t:" + wide + "\n", 0, ""},
         // Colour on demand, never in a file by default.
-        {{"--color=always", "-A", "1", "again", "a.txt"},
+        {{"--color=always", "-H", "-A", "1", "again", "a.txt"},
          "\33[35m@a.txt\33[m\t18\t:hello \33[01;31magain\33[m\n\33[35m@a.txt\33[m\t24\t-HELLO\n", 0, ""},
         {{"--color", "-l", "hello", "a.txt"}, "@a.txt\n", 0, ""},
         {{"--color=sometimes", "hello", "a.txt"}, "", 2, "--color takes auto, never or always"},

@@ -146,7 +146,7 @@ TEST_F(CliOutputTest, StandardInputIsReadAsAStream) {
     for (const bool through_pipe : {false, true}) {
         for (const bool dash : {false, true}) {
             std::thread writer = through_pipe ? write_fifo(fifo, text) : std::thread();
-            std::vector<std::string> args = {"-n", "hello"};
+            std::vector<std::string> args = {"-H", "-n", "hello"};
             if (dash) args.push_back("-");
             const CliRun r = cli(args, through_pipe ? fifo : dir / "io/input.txt");
             if (writer.joinable()) writer.join();
@@ -166,9 +166,9 @@ TEST_F(CliOutputTest, LongFileAndPipeMatchAnIndependentSearch) {
     const std::string fifo = dir / "io/long.fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     std::thread writer = write_fifo(fifo, text);
-    const CliRun piped = cli({"-n", "needle", fifo});
+    const CliRun piped = cli({"-H", "-n", "needle", fifo});
     writer.join();
-    const CliRun file = cli({"-n", "needle", "long.txt"});
+    const CliRun file = cli({"-H", "-n", "needle", "long.txt"});
     std::string want_piped, want_file;
     for (const std::string& at : find_all(text, "needle", {.lines = true})) {
         want_piped += fifo + "\t" + at + "\n";
@@ -221,7 +221,7 @@ TEST_F(CliOutputTest, ABlockDeviceIsSearchedLikeAFile) {
     const bool got = std::fgets(name, sizeof name, p) != nullptr;
     if (::pclose(p) != 0 || !got) GTEST_SKIP() << "no loop device can be made here";
     const std::string device = std::string(name).substr(0, std::strcspn(name, "\n"));
-    const CliRun r = cli({"needle", device});
+    const CliRun r = cli({"-H", "needle", device});
     std::system(("losetup -d " + device).c_str());
     EXPECT_EQ(r.status, 0) << r.err;
     std::string want;
