@@ -81,10 +81,12 @@ void Engine::search_in_target() {
         searching_now.store(0, std::memory_order_release);
         return;
     }
+    // A pattern the search refuses leaves the last result as it was: it is
+    // checked before the result files are emptied.
+    if (code == 0) code = set_search_param_from_target();
     if (code == 0) code = open_found_file("w");
     if (code == 0) {
         code = write_result_info(RESULT_RUNNING, 0, start_time, 0);
-        if (code == 0) code = set_search_param_from_target();
         ResultFileSink result_files(wf[WF_FOUND_HEADER], wf[WF_FOUND_PATH], wf[WF_FOUND_OFFSET],
                                     resource_path(TW_FOUND_DIR),
                                     [this](const std::string& path, int err) { record_failure(path, err); });

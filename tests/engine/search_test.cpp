@@ -380,16 +380,29 @@ TEST_F(SearchTest, ResultAndApplicationFoldersAreNeverEntered) {
 
 TEST_F(SearchTest, FailuresEndTheSearchWithTheirCodes) {
     make_file("f", "needle");
+    set_target(*engine, "needle", {{at("f"), false}});
+    search();
+    const auto result_bytes = [&] {
+        std::vector<Bytes> files;
+        for (const char* name : {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH, TW_FOUND_INFO})
+            files.push_back(read_file(found() + "/" + name));
+        return files;
+    };
+    const std::vector<Bytes> last_result = result_bytes();
+    // A refused pattern leaves the last result as it was.
     set_target(*engine, "ab?", {{at("f"), false}});
     engine->tr.use_wildcard = 1;
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_INVALID_NAME);
+    EXPECT_EQ(result_bytes(), last_result);
     // A pattern longer than the text buffer ends before any file is read.
     use_buffers(16);
     set_target(*engine, std::string(20, 'n'), {{at("f"), false}});
+    const u64 bytes_before = engine->ir.total_bytes.load();
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_MEMORY);
-    EXPECT_EQ(engine->ir.total_bytes.load(), 0u);
+    EXPECT_EQ(engine->ir.total_bytes.load(), bytes_before);
+    EXPECT_EQ(result_bytes(), last_result);
     // Missing items are counted, the last one too, and end nothing: their
     // search goes on after read errors.
     set_target(*engine, "needle", {{at("gone"), false}, {at("f"), false}, {at("nodir"), true}});
