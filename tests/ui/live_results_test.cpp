@@ -8,7 +8,6 @@
 #include <QTableView>
 
 #include "tests/ui/search_window_support.h"
-#include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "ui_ViewerController.h"
 
@@ -18,15 +17,6 @@ class LiveResultsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        tw::ui::init_resources();
-        // The viewer keeps its frame in the user defaults.
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
-    // Written now, while the folder exists, not at the program's exit.
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
-
     void the_list_grows_while_a_search_waits_and_stop_keeps_it() {
         for (const bool sorted : {false, true}) {
             Harness h;
@@ -140,10 +130,7 @@ private slots:
         QVERIFY(h.viewer->window()->isVisible());
         QCOMPARE(h.viewer->ui()->file_nb_and_index_ref->text(), QString("1 / 1"));
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(LiveResultsTest)
+TW_UI_SUITE(LiveResultsTest)
 #include "live_results_test.moc"

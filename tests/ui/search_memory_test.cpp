@@ -8,15 +8,10 @@
 
 #include "tests/ui/search_window_support.h"
 #include "ui/search/search_history.h"
-#include "ui/toolkit/defaults.h"
 
 using namespace sw_test;
 
 namespace {
-
-tw_test::Bytes target_file(const Harness& h, tw::u64 number) {
-    return tw_test::read_file(h.resource + "/TW_target/" + tw::target_file_name(number));
-}
 
 // The application's start again over the same resource folder: the window
 // loads the saved current target and the viewer offers the last result.
@@ -42,13 +37,6 @@ class SearchMemoryTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        tw::ui::init_resources();
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
-
     void the_viewer_describes_the_search_after_a_restart_data() {
         QTest::addColumn<int>("encoding");
         QTest::addColumn<QString>("typed");
@@ -69,7 +57,7 @@ private slots:
         h.write_file("tree/a.txt", "a needle");
         h.save_target(0, {.name = "Hunt", .pattern = "other", .items = {{h.path("tree"), true}}});
         h.save_target(1, {.name = "Kept", .pattern = "kept", .items = {{h.path("tree"), true}}});
-        const tw_test::Bytes other_target = target_file(h, 1);
+        const std::string other_target = h.target_bytes(1);
         h.open_window(0, true);
         h.encodings()->choose_item(encoding);
         h.controller->set_search_view_text(typed);
@@ -93,7 +81,7 @@ private slots:
         };
         QVERIFY2(shown[2] == at(before) || shown[2] == at(after), qPrintable(shown[2]));
         // The other target's file has its bytes.
-        QCOMPARE(target_file(h, 1), other_target);
+        QCOMPARE(h.target_bytes(1), other_target);
     }
 
     void each_target_keeps_its_last_twenty_strings() {
@@ -128,10 +116,7 @@ private slots:
         QCOMPARE(button->accessibleName(), QString("Search history"));
         QCOMPARE(h.targets()->nextInFocusChain(), button);
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(SearchMemoryTest)
+TW_UI_SUITE(SearchMemoryTest)
 #include "search_memory_test.moc"

@@ -38,14 +38,6 @@ struct Editor : Harness {
         for (const QString& s : subs) paths << QString::fromStdString(path(s.toStdString()));
         editor->target_selection_panel_did_end(paths);
     }
-    QString editor_alert() const {
-        QDialog* panel = alerts.panel(ewindow());
-        return panel != nullptr ? panel->findChild<QLabel*>("alert_mess_ref")->text() : QString();
-    }
-    std::string target_bytes(tw::u64 n) const {
-        std::ifstream in(resource + "/TW_target/" + tw::target_file_name(n), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     std::unique_ptr<tw::ui::ViewerController> viewer;
     std::unique_ptr<tw::ui::TargetController> editor;
 };
@@ -66,8 +58,6 @@ class TargetEditorTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { tw::ui::init_resources(); }
-
     // The checks of OK in their order: the first that fails gives the alert,
     // the window stays open and nothing is saved.
     void ok_refuses_what_is_missing_or_wrong_in_order() {
@@ -102,7 +92,7 @@ private slots:
             if (c.row) e.add_rows({"tree"});
             e.editor->OK_but();
             QVERIFY2(e.alerts.is_shown(e.ewindow()), c.name);
-            QCOMPARE(e.editor_alert(), c.alert);
+            QCOMPARE(e.alert_message(e.ewindow()), c.alert);
             QVERIFY(e.ewindow()->isVisible());
             QVERIFY2(!QFileInfo::exists(QString::fromStdString(e.resource) + "/TW_target/TW_target_001"),
                      c.name);
@@ -161,7 +151,7 @@ private slots:
             e.eui()->wildcard_symbol_ref->setText("?");
             e.add_rows({"tree"});
             e.editor->OK_but();
-            QVERIFY2(!e.ewindow()->isVisible(), qPrintable(e.editor_alert()));
+            QVERIFY2(!e.ewindow()->isVisible(), qPrintable(e.alert_message(e.ewindow())));
             QCOMPARE(e.eui()->wildcard_symbol_ref->text(), QString(QChar(c.wildcard)));
             QCOMPARE(e.shown(), QString(c.shown));
             const std::string folder = e.path("tree");
@@ -223,7 +213,7 @@ private slots:
         e.eui()->use_wildcard_ref->setChecked(true);
         e.add_rows({"tree"});
         e.editor->OK_but();
-        QCOMPARE(e.editor_alert(), kWildcardAtEnd);
+        QCOMPARE(e.alert_message(e.ewindow()), kWildcardAtEnd);
         e.alerts.Alert_OK_but(e.ewindow());
         e.editor->update_target_window_drop_items({QString::fromStdString(e.path("tree/a.txt"))});
         e.type_text("abc");
@@ -250,7 +240,6 @@ private slots:
         };
         for (const auto& entry : entries) {
             ModalAnswerer answerer;
-            answerer.arm();
             entry();
             QCOMPARE(answerer.message, QString("Cannot edit/set this target"));
             QCOMPARE(e.editor->use_this_target_index(), tw::i64{0});
@@ -288,7 +277,6 @@ private slots:
         e.editor->Cancel_but();
         for (const tw::i64 index : {tw::i64{7}, tw::i64{-1}}) {
             ModalAnswerer answerer;
-            answerer.arm();
             e.editor->show_target_window_index_of_target_drop_items(index, {a});
             QCOMPARE(answerer.message, QString("Cannot edit/set this target"));
             QVERIFY(!e.ewindow()->isVisible());
@@ -324,5 +312,5 @@ private slots:
 
 };
 
-QTEST_MAIN(TargetEditorTest)
+TW_UI_SUITE(TargetEditorTest)
 #include "target_editor_test.moc"

@@ -9,6 +9,8 @@
 #include <climits>
 #include <fstream>
 
+#include "modal_answerer.h"
+
 #include "engine/search_support.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"

@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QMimeData>
 
-#include "ui/toolkit/defaults.h"
 #include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
@@ -35,19 +34,16 @@ class ViewerMenuTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("data")));
         // The default application of plain text: a recorder, for GIO to start.
-        QVERIFY(QDir().mkpath(home_.filePath("data/applications")) && QDir().mkpath(home_.filePath("config")));
-        write_recorder(home_.filePath("default.sh"), home_.filePath("default.out"));
-        tw_test::write_file(home_.filePath("data/applications/trawlex-test-default.desktop").toStdString(),
+        const QTemporaryDir& home = tw_test::ui_home();
+        QVERIFY(QDir().mkpath(home.filePath("data/applications")) && QDir().mkpath(home.filePath("config")));
+        write_recorder(home.filePath("default.sh"), home.filePath("default.out"));
+        tw_test::write_file(home.filePath("data/applications/trawlex-test-default.desktop").toStdString(),
                             "[Desktop Entry]\nType=Application\nName=Rec\nExec=" +
-                                home_.filePath("default.sh").toStdString() + " %f\nMimeType=text/plain;\n");
-        tw_test::write_file(home_.filePath("config/mimeapps.list").toStdString(),
+                                home.filePath("default.sh").toStdString() + " %f\nMimeType=text/plain;\n");
+        tw_test::write_file(home.filePath("config/mimeapps.list").toStdString(),
                             "[Default Applications]\ntext/plain=trawlex-test-default.desktop\n");
     }
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
 
     void copies_put_their_text_on_the_clipboard_data() {
         QTest::addColumn<QString>("action");
@@ -114,7 +110,7 @@ private slots:
         const QString file = QString::fromStdString(v.tree / "sub/b.txt");
         // The default application, through GIO; Open too while the launcher
         // list is empty.
-        const QString by_default = home_.filePath("default.out");
+        const QString by_default = tw_test::ui_home().filePath("default.out");
         for (const char* action : {"open_default_action", "open_action"}) {
             QFile::remove(by_default);
             v.viewer->viewer_action(action)->trigger();
@@ -153,10 +149,7 @@ private slots:
         QCOMPARE(QString::fromLatin1(data->data("text/uri-list")).split("\r\n", Qt::SkipEmptyParts),
                  (QStringList{root + "/sub/deeper/c.txt", root + "/a.txt"}));
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ViewerMenuTest)
+TW_UI_SUITE(ViewerMenuTest)
 #include "viewer_menu_test.moc"

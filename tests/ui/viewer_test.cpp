@@ -8,7 +8,6 @@
 #include "ui/app/wiring.h"
 #include "ui/search/SearchController.h"
 #include "ui/toolkit/AlertController.h"
-#include "ui/toolkit/defaults.h"
 #include "ui/toolkit/text.h"
 #include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
@@ -70,14 +69,6 @@ class ViewerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
-    // The user defaults are written now, while their folder exists, not at
-    // the program's exit, which would make it again after its removal.
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
-
     // ---- The excerpt ----------------------------------------------------------------
 
     void text_mode_replaces_what_is_not_printable() {
@@ -95,19 +86,6 @@ private slots:
         QCOMPARE(v.span().first, 15);
         QCOMPARE(v.selected(), QString("NEED"));
         QCOMPARE(v.area()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-    }
-
-    void hexadecimal_dump_shows_blanks_past_the_end() {
-        Viewer v;
-        v.file("h.bin", "0123456789abcdefNEED");
-        v.search("NEED", {"h.bin"});
-        v.viewer->show_view();
-        v.mode(kModeHexa);
-        QCOMPARE(v.viewer->hexa_or_text_popup()->state(kModeText), ItemState::Off);
-        QCOMPARE(v.shown(), QString("0000000000000000  30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66  "
-                                    "0123456789abcdef\n0000000000000010  4E 45 45 44") +
-                                QString(12 * 3 + 2, ' ') + "NEED" + QString(12, ' '));
-        QCOMPARE(v.span(), std::make_pair(84 + 18, 84 + 68 + 3));
     }
 
     void marks_cover_exactly_the_occurrence_data() {
@@ -524,10 +502,7 @@ private slots:
         QCOMPARE(list_view(v)->verticalScrollBar()->value(), 0);
         v.viewer->Next_occ_but();
         QCOMPARE(current_row(v), paths.indexOf("a.txt"));
-        // The next file is the next row as listed (none after the last).
-        const int a = paths.indexOf("a.txt");
-        v.viewer->Next_file_but();
-        QCOMPARE(current_row(v), a + 1 < paths.size() ? a + 1 : a);
+        // (The file steps through the rows as listed: viewer_steps_test.)
         // Choosing a row shows that file's first occurrence; the file index
         // counts the rows.
         const int c = paths.indexOf("sub/deeper/c.txt");
@@ -645,10 +620,7 @@ private slots:
         QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
         QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ViewerTest)
+TW_UI_SUITE(ViewerTest)
 #include "viewer_test.moc"
