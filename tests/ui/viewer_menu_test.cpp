@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QMimeData>
 
-#include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
@@ -12,20 +11,7 @@ using viewer_test::Viewer;
 
 namespace {
 
-QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
-
-// An executable that writes its arguments, one a line, into `marker`.
-void write_recorder(const QString& path, const QString& marker) {
-    tw_test::write_file(path.toStdString(), "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
-                                                marker.toStdString() + ".tmp'\nmv '" + marker.toStdString() +
-                                                ".tmp' '" + marker.toStdString() + "'\n");
-    ::chmod(path.toLocal8Bit().constData(), 0700);
-}
-
-QString read_text(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
+QString read_text(const QString& path) { return QString::fromUtf8(tw_test::file_bytes(path)); }
 
 }  // namespace
 
@@ -37,7 +23,7 @@ private slots:
         // The default application of plain text: a recorder, for GIO to start.
         const QTemporaryDir& home = tw_test::ui_home();
         QVERIFY(QDir().mkpath(home.filePath("data/applications")) && QDir().mkpath(home.filePath("config")));
-        write_recorder(home.filePath("default.sh"), home.filePath("default.out"));
+        viewer_test::write_recorder(home.filePath("default.sh").toStdString(), home.filePath("default.out").toStdString());
         tw_test::write_file(home.filePath("data/applications/trawlex-test-default.desktop").toStdString(),
                             "[Desktop Entry]\nType=Application\nName=Rec\nExec=" +
                                 home.filePath("default.sh").toStdString() + " %f\nMimeType=text/plain;\n");
@@ -119,7 +105,7 @@ private slots:
         // Open takes the launcher list's first application; Open With any.
         QTemporaryDir apps;
         for (const char* app : {"first", "second"}) {
-            write_recorder(apps.filePath(app), apps.filePath(QString(app) + ".out"));
+            viewer_test::write_recorder(apps.filePath(app).toStdString(), apps.filePath(QString(app) + ".out").toStdString());
             QCOMPARE(v.engine->append_to_launcher(apps.filePath(app).toLocal8Bit().constData()), tw::u64{0});
         }
         v.viewer->viewer_action("open_action")->trigger();

@@ -1,16 +1,12 @@
 // The found viewer follows its list: the file steps, F3 and the file index
 // go through the rows as listed (in the list's order, only those the filter
 // keeps), over real results.
-#include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
 using viewer_test::Viewer;
 
 namespace {
-
-FoundListModel* model(const Viewer& v) { return v.viewer->found_list_model(); }
-QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
 
 // The current file, relative to the searched tree.
 QString current(const Viewer& v) {

@@ -9,7 +9,6 @@
 #include "ui/search/SearchController.h"
 #include "ui/toolkit/AlertController.h"
 #include "ui/toolkit/text.h"
-#include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
@@ -20,18 +19,6 @@ namespace {
 
 QByteArray encoded(const std::u16string& text, std::uint32_t encoding) {
     return QByteArray::fromStdString(*enc::to_bytes(text, encoding).value);
-}
-
-// An executable that writes the file it is given into `marker`.
-std::string write_opener(const std::string& path, const std::string& marker) {
-    tw_test::write_file(path, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + "'\n");
-    ::chmod(path.c_str(), 0700);
-    return path;
-}
-
-std::string read_all(const std::string& path) {
-    const tw_test::Bytes bytes = tw_test::read_file(path);
-    return {bytes.begin(), bytes.end()};
 }
 
 const char* const step_buttons[] = {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
@@ -47,8 +34,6 @@ void check_position(const Viewer& v, const char* label, const char* slider, cons
     QCOMPARE(v.w<QLineEdit>(field)->text(), at[0]);
 }
 
-QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
-FoundListModel* model(const Viewer& v) { return v.viewer->found_list_model(); }
 int current_row(const Viewer& v) { return list_view(v)->selectionModel()->currentIndex().row(); }
 
 QString cell(const Viewer& v, int row, int column) {
@@ -171,8 +156,9 @@ private slots:
         // The first application is a desktop entry, started through GIO.
         const std::string entry = apps / "first-opener.desktop";
         tw_test::write_file(entry, "[Desktop Entry]\nType=Application\nName=First\nExec=" +
-                                       write_opener(apps / "first-opener.sh", marker_1) + " %f\n");
-        for (const std::string& app : {entry, write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
+                                       viewer_test::write_recorder(apps / "first-opener.sh", marker_1) + " %f\n");
+        for (const std::string& app :
+             {entry, viewer_test::write_recorder(apps / "second", marker_2), std::string("/nonexistent/program")})
             QCOMPARE(v.engine->append_to_launcher(app.c_str()), 0u);
         v.viewer->update_launcher_popup();
         PullDown* launcher = v.viewer->launcher_popup();
@@ -191,9 +177,9 @@ private slots:
         QCOMPARE(v.text("filename_ref"), QString("found caf\\xE9.txt"));
         QVERIFY(cell(v, 0, FoundListModel::PathColumn).endsWith("/sub/found caf\\xE9.txt"));
         launcher->choose_item(2);
-        QTRY_COMPARE(read_all(marker_2), found);
+        QTRY_COMPARE(tw_test::file_bytes(QString::fromStdString(marker_2)), QByteArray::fromStdString(found + "\n"));
         launcher->choose_item(1);
-        QTRY_COMPARE(read_all(marker_1), found);
+        QTRY_COMPARE(tw_test::file_bytes(QString::fromStdString(marker_1)), QByteArray::fromStdString(found + "\n"));
         // An application that cannot start is reported.
         launcher->choose_item(3);
         auto* box = v.viewer->window()->findChild<QMessageBox*>();
