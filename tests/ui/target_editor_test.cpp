@@ -199,38 +199,18 @@ private slots:
                  QByteArray("ab\n"));
     }
 
-    // A new target takes one past the highest number present, so a damaged
-    // file between good ones is never replaced; a failed OK keeps the
-    // working record whole for the drops after it.
-    void a_new_target_never_replaces_a_stored_file() {
+    // A stored file is never saved over. A stored target that cannot be
+    // read whole, asked for while the editor is open on another, changes
+    // nothing: OK saves the target on show, and the damaged file keeps its
+    // bytes. A new target takes one past the highest number present, so a
+    // damaged file between good ones is never replaced; a failed OK keeps
+    // the working record whole for the drops after it.
+    void stored_targets_are_never_saved_over() {
         Editor e;
         e.save_target(1, {.name = "One", .pattern = "x"});
         e.save_target(2, {.name = "Two", .pattern = "y"});
         e.damage_target(1);
-        const std::string two = e.target_bytes(2);
-        e.editor->show_target_window();
-        e.type_text("abc?");
-        e.eui()->use_wildcard_ref->setChecked(true);
-        e.add_rows({"tree"});
-        e.editor->OK_but();
-        QCOMPARE(e.alert_message(e.ewindow()), kWildcardAtEnd);
-        e.alerts.Alert_OK_but(e.ewindow());
-        e.editor->update_target_window_drop_items({QString::fromStdString(e.path("tree/a.txt"))});
-        e.type_text("abc");
-        e.editor->OK_but();
-        QCOMPARE(e.target_bytes(2), two);
-        QCOMPARE(e.engine.cur_target_index, tw::i64{3});
-        QCOMPARE(e.engine.tr_temp.item_nb, tw::u64{2});
-    }
-
-    // A stored target that cannot be read whole, asked for while the editor
-    // is open on another, changes nothing: OK saves the target on show, and
-    // the damaged file keeps its bytes.
-    void a_damaged_target_is_never_saved_over() {
-        Editor e;
-        e.save_target(1, {.name = "One", .pattern = "x"});
-        e.damage_target(1);
-        const std::string damaged = e.target_bytes(1);
+        const std::string damaged = e.target_bytes(1), two = e.target_bytes(2);
         e.editor->show_target_window_index_of_target(0);
         const QString a = QString::fromStdString(e.path("tree/a.txt"));
         const std::function<void()> entries[] = {
@@ -248,6 +228,21 @@ private slots:
         e.editor->OK_but();
         QCOMPARE(e.target_bytes(1), damaged);
         QCOMPARE(e.engine.cur_target_index, tw::i64{0});
+
+        e.editor->show_target_window();
+        e.type_text("abc?");
+        e.eui()->use_wildcard_ref->setChecked(true);
+        e.add_rows({"tree"});
+        e.editor->OK_but();
+        QCOMPARE(e.alert_message(e.ewindow()), kWildcardAtEnd);
+        e.alerts.Alert_OK_but(e.ewindow());
+        e.editor->update_target_window_drop_items({a});
+        e.type_text("abc");
+        e.editor->OK_but();
+        QCOMPARE(e.target_bytes(1), damaged);
+        QCOMPARE(e.target_bytes(2), two);
+        QCOMPARE(e.engine.cur_target_index, tw::i64{3});
+        QCOMPARE(e.engine.tr_temp.item_nb, tw::u64{2});
     }
 
     // What each entry point keeps, replaces and appends; failures alert and
