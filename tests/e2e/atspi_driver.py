@@ -89,3 +89,20 @@ def fill_first_target(app, text, folder, t=lambda s: s):
     wait_until("the chooser to close", lambda: not descendants(
         app, lambda a: a.getRoleName() == "dialog" and a.name == t("Add files and folders")))
     return editor
+
+
+def show_as_hexadecimal(viewer):
+    """Chooses "Hexadecimal bytes" in the viewer's Show as pull-down. The
+    pull-down opens on the press; the release on an item chooses it. The open
+    menu is not on the accessibility bus, so its third item is reached by its
+    place below the button."""
+    show_as = [b for b in descendants(viewer, lambda a: a.getRoleName() == "push button")
+               if b.name in ("Show as", "Text", "Original encoding", "Hexadecimal bytes")][0]
+    e = show_as.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    pyatspi.Registry.generateMouseEvent(e.x + 20, e.y + e.height // 2, pyatspi.MOUSE_B1P)
+    time.sleep(1)
+    x, y = e.x + 40, e.y + e.height + 55
+    pyatspi.Registry.generateMouseEvent(x, y, pyatspi.MOUSE_ABS)
+    time.sleep(0.3)
+    pyatspi.Registry.generateMouseEvent(x, y, pyatspi.MOUSE_B1R)
+    time.sleep(1)

@@ -16,7 +16,7 @@ import time
 import pyatspi
 
 from atspi_driver import (application, descendants, fill_first_target, find, labels, press,
-                          set_text, text_of, wait_until)
+                          set_text, show_as_hexadecimal, text_of, wait_until)
 
 data, trawlex = sys.argv[1], sys.argv[2]
 shots = os.environ.get("TRAWLEX_SCREENSHOTS")
@@ -113,16 +113,7 @@ if shots:
     wait_until("the far file's row", lambda: table.queryTable().nRows == 1)
     click(table.queryTable().getAccessibleAt(0, 0))
     wait_until("the far file", lambda: label_after(viewer, "File:") == "far.bin")
-    show_as = [b for b in descendants(viewer, lambda a: a.getRoleName() == "push button")
-               if b.name in ("Show as", "Text", "Original encoding", "Hexadecimal bytes")][0]
-    e = show_as.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    pyatspi.Registry.generateMouseEvent(e.x + 20, e.y + e.height // 2, pyatspi.MOUSE_B1P)
-    time.sleep(1)
-    x, y = e.x + 40, e.y + e.height + 55
-    pyatspi.Registry.generateMouseEvent(x, y, pyatspi.MOUSE_ABS)
-    time.sleep(0.3)
-    pyatspi.Registry.generateMouseEvent(x, y, pyatspi.MOUSE_B1R)
-    time.sleep(1)
+    show_as_hexadecimal(viewer)
     screenshot("viewer-hex-aligned.png", viewer)
 
 # ---- Started again: the viewer names the search string ---------------------

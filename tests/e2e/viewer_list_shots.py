@@ -16,7 +16,7 @@ import time
 import pyatspi
 
 from atspi_driver import (application, descendants, fill_first_target, find, labels, press,
-                          wait_until)
+                          show_as_hexadecimal, wait_until)
 
 trawlex, folder, shots = sys.argv[1], sys.argv[2], sys.argv[3]
 work = tempfile.mkdtemp()
@@ -88,19 +88,7 @@ print("clicked row shows", label_after(viewer, "File:"))
 screenshot("3-row-clicked.png")
 screenshot("viewer-list.png", viewer)
 
-show_as = [b for b in descendants(viewer, lambda a: a.getRoleName() == "push button")
-           if b.name in ("Show as", "Text", "Original encoding", "Hexadecimal bytes")]
-# The pull-down opens on the press; the release on an item chooses it. The
-# open menu is not on the accessibility bus, so its third item ("Hexadecimal
-# bytes") is reached by its place below the button.
-e = show_as[0].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-pyatspi.Registry.generateMouseEvent(e.x + 20, e.y + e.height // 2, pyatspi.MOUSE_B1P)
-time.sleep(1)
-x, y = e.x + 40, e.y + e.height + 55
-pyatspi.Registry.generateMouseEvent(x, y, pyatspi.MOUSE_ABS)
-time.sleep(0.3)
-pyatspi.Registry.generateMouseEvent(x, y, pyatspi.MOUSE_B1R)
-time.sleep(1)
+show_as_hexadecimal(viewer)
 screenshot("4-hex.png")
 screenshot("viewer-hex.png", viewer)
 stop(app_proc)

@@ -31,11 +31,6 @@ QStringList titles(const QWidget* menu) {
     return out;
 }
 
-QByteArray read_bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // The menus in a main window over the search window's harness, with three
 // targets T0, T1, T2 on one file.
 struct Menus : Harness {
@@ -88,8 +83,6 @@ class MenusTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { tw::ui::init_resources(); }
-
     // ---- Pull-down buttons -------------------------------------------------------
 
     // The first item is the title; the menu holds the others, and choosing
@@ -287,7 +280,6 @@ private slots:
             QCOMPARE(removable.last()->isEnabled(), items == listed);
         }
         tw_test::ModalAnswerer answer;
-        if (damaged >= 0) answer.arm();
         QCOMPARE(m.menu.report_damaged_settings(), damaged >= 0);
         QVERIFY(!m.menu.report_damaged_settings());
         if (damaged >= 0)
@@ -295,7 +287,7 @@ private slots:
                          QString("%1: the last entry has no end; the %2 entries before it are kept").arg(path).arg(damaged)),
                      qPrintable(answer.message));
         m.engine.save_launcher_file();
-        QCOMPARE(read_bytes(path), file);
+        QCOMPARE(tw_test::file_bytes(path), file);
     }
 
     // The report is proposed under the target's name, or under a name in the
@@ -391,7 +383,7 @@ private slots:
             h.engine.pr.str_mem_size = c.str_bytes;
             QCOMPARE(h.engine.save_pref_file(), tw::u64{0});
             const QString file = QString::fromStdString(h.resource + "/TW_preference");
-            const QByteArray before = read_bytes(file);
+            const QByteArray before = tw_test::file_bytes(file);
             PrefrencesController p(h.engine, h.alerts);
             QCOMPARE(p.ui()->show_info_every_ref->text(), QString(c.period_shown));
             QCOMPARE(p.ui()->str_mem_size_ref->text(), QString(c.str_shown));
@@ -399,57 +391,47 @@ private slots:
             p.OK_but();
             QVERIFY(!p.window()->isVisible());
             QCOMPARE(h.engine.save_pref_file(), tw::u64{0});
-            QCOMPARE(read_bytes(file), before);
+            QCOMPARE(tw_test::file_bytes(file), before);
         }
     }
 
-    // The number of scanning threads is a user default (0: one per core),
-    // labelled for assistive tools, stored by OK only, and given to the
-    // engine when a search starts.
-    void preferences_thread_count_is_applied_to_each_search() {
-        const QVariant saved = tw::ui::user_defaults().value(tw::ui::kSearchThreadsKey);
+    // The number of scanning threads (0: one per core) and the viewer's
+    // excerpt size (2000 bytes to 1 MiB) are user defaults, labelled for
+    // assistive tools and stored by OK only; the thread count is given to
+    // the engine when a search starts.
+    void preferences_threads_and_excerpt_size_are_user_defaults() {
         Menus m;
         PrefrencesController p(m.engine, m.alerts);
-        QSpinBox* threads = p.ui()->search_threads_ref;
+        QSpinBox *threads = p.ui()->search_threads_ref, *size = p.ui()->excerpt_size_ref;
         QCOMPARE(p.ui()->search_threads_label_ref->buddy(), threads);
-        // Typed, stored by OK (or dropped by Cancel), what the defaults hold.
-        const struct { int typed; bool ok; unsigned stored; } cases[] = {{3, true, 3}, {7, false, 3}, {0, true, 0}};
+        QCOMPARE(p.ui()->excerpt_size_label_ref->buddy(), size);
+        QCOMPARE(tw::ui::excerpt_size_default(), std::uint64_t{2000});
+        const struct { QSpinBox* field; int typed; bool ok; std::uint64_t stored; } cases[] = {
+            {threads, 3, true, 3},       {threads, 7, false, 3},     {threads, 0, true, 0},
+            {size, 65536, true, 65536},  {size, 4000, false, 65536}, {size, 5000000, true, 1 << 20},
+            {size, 10, true, 2000}};
         for (const auto& c : cases) {
-            threads->setValue(c.typed);
+            c.field->setValue(c.typed);
             c.ok ? p.OK_but() : p.Cancel_but();
+            if (c.field == size) {
+                QCOMPARE(tw::ui::excerpt_size_default(), c.stored);
+                continue;
+            }
             QCOMPARE(tw::ui::search_threads_default(), c.stored);
             m.engine.thread_count = 99;
             m.controller->Search_but();
             m.wait_idle();
             QCOMPARE(m.engine.thread_count, c.stored);
         }
-        // A value out of range in the user defaults reads as one per core.
+        // Values out of range in the user defaults read as one thread per
+        // core and the largest excerpt.
         tw::ui::user_defaults().setValue(tw::ui::kSearchThreadsKey, 100000);
-        QCOMPARE(tw::ui::search_threads_default(), 0u);
-        if (saved.isValid()) tw::ui::user_defaults().setValue(tw::ui::kSearchThreadsKey, saved);
-        else tw::ui::user_defaults().remove(tw::ui::kSearchThreadsKey);
-    }
-
-    // The viewer's excerpt size is a user default from 2000 bytes to 1 MiB,
-    // stored by OK only.
-    void preferences_excerpt_size_is_a_user_default() {
-        Menus m;
-        PrefrencesController p(m.engine, m.alerts);
-        QSpinBox* size = p.ui()->excerpt_size_ref;
-        QCOMPARE(p.ui()->excerpt_size_label_ref->buddy(), size);
-        QCOMPARE(tw::ui::excerpt_size_default(), std::uint64_t{2000});
-        const struct { int typed; bool ok; std::uint64_t stored; } cases[] = {
-            {65536, true, 65536}, {4000, false, 65536}, {5000000, true, 1 << 20}, {10, true, 2000}};
-        for (const auto& c : cases) {
-            size->setValue(c.typed);
-            c.ok ? p.OK_but() : p.Cancel_but();
-            QCOMPARE(tw::ui::excerpt_size_default(), c.stored);
-        }
         tw::ui::user_defaults().setValue(tw::ui::kExcerptSizeKey, qulonglong{1} << 40);
+        QCOMPARE(tw::ui::search_threads_default(), 0u);
         QCOMPARE(tw::ui::excerpt_size_default(), tw::ui::kMaxExcerptSize);
-        tw::ui::user_defaults().remove(tw::ui::kExcerptSizeKey);
+        for (const char* key : {tw::ui::kSearchThreadsKey, tw::ui::kExcerptSizeKey}) tw::ui::user_defaults().remove(key);
     }
 };
 
-QTEST_MAIN(MenusTest)
+TW_UI_SUITE(MenusTest)
 #include "menus_test.moc"

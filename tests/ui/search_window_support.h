@@ -106,6 +106,11 @@ public:
         QCOMPARE(bound, 0);
     }
 
+    std::string target_bytes(tw::u64 number) const {
+        std::ifstream in(resource + "/TW_target/" + tw::target_file_name(number), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
     void damage_target(tw::u64 number) {
         std::ofstream(resource + "/TW_target/" + tw::target_file_name(number), std::ios::trunc)
             << "damaged";
@@ -145,8 +150,9 @@ public:
     tw::ui::PullDown* targets() const { return controller->target_popup(); }
 
     bool alert_shown() const { return alerts.is_shown(window()); }
-    QString alert_message() const {
-        QDialog* panel = alerts.panel(window());
+    // The message of the alert on `on` (the search window by default).
+    QString alert_message(QWidget* on = nullptr) const {
+        QDialog* panel = alerts.panel(on != nullptr ? on : window());
         if (panel == nullptr) return QStringLiteral("<no alert>");
         return panel->findChild<QLabel*>("alert_mess_ref")->text();
     }

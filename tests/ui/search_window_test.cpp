@@ -13,7 +13,6 @@
 
 #include "cli/cli_options.h"
 #include "ui/toolkit/alerts.h"
-#include "ui/toolkit/defaults.h"
 
 using namespace sw_test;
 
@@ -39,15 +38,7 @@ class SearchWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        tw::ui::init_resources();
-        // The viewer keeps its frame in the user defaults.
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
     void cleanup() { QLocale::setDefault(QLocale::c()); }
-    // Written now, while the folder exists, not at the program's exit.
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
 
     void the_saved_target_is_loaded_and_another_can_be_chosen() {
         Harness h;
@@ -96,7 +87,6 @@ private slots:
                 if (c.damaged[k]) h.damage_target(k);
             }
             ModalAnswerer answerer;
-            if (c.alert) answerer.arm();
             h.open_window(c.saved);
             QVERIFY2(answerer.seen == c.alert, c.name);
             if (c.alert) QCOMPARE(answerer.message, QString("Cannot load default target"));
@@ -525,47 +515,36 @@ private slots:
         QCOMPARE(message(h), kHexWildcardRefused);
     }
 
-    void a_refused_string_starts_nothing() {
+    // A string refused as the search would start (a wildcard at an end, a
+    // bad hexadecimal digit, more bytes than the text buffer holds, UTF-16
+    // counting its bytes) starts nothing: the alert says why, naming the
+    // limit and the preference that raises it, and the last result stays on
+    // disk and in the viewer.
+    void a_refused_string_keeps_the_last_result() {
         const QString at_end = "The search string must not begin/end by the wildcard char.\nThe wildcard "
                                "option is on: uncheck \u201CUse a wildcard\u201D to search for this "
                                "character itself.";
-        const QString bad_digit = "Invalid hexadecimal character";
+        const QString too_long = "The search string (%1 bytes) is longer than the text buffer (65536 bytes), which "
+                                 "must hold it whole. Raise \u201CText\u201D under \u201CBuffers\u201D in Trawlex > "
+                                 "Preferences\u2026 (Ctrl+,) to 65 KiB or more, then start Trawlex again.";
         const struct {
-            QString text;
-            tw::u64 hexa;
-            QString alert;
+            tw::u64 encoding, hexa;
+            QString text, alert;
         } cases[] = {
             // The rest are in the_window_and_the_cli_compile_a_pattern_alike.
-            {"ab?", 0, at_end},
-            {"41 ?", 1, at_end},
-            {QString::fromUtf8("41 é"), 1, bad_digit},
-        };
-        for (const auto& c : cases) {
-            Harness h;
-            h.save_target(0, {.pattern = "ab", .items = {{h.path("."), true}}, .is_hexa = c.hexa,
-                              .use_wildcard = 1});
-            h.open_window(0);
-            h.controller->set_search_view_text(c.text);
-            h.click_action();
-            QCOMPARE(h.alert_message(), c.alert);
-            QVERIFY(h.idle());
-        }
-    }
-
-    // A string longer than the text buffer is refused before the search
-    // starts, naming the limit and the preference that raises it: the last
-    // result stays on disk and in the viewer. UTF-16 counts its bytes.
-    void a_string_longer_than_the_text_buffer_keeps_the_last_result() {
-        const struct { tw::u64 encoding; int chars; tw::u64 bytes; } cases[] = {
-            {1, 65537, 65537},
-            {10, 32769, 65538},
+            {1, 0, "ab?", at_end},
+            {1, 1, "41 ?", at_end},
+            {1, 1, QString::fromUtf8("41 é"), "Invalid hexadecimal character"},
+            {1, 0, QString(65537, u'n'), too_long.arg(65537)},
+            {10, 0, QString(32769, u'n'), too_long.arg(65538)},
         };
         for (const auto& c : cases) {
             Harness h;
             h.engine.pr.text_mem_size = 65536;
             QCOMPARE(h.engine.initialize_tw_buffer(), tw::u64{0});
             h.write_file("tree/a.txt", "a needle");
-            h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}, .encoding = c.encoding});
+            h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}, .encoding = c.encoding,
+                              .is_hexa = c.hexa, .use_wildcard = 1});
             h.open_window(0, true);
             h.click_action();
             h.wait_idle();
@@ -578,16 +557,12 @@ private slots:
             const QStringList before = found_files();
             QVERIFY(before.size() >= 3);
             QCOMPARE(h.viewer->found_list_model()->rowCount(), 1);
-            h.controller->set_search_view_text(QString(c.chars, u'n'));
+            h.controller->set_search_view_text(c.text);
             h.click_action();
             h.wait_idle();
             QCOMPARE(found_files(), before);
             QCOMPARE(h.viewer->found_list_model()->rowCount(), 1);
-            QCOMPARE(h.alert_message(),
-                     QString("The search string (%1 bytes) is longer than the text buffer (65536 bytes), which "
-                             "must hold it whole. Raise \u201CText\u201D under \u201CBuffers\u201D in Trawlex > "
-                             "Preferences\u2026 (Ctrl+,) to 65 KiB or more, then start Trawlex again.")
-                         .arg(c.bytes));
+            QCOMPARE(h.alert_message(), c.alert);
         }
     }
 
@@ -650,10 +625,7 @@ private slots:
         QCOMPARE(h.controller->update_current_target_from_widget(), tw::u64{0});
         QCOMPARE(bytes_of(h.engine.tr), QString("ab\r\nc\rd\n"));
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(SearchWindowTest)
+TW_UI_SUITE(SearchWindowTest)
 #include "search_window_test.moc"

@@ -7,6 +7,8 @@
 #include <QtWidgets>
 #include <thread>
 
+#include "modal_answerer.h"
+
 #include "ui/toolkit/AlertController.h"
 #include "ui/shell/MenuController.h"
 #include "ui/shell/command_line.h"
@@ -26,11 +28,6 @@ bool write_file(const QString& path, const QByteArray& bytes, const QDateTime& m
     return f.setFileTime(modified, QFileDevice::FileModificationTime);
 }
 
-QByteArray read_file(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Openers that record what they were asked to open and accept the files
 // whose suffix is in `accepted`.
 struct RecordingOpeners {
@@ -43,24 +40,6 @@ struct RecordingOpeners {
                     return accepted.contains(QFileInfo(path).suffix());
                 },
                 [this] { return reader; }};
-    }
-};
-
-// While it lives, answers every application-modal alert with the button
-// titled `press` (the first one when empty), and records the last alert.
-struct AlertWatch : QObject {
-    QTimer timer;
-    QString title, message, press;
-    explicit AlertWatch(QString button = {}) : press(std::move(button)) {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr) return;
-            title = box->windowTitle();
-            message = box->informativeText();
-            for (QAbstractButton* b : box->buttons())
-                if (press.isEmpty() || b->text() == press) return b->click();
-        });
-        timer.start(20);
     }
 };
 
@@ -113,13 +92,7 @@ class ShellTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("data")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-        set_application_identity();
-        init_resources();
-    }
+    void initTestCase() { set_application_identity(); }
 
     void language_from_first_preferred_data() {
         QTest::addColumn<QStringList>("languages");
@@ -150,17 +123,17 @@ private slots:
     void resource_folder_holds_copies_that_follow_the_installed_guide() {
         QCOMPARE(application_folder("/opt/trawlex/bin"), QString("/opt/trawlex/share/trawlex"));
         const QString folder = resource_folder();
-        QCOMPARE(folder, home_.filePath("data/Trawlex"));
-        QVERIFY(prepare_resource_folder(folder, home_.filePath("no-such-app")));
+        QCOMPARE(folder, tw_test::ui_home().filePath("data/Trawlex"));
+        QVERIFY(prepare_resource_folder(folder, tw_test::ui_home().filePath("no-such-app")));
         for (const char* sub : {"TW_target", "TW_found", "doc"})
             QVERIFY(QFileInfo(folder + "/" + sub).isDir() && QDir(folder + "/" + sub).isEmpty());
-        const QString app = home_.filePath("app");
+        const QString app = tw_test::ui_home().filePath("app");
         const QDateTime first = QDateTime::currentDateTime().addDays(-30);
         const char* const docs[] = {kEnglishDoc, kFrenchDoc, kEnglishHtmlDoc, kFrenchHtmlDoc};
         for (const char* doc : docs) QVERIFY(write_file(QDir(app).filePath(doc), doc, first));
         QVERIFY(prepare_resource_folder(folder, app));
         for (const char* doc : docs) {
-            QCOMPARE(read_file(QDir(folder).filePath(doc)), QByteArray(doc));
+            QCOMPARE(tw_test::file_bytes(QDir(folder).filePath(doc)), QByteArray(doc));
             // The copy carries the installed file's time, not the time of copying.
             QCOMPARE(QFileInfo(QDir(folder).filePath(doc)).lastModified().toSecsSinceEpoch(), first.toSecsSinceEpoch());
         }
@@ -170,17 +143,17 @@ private slots:
         QVERIFY(write_file(QDir(app).filePath(kEnglishDoc), "v2", first.addDays(1)));
         QVERIFY(write_file(QDir(folder).filePath(kFrenchDoc), "mine", first.addDays(5)));
         QVERIFY(prepare_resource_folder(folder, app));
-        QCOMPARE(read_file(QDir(folder).filePath(kEnglishDoc)), QByteArray("v2"));
-        QCOMPARE(read_file(QDir(folder).filePath(kFrenchDoc)), QByteArray("mine"));
+        QCOMPARE(tw_test::file_bytes(QDir(folder).filePath(kEnglishDoc)), QByteArray("v2"));
+        QCOMPARE(tw_test::file_bytes(QDir(folder).filePath(kFrenchDoc)), QByteArray("mine"));
     }
 
     void engine_failure_at_start_shows_the_memory_alert() {
         tw::Engine engine(tw::Allocator{failing_allocate, failing_reallocate, plain_release});
-        QVERIFY(prepare_resource_folder(home_.filePath("oom-run"), QString()));
-        engine.resource_dir_pathname_ptr = home_.filePath("oom-run").toStdString();
+        QVERIFY(prepare_resource_folder(tw_test::ui_home().filePath("oom-run"), QString()));
+        engine.resource_dir_pathname_ptr = tw_test::ui_home().filePath("oom-run").toStdString();
         MenuController menu(engine);
         menu.set_preferred_languages_source([] { return QStringList{"fr-FR"}; });
-        AlertWatch alerts;
+        tw_test::ModalAnswerer alerts;
         QVERIFY(!menu.init());
         QCOMPARE(alerts.title, QString("Erreur"));
         QCOMPARE(alerts.message, QString("Initialisation impossible: pas assez de mémoire"));
@@ -248,7 +221,7 @@ private slots:
         QCOMPARE(menu.help_document_path(), res.filePath(language.startsWith("fr") ? kFrenchDoc : kEnglishDoc));
         RecordingOpeners rec{{}, accepted, reader};
         menu.set_help_openers(rec.openers());
-        AlertWatch alerts;
+        tw_test::ModalAnswerer alerts;
         menu.Help_menu_item();
         QCOMPARE(alerts.message, alert.contains("%1") ? alert.arg(menu.help_document_path()) : alert);
         QCOMPARE(alerts.title, alert.isEmpty() ? QString() : QString("Trawlex"));
@@ -293,7 +266,7 @@ private slots:
     }
     void alerts_answer_the_pressed_button() {
         QFETCH(QString, button);
-        AlertWatch watch(button);
+        tw_test::ModalAnswerer watch(button);
         QTEST(run_alert(nullptr, "DELETE TARGET", "Do you realy want to delete?", "Yes", "No", "Maybe"), "answer");
         QCOMPARE(watch.message, QString("Do you realy want to delete?"));
     }
@@ -426,12 +399,9 @@ private slots:
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QCOMPARE(read_file(home.filePath(kept)), bytes);
+        QCOMPARE(tw_test::file_bytes(home.filePath(kept)), bytes);
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ShellTest)
+TW_UI_SUITE(ShellTest)
 #include "shell_test.moc"

@@ -38,14 +38,6 @@ struct Editor : Harness {
         for (const QString& s : subs) paths << QString::fromStdString(path(s.toStdString()));
         editor->target_selection_panel_did_end(paths);
     }
-    QString editor_alert() const {
-        QDialog* panel = alerts.panel(ewindow());
-        return panel != nullptr ? panel->findChild<QLabel*>("alert_mess_ref")->text() : QString();
-    }
-    std::string target_bytes(tw::u64 n) const {
-        std::ifstream in(resource + "/TW_target/" + tw::target_file_name(n), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     std::unique_ptr<tw::ui::ViewerController> viewer;
     std::unique_ptr<tw::ui::TargetController> editor;
 };
@@ -66,8 +58,6 @@ class TargetEditorTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { tw::ui::init_resources(); }
-
     // The checks of OK in their order: the first that fails gives the alert,
     // the window stays open and nothing is saved.
     void ok_refuses_what_is_missing_or_wrong_in_order() {
@@ -102,7 +92,7 @@ private slots:
             if (c.row) e.add_rows({"tree"});
             e.editor->OK_but();
             QVERIFY2(e.alerts.is_shown(e.ewindow()), c.name);
-            QCOMPARE(e.editor_alert(), c.alert);
+            QCOMPARE(e.alert_message(e.ewindow()), c.alert);
             QVERIFY(e.ewindow()->isVisible());
             QVERIFY2(!QFileInfo::exists(QString::fromStdString(e.resource) + "/TW_target/TW_target_001"),
                      c.name);
@@ -161,7 +151,7 @@ private slots:
             e.eui()->wildcard_symbol_ref->setText("?");
             e.add_rows({"tree"});
             e.editor->OK_but();
-            QVERIFY2(!e.ewindow()->isVisible(), qPrintable(e.editor_alert()));
+            QVERIFY2(!e.ewindow()->isVisible(), qPrintable(e.alert_message(e.ewindow())));
             QCOMPARE(e.eui()->wildcard_symbol_ref->text(), QString(QChar(c.wildcard)));
             QCOMPARE(e.shown(), QString(c.shown));
             const std::string folder = e.path("tree");
@@ -209,38 +199,18 @@ private slots:
                  QByteArray("ab\n"));
     }
 
-    // A new target takes one past the highest number present, so a damaged
-    // file between good ones is never replaced; a failed OK keeps the
-    // working record whole for the drops after it.
-    void a_new_target_never_replaces_a_stored_file() {
+    // A stored file is never saved over. A stored target that cannot be
+    // read whole, asked for while the editor is open on another, changes
+    // nothing: OK saves the target on show, and the damaged file keeps its
+    // bytes. A new target takes one past the highest number present, so a
+    // damaged file between good ones is never replaced; a failed OK keeps
+    // the working record whole for the drops after it.
+    void stored_targets_are_never_saved_over() {
         Editor e;
         e.save_target(1, {.name = "One", .pattern = "x"});
         e.save_target(2, {.name = "Two", .pattern = "y"});
         e.damage_target(1);
-        const std::string two = e.target_bytes(2);
-        e.editor->show_target_window();
-        e.type_text("abc?");
-        e.eui()->use_wildcard_ref->setChecked(true);
-        e.add_rows({"tree"});
-        e.editor->OK_but();
-        QCOMPARE(e.editor_alert(), kWildcardAtEnd);
-        e.alerts.Alert_OK_but(e.ewindow());
-        e.editor->update_target_window_drop_items({QString::fromStdString(e.path("tree/a.txt"))});
-        e.type_text("abc");
-        e.editor->OK_but();
-        QCOMPARE(e.target_bytes(2), two);
-        QCOMPARE(e.engine.cur_target_index, tw::i64{3});
-        QCOMPARE(e.engine.tr_temp.item_nb, tw::u64{2});
-    }
-
-    // A stored target that cannot be read whole, asked for while the editor
-    // is open on another, changes nothing: OK saves the target on show, and
-    // the damaged file keeps its bytes.
-    void a_damaged_target_is_never_saved_over() {
-        Editor e;
-        e.save_target(1, {.name = "One", .pattern = "x"});
-        e.damage_target(1);
-        const std::string damaged = e.target_bytes(1);
+        const std::string damaged = e.target_bytes(1), two = e.target_bytes(2);
         e.editor->show_target_window_index_of_target(0);
         const QString a = QString::fromStdString(e.path("tree/a.txt"));
         const std::function<void()> entries[] = {
@@ -250,7 +220,6 @@ private slots:
         };
         for (const auto& entry : entries) {
             ModalAnswerer answerer;
-            answerer.arm();
             entry();
             QCOMPARE(answerer.message, QString("Cannot edit/set this target"));
             QCOMPARE(e.editor->use_this_target_index(), tw::i64{0});
@@ -259,6 +228,21 @@ private slots:
         e.editor->OK_but();
         QCOMPARE(e.target_bytes(1), damaged);
         QCOMPARE(e.engine.cur_target_index, tw::i64{0});
+
+        e.editor->show_target_window();
+        e.type_text("abc?");
+        e.eui()->use_wildcard_ref->setChecked(true);
+        e.add_rows({"tree"});
+        e.editor->OK_but();
+        QCOMPARE(e.alert_message(e.ewindow()), kWildcardAtEnd);
+        e.alerts.Alert_OK_but(e.ewindow());
+        e.editor->update_target_window_drop_items({a});
+        e.type_text("abc");
+        e.editor->OK_but();
+        QCOMPARE(e.target_bytes(1), damaged);
+        QCOMPARE(e.target_bytes(2), two);
+        QCOMPARE(e.engine.cur_target_index, tw::i64{3});
+        QCOMPARE(e.engine.tr_temp.item_nb, tw::u64{2});
     }
 
     // What each entry point keeps, replaces and appends; failures alert and
@@ -288,7 +272,6 @@ private slots:
         e.editor->Cancel_but();
         for (const tw::i64 index : {tw::i64{7}, tw::i64{-1}}) {
             ModalAnswerer answerer;
-            answerer.arm();
             e.editor->show_target_window_index_of_target_drop_items(index, {a});
             QCOMPARE(answerer.message, QString("Cannot edit/set this target"));
             QVERIFY(!e.ewindow()->isVisible());
@@ -324,5 +307,5 @@ private slots:
 
 };
 
-QTEST_MAIN(TargetEditorTest)
+TW_UI_SUITE(TargetEditorTest)
 #include "target_editor_test.moc"

@@ -1,8 +1,8 @@
 // The found viewer's excerpt over real results: the hexadecimal dump's rows
-// lie on 16-byte file offsets wherever the excerpt starts, and the text mode
-// follows the encoding the result was searched in.
+// lie on 16-byte file offsets wherever the excerpt starts, with blanks
+// outside the excerpt, and the text mode follows the encoding the result
+// was searched in.
 #include "encoding/string_encoding.h"
-#include "ui/toolkit/defaults.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
@@ -12,12 +12,6 @@ class ViewerExcerptTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
-
     // Byte i of the file is 'a' + i mod 16, so that every column of a row
     // shows its own letter; the occurrence lies so that the excerpt starts
     // at each offset modulo 16 in turn.
@@ -32,6 +26,7 @@ private slots:
             v.search("NEED", {"f.bin"});
             v.viewer->show_view();
             v.mode(kModeHexa);
+            QCOMPARE(v.viewer->hexa_or_text_popup()->state(kModeText), ItemState::Off);
             const tw::u64 start = v.engine->sur.excerpt_file_offset;
             QCOMPARE(start, tw::u64(at + 2 - 1000));
             const QStringList rows = v.shown().split(u'\n');
@@ -138,10 +133,7 @@ private slots:
         QCOMPARE(v.marked(), (QStringList{"4E 45 45 44", "NEED"}));
         ViewerController::set_excerpt_size(tw::TW_EXCERPT_SIZE);
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ViewerExcerptTest)
+TW_UI_SUITE(ViewerExcerptTest)
 #include "viewer_excerpt_test.moc"

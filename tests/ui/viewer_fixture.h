@@ -9,9 +9,12 @@
 #include <climits>
 #include <fstream>
 
+#include "modal_answerer.h"
+
 #include "engine/search_support.h"
 #include "ui/toolkit/alerts.h"
 #include "ui/toolkit/pulldown.h"
+#include "ui/viewer/FoundListModel.h"
 #include "ui/viewer/ViewerController.h"
 
 namespace viewer_test {
@@ -114,5 +117,16 @@ public:
     std::unique_ptr<tw::Engine> engine;
     std::unique_ptr<tw::ui::ViewerController> viewer;
 };
+
+inline QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
+inline tw::ui::FoundListModel* model(const Viewer& v) { return v.viewer->found_list_model(); }
+
+// An executable that writes its arguments, one a line, into `marker`.
+inline std::string write_recorder(const std::string& path, const std::string& marker) {
+    tw_test::write_file(path, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + marker +
+                                  ".tmp'\nmv '" + marker + ".tmp' '" + marker + "'\n");
+    ::chmod(path.c_str(), 0700);
+    return path;
+}
 
 }  // namespace viewer_test

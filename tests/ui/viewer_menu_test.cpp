@@ -4,8 +4,6 @@
 #include <QClipboard>
 #include <QMimeData>
 
-#include "ui/toolkit/defaults.h"
-#include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
@@ -13,20 +11,7 @@ using viewer_test::Viewer;
 
 namespace {
 
-QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
-
-// An executable that writes its arguments, one a line, into `marker`.
-void write_recorder(const QString& path, const QString& marker) {
-    tw_test::write_file(path.toStdString(), "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
-                                                marker.toStdString() + ".tmp'\nmv '" + marker.toStdString() +
-                                                ".tmp' '" + marker.toStdString() + "'\n");
-    ::chmod(path.toLocal8Bit().constData(), 0700);
-}
-
-QString read_text(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
+QString read_text(const QString& path) { return QString::fromUtf8(tw_test::file_bytes(path)); }
 
 }  // namespace
 
@@ -35,19 +20,16 @@ class ViewerMenuTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("data")));
         // The default application of plain text: a recorder, for GIO to start.
-        QVERIFY(QDir().mkpath(home_.filePath("data/applications")) && QDir().mkpath(home_.filePath("config")));
-        write_recorder(home_.filePath("default.sh"), home_.filePath("default.out"));
-        tw_test::write_file(home_.filePath("data/applications/trawlex-test-default.desktop").toStdString(),
+        const QTemporaryDir& home = tw_test::ui_home();
+        QVERIFY(QDir().mkpath(home.filePath("data/applications")) && QDir().mkpath(home.filePath("config")));
+        viewer_test::write_recorder(home.filePath("default.sh").toStdString(), home.filePath("default.out").toStdString());
+        tw_test::write_file(home.filePath("data/applications/trawlex-test-default.desktop").toStdString(),
                             "[Desktop Entry]\nType=Application\nName=Rec\nExec=" +
-                                home_.filePath("default.sh").toStdString() + " %f\nMimeType=text/plain;\n");
-        tw_test::write_file(home_.filePath("config/mimeapps.list").toStdString(),
+                                home.filePath("default.sh").toStdString() + " %f\nMimeType=text/plain;\n");
+        tw_test::write_file(home.filePath("config/mimeapps.list").toStdString(),
                             "[Default Applications]\ntext/plain=trawlex-test-default.desktop\n");
     }
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
 
     void copies_put_their_text_on_the_clipboard_data() {
         QTest::addColumn<QString>("action");
@@ -114,7 +96,7 @@ private slots:
         const QString file = QString::fromStdString(v.tree / "sub/b.txt");
         // The default application, through GIO; Open too while the launcher
         // list is empty.
-        const QString by_default = home_.filePath("default.out");
+        const QString by_default = tw_test::ui_home().filePath("default.out");
         for (const char* action : {"open_default_action", "open_action"}) {
             QFile::remove(by_default);
             v.viewer->viewer_action(action)->trigger();
@@ -123,7 +105,7 @@ private slots:
         // Open takes the launcher list's first application; Open With any.
         QTemporaryDir apps;
         for (const char* app : {"first", "second"}) {
-            write_recorder(apps.filePath(app), apps.filePath(QString(app) + ".out"));
+            viewer_test::write_recorder(apps.filePath(app).toStdString(), apps.filePath(QString(app) + ".out").toStdString());
             QCOMPARE(v.engine->append_to_launcher(apps.filePath(app).toLocal8Bit().constData()), tw::u64{0});
         }
         v.viewer->viewer_action("open_action")->trigger();
@@ -153,10 +135,7 @@ private slots:
         QCOMPARE(QString::fromLatin1(data->data("text/uri-list")).split("\r\n", Qt::SkipEmptyParts),
                  (QStringList{root + "/sub/deeper/c.txt", root + "/a.txt"}));
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ViewerMenuTest)
+TW_UI_SUITE(ViewerMenuTest)
 #include "viewer_menu_test.moc"

@@ -1,17 +1,12 @@
 // The found viewer follows its list: the file steps, F3 and the file index
 // go through the rows as listed (in the list's order, only those the filter
 // keeps), over real results.
-#include "ui/viewer/FoundListModel.h"
-#include "ui/toolkit/defaults.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
 using viewer_test::Viewer;
 
 namespace {
-
-FoundListModel* model(const Viewer& v) { return v.viewer->found_list_model(); }
-QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
 
 // The current file, relative to the searched tree.
 QString current(const Viewer& v) {
@@ -50,12 +45,6 @@ class ViewerStepsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
-
     void steps_visit_exactly_the_listed_rows_data() {
         QTest::addColumn<int>("column");
         QTest::addColumn<int>("order");
@@ -137,10 +126,13 @@ private slots:
         QCOMPARE(current(v), QString("d/x/f.txt"));
     }
 
+    // The list has the keyboard when the viewer opens; Shift+F3 goes back
+    // to the last occurrence of the previous file.
     void shift_f3_goes_back_to_the_last_occurrence_of_the_previous_file() {
         Viewer v;
         five_files(v);
         v.viewer->show_view();
+        QCOMPARE(v.viewer->window()->focusWidget(), list_view(v));
         list_view(v)->sortByColumn(FoundListModel::CountColumn, Qt::DescendingOrder);
         list_view(v)->setCurrentIndex(model(v)->index(2, 0));  // e.txt, 2 occurrences
         QCOMPARE(current(v), QString("e.txt"));
@@ -151,13 +143,6 @@ private slots:
         key(v, Qt::Key_F3);
         QCOMPARE(current(v), QString("e.txt"));
         QCOMPARE(v.text("occ_nb_and_index_ref"), QString("1 / 2"));
-    }
-
-    void the_list_has_the_keyboard_when_the_viewer_opens() {
-        Viewer v;
-        five_files(v);
-        v.viewer->show_view();
-        QCOMPARE(v.viewer->window()->focusWidget(), list_view(v));
     }
 
     // The sizes are read on another thread: the rows keep their order until
@@ -188,10 +173,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(model(v)->rowCount(), 0);
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ViewerStepsTest)
+TW_UI_SUITE(ViewerStepsTest)
 #include "viewer_steps_test.moc"

@@ -8,9 +8,7 @@
 #include "ui/app/wiring.h"
 #include "ui/search/SearchController.h"
 #include "ui/toolkit/AlertController.h"
-#include "ui/toolkit/defaults.h"
 #include "ui/toolkit/text.h"
-#include "ui/viewer/FoundListModel.h"
 #include "viewer_fixture.h"
 
 using namespace tw::ui;
@@ -21,18 +19,6 @@ namespace {
 
 QByteArray encoded(const std::u16string& text, std::uint32_t encoding) {
     return QByteArray::fromStdString(*enc::to_bytes(text, encoding).value);
-}
-
-// An executable that writes the file it is given into `marker`.
-std::string write_opener(const std::string& path, const std::string& marker) {
-    tw_test::write_file(path, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + "'\n");
-    ::chmod(path.c_str(), 0700);
-    return path;
-}
-
-std::string read_all(const std::string& path) {
-    const tw_test::Bytes bytes = tw_test::read_file(path);
-    return {bytes.begin(), bytes.end()};
 }
 
 const char* const step_buttons[] = {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
@@ -48,8 +34,6 @@ void check_position(const Viewer& v, const char* label, const char* slider, cons
     QCOMPARE(v.w<QLineEdit>(field)->text(), at[0]);
 }
 
-QTableView* list_view(const Viewer& v) { return v.w<QTableView>("found_list_ref"); }
-FoundListModel* model(const Viewer& v) { return v.viewer->found_list_model(); }
 int current_row(const Viewer& v) { return list_view(v)->selectionModel()->currentIndex().row(); }
 
 QString cell(const Viewer& v, int row, int column) {
@@ -70,14 +54,6 @@ class ViewerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QVERIFY(home_.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.filePath("config")));
-    }
-    // The user defaults are written now, while their folder exists, not at
-    // the program's exit, which would make it again after its removal.
-    void cleanupTestCase() { tw::ui::user_defaults().sync(); }
-
     // ---- The excerpt ----------------------------------------------------------------
 
     void text_mode_replaces_what_is_not_printable() {
@@ -95,19 +71,6 @@ private slots:
         QCOMPARE(v.span().first, 15);
         QCOMPARE(v.selected(), QString("NEED"));
         QCOMPARE(v.area()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-    }
-
-    void hexadecimal_dump_shows_blanks_past_the_end() {
-        Viewer v;
-        v.file("h.bin", "0123456789abcdefNEED");
-        v.search("NEED", {"h.bin"});
-        v.viewer->show_view();
-        v.mode(kModeHexa);
-        QCOMPARE(v.viewer->hexa_or_text_popup()->state(kModeText), ItemState::Off);
-        QCOMPARE(v.shown(), QString("0000000000000000  30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66  "
-                                    "0123456789abcdef\n0000000000000010  4E 45 45 44") +
-                                QString(12 * 3 + 2, ' ') + "NEED" + QString(12, ' '));
-        QCOMPARE(v.span(), std::make_pair(84 + 18, 84 + 68 + 3));
     }
 
     void marks_cover_exactly_the_occurrence_data() {
@@ -193,8 +156,9 @@ private slots:
         // The first application is a desktop entry, started through GIO.
         const std::string entry = apps / "first-opener.desktop";
         tw_test::write_file(entry, "[Desktop Entry]\nType=Application\nName=First\nExec=" +
-                                       write_opener(apps / "first-opener.sh", marker_1) + " %f\n");
-        for (const std::string& app : {entry, write_opener(apps / "second", marker_2), std::string("/nonexistent/program")})
+                                       viewer_test::write_recorder(apps / "first-opener.sh", marker_1) + " %f\n");
+        for (const std::string& app :
+             {entry, viewer_test::write_recorder(apps / "second", marker_2), std::string("/nonexistent/program")})
             QCOMPARE(v.engine->append_to_launcher(app.c_str()), 0u);
         v.viewer->update_launcher_popup();
         PullDown* launcher = v.viewer->launcher_popup();
@@ -213,9 +177,9 @@ private slots:
         QCOMPARE(v.text("filename_ref"), QString("found caf\\xE9.txt"));
         QVERIFY(cell(v, 0, FoundListModel::PathColumn).endsWith("/sub/found caf\\xE9.txt"));
         launcher->choose_item(2);
-        QTRY_COMPARE(read_all(marker_2), found);
+        QTRY_COMPARE(tw_test::file_bytes(QString::fromStdString(marker_2)), QByteArray::fromStdString(found + "\n"));
         launcher->choose_item(1);
-        QTRY_COMPARE(read_all(marker_1), found);
+        QTRY_COMPARE(tw_test::file_bytes(QString::fromStdString(marker_1)), QByteArray::fromStdString(found + "\n"));
         // An application that cannot start is reported.
         launcher->choose_item(3);
         auto* box = v.viewer->window()->findChild<QMessageBox*>();
@@ -524,10 +488,7 @@ private slots:
         QCOMPARE(list_view(v)->verticalScrollBar()->value(), 0);
         v.viewer->Next_occ_but();
         QCOMPARE(current_row(v), paths.indexOf("a.txt"));
-        // The next file is the next row as listed (none after the last).
-        const int a = paths.indexOf("a.txt");
-        v.viewer->Next_file_but();
-        QCOMPARE(current_row(v), a + 1 < paths.size() ? a + 1 : a);
+        // (The file steps through the rows as listed: viewer_steps_test.)
         // Choosing a row shows that file's first occurrence; the file index
         // counts the rows.
         const int c = paths.indexOf("sub/deeper/c.txt");
@@ -645,10 +606,7 @@ private slots:
         QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
         QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
     }
-
-private:
-    QTemporaryDir home_;
 };
 
-QTEST_MAIN(ViewerTest)
+TW_UI_SUITE(ViewerTest)
 #include "viewer_test.moc"

@@ -4,10 +4,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <QtTest>
 #include <QtWidgets>
 #include <climits>
 
+#include "modal_answerer.h"
 #include "support/temp_dir.h"
 #include "ui/toolkit/desktop_entry.h"
 #include "ui/toolkit/drop.h"
@@ -159,5 +159,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WorkspaceTest)
+TW_UI_SUITE(WorkspaceTest)
 #include "workspace_test.moc"
