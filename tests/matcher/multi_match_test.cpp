@@ -10,6 +10,12 @@
 #include "matcher/multi_match.h"
 #include "matcher_test_support.h"
 
+namespace tw {
+inline std::ostream& operator<<(std::ostream& os, const MultiOccurrence& o) {
+    return os << "{" << o.offset << ", pattern " << o.pattern << "}";
+}
+}  // namespace tw
+
 namespace tw::test {
 namespace {
 
@@ -88,6 +94,12 @@ struct Call {
     std::vector<MultiOccurrence> found;
     bool operator==(const Call&) const = default;
 };
+
+std::ostream& operator<<(std::ostream& os, const Call& c) {
+    os << "{count " << c.count << " next " << c.next;
+    for (const MultiOccurrence& o : c.found) os << " " << o;
+    return os << "}";
+}
 
 // Scans the text in pieces of random sizes, carrying max_length() - 1 bytes
 // over, each piece ending at an inaccessible page, with a small occurrence
