@@ -12,7 +12,9 @@
 // only while every pattern fits after the block's last position, so every
 // load lies inside the buffer; the positions left go through the byte step,
 // which makes the same tests one position at a time and is the whole scan
-// of the scalar variant.
+// of the scalar variant. With the prefix table (many patterns), each
+// position's three bytes are hashed and looked up as well, and the table's
+// patterns join the candidates of that position.
 #ifndef TW_KERNEL_TARGET
 #error "define TW_KERNEL_TARGET before including matcher/multi_kernel.h"
 #endif
@@ -63,6 +65,7 @@ TW_KERNEL_TARGET MultiScanResult multi_scan(const MultiPlan& plan, const std::ui
     if (x >= end) return {0, x};
     const std::size_t nb = plan.buckets.size();
     const MultiPlan::Bucket* buckets = plan.buckets.data();
+    const std::uint64_t* table = plan.prefix_bits.empty() ? nullptr : plan.prefix_bits.data();
 #if defined(__x86_64__)
     if constexpr (V::kWidth > 1) {
         using Reg = typename V::Reg;
@@ -77,7 +80,7 @@ TW_KERNEL_TARGET MultiScanResult multi_scan(const MultiPlan& plan, const std::ui
             b_mask[k] = V::splat(buckets[k].b_mask);
         }
         std::uint64_t hits[kMaxMultiPatterns];
-        const std::size_t room = plan.max_length + 63;  // bytes a block reads from x on
+        const std::size_t room = plan.max_length + 63 + (table ? 1 : 0);  // bytes a block reads from x on
         while (end - x >= 64 && size - x >= room) {
             const std::uint8_t* t = data + x;
             std::uint64_t any = 0;
@@ -93,10 +96,20 @@ TW_KERNEL_TARGET MultiScanResult multi_scan(const MultiPlan& plan, const std::ui
                 hits[k] = h;
                 any |= h;
             }
+            std::uint64_t table_hits = 0;
+            if (table) {
+                for (unsigned i = 0; i < 64; ++i) {
+                    std::uint32_t w;  // four bytes: the block's room holds one more when the table is on
+                    __builtin_memcpy(&w, t + i, 4);
+                    const std::uint32_t h = prefix_hash_word(w);
+                    table_hits |= ((table[h >> 6] >> (h & 63)) & 1) << i;
+                }
+                any |= table_hits;
+            }
             while (any != 0) {
                 const unsigned i = static_cast<unsigned>(__builtin_ctzll(any));
                 any &= any - 1;
-                std::uint64_t patterns = 0;
+                std::uint64_t patterns = (table_hits >> i) & 1 ? plan.prefix_members[prefix_hash(t + i)] : 0;
                 for (std::size_t k = 0; k < nb; ++k) {
                     if ((hits[k] >> i) & 1) patterns |= buckets[k].members;
                 }
@@ -107,7 +120,7 @@ TW_KERNEL_TARGET MultiScanResult multi_scan(const MultiPlan& plan, const std::ui
     }
 #endif
     for (; x < end; ++x) {
-        std::uint64_t patterns = 0;
+        std::uint64_t patterns = table && size - x >= 3 ? plan.prefix_members[prefix_hash(data + x)] : 0;
         for (std::size_t k = 0; k < nb; ++k) {
             const MultiPlan::Bucket& b = buckets[k];
             if (size - x < b.reach) continue;

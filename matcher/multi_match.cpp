@@ -21,6 +21,7 @@ MultiError MultiMatcher::set_patterns(const std::vector<MultiPattern>& patterns)
     if (patterns.empty()) return MultiError::NoPattern;
     if (patterns.size() > kMaxMultiPatterns) return MultiError::TooMany;
     auto plan = std::make_unique<detail::MultiPlan>();
+    std::vector<detail::MultiPlan::Bucket> pending;  // one per pattern
     for (std::size_t i = 0; i < patterns.size(); ++i) {
         const MultiPattern& pat = patterns[i];
         const std::size_t m = pat.bytes.size();
@@ -65,6 +66,35 @@ MultiError MultiMatcher::set_patterns(const std::vector<MultiPattern>& patterns)
         b.b_mask = plan->masks[start + key[1]];
         b.reach = 1 + (b.a_at > b.b_at ? b.a_at : b.b_at);
         b.members = std::uint64_t{1} << i;
+        pending.push_back(b);
+    }
+    // The patterns the prefix table takes, when there are enough of them.
+    std::uint64_t in_table = 0;
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        const std::uint8_t* f = plan->masks.data() + plan->start[i];
+        if (plan->length[i] >= 3 && f[0] != 0xFF && f[1] != 0xFF && f[2] != 0xFF) in_table |= std::uint64_t{1} << i;
+    }
+    if (static_cast<std::size_t>(__builtin_popcountll(in_table)) < detail::kPrefixTableFrom) in_table = 0;
+    if (in_table != 0) {
+        plan->prefix_bits.assign(65536 / 64, 0);
+        plan->prefix_members.assign(65536, 0);
+    }
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        if ((in_table & bit) != 0) {
+            // Every case variant of a folded letter among the first three bytes.
+            const std::uint8_t* p = plan->bytes.data() + plan->start[i];
+            const std::uint8_t* f = plan->masks.data() + plan->start[i];
+            for (unsigned v = 0; v < 8; ++v) {
+                std::uint8_t w[3];
+                for (unsigned j = 0; j < 3; ++j) w[j] = (v >> j) & 1 ? static_cast<std::uint8_t>(p[j] & ~f[j]) : p[j];
+                const std::uint32_t h = detail::prefix_hash(w);
+                plan->prefix_bits[h >> 6] |= std::uint64_t{1} << (h & 63);
+                plan->prefix_members[h] |= bit;
+            }
+            continue;
+        }
+        const detail::MultiPlan::Bucket& b = pending[i];
         bool merged = false;
         for (detail::MultiPlan::Bucket& o : plan->buckets) {
             if (o.a_at == b.a_at && o.b_at == b.b_at && o.a_byte == b.a_byte && o.a_mask == b.a_mask &&

@@ -29,7 +29,26 @@ struct MultiPlan {
         std::uint64_t members;  // one bit per pattern
     };
     std::vector<Bucket> buckets;
+
+    // With many patterns the buckets' tests, one set per bucket, would cost
+    // more than a scan per pattern: the patterns whose first three bytes are
+    // significant go instead to a table indexed by a hash of the text's three
+    // bytes at the position (every case variant of the pattern's first three
+    // bytes inserted), whose cost does not grow with the number of patterns.
+    // Empty when unused; a bit per hash, and the patterns per hash.
+    std::vector<std::uint64_t> prefix_bits, prefix_members;
 };
+
+inline constexpr std::size_t kPrefixTableFrom = 20;  // table-eligible patterns that switch it on
+
+// The hash of three bytes b0 | b1 << 8 | b2 << 16 (higher bits ignored).
+inline std::uint32_t prefix_hash_word(std::uint32_t w) {
+    return ((w & 0xFFFFFF) * 0x9E3779B1u) >> 16;
+}
+
+inline std::uint32_t prefix_hash(const std::uint8_t* t) {
+    return prefix_hash_word(t[0] | std::uint32_t{t[1]} << 8 | std::uint32_t{t[2]} << 16);
+}
 
 using MultiScanFn = MultiScanResult (*)(const MultiPlan&, const std::uint8_t* data, std::size_t size,
                                         std::size_t begin, std::size_t end, std::uint64_t offset,

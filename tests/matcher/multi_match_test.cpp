@@ -151,6 +151,30 @@ TEST(MultiMatch, EveryVariantAgainstTheReference) {
     }
 }
 
+// Many three-byte patterns (the hashed prefix table) and one byte, over
+// every text length up to 160 ending at an inaccessible page.
+TEST(MultiMatch, NoAccessBeyondTheBuffer) {
+    std::vector<MultiPattern> pats{{{'c'}, {}, false, '?'}};
+    for (std::uint8_t i = 0; i < 27; ++i) {
+        pats.push_back({{std::uint8_t('a' + i % 3), std::uint8_t('a' + i / 3 % 3), std::uint8_t('a' + i / 9)}, {}, false, '?'});
+    }
+    MultiMatcher mm;
+    ASSERT_EQ(mm.set_patterns(pats), MultiError::None);
+    std::vector<MultiOccurrence> out(4096);
+    for (Isa isa : supported_isas()) {
+        IsaScope scope(isa);
+        for (std::size_t n = 0; n <= 160; ++n) {
+            std::vector<std::uint8_t> t(n);
+            for (std::size_t i = 0; i < n; ++i) t[i] = static_cast<std::uint8_t>('a' + (i * 7 + n) % 4);
+            GuardedBytes buf(n);
+            std::copy(t.begin(), t.end(), buf.data());
+            const MultiScanResult r = mm.scan(buf.data(), n, 0, n, 0, out.data(), out.size());
+            EXPECT_EQ(std::vector<MultiOccurrence>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(r.count)),
+                      reference(pats, t)) << matcher_isa_name(isa) << " n " << n;
+        }
+    }
+}
+
 TEST(MultiMatch, RefusesBadPatternLists) {
     const MultiPattern ok{{'a', 'b'}, {}, false, '?'};
     const struct {
