@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "matcher/byte_ranks.h"
 #include "matcher/search_param.h"
 #include "matcher/vector_traits.h"
 
@@ -98,22 +99,6 @@ inline std::uint8_t folded(const Inputs& in, std::uint8_t b, std::uint64_t j) {
     return b;
 }
 
-// How common each byte is in files of all kinds, from 0 (the most common)
-// up: 0 and the spaces and letters of text first, then digits, punctuation,
-// capitals; other control bytes, then bytes above 0x7F (0xFF excepted), last.
-struct ByteRanks {
-    std::uint8_t rank[256];
-    constexpr ByteRanks() : rank{} {
-        const char common[] =
-            "\0 etaoinsrhldcum\nfpgwyb,.vk\xff_01();=\"-/\t*2ETSAICRNOLDPM\r3456789x{}<>:'#jqz"
-            "BFGHUWYVKJQXZ[]&|!+@$%^~`?\\";
-        for (int b = 0; b < 256; ++b) rank[b] = b >= 0x80 ? 250 : 200;
-        for (unsigned i = 0; i + 1 < sizeof common; ++i) {
-            rank[static_cast<std::uint8_t>(common[i])] = static_cast<std::uint8_t>(i);
-        }
-    }
-};
-inline constexpr ByteRanks kByteRanks{};
 
 inline const std::uint8_t* at(std::uint64_t address) {
     return reinterpret_cast<const std::uint8_t*>(address);

@@ -1,0 +1,14 @@
+// The SSE2 instantiation of the multi-pattern kernel.
+#if defined(__x86_64__)
+
+#include "matcher/vector_traits.h"
+#define TW_KERNEL_TARGET 
+#include "matcher/multi_kernel.h"
+
+namespace tw::detail {
+
+constinit const MultiScanFn kMultiScanSse2 = &multi_scan<Sse2Traits>;
+
+}  // namespace tw::detail
+
+#endif
