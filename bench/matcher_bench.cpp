@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/english_text.h"
 #include "matcher/isa.h"
 #include "matcher/search_param.h"
 
@@ -26,46 +27,7 @@ namespace {
 constexpr std::size_t kBufferSize = 1'280'000;
 constexpr std::size_t kOccBytes = 64 * 1024;
 
-// Bytes of the file when at least 98% are printable ASCII or white space.
-bool readable(const std::vector<char>& d) {
-    std::size_t ok = 0;
-    for (char ch : d) {
-        const auto b = static_cast<unsigned char>(ch);
-        ok += (b >= 32 && b < 127) || b == '\t' || b == '\n' || b == '\r';
-    }
-    return !d.empty() && ok * 100 >= d.size() * 98;
-}
-
-std::vector<std::uint8_t> english_text() {
-    namespace fs = std::filesystem;
-    std::vector<std::string> paths;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator("/usr/share/doc", ec); !ec && it != fs::end(it);
-         it.increment(ec)) {
-        if (it->is_regular_file(ec) && !it->is_symlink(ec) && it->path().extension() != ".gz") {
-            paths.push_back(it->path().string());
-        }
-    }
-    std::sort(paths.begin(), paths.end());
-    std::vector<std::uint8_t> out;
-    out.reserve(kBufferSize);
-    while (out.size() < kBufferSize) {
-        const std::size_t before = out.size();
-        for (const std::string& p : paths) {
-            std::ifstream f(p, std::ios::binary);
-            std::vector<char> d((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-            if (!readable(d)) continue;
-            out.insert(out.end(), d.begin(), d.end());
-            if (out.size() >= kBufferSize) break;
-        }
-        if (out.size() == before) {  // no documentation: fall back to a repeated sentence
-            const std::string s = "The quick brown fox jumps over the lazy dog.\n";
-            while (out.size() < kBufferSize) out.insert(out.end(), s.begin(), s.end());
-        }
-    }
-    out.resize(kBufferSize);
-    return out;
-}
+std::vector<std::uint8_t> english_text() { return bench_text::english_text(kBufferSize); }
 
 std::vector<std::uint8_t> random_bytes() {
     std::mt19937_64 rng(20240601);

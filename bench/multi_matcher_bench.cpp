@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/english_text.h"
 #include "matcher/isa.h"
 #include "matcher/multi_match.h"
 #include "matcher/search_param.h"
@@ -30,44 +31,8 @@ namespace {
 
 constexpr std::size_t kTextSize = 64u << 20;
 
-bool readable(const std::vector<char>& d) {
-    std::size_t ok = 0;
-    for (char ch : d) {
-        const auto b = static_cast<unsigned char>(ch);
-        ok += (b >= 32 && b < 127) || b == '\t' || b == '\n' || b == '\r';
-    }
-    return !d.empty() && ok * 100 >= d.size() * 98;
-}
-
 const std::vector<std::uint8_t>& text() {
-    static const std::vector<std::uint8_t> out = [] {
-        namespace fs = std::filesystem;
-        std::vector<std::string> paths;
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator("/usr/share/doc", ec); !ec && it != fs::end(it);
-             it.increment(ec)) {
-            if (it->is_regular_file(ec) && !it->is_symlink(ec) && it->path().extension() != ".gz") {
-                paths.push_back(it->path().string());
-            }
-        }
-        std::sort(paths.begin(), paths.end());
-        std::vector<std::uint8_t> t;
-        t.reserve(kTextSize);
-        for (const std::string& p : paths) {
-            std::ifstream f(p, std::ios::binary);
-            std::vector<char> d((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-            if (readable(d)) t.insert(t.end(), d.begin(), d.end());
-            if (t.size() >= kTextSize) break;
-        }
-        if (t.empty()) {
-            const std::string s = "The quick brown fox jumps over the lazy dog.\n";
-            t.assign(s.begin(), s.end());
-        }
-        const std::size_t once = t.size();
-        for (std::size_t i = 0; t.size() < kTextSize; ++i) t.push_back(t[i % once]);
-        t.resize(kTextSize);
-        return t;
-    }();
+    static const std::vector<std::uint8_t> out = bench_text::english_text(kTextSize);
     return out;
 }
 
