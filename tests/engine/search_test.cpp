@@ -26,6 +26,15 @@ using namespace tw_test;
 
 namespace {
 
+// The offsets of the 8-byte records a scan hands on.
+struct OffsetsOut : OccurrenceOut {
+    std::vector<u64> offsets;
+    bool take(const std::uint8_t* records, std::size_t bytes) override {
+        for (std::size_t i = 0; i < bytes; i += 8) offsets.push_back(le64_at(Bytes(records + i, records + i + 8), 0));
+        return true;
+    }
+};
+
 class SearchTest : public EngineTest {
 protected:
     void SetUp() override {
@@ -259,13 +268,7 @@ TEST_F(SearchTest, FilesWhoseSizeReadsZeroAreReadToTheirEnd) {
     make_file("f", content);
     set_target(*engine, "PQRPQ", {});
     ASSERT_EQ(engine->set_search_param_from_target(), 0u);
-    struct Records : OccurrenceOut {
-        std::vector<u64> offsets;
-        bool take(const std::uint8_t* records, std::size_t bytes) override {
-            for (std::size_t i = 0; i < bytes; i += 8) offsets.push_back(le64_at(Bytes(records + i, records + i + 8), 0));
-            return true;
-        }
-    } out;
+    OffsetsOut out;
     const int fd = ::open(at("f").c_str(), O_RDONLY);
     std::atomic<std::uint8_t> stop{0};
     std::atomic<u64> bytes{0};
@@ -325,16 +328,10 @@ TEST_F(SearchTest, IgnoringCaseFoldsLetterCharactersNeverBytesOfOthers) {
                 ASSERT_EQ(engine->set_search_param_from_target(), 0u);
                 auto* text = reinterpret_cast<std::uint8_t*>(engine->sr.TEXT_START);
                 std::memcpy(text, all.data(), all.size());
-                struct Found : OccurrenceOut {
-                    std::set<u64> at;
-                    bool take(const std::uint8_t* r, std::size_t bytes) override {
-                        for (std::size_t i = 0; i < bytes; i += 8) at.insert(le64_at(Bytes(r + i, r + i + 8), 0));
-                        return true;
-                    }
-                } found;
+                OffsetsOut found;
                 std::atomic<std::uint8_t> stop{0};
                 scan_text(engine->sr, text, 0, all.size(), 0, found, stop);
-                ASSERT_EQ(found.at, want) << matcher_isa_name(isa) << " character U+" << std::hex << int(c[0]);
+                ASSERT_EQ(std::set<u64>(found.offsets.begin(), found.offsets.end()), want) << matcher_isa_name(isa) << " character U+" << std::hex << int(c[0]);
             }
         }
         reset_matcher_isa();
