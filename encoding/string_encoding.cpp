@@ -418,6 +418,14 @@ Result<std::size_t> cp932_decode(UConverter* conv, std::string_view bytes, std::
   return Result<std::size_t>{total, {}, 0};
 }
 
+// The index of the first character of text that the converter cannot write,
+// if any.
+std::optional<std::size_t> first_unwritable(const Converter& converter, std::u16string_view text) {
+  Result<std::size_t> r = icu_from_text(converter, text, [](const char*, std::size_t) {});
+  if (r || r.error != ErrorKind::Unrepresentable) return std::nullopt;
+  return r.error_offset;
+}
+
 // Bytes -> text through the ICU converter name, with its fix-up.
 Result<std::u16string> icu_to_text(const Converter& converter, std::string_view bytes) {
   ErrorKind open_error{};
@@ -425,23 +433,35 @@ Result<std::u16string> icu_to_text(const Converter& converter, std::string_view 
   if (!conv) return failure<std::u16string>(open_error);
 
   std::u16string text;
+  std::vector<std::size_t> offsets;
   Result<std::size_t> r;
   switch (converter.fixup) {
     case Fixup::Cp932:
       r = cp932_decode(conv.get(), bytes, text);
       break;
     case Fixup::Jis0208Euc:
-    case Fixup::Jis0208Iso2022: {
-      std::vector<std::size_t> offsets;
+    case Fixup::Jis0208Iso2022:
       r = icu_decode(conv.get(), bytes, text, &offsets);
       if (r) unfold_jis0208(text, offsets, bytes, converter.fixup);
       break;
-    }
     case Fixup::None:
-      r = icu_decode(conv.get(), bytes, text, nullptr);
+      r = icu_decode(conv.get(), bytes, text, &offsets);
       break;
   }
   if (!r) return failure<std::u16string>(r.error, r.error_offset);
+  // ICU's tables read some bytes one way only: ISO-2022-JP's JIS row 90
+  // (IBM's extension, not JIS X 0208) reads as a kanji that ISO-2022-JP
+  // cannot write. Such bytes are not text of this encoding: a text shown for
+  // them could never be searched or saved as the same encoding again.
+  if (auto bad = first_unwritable(converter, text)) {
+    std::size_t at = *bad < offsets.size() ? offsets[*bad] : kUnknownOffset;
+    if (at == kUnknownOffset) {
+      // Stateless code page 932: the bytes before it are the prefix's bytes.
+      at = *icu_from_text(converter, std::u16string_view(text).substr(0, *bad),
+                          [](const char*, std::size_t) {}).value;
+    }
+    return failure<std::u16string>(ErrorKind::InvalidBytes, std::min(at, bytes.size()));
+  }
   return Result<std::u16string>{std::move(text), {}, 0};
 }
 

@@ -276,6 +276,11 @@ TEST(JisCharacters, MixedSpellingsOtherCodesAndLongText) {
   // JIS X 0212's tilde (8F A2 B7) and the IBM extension FC FB are other
   // codes that ICU reads as U+FF5E and U+FFE2: they keep ICU's character.
   expect_decodes(bytes({0xA1, 0xC1, 0x8F, 0xA2, 0xB7, 0xFC, 0xFB, 0xA2, 0xCC}), kEucJp, u"\u301C\uFF5E\uFFE2\u00AC");
+  // ICU reads ISO-2022-JP's row 90 (IBM's extension, 7A 26 is U+60D5) but
+  // cannot write it back: those bytes are invalid, where they stand.
+  const Result<std::u16string> one_way = to_text(bytes({'C', 0x1B, 0x24, 0x42, 0x7A, 0x26, 0x1B, 0x28, 0x42}), kIso2022Jp);
+  EXPECT_EQ(one_way.error, ErrorKind::InvalidBytes);
+  EXPECT_EQ(one_way.error_offset, 4u);
   // More than one internal chunk of output.
   std::string data;
   std::u16string expected;
