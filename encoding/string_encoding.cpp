@@ -241,6 +241,13 @@ struct UConverterCloser {
 };
 using UConverterPtr = std::unique_ptr<UConverter, UConverterCloser>;
 
+// ICU's own stop callback lets unmappable default-ignorable characters
+// (U+FEFF, U+200B, the soft hyphen...) through as nothing, so a pattern
+// typed with one would silently lose it. This one stops on every character
+// the encoding lacks: the error ICU passes in stays set.
+void stop_on_every_unmappable(const void*, UConverterFromUnicodeArgs*, const UChar*, int32_t,
+                              UChar32, UConverterCallbackReason, UErrorCode*) noexcept {}
+
 // Opens an ICU converter that stops at the first unmappable or invalid
 // input instead of substituting. Sets error on failure.
 UConverterPtr open_strict(const char* name, ErrorKind& error) noexcept {
@@ -251,7 +258,7 @@ UConverterPtr open_strict(const char* name, ErrorKind& error) noexcept {
                                                  : ErrorKind::UnsupportedEncoding;
     return nullptr;
   }
-  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_setFromUCallBack(conv.get(), stop_on_every_unmappable, nullptr, nullptr, nullptr, &status);
   ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   ucnv_setFallback(conv.get(), false);
   if (U_FAILURE(status)) {

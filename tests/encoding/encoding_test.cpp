@@ -150,6 +150,23 @@ TEST(Utf16, LittleEndianAndALeadingFffeIsACharacter) {
   }
 }
 
+// Characters Unicode calls default-ignorable (a byte-order mark, a zero-width
+// space, a soft hyphen) are refused like any other where the encoding lacks
+// them, never dropped from the pattern.
+TEST(Unrepresentable, IgnorableCharactersAreNotDropped) {
+  const std::tuple<EncodingId, std::u16string_view, std::size_t> rows[] = {
+      {kAscii, u"a\uFEFFb", 1}, {kAscii, u"ab\u200B", 2}, {kMacRoman, u"\u200Ba", 0},
+      {kShiftJis, u"x\uFEFF", 1}, {stored_from_registry(0x0840), u"a\uFEFF", 1},
+  };
+  for (const auto& [id, text, at] : rows) {
+    const Result<std::string> r = to_bytes(text, id);
+    EXPECT_EQ(r.error, ErrorKind::Unrepresentable) << id << " " << hex(std::u16string(text));
+    EXPECT_EQ(r.error_offset, at) << id << " " << hex(std::u16string(text));
+  }
+  // Where the encoding has the character, it is written.
+  expect_encodes(u"a\u00ADb", kLatin1, bytes({'a', 0xAD, 'b'}));
+}
+
 // ICU maps the bytes that code pages 1250..1258 leave undefined to C1
 // controls; the published tables define no C1 control at all.
 TEST(WindowsCodePages, UndefinedBytesAndC1ControlsAreRefused) {
