@@ -297,6 +297,8 @@ u64 Engine::summary_from(const ResultReader& reader) {
         if (sur.occ_offset + half > 999) start = sur.occ_offset + half - 1000;
         sur.excerpt_mark_len = length;
     } else {
+        // Longer than the excerpt: the excerpt is its first bytes.
+        start = sur.occ_offset;
         sur.excerpt_mark_len = TW_EXCERPT_SIZE;
     }
     sur.excerpt_occ_pos = sur.occ_offset - start;

@@ -10,13 +10,16 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <chrono>
 #include <thread>
 
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
+#include "engine/tw_found_lock.h"
 #include "engine/tw_scan.h"
 #include "matcher/isa.h"
 #include "engine_fixture.h"
@@ -522,6 +525,20 @@ TEST_F(SearchTest, SummaryReadsNamesOffsetsLinesAndAnExcerptCentredOnTheOccurren
     }
     EXPECT_EQ(summary(1, 1), ERR_BAD_INDEX);
     EXPECT_EQ(summary(2, 0), ERR_READ_FILE);
+    // An occurrence as long as the excerpt, or longer, fills it from its
+    // first byte.
+    for (const std::size_t length : {std::size_t{TW_EXCERPT_SIZE}, std::size_t{TW_EXCERPT_SIZE} + 300}) {
+        SCOPED_TRACE(length);
+        const std::string needle = "<" + std::string(length - 2, 'n') + ">";
+        make_file("long.txt", std::string(5000, '.') + needle + std::string(3000, '.'));
+        set_target(*engine, needle, {{at("long.txt"), false}});
+        search();
+        ASSERT_EQ(summary(0, 0), 0u);
+        EXPECT_EQ(engine->sur.excerpt_file_offset, 5000u);
+        EXPECT_EQ(engine->sur.excerpt_occ_pos, 0u);
+        EXPECT_EQ(engine->sur.excerpt_mark_len, u64{TW_EXCERPT_SIZE});
+        EXPECT_EQ(engine->sur.excerpt[0], '<');
+    }
 }
 
 TEST_F(SearchTest, RecordLengthComesFromTheResultNotFromTheCurrentTarget) {
@@ -576,4 +593,91 @@ TEST_F(SearchTest, ResultOrFoundFileChangedSinceTheSearchGivesErrorsNotCrashes) 
     }
     std::filesystem::remove_all(found());
     EXPECT_EQ(summary(0, 0), ERR_ACCESS_DIR);
+}
+
+namespace {
+
+// Holds the result folder's lock from inside a search: a sink that, at the
+// first occurrence, asks for the lock as a reader would.
+struct LockProbe : ResultSink {
+    std::string found_dir;
+    std::optional<FoundLock::Result> reader;
+    u64 occurrences(std::string_view, std::string_view, const std::uint8_t*, std::size_t) override {
+        if (!reader) {
+            FoundLock lock;
+            reader = lock.try_take(found_dir, false, nullptr);
+        }
+        return 0;
+    }
+};
+
+bool wait_until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace
+
+// One writer per result folder. A search waits, saying so, while a reader or
+// another writer holds the folder, and its counters start from nothing after
+// the wait; a stop during the wait ends it with the last result untouched.
+// While it writes, no reader gets in.
+TEST_F(SearchTest, AResultFolderHasOneWriterWhoWaitsForItsTurn) {
+    make_file("a.txt", "one needle, two needle");
+    make_file("b.txt", "needle");
+    set_target(*engine, "needle", {{data.path(), true}});
+    search();
+    ASSERT_EQ(engine->fatal_err_index, 0u);
+    // The result files; the description holds the search's time, so it is
+    // compared only where nothing may have been written.
+    const auto stored = [&](bool with_description) {
+        std::vector<Bytes> all;
+        for (const char* name : {"TW_found_header", "TW_found_offset", "TW_found_path", "TW_found_info"})
+            if (with_description || std::string_view(name) != "TW_found_info")
+                all.push_back(read_file(found() + "/" + name));
+        return all;
+    };
+    const std::vector<Bytes> files = stored(false);
+    struct Row {
+        const char* what;
+        bool holder_exclusive;
+        bool stop_while_waiting;
+    };
+    for (const Row& row : {Row{"a reader holds it", false, false}, Row{"a writer holds it", true, false},
+                           Row{"stopped while a reader holds it", false, true},
+                           Row{"stopped while a writer holds it", true, true}}) {
+        SCOPED_TRACE(row.what);
+        const std::vector<Bytes> first = stored(true);
+        FoundLock holder;
+        ASSERT_EQ(holder.try_take(found(), row.holder_exclusive, nullptr), FoundLock::Result::Taken);
+        LockProbe probe;
+        probe.found_dir = found();
+        engine->sinks = {&probe};
+        ASSERT_TRUE(engine->start_search_thread());
+        ASSERT_TRUE(wait_until([&] { return engine->waiting_for_result.load() != 0; }));
+        EXPECT_NE(engine->searching_now.load(), 0);
+        EXPECT_EQ(stored(true), first);  // nothing is truncated while waiting
+        if (row.stop_while_waiting) {
+            engine->stop_and_join_search();
+            EXPECT_EQ(engine->waiting_for_result.load(), 0);
+            EXPECT_EQ(engine->fatal_err_index, 0u);
+            EXPECT_EQ(stored(true), first);
+            EXPECT_FALSE(probe.reader.has_value());
+        } else {
+            holder.release();
+            ASSERT_TRUE(wait_until([&] { return engine->searching_now.load() == 0; }));
+            engine->join_search_thread();
+            EXPECT_EQ(engine->fatal_err_index, 0u);
+            EXPECT_EQ(engine->waiting_for_result.load(), 0);
+            EXPECT_EQ(engine->ir.found_nb.load(), 3u);
+            EXPECT_EQ(engine->ir.file_nb.load(), 2u);
+            EXPECT_EQ(stored(false), files);
+            EXPECT_EQ(probe.reader, FoundLock::Result::Busy) << "a reader got in while the search wrote";
+        }
+        engine->sinks.clear();
+    }
 }
