@@ -1,7 +1,13 @@
 // trawlex-cli end to end on a small tree: what it finds, compared with a
 // plain byte-by-byte search or with exact expected output; its usage errors;
 // its exit statuses with unreadable files; its resource folder.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 
 #include "cli/cli_run.h"
 #include "engine/search_support.h"
@@ -160,6 +166,62 @@ TEST_F(CliTest, BadOptionsAndPatternsAreRefusedWithAMessage) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("TRAWLEX_ISA is 'avx512'; it must be one of scalar, sse2 or avx2"), std::string::npos);
     EXPECT_EQ(cli({"hello", "."}, "/dev/null", {"TRAWLEX_ISA=scalar"}).status, 0);
+}
+
+// What scripts read goes to standard output, what people read to standard
+// error: the help and the version are output, the statistics are not (the
+// output stays that of a run without them). A character device named as an
+// item is read as a stream, and so is a socket someone answers on; a socket
+// nobody answers on is named and skipped.
+TEST_F(CliTest, EachTextGoesToItsStreamAndSpecialItemsAreNamed) {
+    const std::string socket_path = dir / "io/sock";
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socket_path.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    // A second socket answers once with a greeting.
+    const std::string answering_path = dir / "io/answers";
+    const int answering = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    std::strcpy(address.sun_path, answering_path.c_str());
+    ASSERT_EQ(::bind(answering, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(answering, 1), 0);
+    std::thread server([answering] {
+        const int peer = ::accept(answering, nullptr, nullptr);
+        if (peer < 0) return;
+        const char greeting[] = "say hello";
+        [[maybe_unused]] const ssize_t n = ::write(peer, greeting, sizeof greeting - 1);
+        ::close(peer);
+    });
+    const CliRun plain = cli({"hello", "a.txt", "sub"});
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string out_starts;  // "=" + text: the whole output
+        std::string err_part;    // empty: no error output at all
+    };
+    const Row rows[] = {
+        {{"--help"}, 0, "Usage: trawlex-cli [OPTION]... PATTERN [PATH]...", ""},
+        {{"--version"}, 0, "=trawlex-cli (Trawlex) " TRAWLEX_VERSION "\nSearches files for every occurrence of a byte string.\n", ""},
+        {{"--stats", "hello", "a.txt", "sub"}, 0, "=" + plain.out, "4 files scanned"},
+        {{"-H", "hello", "/dev/null"}, 1, "=", ""},
+        {{"-H", "hello", socket_path, "a.txt"}, 2, "=" + tree("a.txt") + "\t12\n", "trawlex-cli: " + socket_path + ": "},
+        {{"-H", "hello", answering_path}, 0, "=" + answering_path + "\t4\n", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.args));
+        const CliRun r = cli(row.args);
+        EXPECT_EQ(r.status, row.status);
+        if (row.out_starts.starts_with("=")) EXPECT_EQ(r.out, row.out_starts.substr(1));
+        else EXPECT_TRUE(r.out.find(row.out_starts) != std::string::npos) << r.out;
+        if (row.err_part.empty()) EXPECT_EQ(r.err, "");
+        else EXPECT_NE(r.err.find(row.err_part), std::string::npos) << r.err;
+    }
+    ::shutdown(answering, SHUT_RDWR);  // wakes an accept that nobody reached
+    server.join();
+    ::close(sock);
+    ::close(answering);
 }
 
 // As an unprivileged user, for whom an unreadable file is unreadable: it is
