@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "engine/tw.h"
@@ -247,4 +248,83 @@ TEST_F(EngineTest, DamagedSettingsFilesAreNeverReplacedWithLess) {
         EXPECT_EQ(read_file(dir / (std::string(c.file) + ".damaged")), original);
         EXPECT_TRUE(started(dir.path())->damaged_settings.empty());
     }
+}
+
+namespace {
+
+// Fails the engine's `fail_at`-th allocation (counting from 0) and counts them all.
+std::size_t alloc_calls = 0, fail_at = SIZE_MAX;
+void* counted_allocate(std::size_t n) { return alloc_calls++ == fail_at ? nullptr : std::malloc(n); }
+void* counted_reallocate(void* p, std::size_t n) { return alloc_calls++ == fail_at ? nullptr : std::realloc(p, n); }
+
+// Every regular file under `root`, by path, with its bytes.
+std::map<std::string, Bytes> stored_files(const std::string& root) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (entry.is_regular_file()) files[entry.path().string()] = read_file(entry.path().string());
+    return files;
+}
+
+}  // namespace
+
+// For every N, the N-th allocation of a start, a target's load, edit and save,
+// a search and a result read fails: the step ends in ERR_MEMORY (never a
+// crash or another code), the target file is still whole (the old one when
+// its save failed), and the result still reads. Leaks show under the
+// sanitizer build.
+TEST_F(EngineTest, EachAllocationThatFailsEndsInAMemoryErrorWithNothingLost) {
+    make_file("a.txt", "needle and needle");
+    make_dir("sub");
+    make_file("sub/" + std::string(200, 'n'), "a needle");
+    set_target(*engine, "needle", {{data.path(), true}});
+    ASSERT_EQ(engine->save_target_file(0, engine->tr), 0u);
+    engine->search_in_target();
+    ASSERT_EQ(engine->fatal_err_index, 0u);
+    const auto before = stored_files(dir.path());
+    std::size_t refused = 0;
+    for (fail_at = 0;; ++fail_at) {
+        SCOPED_TRACE(fail_at);
+        for (const auto& [path, bytes] : before) write_file(path, bytes);
+        alloc_calls = 0;
+        u64 code = 0;
+        const char* step = "";
+        std::size_t step_index = 0;
+        {
+            Engine e(Allocator{&counted_allocate, &counted_reallocate, &std::free});
+            e.resource_dir_pathname_ptr = dir.path();
+            e.bundle_dir_pathname_ptr = dir / "bundle";
+            e.thread_count = 1;
+            const std::pair<const char*, std::function<u64()>> steps[] = {
+                {"start", [&] { return e.initialize_and_load_tw_parameter(); }},
+                {"load", [&] { return e.load_target_file(0, e.tr); }},
+                {"edit", [&] { return e.set_target_name(e.tr, std::string(200, 'r')); }},
+                {"save", [&] { return e.save_target_file(0, e.tr); }},
+                {"search", [&] { e.search_in_target(); return e.fatal_err_index; }},
+                {"read", [&] { return e.build_summary(); }},
+            };
+            for (; step_index < std::size(steps); ++step_index) {
+                step = steps[step_index].first;
+                if ((code = steps[step_index].second()) != 0) break;
+            }
+        }
+        // Start-up takes a refused buffer as a reason to retry with the
+        // default sizes; anything else refused ends its step.
+        const bool failed = alloc_calls > fail_at;
+        EXPECT_TRUE(code == 0 || (failed && code == ERR_MEMORY)) << step << " " << code;
+        refused += code == ERR_MEMORY;
+        // Whatever failed, what is stored still loads, with a system allocator.
+        Engine check;
+        check.resource_dir_pathname_ptr = dir.path();
+        ASSERT_EQ(check.initialize_and_load_tw_parameter(), 0u);
+        ASSERT_EQ(check.load_target_file(0, check.tr), 0u) << step;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(check.tr.search_str), check.tr.search_str_len), "needle");
+        // Up to the save, a failure writes nothing.
+        if (code != 0 && step_index <= 3) {
+            EXPECT_EQ(stored_files(dir.path()), before) << step;
+        }
+        EXPECT_EQ(check.build_summary(), 0u) << step;
+        if (!failed) break;  // every allocation of the run has failed once
+    }
+    EXPECT_GE(refused, 5u) << fail_at;
+    fail_at = SIZE_MAX;
 }

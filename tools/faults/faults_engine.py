@@ -81,4 +81,8 @@ FAULTS = [
          file="engine/tw_found.cpp",
          find="        start = sur.occ_offset;\n        sur.excerpt_mark_len = TW_EXCERPT_SIZE;",
          replace="        sur.excerpt_mark_len = TW_EXCERPT_SIZE;"),
+    dict(id="E21", what="a target's name whose new copy cannot be allocated frees the old one too",
+         file="engine/tw_target_edit.cpp",
+         find="    if (fresh == nullptr) return ERR_MEMORY;\n    std::memcpy(fresh, name.data(), name.size());",
+         replace="    if (fresh == nullptr) {\n        alloc_.release(t.target_name);\n        return ERR_MEMORY;\n    }\n    std::memcpy(fresh, name.data(), name.size());"),
 ]
