@@ -278,7 +278,11 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
         wake_committer(false);
         return 0;
     }
-    u64 first = 0;
+    queue_pieces(file, 0, chunks);
+    return 0;
+}
+
+void ParallelSearch::queue_pieces(const std::shared_ptr<FileState>& file, u64 first, u64 chunks) {
     do {
         // Once the sinks have what they need of the file, its last job
         // reads nothing and only ends it.
@@ -293,7 +297,43 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
         first += n;
         if (enough) break;
     } while (first < chunks && !stopping());
-    return 0;
+}
+
+u64 ParallelSearch::continue_item(UniqueFd fd, std::string_view dir, std::string_view name,
+                                  u64 size, u64 first_chunk, u64 line_base) {
+    flush_batch();
+    auto file = std::make_shared<FileState>();
+    file->fd = std::move(fd);
+    file->size = size;
+    file->dir.assign(dir);
+    file->name.assign(name);
+    file->item = true;
+    file->line_base = line_base;
+    const u64 chunks = size < pattern_len_ ? 0 : (size - pattern_len_) / stride_ + 1;
+    bool queued = false;
+    {
+        std::lock_guard lock(mu_);
+        item_result_ = 0;
+        if (window_.empty() && !committer_exited_ && !stopping() && first_chunk < chunks) {
+            // Its first records are written: from now on the committer
+            // holds the file, and a stop ends it with what it has, as a
+            // stop inside a committed file does.
+            current_ = file;
+            queued = true;
+        }
+    }
+    if (!queued) {
+        // Stopped already (or nothing left): the file ends here, as the
+        // single-threaded scan ends a stopped file.
+        u64 r = file->fd.close() != 0 ? ERR_CLOSE_FILE : 0;
+        r = out_.end_file(file->dir, file->name, r);
+        count_result(r, true);
+        if (r == ERR_WRITE_FILE) write_failed_ = true;
+        return r;
+    }
+    queue_pieces(file, first_chunk, chunks);
+    drain();
+    return write_failed() ? ERR_WRITE_FILE : item_result();
 }
 
 void ParallelSearch::drain() {
