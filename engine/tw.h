@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/tw_fd.h"
 #include "engine/tw_found_lock.h"
 #include "engine/tw_records.h"
 #include "engine/tw_result_info.h"
@@ -290,8 +291,10 @@ public:
     // pieces are scanned by the scanning threads.
     u64 search_file_item_in_pieces(const char* path);
     // `start_threads` as search_in_file; `counted` set when the file was
-    // counted by the parallel search that finished it.
-    u64 tw_search(const std::function<bool()>* start_threads = nullptr, bool* counted = nullptr);
+    // counted by the parallel search that finished it; `opened`: the file
+    // as the walk already opened it.
+    u64 tw_search(const std::function<bool()>* start_threads = nullptr, bool* counted = nullptr,
+                  OpenedFile* opened = nullptr);
     void set_show_info(int mode);
     const char* file_or_dir_exist_in_current_target();
     // Starts search_in_target on a background thread. searching_now is 1 from

@@ -186,7 +186,8 @@ u64 ParallelSearch::item_result() const {
     return item_result_;
 }
 
-u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item) {
+u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item,
+                                OpenedFile* opened) {
     if (write_failed()) return ERR_WRITE_FILE;
     if (!item) {
         // A file of a folder joins the batch being gathered, which takes a
@@ -209,6 +210,13 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
             pending_->files.push_back(BatchFile{});
             pending_->files.back().name = name;
             pending_->files.back().folder = pending_->folders.size() - 1;
+            if (opened != nullptr) {
+                BatchFile& file = pending_->files.back();
+                file.opened = true;
+                file.fd = std::move(opened->fd);
+                file.size = static_cast<u64>(opened->st.st_size);
+                file.err = opened->err;
+            }
             if (pending_->files.size() >= kBatchFiles) flush_batch();
             return 0;
         }
@@ -226,7 +234,14 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // entry that became a pipe cannot hang the walk, and regular only.
     struct stat st{};
     int err = 0;
-    UniqueFd fd(open_regular_at(dir_fd, name, &err, &st));
+    UniqueFd fd;
+    if (opened != nullptr) {
+        fd = std::move(opened->fd);
+        st = opened->st;
+        err = opened->err;
+    } else {
+        fd.reset(open_regular_at(dir_fd, name, &err, &st));
+    }
     if (!fd) {
         auto job = std::make_unique<Job>();
         job->kind = Job::Kind::OpenFailed;

@@ -83,7 +83,9 @@ public:
     // Queues regular file `name` of folder `dir` (open as dir_fd); 0, or
     // ERR_WRITE_FILE once writing the result has failed. `item`: a file
     // item of the target, counted as such (see item_result).
-    u64 submit_file(int dir_fd, std::string_view dir, const char* name, bool item = false);
+    // `opened`: the file as the walk already opened it.
+    u64 submit_file(int dir_fd, std::string_view dir, const char* name, bool item = false,
+                    OpenedFile* opened = nullptr);
     // Goes on with a file item whose first text buffers the caller has
     // scanned and handed to the output itself (`line_base` the end-of-line
     // bytes they hold): the rest, from text buffer `first_chunk`, is

@@ -267,13 +267,21 @@ u64 Engine::search_in_file(const char* path, const std::function<bool()>* start_
     return r;
 }
 
-u64 Engine::tw_search(const std::function<bool()>* start_threads, bool* counted) {
+u64 Engine::tw_search(const std::function<bool()>* start_threads, bool* counted,
+                      OpenedFile* opened) {
     const WorkFile& w = wf[WF_SEARCHED];
     // Opened without blocking, so an entry that became a pipe since it was
     // listed cannot hang the search; it is refused as not a regular file.
     struct stat st{};
     int err = 0;
-    UniqueFd fd(open_regular_at(search_dir_fd_, w.name, &err, &st));
+    UniqueFd fd;
+    if (opened != nullptr) {
+        fd = std::move(opened->fd);
+        st = opened->st;
+        err = opened->err;
+    } else {
+        fd.reset(open_regular_at(search_dir_fd_, w.name, &err, &st));
+    }
     if (!fd) {
         item_failed(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
