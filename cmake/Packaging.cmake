@@ -34,6 +34,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${CPACK_PACKAGE_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# ICU's converters are loaded when a conversion needs them (dlopen), which
+# the shared-library scan cannot see: the package names ICU itself.
+find_package(ICU REQUIRED COMPONENTS uc)
+string(REGEX MATCH "^[0-9]+" trawlex_icu_major "${ICU_VERSION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libicu${trawlex_icu_major}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The summary above is the description's first line; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -1,9 +1,6 @@
 // Fixed encodings, stored-number resolution and the conversions themselves.
 #include "encoding/string_encoding.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_err.h>
-
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -12,6 +9,7 @@
 #include <vector>
 
 #include "encoding/encoding_internal.h"
+#include "encoding/icu_api.h"
 
 namespace tw::encoding {
 
@@ -236,8 +234,17 @@ std::optional<Converter> resolve(EncodingId id) noexcept {
 // buffer holds at most 32 units).
 constexpr int8_t kInvalidBufferLength = 32;
 
+// Text of ASCII characters only is its own bytes in UTF-8 and US-ASCII, as
+// ICU converts it: converted here, it needs no converter, and a search of
+// typed ASCII never loads ICU.
+bool ascii_is_identity(const Converter& converter) noexcept {
+  const std::string_view name(converter.icu_name);
+  return name == "UTF-8" || name == "US-ASCII";
+}
+
 struct UConverterCloser {
-  void operator()(UConverter* c) const noexcept { ucnv_close(c); }
+  // A converter exists only once ICU is loaded.
+  void operator()(UConverter* c) const noexcept { icu::api()->close(c); }
 };
 using UConverterPtr = std::unique_ptr<UConverter, UConverterCloser>;
 
@@ -251,16 +258,22 @@ void stop_on_every_unmappable(const void*, UConverterFromUnicodeArgs*, const UCh
 // Opens an ICU converter that stops at the first unmappable or invalid
 // input instead of substituting. Sets error on failure.
 UConverterPtr open_strict(const char* name, ErrorKind& error) noexcept {
+  const icu::Api* icu = icu::api();
+  if (icu == nullptr) {
+    // Without ICU on this system, only the tables of our own serve.
+    error = ErrorKind::UnsupportedEncoding;
+    return nullptr;
+  }
   UErrorCode status = U_ZERO_ERROR;
-  UConverterPtr conv(ucnv_open(name, &status));
+  UConverterPtr conv(icu->open(name, &status));
   if (U_FAILURE(status) || !conv) {
     error = status == U_MEMORY_ALLOCATION_ERROR ? ErrorKind::OutOfMemory
                                                  : ErrorKind::UnsupportedEncoding;
     return nullptr;
   }
-  ucnv_setFromUCallBack(conv.get(), stop_on_every_unmappable, nullptr, nullptr, nullptr, &status);
-  ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-  ucnv_setFallback(conv.get(), false);
+  icu->set_from_u_callback(conv.get(), stop_on_every_unmappable, nullptr, nullptr, nullptr, &status);
+  icu->set_to_u_callback(conv.get(), icu->to_u_callback_stop, nullptr, nullptr, nullptr, &status);
+  icu->set_fallback(conv.get(), false);
   if (U_FAILURE(status)) {
     error = ErrorKind::ConverterFailure;
     return nullptr;
@@ -295,7 +308,7 @@ Result<std::size_t> icu_encode(UConverter* conv, std::u16string_view text, Sink&
   for (;;) {
     UErrorCode status = U_ZERO_ERROR;
     char* target = chunk.data();
-    ucnv_fromUnicode(conv, &target, chunk.data() + chunk.size(), &source, source_end, nullptr,
+    icu::api()->from_unicode(conv, &target, chunk.data() + chunk.size(), &source, source_end, nullptr,
                      /*flush=*/true, &status);
     const auto produced = static_cast<std::size_t>(target - chunk.data());
     if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
@@ -309,9 +322,9 @@ Result<std::size_t> icu_encode(UConverter* conv, std::u16string_view text, Sink&
     UChar bad[kInvalidBufferLength];
     int8_t bad_len = kInvalidBufferLength;
     UErrorCode ignored = U_ZERO_ERROR;
-    ucnv_getInvalidUChars(conv, bad, &bad_len, &ignored);
+    icu::api()->get_invalid_uchars(conv, bad, &bad_len, &ignored);
     if (U_SUCCESS(ignored)) offset -= std::min<std::size_t>(offset, static_cast<std::size_t>(bad_len));
-    ucnv_resetFromUnicode(conv);
+    icu::api()->reset_from_unicode(conv);
     if (is_conversion_error(status)) return failure<std::size_t>(ErrorKind::Unrepresentable, offset);
     return failure<std::size_t>(status == U_MEMORY_ALLOCATION_ERROR ? ErrorKind::OutOfMemory
                                                                     : ErrorKind::ConverterFailure);
@@ -346,6 +359,13 @@ Result<std::size_t> cp932_encode(UConverter* conv, std::u16string_view text, Sin
 template <typename Sink>
 Result<std::size_t> icu_from_text(const Converter& converter, std::u16string_view text,
                                   Sink&& sink) {
+  if (ascii_is_identity(converter) &&
+      std::all_of(text.begin(), text.end(), [](char16_t u) { return u < 0x80; })) {
+    if (text.empty()) return Result<std::size_t>{0, {}, 0};
+    const std::string bytes(text.begin(), text.end());
+    sink(bytes.data(), bytes.size());
+    return Result<std::size_t>{bytes.size(), {}, 0};
+  }
   ErrorKind open_error{};
   UConverterPtr conv = open_strict(converter.icu_name, open_error);
   if (!conv) return failure<std::size_t>(open_error);
@@ -376,7 +396,7 @@ Result<std::size_t> icu_decode(UConverter* conv, std::string_view bytes, std::u1
     UChar* target = chunk.data();
     // ICU's offsets count from where this call starts reading.
     const auto call_start = static_cast<std::size_t>(source - begin);
-    ucnv_toUnicode(conv, &target, chunk.data() + chunk.size(), &source, source_end,
+    icu::api()->to_unicode(conv, &target, chunk.data() + chunk.size(), &source, source_end,
                    offsets ? chunk_offsets.data() : nullptr, /*flush=*/true, &status);
     if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
       const auto produced = static_cast<std::size_t>(target - chunk.data());
@@ -394,9 +414,9 @@ Result<std::size_t> icu_decode(UConverter* conv, std::string_view bytes, std::u1
     char bad[kInvalidBufferLength];
     int8_t bad_len = kInvalidBufferLength;
     UErrorCode ignored = U_ZERO_ERROR;
-    ucnv_getInvalidChars(conv, bad, &bad_len, &ignored);
+    icu::api()->get_invalid_chars(conv, bad, &bad_len, &ignored);
     if (U_SUCCESS(ignored)) offset -= std::min<std::size_t>(offset, static_cast<std::size_t>(bad_len));
-    ucnv_resetToUnicode(conv);
+    icu::api()->reset_to_unicode(conv);
     if (is_conversion_error(status)) return failure<std::size_t>(ErrorKind::InvalidBytes, offset);
     return failure<std::size_t>(status == U_MEMORY_ALLOCATION_ERROR ? ErrorKind::OutOfMemory
                                                                     : ErrorKind::ConverterFailure);
@@ -435,6 +455,9 @@ std::optional<std::size_t> first_unwritable(const Converter& converter, std::u16
 
 // Bytes -> text through the ICU converter name, with its fix-up.
 Result<std::u16string> icu_to_text(const Converter& converter, std::string_view bytes) {
+  if (ascii_is_identity(converter) &&
+      std::all_of(bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }))
+    return Result<std::u16string>{std::u16string(bytes.begin(), bytes.end()), {}, 0};
   ErrorKind open_error{};
   UConverterPtr conv = open_strict(converter.icu_name, open_error);
   if (!conv) return failure<std::u16string>(open_error);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/tw_fd.h"
 #include "engine/tw_found_lock.h"
 #include "engine/tw_records.h"
 #include "engine/tw_result_info.h"
@@ -276,7 +277,12 @@ public:
     // ---- Search driver ------------------------------------------------------
     void search_in_target();
     u64 search_in_dir(const char* path, bool skip_dot_names, bool skip_errors, u64 depth);
-    u64 search_in_file(const char* path);
+    // With `start_threads`, a regular file longer than one text buffer is
+    // first read one buffer here: when the search goes on past it, the
+    // threads are started (start_threads returns whether they run) and
+    // scan the rest in pieces. A -q or -l search ends in that buffer
+    // without starting any.
+    u64 search_in_file(const char* path, const std::function<bool()>* start_threads = nullptr);
     // Searches a pipe, socket, character or block device named as a file
     // item, reading it from start to end (engine/tw_stream.cpp); br's names
     // are set by the caller. 0 or an error code, as tw_search.
@@ -284,7 +290,11 @@ public:
     // search_in_file for a regular file during a parallel search: its
     // pieces are scanned by the scanning threads.
     u64 search_file_item_in_pieces(const char* path);
-    u64 tw_search();
+    // `start_threads` as search_in_file; `counted` set when the file was
+    // counted by the parallel search that finished it; `opened`: the file
+    // as the walk already opened it.
+    u64 tw_search(const std::function<bool()>* start_threads = nullptr, bool* counted = nullptr,
+                  OpenedFile* opened = nullptr);
     void set_show_info(int mode);
     const char* file_or_dir_exist_in_current_target();
     // Starts search_in_target on a background thread. searching_now is 1 from

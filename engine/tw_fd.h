@@ -70,6 +70,15 @@ void set_blocking(int fd);
 // reads of a regular file ignore.
 int open_regular_at(int dir_fd, const char* name, int* err, struct stat* st = nullptr);
 
+// A regular file opened (or refused) by open_regular_at ahead of its scan:
+// the walk opens the first file it reaches in a folder itself, which tells
+// whether the folder can be entered.
+struct OpenedFile {
+    UniqueFd fd;
+    struct stat st{};
+    int err = 0;  // when fd holds nothing
+};
+
 // Creates or empties the regular file `path` for writing, never through a
 // symbolic link (O_NOFOLLOW) and without blocking on a FIFO or a device put
 // in its place; anything but a regular file is refused (ELOOP for a link,

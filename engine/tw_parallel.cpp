@@ -186,7 +186,8 @@ u64 ParallelSearch::item_result() const {
     return item_result_;
 }
 
-u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item) {
+u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* name, bool item,
+                                OpenedFile* opened) {
     if (write_failed()) return ERR_WRITE_FILE;
     if (!item) {
         // A file of a folder joins the batch being gathered, which takes a
@@ -209,6 +210,13 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
             pending_->files.push_back(BatchFile{});
             pending_->files.back().name = name;
             pending_->files.back().folder = pending_->folders.size() - 1;
+            if (opened != nullptr) {
+                BatchFile& file = pending_->files.back();
+                file.opened = true;
+                file.fd = std::move(opened->fd);
+                file.size = static_cast<u64>(opened->st.st_size);
+                file.err = opened->err;
+            }
             if (pending_->files.size() >= kBatchFiles) flush_batch();
             return 0;
         }
@@ -226,7 +234,14 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // entry that became a pipe cannot hang the walk, and regular only.
     struct stat st{};
     int err = 0;
-    UniqueFd fd(open_regular_at(dir_fd, name, &err, &st));
+    UniqueFd fd;
+    if (opened != nullptr) {
+        fd = std::move(opened->fd);
+        st = opened->st;
+        err = opened->err;
+    } else {
+        fd.reset(open_regular_at(dir_fd, name, &err, &st));
+    }
     if (!fd) {
         auto job = std::make_unique<Job>();
         job->kind = Job::Kind::OpenFailed;
@@ -278,7 +293,11 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
         wake_committer(false);
         return 0;
     }
-    u64 first = 0;
+    queue_pieces(file, 0, chunks);
+    return 0;
+}
+
+void ParallelSearch::queue_pieces(const std::shared_ptr<FileState>& file, u64 first, u64 chunks) {
     do {
         // Once the sinks have what they need of the file, its last job
         // reads nothing and only ends it.
@@ -293,7 +312,43 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
         first += n;
         if (enough) break;
     } while (first < chunks && !stopping());
-    return 0;
+}
+
+u64 ParallelSearch::continue_item(UniqueFd fd, std::string_view dir, std::string_view name,
+                                  u64 size, u64 first_chunk, u64 line_base) {
+    flush_batch();
+    auto file = std::make_shared<FileState>();
+    file->fd = std::move(fd);
+    file->size = size;
+    file->dir.assign(dir);
+    file->name.assign(name);
+    file->item = true;
+    file->line_base = line_base;
+    const u64 chunks = size < pattern_len_ ? 0 : (size - pattern_len_) / stride_ + 1;
+    bool queued = false;
+    {
+        std::lock_guard lock(mu_);
+        item_result_ = 0;
+        if (window_.empty() && !committer_exited_ && !stopping() && first_chunk < chunks) {
+            // Its first records are written: from now on the committer
+            // holds the file, and a stop ends it with what it has, as a
+            // stop inside a committed file does.
+            current_ = file;
+            queued = true;
+        }
+    }
+    if (!queued) {
+        // Stopped already (or nothing left): the file ends here, as the
+        // single-threaded scan ends a stopped file.
+        u64 r = file->fd.close() != 0 ? ERR_CLOSE_FILE : 0;
+        r = out_.end_file(file->dir, file->name, r);
+        count_result(r, true);
+        if (r == ERR_WRITE_FILE) write_failed_ = true;
+        return r;
+    }
+    queue_pieces(file, first_chunk, chunks);
+    drain();
+    return write_failed() ? ERR_WRITE_FILE : item_result();
 }
 
 void ParallelSearch::drain() {

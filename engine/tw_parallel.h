@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/tw_fd.h"
 #include "engine/tw_records.h"
 #include "engine/tw_search_output.h"
 #include "matcher/search_param.h"
@@ -82,7 +83,16 @@ public:
     // Queues regular file `name` of folder `dir` (open as dir_fd); 0, or
     // ERR_WRITE_FILE once writing the result has failed. `item`: a file
     // item of the target, counted as such (see item_result).
-    u64 submit_file(int dir_fd, std::string_view dir, const char* name, bool item = false);
+    // `opened`: the file as the walk already opened it.
+    u64 submit_file(int dir_fd, std::string_view dir, const char* name, bool item = false,
+                    OpenedFile* opened = nullptr);
+    // Goes on with a file item whose first text buffers the caller has
+    // scanned and handed to the output itself (`line_base` the end-of-line
+    // bytes they hold): the rest, from text buffer `first_chunk`, is
+    // scanned in pieces and the file ends in its turn. Waits until it is
+    // committed; then as search_in_file gives it.
+    u64 continue_item(UniqueFd fd, std::string_view dir, std::string_view name, u64 size,
+                      u64 first_chunk, u64 line_base);
     // The result of the last file item committed, as search_in_file gives it.
     u64 item_result() const;
     // Queues the failure of a file or folder met by the walk.
@@ -113,6 +123,8 @@ private:
     // Wakes the committer when it waits and enough done jobs are queued,
     // or `now`. Under mu_.
     void wake_committer(bool now);
+    // Queues the pieces of `file` from text buffer `first` of its `chunks`.
+    void queue_pieces(const std::shared_ptr<FileState>& file, u64 first, u64 chunks);
     // Queues the files of a folder gathered so far (walk only).
     void flush_batch();
     // Opens, reads and scans each file of a batch job in turn.

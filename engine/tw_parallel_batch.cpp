@@ -37,7 +37,14 @@ void ParallelSearch::scan_batch(Scanner& s, Job& job) {
         // entry that became a pipe cannot hang the scan, and regular only.
         struct stat st{};
         int err = 0;
-        UniqueFd fd(open_regular_at(job.folders[file.folder].fd.get(), file.name.c_str(), &err, &st));
+        UniqueFd fd;
+        if (file.opened) {
+            fd = std::move(file.fd);
+            st.st_size = static_cast<off_t>(file.size);
+            err = file.err;
+        } else {
+            fd.reset(open_regular_at(job.folders[file.folder].fd.get(), file.name.c_str(), &err, &st));
+        }
         const bool opened = static_cast<bool>(fd);
         u64 result = 0;
         if (opened) {

@@ -34,6 +34,11 @@ struct ParallelSearch::FileState {
 struct ParallelSearch::BatchFile {
     std::string name;
     std::size_t folder = 0;  // in Job::folders
+    // Opened by the walk (the first file it reached in its folder): the
+    // scanner takes the descriptor, or the failure in `err`.
+    bool opened = false;
+    UniqueFd fd;
+    u64 size = 0;
     // Under mu_.
     std::vector<std::uint8_t> records;  // not taken by the committer yet
     bool enough = false;  // every sink has what it needs of the file

@@ -120,7 +120,7 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
     // for, except when the first unreadable item ends its folder:
     // which files that search reads depends on each result before.
     // The threads start with the first item that needs them: a folder, or
-    // a file item of more than a piece. A search of a few small files (a
+    // a file item of more than a piece once its first text buffer is read. A search of a few small files (a
     // command line on one file) runs on this thread alone, as fast to
     // start as it can be.
     std::unique_ptr<ParallelSearch> parallel;
@@ -144,11 +144,13 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
          ++tr.item_index) {
         const ItemRecord& item = tr.items[tr.item_index];
         const char* path = tr.path_pool + item.path_offset;
+        bool large = false;
         if (may_start) {
             struct stat st{};
-            if (item.item_type != 0 || (::stat(path, &st) == 0 && S_ISREG(st.st_mode) &&
-                                        static_cast<u64>(st.st_size) > piece_bytes))
-                start_threads();
+            if (item.item_type != 0) start_threads();
+            else
+                large = ::stat(path, &st) == 0 && S_ISREG(st.st_mode) &&
+                        static_cast<u64>(st.st_size) > piece_bytes;
         }
         if (item.item_type != 0) {
             code = copy_dir_name(path);
@@ -165,6 +167,14 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
             // scanning threads, anything else here.
             par_->drain();
             code = search_file_item_in_pieces(path);
+        } else if (large) {
+            // The threads start only when its first text buffer did not
+            // end the search or the file.
+            const std::function<bool()> start = [&] {
+                start_threads();
+                return par_ != nullptr;
+            };
+            code = search_in_file(path, &start);
         } else {
             code = search_in_file(path);
         }
@@ -215,7 +225,7 @@ u64 Engine::search_file_item_in_pieces(const char* path) {
     return r;
 }
 
-u64 Engine::search_in_file(const char* path) {
+u64 Engine::search_in_file(const char* path, const std::function<bool()>* start_threads) {
     if (need_stop_searching.load(std::memory_order_relaxed) != 0) return 0;
     const char* slash = std::strrchr(path, '/');
     if (slash == nullptr) {
@@ -242,27 +252,36 @@ u64 Engine::search_in_file(const char* path) {
     w.dir_path = br.dir_name;
     w.name = br.file_name;
     u64 r = 0;
+    bool counted = false;
     if (stream_item_type(st.st_mode)) {
         // A pipe, socket or device named as an item is read as a stream.
         dir_fd.reset();
         r = search_in_stream(path);
     } else {
         search_dir_fd_ = dir_fd.get();
-        r = tw_search();
+        r = tw_search(start_threads, &counted);
         dir_fd.reset();
         search_dir_fd_ = -1;
     }
-    output_.count_file(r, false);
+    if (!counted) output_.count_file(r, false);
     return r;
 }
 
-u64 Engine::tw_search() {
+u64 Engine::tw_search(const std::function<bool()>* start_threads, bool* counted,
+                      OpenedFile* opened) {
     const WorkFile& w = wf[WF_SEARCHED];
     // Opened without blocking, so an entry that became a pipe since it was
     // listed cannot hang the search; it is refused as not a regular file.
     struct stat st{};
     int err = 0;
-    UniqueFd fd(open_regular_at(search_dir_fd_, w.name, &err, &st));
+    UniqueFd fd;
+    if (opened != nullptr) {
+        fd = std::move(opened->fd);
+        st = opened->st;
+        err = opened->err;
+    } else {
+        fd.reset(open_regular_at(search_dir_fd_, w.name, &err, &st));
+    }
     if (!fd) {
         item_failed(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
@@ -273,8 +292,21 @@ u64 Engine::tw_search() {
     if (size > sr.TEXT_BUF_SIZE) ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     sr.LINE_COUNT = 0;
     FileOut out(output_, record_len(), w.dir_path, w.name);
-    const PieceScan scan =
-        scan_read(sr, fd.get(), size, 0, ~u64{0}, out, need_stop_searching, ir.total_bytes);
+    const bool split = start_threads != nullptr && size > sr.TEXT_BUF_SIZE;
+    PieceScan scan = scan_read(sr, fd.get(), size, 0, split ? 1 : ~u64{0}, out,
+                               need_stop_searching, ir.total_bytes);
+    if (split && out.code == 0 && scan.result == 0 && !scan.ended && !scan.refused &&
+        need_stop_searching.load(std::memory_order_relaxed) == 0) {
+        // The file goes on past its first text buffer: the rest is
+        // scanned by the threads, or here when they cannot start.
+        if ((*start_threads)()) {
+            *counted = true;
+            const u64 lines = (sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? sr.LINE_COUNT : 0;
+            return par_->continue_item(std::move(fd), w.dir_path, w.name, size, 1, lines);
+        }
+        scan = scan_read(sr, fd.get(), size, sr.TEXT_BUF_SIZE - (sr.STR_END - sr.STR_START) + 1,
+                         ~u64{0}, out, need_stop_searching, ir.total_bytes);
+    }
     u64 result = out.code != 0 ? out.code : scan.result;
     if (scan.result == ERR_READ_FILE)
         item_failed(std::string(w.dir_path) + "/" + w.name, scan.read_err);

@@ -47,6 +47,9 @@ struct Level {
     std::size_t dir_len = 0;  // length of dir_name while this level is listed
     off_t resume = 0;         // listing position of the next entry
     bool reseek = false;      // the descriptor was given up: seek to resume
+    // An entry was reached through the folder, so it can be entered; until
+    // then a folder that can be listed may still refuse its entries.
+    bool entered = false;
     bool done = false;
     u64 ended_by = 0;
     dev_t dev = 0;  // set when the descriptor is given up
@@ -117,10 +120,29 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
     std::size_t open_levels = 0;
     std::size_t first_open = 1;  // levels 1 .. first_open-1 have no descriptor
 
-    // Enters the folder `name` (relative to parent_fd) whose path dir_name
-    // holds with `len` bytes: pushes a level, or gives the level's result
-    // at once when it is not to be walked or cannot be opened.
-    auto enter = [&](int parent_fd, const char* name, u64 depth,
+    // A folder that can be listed but not entered is one failure, named
+    // before anything of it: whether it can be entered is asked only when
+    // reaching its first entry failed with EACCES, or when none was reached
+    // (an empty folder), never of every folder. True when it refuses: the
+    // level then ends as one that could not be opened.
+    auto refuses_entry = [&](Level& level) {
+        if (::faccessat(level.fd, ".", X_OK, AT_EACCESS) == 0) {
+            level.entered = true;
+            return false;
+        }
+        const int err = errno;
+        walk_failed(std::string(br.dir_name, level.dir_len), err);
+        add(ir.dir_err_nb);
+        level.ended_by = ERR_ACCESS_DIR;
+        level.done = true;
+        return true;
+    };
+
+    // Enters the folder `name` (relative to parent_fd, the folder of level
+    // `parent` if any) whose path dir_name holds with `len` bytes: pushes a
+    // level, or gives the level's result at once when it is not to be
+    // walked or cannot be opened.
+    auto enter = [&](int parent_fd, Level* parent, const char* name, u64 depth,
                      std::size_t len) -> std::optional<u64> {
         if (need_stop_searching.load(std::memory_order_relaxed) != 0 || path_is_excluded(len)) {
             if (depth > 0 && cut_dir_name_at(len) == npos) {
@@ -134,17 +156,21 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         // walk astray.
         const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (depth > 0 ? O_NOFOLLOW : 0);
         const int fd = ::openat(parent_fd, name, flags);
-        int err = errno;
-        u64 failed = 0;
-        if (fd < 0) {
-            failed = ERR_OPEN_DIR;
-        } else if (::faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
-            // Listable but not enterable: its entries cannot be reached.
-            err = errno;
-            failed = ERR_ACCESS_DIR;
+        const int err = errno;
+        if (parent != nullptr && !parent->entered) {
+            if (fd < 0 && err == EACCES) {
+                // The parent itself may refuse its entries: then it is the
+                // failure, not this folder, and its level ends.
+                if (refuses_entry(*parent)) {
+                    cut_dir_name_at(len);
+                    return std::nullopt;
+                }
+            } else {
+                parent->entered = true;
+            }
         }
+        const u64 failed = fd < 0 ? ERR_OPEN_DIR : 0;
         if (failed != 0) {
-            if (fd >= 0) ::close(fd);
             walk_failed(br.dir_name, err);
             if (depth > 0 && cut_dir_name_at(len) == npos) {
                 add(ir.other_err_nb);
@@ -178,7 +204,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         return std::nullopt;
     };
 
-    if (auto r = enter(AT_FDCWD, path, base_depth, std::strlen(br.dir_name))) return *r;
+    if (auto r = enter(AT_FDCWD, nullptr, path, base_depth, std::strlen(br.dir_name))) return *r;
 
     u64 child_result = 0;
     bool have_child = false;
@@ -223,6 +249,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 const ssize_t n = retry_on_eintr(
                     [&] { return ::getdents64(level.fd, level.listing.get(), kListingBytes); });
                 if (n <= 0) {
+                    if (!level.entered) refuses_entry(level);
                     level.done = true;
                     continue;
                 }
@@ -241,10 +268,13 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             if (type == DT_UNKNOWN) {
                 struct stat st{};
                 if (::fstatat(level.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                    walk_failed(std::string(br.dir_name, level.dir_len) + "/" + name, errno);
+                    const int err = errno;
+                    if (err == EACCES && !level.entered && refuses_entry(level)) continue;
+                    walk_failed(std::string(br.dir_name, level.dir_len) + "/" + name, err);
                     add(ir.file_err_nb);
                     continue;
                 }
+                level.entered = true;
                 type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
             }
             if ((type == DT_DIR || type == DT_REG) && walk_filter &&
@@ -258,7 +288,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                     level.done = true;
                     continue;
                 }
-                if (auto r = enter(level.fd, name, depth + 1, len)) {
+                if (auto r = enter(level.fd, &level, name, depth + 1, len)) {
                     child_result = *r;
                     have_child = true;
                 }
@@ -271,11 +301,21 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                     level.done = true;
                     continue;
                 }
+                // The first file reached in a folder is opened here: that
+                // open tells whether the folder can be entered.
+                std::optional<OpenedFile> first;
+                if (!level.entered) {
+                    first.emplace();
+                    first->fd.reset(open_regular_at(level.fd, name, &first->err, &first->st));
+                    if (!first->fd && first->err == EACCES && refuses_entry(level)) continue;
+                    level.entered = true;
+                }
+                OpenedFile* opened = first ? &*first : nullptr;
                 if (par_ != nullptr) {
                     // Scanned and counted by the parallel search; only a
                     // failed write of the result ends the walk.
                     if (par_->submit_file(level.fd, std::string_view(br.dir_name, level.dir_len),
-                                          name) == ERR_WRITE_FILE) {
+                                          name, false, opened) == ERR_WRITE_FILE) {
                         level.ended_by = ERR_WRITE_FILE;
                         level.done = true;
                     }
@@ -285,7 +325,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 w.dir_path = br.dir_name;
                 w.name = name;
                 search_dir_fd_ = level.fd;
-                const u64 r = tw_search();
+                const u64 r = tw_search(nullptr, nullptr, opened);
                 output_.count_file(r, skip_errors);
                 if (r == ERR_WRITE_FILE) {
                     level.ended_by = r;

@@ -5,6 +5,10 @@
 #include <atomic>
 #include <cstdlib>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 #include "matcher/routine_set.h"
 
 namespace tw {
@@ -36,6 +40,39 @@ const detail::RoutineSet* select_at_first_use() {
     return routines_of(isa);
 }
 
+#if defined(__x86_64__)
+// What the variants need, asked of the processor once. GCC's own
+// __builtin_cpu_supports would link its start-up probe of every feature
+// leaf, which costs a fifth of a millisecond in a virtual machine (each
+// cpuid traps) on every run of a short command.
+struct CpuFeatures {
+    bool sse2 = false;
+    bool avx2 = false;  // with POPCNT and BMI1, and the AVX state enabled by the system
+};
+
+CpuFeatures probe_cpu() {
+    CpuFeatures f;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
+    f.sse2 = (d & bit_SSE2) != 0;
+    const bool popcnt = (c & bit_POPCNT) != 0;
+    bool os_avx = false;
+    if ((c & bit_OSXSAVE) != 0) {
+        unsigned lo = 0, hi = 0;
+        __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        os_avx = (lo & 6u) == 6u;  // XMM and YMM state
+    }
+    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return f;
+    f.avx2 = popcnt && os_avx && (b & bit_AVX2) != 0 && (b & bit_BMI) != 0;
+    return f;
+}
+
+const CpuFeatures& cpu() {
+    static const CpuFeatures features = probe_cpu();
+    return features;
+}
+#endif
+
 }  // namespace
 
 bool matcher_isa_supported(Isa isa) {
@@ -44,12 +81,9 @@ bool matcher_isa_supported(Isa isa) {
             return true;
 #if defined(__x86_64__)
         case Isa::Sse2:
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("sse2");
+            return cpu().sse2;
         case Isa::Avx2:
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
-                   __builtin_cpu_supports("bmi");
+            return cpu().avx2;
 #endif
         default:
             return false;

@@ -127,6 +127,8 @@ TEST_F(CliTest, SmallSearchesGiveTheirExactOutput) {
         {{"-E", "utf-16", "h\xC3\xA9t\xC3\xA9", "."}, 0, {"utf16.txt\t0"}, ""},
         {{"--encoding", "latin1", "caf\xC3\xA9", "."}, 0, {"latin1.txt\t0"}, ""},
         {{"caf\xC3\xA9", "."}, 0, {"latin1.txt\t5"}, ""},
+        // A typed ASCII pattern needs no converter: ICU is not even loaded.
+        {{"-c", "libicuuc", "/proc/self/maps"}, 1, {}, ""},
         {{"-m", "2", "hello", b, "a.txt"}, 0, {b + "\t1", b + "\t8", "a.txt\t12"}, ""},
         {{"-m", "0", "hello", b, "a.txt"}, 1, {}, ""},
         {{"-m", "2", "-c", "hello", b, "a.txt"}, 0, {b + "\t2", "a.txt\t1"}, ""},

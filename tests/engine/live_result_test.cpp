@@ -147,6 +147,38 @@ TEST_P(LiveResultTest, AFileIsReadOnlyUntilTheSinksHaveEnough) {
     EXPECT_LT(engine->ir.total_bytes.load(), 2 * big.size());
 }
 
+// A sink that ends the whole search at the first record, as -q does.
+struct FirstStops : FirstRecords {
+    explicit FirstStops(Engine& e) : engine(e) {}
+    u64 occurrences(std::string_view d, std::string_view n, const std::uint8_t* r, std::size_t b) override {
+        engine.need_stop_searching.store(1);
+        return FirstRecords::occurrences(d, n, r, b);
+    }
+    Engine& engine;
+};
+
+// A large file item that the sinks have enough of (-l), or that ends the
+// search (-q), in its first text buffer is read no further: no piece of it
+// is handed to the scanning threads.
+TEST_P(LiveResultTest, ALargeFileItemEndedInItsFirstBufferIsReadNoFurther) {
+    use_buffers(u64{64} << 10);
+    engine->piece_bytes = u64{128} << 10;
+    make_file("big", std::string(1000, 'x') + "needle" + std::string(std::size_t{10} << 20, 'y'));
+    set_target(*engine, "needle", {{at("big"), false}});
+    engine->write_result_files = false;
+    engine->thread_count = GetParam();
+    FirstRecords first;
+    FirstStops stops(*engine);
+    for (FirstRecords* sink : {&first, static_cast<FirstRecords*>(&stops)}) {
+        engine->sinks = {sink};
+        search();
+        engine->sinks.clear();
+        ASSERT_EQ(sink->found.size(), 1u);
+        EXPECT_EQ(sink->found[0].second, 1u);
+        EXPECT_EQ(engine->ir.total_bytes.load(), u64{64} << 10);
+    }
+}
+
 }  // namespace
 
 namespace {

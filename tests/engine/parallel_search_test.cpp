@@ -361,8 +361,11 @@ TEST_F(EngineTest, UnreadableItemsAreReportedInOrderAndCountedAsByOneThread) {
     make_file("d0/locked", "needle");
     ::chmod(at("d0/locked").c_str(), 0);
     ::mkdir(at("d1/closed").c_str(), 0);
-    ::mkdir(at("d1/listable").c_str(), 0744);
+    // Listable but not enterable: with a file, with a folder, empty.
+    for (const char* d : {"d1/listable", "d1/listable2", "d1/empty"}) make_dir(d);
     make_file("d1/listable/x", "needle");
+    make_dir("d1/listable2/sub");
+    for (const char* d : {"d1/listable", "d1/listable2", "d1/empty"}) ::chmod(at(d).c_str(), 0744);
     make_file("d1/after", "a needle after");
     // The result folder belongs to the user the search runs as.
     ASSERT_EQ(::chown(found().c_str(), 65534, 65534), 0);
@@ -376,6 +379,19 @@ TEST_F(EngineTest, UnreadableItemsAreReportedInOrderAndCountedAsByOneThread) {
         const int status = run_as_nobody([&] {
             const Outcome one = run_search(*engine, found(), 1);
             if (skip != 0 && (one.counters[3] == 0 || one.counters[4] < 2 || one.counters[0] == 0)) return 2;
+            // Each folder that refuses its entries is one failure, none of its entries.
+            std::multiset<std::string> failed;
+            for (const std::string& call : one.calls)
+                if (call.starts_with("failed ")) failed.insert(call);
+            const std::string denied = " " + std::to_string(EACCES);
+            const std::multiset<std::string> want_failed{
+                "failed " + at("d0/locked") + denied, "failed " + at("d1/closed") + denied,
+                "failed " + at("d1/listable") + denied, "failed " + at("d1/listable2") + denied,
+                "failed " + at("d1/empty") + denied, "failed " + at("d0/locked") + denied};
+            if (skip != 0 && failed != want_failed) {
+                for (const std::string& f : failed) std::fprintf(stderr, "%s\n", f.c_str());
+                return 3;
+            }
             std::string diff;
             for (unsigned threads : {2u, 4u}) diff += difference(one, run_search(*engine, found(), threads));
             std::fprintf(stderr, "%s\n", diff.c_str());
