@@ -19,6 +19,7 @@
 #include "engine/tw_result_reader.h"
 #include "engine/tw_search_output.h"
 #include "engine/tw_sink.h"
+#include "matcher/multi_match.h"
 #include "matcher/search_param.h"
 
 namespace tw {
@@ -187,6 +188,12 @@ public:
     // whose output needs only its own sinks does not, and then needs no
     // resource folder at all. Read when a search starts.
     bool write_result_files = true;
+    // The forms searched in the same pass as the target's search string
+    // (the first form), each with its own wildcard and fold mask: none for
+    // a search of that string alone, at most kMaxMultiPatterns - 1. Forms
+    // with the same bytes and options should be given once. Read when a
+    // search starts.
+    std::vector<MultiPattern> more_forms;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
     // True when the last search ended at a file or folder it could not
@@ -339,6 +346,10 @@ public:
 private:
     // The fold mask of a case-insensitive search's pattern (FOLD_MASK).
     std::string fold_mask_;
+    // The forms of the last search of several (SearchParam::MULTI).
+    std::unique_ptr<ScanForms> scan_forms_;
+    // Prepares the forms of a search from the target and more_forms.
+    u64 set_scan_forms();
 
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.
@@ -360,7 +371,7 @@ private:
     void set_dir_name_locked(const char* path, std::size_t length);
 
     // Occurrence records of the current search, 8 or 16 bytes.
-    u64 record_len() const { return (sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? 16 : 8; }
+    u64 record_len() const { return scan_record_len(sr); }
     // Searches every item of the target, reporting to `chain`; 0 or the
     // code of the error that ended the search.
     u64 run_search(std::vector<ResultSink*> chain);

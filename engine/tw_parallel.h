@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "engine/tw_records.h"
+#include "engine/tw_scan.h"
 #include "engine/tw_search_output.h"
 #include "matcher/search_param.h"
 
@@ -145,7 +146,7 @@ private:
     void finalize(Job& job);
     void close_partial_on_stop();
     u64 count_result(u64 r, bool item);
-    u64 record_len() const { return with_lines_ ? 16 : 8; }
+    u64 record_len() const { return scan_record_len(base_); }
 
     SearchOutput& out_;
     const SearchParam& base_;

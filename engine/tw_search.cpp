@@ -115,7 +115,7 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
         if (tr.skip_error == 0 &&
             need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
             stopped_at_unreadable_ = true;
-    });
+    }, sr.MULTI != 0);
     // Files of folders are scanned by several threads when asked
     // for, except when the first unreadable item ends its folder:
     // which files that search reads depends on each result before.
