@@ -41,6 +41,9 @@ inline constexpr const char* TW_TARGET_PREFIX = "TW_target_";
 inline constexpr const char* TW_FOUND_HEADER = "TW_found_header";
 inline constexpr const char* TW_FOUND_OFFSET = "TW_found_offset";
 inline constexpr const char* TW_FOUND_PATH = "TW_found_path";
+// Written only by a search of several forms: one byte per record of
+// TW_found_offset, in the same order, the index of that occurrence's form.
+inline constexpr const char* TW_FOUND_FORM = "TW_found_form";
 inline constexpr const char* TW_PREFERENCE = "TW_preference";
 inline constexpr const char* TW_LAUNCHER = "TW_launcher";
 

@@ -89,7 +89,8 @@ void Engine::search_in_target() {
         code = write_result_info(RESULT_RUNNING, 0, start_time, 0);
         ResultFileSink result_files(wf[WF_FOUND_HEADER], wf[WF_FOUND_PATH], wf[WF_FOUND_OFFSET],
                                     resource_path(TW_FOUND_DIR),
-                                    [this](const std::string& path, int err) { record_failure(path, err); });
+                                    [this](const std::string& path, int err) { record_failure(path, err); },
+                                    sr.MULTI != 0 ? &wf[WF_FOUND_FORM] : nullptr);
         if (code == 0) {
             std::vector<ResultSink*> chain{&result_files};
             chain.insert(chain.end(), sinks.begin(), sinks.end());
