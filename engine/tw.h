@@ -197,6 +197,10 @@ public:
     // with the same bytes and options should be given once. Read when a
     // search starts.
     std::vector<MultiPattern> more_forms;
+    // When as long as the target's search string: its case-fold mask,
+    // instead of the one its encoding gives (UTF-16 big-endian, which no
+    // target stores). Read when a search starts.
+    std::string first_form_fold;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
     // True when the last search ended at a file or folder it could not

@@ -36,7 +36,9 @@ u64 Engine::set_search_param_from_target() {
         // a hexadecimal pattern's letter bytes all do. The matcher folds
         // the text where the pattern folds, as it compares.
         try {
-            if (tr.is_hexa != 0) {
+            if (first_form_fold.size() == length) {
+                fold_mask_ = first_form_fold;
+            } else if (tr.is_hexa != 0) {
                 fold_mask_.assign(length, '\0');
                 fold_every_letter(tr.search_str, length, reinterpret_cast<std::uint8_t*>(fold_mask_.data()));
             } else {
