@@ -80,6 +80,7 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         {{"-q", "-e", "absent", "-e", "again", "a.txt"}, "", 0, "", both},
         {{"-m", "1", "-e", "again", "-e", "hello", "a.txt"}, "12\t2\n", 0, ""},
         {{"-E", "utf-8,utf-16le,utf-16be", "hello", "forms.bin"}, "0\tutf-8\n5\tutf-16le\n15\tutf-16be\n", 0, ""},
+        {{"-E", "utf-16be", "-i", "HELLO", "forms.bin"}, "15\n", 0, ""},
         {{"-E", "common", "-i", "HELLO", "forms.bin"}, "0\tascii/utf-8\n5\tutf-16le\n15\tutf-16be\n", 0, ""},
         {{"-E", "latin1,utf-8", "-e", "caf\xC3\xA9", "-e", "caf", "latin1.txt"},
          "0\t1:latin1\n0\t2:latin1/utf-8\n5\t1:utf-8\n5\t2:latin1/utf-8\n", 0, ""},
