@@ -46,7 +46,8 @@ Pattern:
                          cp1251, cp1252, cp1253, cp1254, iso-2022-jp, euc-jp,
                          shift_jis; several names search every form in one
                          pass (forms with the same bytes once); "common" is
-                         ASCII, UTF-8 and UTF-16 (both byte orders)
+                         ASCII, UTF-8 and UTF-16 (both byte orders) (also
+                         --encodings LIST)
       --wildcard C       the byte C in PATTERN matches any byte (not first
                          or last); with -i it must not be a letter that a
                          text PATTERN holds in either case; with --hex only C
@@ -208,7 +209,7 @@ Motif :
                          shift_jis ; plusieurs noms cherchent chaque forme en
                          une passe (les formes aux mêmes octets une fois) ;
                          "common" vaut ASCII, UTF-8 et UTF-16 (deux ordres
-                         d'octets)
+                         d'octets) (aussi --encodings LISTE)
       --wildcard C       l'octet C de MOTIF vaut n'importe quel octet (ni au
                          début ni à la fin) ; avec -i ce ne doit pas être une
                          lettre que MOTIF contient dans l'une ou l'autre
