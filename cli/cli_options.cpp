@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <vector>
 
 #include "cli/cli_messages.h"
@@ -41,6 +42,7 @@ const option kLongOptions[] = {
     {"regexp", required_argument, nullptr, 'e'},
     {"hex", no_argument, nullptr, kHex},
     {"encoding", required_argument, nullptr, 'E'},
+    {"encodings", required_argument, nullptr, 'E'},
     {"wildcard", required_argument, nullptr, kWildcard},
     {"ignore-case", no_argument, nullptr, 'i'},
     {"line-number", no_argument, nullptr, 'n'},
@@ -111,9 +113,9 @@ const char* const missing_all_s[2] = {"missing PATTERN and PATH", "MOTIF et CHEM
 const char* const missing_path_s[2] = {
     "missing PATH to search (standard input is a terminal)",
     "CHEMIN à chercher manquant (l'entrée standard est un terminal)"};
-const char* const second_pattern_s[2] = {
-    "only one PATTERN can be searched: -e was given twice",
-    "un seul MOTIF peut être cherché : -e a été donné deux fois"};
+const char* const too_many_forms_s[2] = {
+    "at most %1 patterns and encodings together can be searched at once",
+    "au plus %1 motifs et codages ensemble peuvent être cherchés à la fois"};
 const char* const old_x_s[2] = {
     "-x no longer means --hex: use --hex (grep's -x, whole-line matching, is not supported)",
     "-x ne veut plus dire --hex : employez --hex (le -x de grep, la ligne entière, n'existe pas ici)"};
@@ -163,12 +165,14 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
         if (c == -1) break;
         switch (c) {
         case 'e':
-            if (pattern_by_e) {
-                error = text(second_pattern_s);
+            // As grep: each -e adds a pattern.
+            if (!pattern_by_e) o.pattern = optarg;
+            pattern_by_e = true;
+            o.patterns.emplace_back(optarg);
+            if (o.patterns.size() > kMaxMultiPatterns) {
+                error = text(too_many_forms_s, {std::to_string(kMaxMultiPatterns)});
                 return std::nullopt;
             }
-            pattern_by_e = true;
-            o.pattern = optarg;
             o.pattern_options.emplace_back("-e");
             break;
         case 'x': error = text(old_x_s); return std::nullopt;
@@ -178,13 +182,15 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             o.pattern_options.emplace_back("--hex");
             break;
         case 'E': {
-            const auto id = encoding::encoding_from_short_name(optarg);
-            if (!id) {
-                error = text(unknown_encoding_s, {optarg});
+            std::vector<EncodingChoice> list;
+            std::string bad;
+            if (!parse_encoding_list(optarg, list, bad)) {
+                error = text(unknown_encoding_s, {bad});
                 return std::nullopt;
             }
-            o.encoding = *id;
-            o.encoding_name = optarg;
+            o.encodings = std::move(list);
+            o.encoding = o.encodings.front().id;
+            o.encoding_name = o.encodings.front().name;
             o.pattern_options.emplace_back("--encoding");
             break;
         }
@@ -332,7 +338,15 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
             return std::nullopt;
         }
         o.pattern = rest.front();
+        o.patterns.assign(1, rest.front());
         rest.erase(rest.begin());
+    }
+    if (o.encodings.empty()) o.encodings.push_back({o.encoding_name, o.encoding, false});
+    // Hexadecimal patterns have no encoding: each is one form.
+    const std::size_t forms = o.patterns.size() * (o.hex ? 1 : o.encodings.size());
+    if (forms > kMaxMultiPatterns) {
+        error = text(too_many_forms_s, {std::to_string(kMaxMultiPatterns)});
+        return std::nullopt;
     }
     if (rest.empty() && stdin_is_terminal) {
         error = text(missing_path_s);
@@ -347,7 +361,38 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     return o;
 }
 
+bool parse_encoding_list(const std::string& list, std::vector<EncodingChoice>& out, std::string& bad) {
+    out.clear();
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = std::min(list.find(',', from), list.size());
+        const std::string name = list.substr(from, comma - from);
+        std::string lower = name;
+        for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower == "common") {
+            for (const char* n : {"ascii", "utf-8", "utf-16le", "utf-16be"})
+                out.push_back({n, *encoding::encoding_from_short_name(n == std::string("utf-16be") ? "utf-16le" : n),
+                               n == std::string("utf-16be")});
+        } else if (lower == "utf-16be" || lower == "utf16be") {
+            out.push_back({name, *encoding::encoding_from_short_name("utf-16le"), true});
+        } else if (const auto id = encoding::encoding_from_short_name(name)) {
+            out.push_back({name, *id, false});
+        } else {
+            bad = name;
+            return false;
+        }
+        if (comma >= list.size()) break;
+        from = comma + 1;
+    }
+    return true;
+}
+
 std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
+    return pattern_bytes(o, o.pattern, o.encoding, o.encoding_name, error);
+}
+
+std::optional<Pattern> pattern_bytes(const Options& o, const std::string& typed, std::uint32_t id,
+                                     const std::string& encoding_name, std::string& error) {
     static const char* const bad_hex_s[2] = {
         "invalid hexadecimal character '%1' at position %2 of the pattern",
         "caractère hexadécimal « %1 » invalide à la position %2 du motif"};
@@ -375,18 +420,18 @@ std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
                                                     "le motif ne peut pas être converti en %1"};
     pattern::Options options;
     options.hexadecimal = o.hex;
-    options.encoding = o.encoding;
+    options.encoding = id;
     options.wildcard = o.wildcard;
     options.ignore_case = o.ignore_case;
-    pattern::Compiled c = pattern::compile_utf8(o.pattern, options);
+    pattern::Compiled c = pattern::compile_utf8(typed, options);
     switch (c.refusal) {
     case pattern::Refusal::None: return Pattern{std::move(c.bytes), c.wildcard};
     case pattern::Refusal::InvalidHexDigit:
-        error = text(bad_hex_s, {o.pattern.substr(c.position, 1), std::to_string(c.position + 1)});
+        error = text(bad_hex_s, {typed.substr(c.position, 1), std::to_string(c.position + 1)});
         break;
     case pattern::Refusal::NoWildcardLeft: error = text(no_wildcard_left_s); break;
     case pattern::Refusal::NotUtf8: error = text(not_utf8_s); break;
-    case pattern::Refusal::NotEncodable: error = text(not_encodable_s, {o.encoding_name}); break;
+    case pattern::Refusal::NotEncodable: error = text(not_encodable_s, {encoding_name}); break;
     case pattern::Refusal::Empty: error = text(empty_s); break;
     case pattern::Refusal::WildcardHiddenInHex: error = text(wildcard_hidden_s); break;
     case pattern::Refusal::WildcardFoldedWithLetter: {
@@ -398,7 +443,7 @@ std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
     }
     case pattern::Refusal::WildcardAtEnd: error = text(wildcard_at_end_s); break;
     case pattern::Refusal::OutOfMemory: error = text(memory_s); break;
-    case pattern::Refusal::CannotConvert: error = text(cannot_convert_s, {o.encoding_name}); break;
+    case pattern::Refusal::CannotConvert: error = text(cannot_convert_s, {encoding_name}); break;
     }
     return std::nullopt;
 }

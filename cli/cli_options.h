@@ -11,10 +11,21 @@
 
 namespace tw::cli {
 
+// One encoding a text pattern is searched in: a stored encoding, or UTF-16
+// with its bytes swapped (big-endian, which no target stores).
+struct EncodingChoice {
+    std::string name;
+    std::uint32_t id = 4;
+    bool big_endian = false;
+};
+
 struct Options {
     bool hex = false;
+    // The first of `encodings`.
     std::string encoding_name = "UTF-8";
     std::uint32_t encoding = 4;  // stored number of UTF-8
+    // -E LIST: every text pattern is searched in each (UTF-8 alone by default).
+    std::vector<EncodingChoice> encodings;
     std::optional<unsigned char> wildcard;
     bool ignore_case = false;
     bool line_numbers = false;
@@ -43,7 +54,8 @@ struct Options {
     std::optional<std::string> report;
     std::optional<std::string> target;
     std::optional<std::string> resource_dir;
-    std::string pattern;
+    std::string pattern;  // the first of `patterns`
+    std::vector<std::string> patterns;  // each -e, or the PATTERN argument
     std::vector<std::string> paths;
     // Options given that only make sense with a typed pattern, for the
     // message when they are combined with --target.
@@ -84,5 +96,13 @@ struct Pattern {
 // would be taken for the wildcard, another character stands for it. On
 // failure returns nullopt and sets `error`.
 std::optional<Pattern> pattern_bytes(const Options& options, std::string& error);
+// The same for `text` in encoding `id`, named `encoding_name` in messages.
+std::optional<Pattern> pattern_bytes(const Options& options, const std::string& text, std::uint32_t id,
+                                     const std::string& encoding_name, std::string& error);
+
+// Splits -E's LIST (names separated by commas; "common" for ASCII, UTF-8
+// and UTF-16 in both byte orders). False, with `bad` the unknown name, when
+// a name is no encoding.
+bool parse_encoding_list(const std::string& list, std::vector<EncodingChoice>& out, std::string& bad);
 
 }  // namespace tw::cli

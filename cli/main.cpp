@@ -19,6 +19,7 @@
 #include "cli/cli_messages.h"
 #include "cli/cli_options.h"
 #include "cli/output_text.h"
+#include "cli/pattern_forms.h"
 #include "cli/resource_dir.h"
 #include "cli/result_printer.h"
 #include "encoding/string_encoding.h"
@@ -247,7 +248,17 @@ public:
             path_ = shown(source_);
             in_file_ = true;
         }
-        if (!printer_.print_records(path_, source_, records, bytes)) stop();
+        // With several forms the records wait for their forms.
+        if (several_forms) held_.assign(records, records + bytes);
+        else if (!printer_.print_records(path_, source_, records, bytes)) stop();
+        return 0;
+    }
+
+    u64 forms(const std::uint8_t* forms, std::size_t count) override {
+        (void)count;
+        if (o_.quiet || o_.files_without_match || held_.empty()) return 0;
+        if (!printer_.print_records(path_, source_, held_.data(), held_.size(), forms)) stop();
+        held_.clear();
         return 0;
     }
 
@@ -305,6 +316,7 @@ public:
         return path;
     }
 
+    bool several_forms = false;
     u64 found_files = 0;
     u64 named = 0;
     // For -L: the files found and those that could not be read.
@@ -320,6 +332,7 @@ private:
     bool in_file_ = false;
     std::string path_;    // of the file whose records are being printed, as shown
     std::string source_;  // and as it is opened
+    std::vector<std::uint8_t> held_;  // records waiting for their forms
 };
 
 // The closing JSON record: totals of the search, with ripgrep's keys.
@@ -448,12 +461,14 @@ int run(int argc, char** argv) {
     std::vector<std::string> paths;
     std::vector<bool> folders;
     tw::cli::Pattern pattern;
+    std::vector<tw::cli::SearchForm> forms;
     bool stdin_given = false;
     std::size_t missing = 0;
     if (!o.target) {
-        const auto bytes = tw::cli::pattern_bytes(o, message);
-        if (!bytes) return usage_error(message);
-        pattern = *bytes;
+        auto made = tw::cli::search_forms(o, message);
+        if (!made) return usage_error(message);
+        forms = std::move(*made);
+        pattern = {forms.front().bytes, forms.front().wildcard};
         // As grep: no occurrence is wanted, so nothing is searched.
         if (o.max_count == 0) return kNothingFound;
         missing = check_paths(o.paths, paths, folders);
@@ -492,6 +507,8 @@ int run(int argc, char** argv) {
         if (o.stop_on_error) e.tr.skip_error = 0;
     } else if (!set_typed_target(e, o, pattern, paths, folders)) {
         return error(e.build_str_err(tw::ERR_MEMORY));
+    } else {
+        tw::cli::give_forms(e, forms);
     }
     // ripgrep's JSON always gives the line number.
     if (o.json) e.tr.add_line_nb = 1;
@@ -506,14 +523,24 @@ int run(int argc, char** argv) {
         if (const int code = lock_result_folder(e, o, resources.path()); code != 0) return code;
         if (const int code = empty_result_files(resources.path()); code != 0) return code;
     }
-    choose_buffers(e, e.tr.search_str_len);
+    u64 longest = e.tr.search_str_len;
+    for (const tw::cli::SearchForm& f : forms) longest = std::max<u64>(longest, f.bytes.size());
+    choose_buffers(e, longest);
     e.thread_count = o.threads;
 
     // As grep and ripgrep: lines name their file unless a single file (or
     // standard input) is all there is to search.
     const bool one_file = !o.target && o.paths.size() <= 1 && (folders.empty() || !folders[0]);
-    tw::cli::FilePrinter printer(print_style(o, e, !one_file), STDOUT_FILENO);
+    tw::cli::PrintStyle style = print_style(o, e, !one_file);
+    if (forms.size() > 1) {
+        for (const tw::cli::SearchForm& f : forms) {
+            style.form_names.push_back(f.name);
+            style.form_lengths.push_back(f.bytes.size());
+        }
+    }
+    tw::cli::FilePrinter printer(style, STDOUT_FILENO);
     CliSink listener(e, o, printer, stdin_given);
+    listener.several_forms = forms.size() > 1;
     // -L lists the searched files in which nothing is found: those given,
     // and those the walk meets.
     std::vector<std::string> searched;

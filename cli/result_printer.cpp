@@ -121,6 +121,15 @@ public:
     Impl(PrintStyle style, int out_fd, PrintResult& result)
         : style_(style), out_(out_fd), lines_(style.eol), result_(result) {}
 
+    bool several() const { return !style_.form_names.empty(); }
+    // The length of an occurrence of form `form`.
+    u64 length_of(unsigned form) const {
+        return form < style_.form_lengths.size() ? style_.form_lengths[form] : style_.pattern_length;
+    }
+    std::string_view name_of(unsigned form) const {
+        return form < style_.form_names.size() ? std::string_view(style_.form_names[form]) : std::string_view();
+    }
+
     bool each() const { return style_.mode == PrintMode::Offsets || style_.mode == PrintMode::OffsetLines; }
     bool json() const { return style_.format == PrintFormat::Json; }
     bool context() const { return !json() && (style_.before > 0 || style_.after > 0); }
@@ -167,15 +176,17 @@ public:
 
     // JSON: an occurrence joins the match record of its line, or begins
     // the next one.
-    bool json_occurrence(u64 at, u64 line) {
-        const u64 length = style_.pattern_length;
+    bool json_occurrence(u64 at, u64 line, unsigned form) {
+        const u64 length = length_of(form);
         if (pending_ && lines_.is_open() && at + length <= pend_line_.end) {
             pend_at_.push_back(at);
+            pend_form_.push_back(form);
             return true;
         }
         if (!flush_match()) return false;
         pending_ = true;
         pend_at_.assign(1, at);
+        pend_form_.assign(1, form);
         pend_number_ = line;
         pend_line_ = lines_.is_open() ? lines_.around(at, length) : FileLines::Line{at, at + length};
         return true;
@@ -187,7 +198,6 @@ public:
     bool flush_match() {
         if (!pending_) return true;
         pending_ = false;
-        const u64 length = style_.pattern_length;
         std::string r = prefix_;
         const bool have = lines_.is_open();
         const std::string text = have ? lines_.read(pend_line_.begin, pend_line_.end) : std::string();
@@ -203,7 +213,7 @@ public:
         u64 last_end = 0;
         for (std::size_t i = 0; have && i < pend_at_.size(); ++i) {
             const u64 start = pend_at_[i] - pend_line_.begin;
-            const u64 end = std::min<u64>(start + length, text.size());
+            const u64 end = std::min<u64>(start + length_of(pend_form_[i]), text.size());
             overlapping = overlapping || (i > 0 && start < last_end);
             last_end = end;
             if (i > 0) r += ',';
@@ -220,6 +230,13 @@ public:
             if (i > 0) r += ',';
             append_number(r, pend_at_[i]);
         }
+        if (several()) {
+            r += "],\"forms\":[";
+            for (std::size_t i = 0; i < pend_form_.size(); ++i) {
+                if (i > 0) r += ',';
+                append_json_path(r, name_of(pend_form_[i]));
+            }
+        }
         r += "],\"overlapping\":";
         r += overlapping ? "true" : "false";
         r += ",\"lines_cut\":";
@@ -233,12 +250,18 @@ public:
     // A text line of -A/-B/-C: the path, the offset (of the occurrence, or
     // of a context line's first byte), the line number with -n, then ':'
     // and the line of an occurrence or '-' and a context line.
-    bool text_line(u64 offset, u64 line, char mark, const FileLines::Line& l, u64 at) {
+    bool text_line(u64 offset, u64 line, char mark, const FileLines::Line& l, u64 at,
+                   unsigned form = 0) {
         std::string s = prefix_;
         append_number(s, offset);
         if (style_.mode == PrintMode::OffsetLines && style_.records_with_lines) {
             s.push_back('\t');
             append_number(s, line + 1);
+        }
+        // The form's column: empty on a context line.
+        if (several()) {
+            s.push_back('\t');
+            if (mark == ':') append_escaped_text(s, std::string(name_of(form)));
         }
         s.push_back('\t');
         s.push_back(mark);
@@ -247,7 +270,7 @@ public:
             text.pop_back();
         if (mark == ':' && style_.color && at >= l.begin && at - l.begin < text.size()) {
             const std::size_t start = at - l.begin;
-            const std::size_t n = std::min<std::size_t>(style_.pattern_length, text.size() - start);
+            const std::size_t n = std::min<std::size_t>(length_of(form), text.size() - start);
             append_escaped_text(s, text.substr(0, start));
             s += kMatchColor;
             append_escaped_text(s, text.substr(start, n));
@@ -271,8 +294,8 @@ public:
         return true;
     }
 
-    bool context_occurrence(u64 at, u64 line) {
-        const FileLines::Line l = lines_.around(at, style_.pattern_length);
+    bool context_occurrence(u64 at, u64 line, unsigned form) {
+        const FileLines::Line l = lines_.around(at, length_of(form));
         if (!print_after(l.begin)) return false;
         // Context lines are whole lines: none before or after a line cut
         // there, which would number pieces of one line as lines.
@@ -289,7 +312,7 @@ public:
         grouped_ = file_grouped_ = true;
         for (std::size_t k = before.size(); k > 0; --k)
             if (!text_line(before[k - 1].begin, line - k, '-', before[k - 1], 0)) return false;
-        if (!text_line(at, line, ':', l, at)) return false;
+        if (!text_line(at, line, ':', l, at, form)) return false;
         shown_end_ = std::max(shown_end_, l.end);
         after_left_ = l.cut_after ? 0 : style_.after;
         after_number_ = line;
@@ -337,6 +360,7 @@ public:
     FileLines::Line pend_line_;
     u64 pend_number_ = 0;
     std::vector<u64> pend_at_;
+    std::vector<unsigned> pend_form_;
     // Context: what was printed of the file, and what is still owed.
     bool grouped_ = false, file_grouped_ = false;
     u64 shown_end_ = 0;
@@ -366,7 +390,8 @@ bool FilePrinter::flush() {
 }
 
 bool FilePrinter::print_records(std::string_view path, const std::string& source,
-                                const std::uint8_t* records, std::size_t bytes) {
+                                const std::uint8_t* records, std::size_t bytes,
+                                const std::uint8_t* forms) {
     if (result_.status != Status::Ok) return false;
     Impl& d = *impl_;
     const PrintStyle& style = d.style_;
@@ -383,24 +408,31 @@ bool FilePrinter::print_records(std::string_view path, const std::string& source
     if (!d.in_file_ && !d.begin_file(path, source)) return false;
     const std::uint8_t* p = records;
     if (d.json() || (d.context() && d.lines_.is_open())) {
-        for (u64 k = bytes / record; k > 0 && d.printed_ < style.max_per_file; --k, p += record) {
+        for (u64 i = 0, n = bytes / record; i < n && d.printed_ < style.max_per_file; ++i, p += record) {
             ++d.printed_;
             const u64 at = load_le64(p), line = record == 16 ? load_le64(p + 8) : 0;
-            if (!(d.json() ? d.json_occurrence(at, line) : d.context_occurrence(at, line))) return false;
+            const unsigned form = forms != nullptr ? forms[i] : 0;
+            if (!(d.json() ? d.json_occurrence(at, line, form) : d.context_occurrence(at, line, form)))
+                return false;
         }
         return true;
     }
     // One line is at most the prefix, two numbers of 20 digits and what
-    // surrounds them.
-    const std::size_t line_max = d.prefix_.size() + 64;
-    for (u64 k = bytes / record; k > 0 && d.printed_ < style.max_per_file; --k, p += record) {
-        if (!out.reserve(line_max)) return write_failure(result_, out.error());
+    // surround them, and the form's name.
+    const bool named = forms != nullptr && d.several();
+    for (u64 i = 0, n = bytes / record; i < n && d.printed_ < style.max_per_file; ++i, p += record) {
+        const std::string_view name = named ? d.name_of(forms[i]) : std::string_view();
+        if (!out.reserve(d.prefix_.size() + 64 + name.size())) return write_failure(result_, out.error());
         ++d.printed_;
         out.put(d.prefix_);
         out.put_number(load_le64(p));
         if (lines) {
             out.put('\t');
             out.put_number(load_le64(p + 8) + 1);
+        }
+        if (named) {
+            out.put('\t');
+            out.put(name);
         }
         out.put('\n');
     }

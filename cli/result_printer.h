@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::cli {
 
@@ -42,6 +43,11 @@ struct PrintStyle {
     // occurrence and the end-of-line byte.
     std::uint64_t pattern_length = 1;
     unsigned char eol = '\n';
+    // A search of several forms: their names and lengths, by form index.
+    // Each occurrence line then ends with a column naming its form, and
+    // each JSON match names the forms of its occurrences. Empty for one form.
+    std::vector<std::string> form_names;
+    std::vector<std::uint64_t> form_lengths;
 };
 
 struct PrintResult {
@@ -65,9 +71,11 @@ public:
 
     // Occurrence records of the file `path` being searched, in order; the
     // file is read back at `source` for the lines JSON and context show.
+    // `forms`: with several forms, the form index of each record.
     // False once anything failed (see result()).
     bool print_records(std::string_view path, const std::string& source,
-                       const std::uint8_t* records, std::size_t bytes);
+                       const std::uint8_t* records, std::size_t bytes,
+                       const std::uint8_t* forms = nullptr);
     // The file `path` is found, with `occ_nb` occurrences whose records
     // were all given to print_records.
     bool end_file(std::string_view path, const std::string& source, std::uint64_t occ_nb);

@@ -31,14 +31,23 @@ printed, each occurrence on its own line, PATTERN is always fixed bytes and
 folders are always searched.
 
 Pattern:
-  -e, --regexp PATTERN   search PATTERN (one only); every other argument is
-                         then a PATH
+  -e, --regexp PATTERN   search PATTERN; every other argument is then a PATH;
+                         several -e search several patterns in one pass (64
+                         forms at most), and each occurrence line then ends
+                         with a column naming its form: the pattern's number
+                         and, with several encodings, the encoding (JSON:
+                         "forms" beside "offsets")
       --hex              PATTERN is hexadecimal digits ("41 42", "4142");
                          blanks are ignored, an odd count gets a leading 0
-  -E, --encoding NAME    search PATTERN (typed in UTF-8) as encoded in NAME:
+  -E, --encoding NAME[,NAME]...
+                         search PATTERN (typed in UTF-8) as encoded in NAME:
                          ascii, utf-8 (default), utf-16 (little-endian),
-                         macroman, symbol, latin1, latin2, cp1250, cp1251,
-                         cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
+                         utf-16be, macroman, symbol, latin1, latin2, cp1250,
+                         cp1251, cp1252, cp1253, cp1254, iso-2022-jp, euc-jp,
+                         shift_jis; several names search every form in one
+                         pass (forms with the same bytes once); "common" is
+                         ASCII, UTF-8 and UTF-16 (both byte orders) (also
+                         --encodings LIST)
       --wildcard C       the byte C in PATTERN matches any byte (not first
                          or last); with -i it must not be a letter that a
                          text PATTERN holds in either case; with --hex only C
@@ -183,15 +192,24 @@ occurrence sur sa ligne, MOTIF est toujours une suite fixe d'octets et les
 dossiers sont toujours parcourus.
 
 Motif :
-  -e, --regexp MOTIF     cherche MOTIF (un seul) ; tout autre argument est
-                         alors un CHEMIN
+  -e, --regexp MOTIF     cherche MOTIF ; tout autre argument est alors un
+                         CHEMIN ; plusieurs -e cherchent plusieurs motifs en
+                         une passe (64 formes au plus), et chaque ligne
+                         d'occurrence finit alors par une colonne qui nomme
+                         sa forme : le numéro du motif et, avec plusieurs
+                         codages, le codage (JSON : "forms" près de "offsets")
       --hex              MOTIF est fait de chiffres hexadécimaux ("41 42",
                          "4142") ; les blancs sont ignorés, un nombre impair
                          reçoit un 0 en tête
-  -E, --encoding NOM     cherche MOTIF (tapé en UTF-8) codé en NOM : ascii,
+  -E, --encoding NOM[,NOM]...
+                         cherche MOTIF (tapé en UTF-8) codé en NOM : ascii,
                          utf-8 (par défaut), utf-16 (petit-boutiste),
-                         macroman, symbol, latin1, latin2, cp1250, cp1251,
-                         cp1252, cp1253, cp1254, iso-2022-jp, euc-jp, shift_jis
+                         utf-16be, macroman, symbol, latin1, latin2, cp1250,
+                         cp1251, cp1252, cp1253, cp1254, iso-2022-jp, euc-jp,
+                         shift_jis ; plusieurs noms cherchent chaque forme en
+                         une passe (les formes aux mêmes octets une fois) ;
+                         "common" vaut ASCII, UTF-8 et UTF-16 (deux ordres
+                         d'octets) (aussi --encodings LISTE)
       --wildcard C       l'octet C de MOTIF vaut n'importe quel octet (ni au
                          début ni à la fin) ; avec -i ce ne doit pas être une
                          lettre que MOTIF contient dans l'une ou l'autre

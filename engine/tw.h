@@ -20,6 +20,7 @@
 #include "engine/tw_result_reader.h"
 #include "engine/tw_search_output.h"
 #include "engine/tw_sink.h"
+#include "matcher/multi_match.h"
 #include "matcher/search_param.h"
 
 namespace tw {
@@ -41,6 +42,9 @@ inline constexpr const char* TW_TARGET_PREFIX = "TW_target_";
 inline constexpr const char* TW_FOUND_HEADER = "TW_found_header";
 inline constexpr const char* TW_FOUND_OFFSET = "TW_found_offset";
 inline constexpr const char* TW_FOUND_PATH = "TW_found_path";
+// Written only by a search of several forms: one byte per record of
+// TW_found_offset, in the same order, the index of that occurrence's form.
+inline constexpr const char* TW_FOUND_FORM = "TW_found_form";
 inline constexpr const char* TW_PREFERENCE = "TW_preference";
 inline constexpr const char* TW_LAUNCHER = "TW_launcher";
 
@@ -188,6 +192,16 @@ public:
     // whose output needs only its own sinks does not, and then needs no
     // resource folder at all. Read when a search starts.
     bool write_result_files = true;
+    // The forms searched in the same pass as the target's search string
+    // (the first form), each with its own wildcard and fold mask: none for
+    // a search of that string alone, at most kMaxMultiPatterns - 1. Forms
+    // with the same bytes and options should be given once. Read when a
+    // search starts.
+    std::vector<MultiPattern> more_forms;
+    // When as long as the target's search string: its case-fold mask,
+    // instead of the one its encoding gives (UTF-16 big-endian, which no
+    // target stores). Read when a search starts.
+    std::string first_form_fold;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
     // True when the last search ended at a file or folder it could not
@@ -349,6 +363,10 @@ public:
 private:
     // The fold mask of a case-insensitive search's pattern (FOLD_MASK).
     std::string fold_mask_;
+    // The forms of the last search of several (SearchParam::MULTI).
+    std::unique_ptr<ScanForms> scan_forms_;
+    // Prepares the forms of a search from the target and more_forms.
+    u64 set_scan_forms();
 
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.
@@ -370,7 +388,7 @@ private:
     void set_dir_name_locked(const char* path, std::size_t length);
 
     // Occurrence records of the current search, 8 or 16 bytes.
-    u64 record_len() const { return (sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? 16 : 8; }
+    u64 record_len() const { return scan_record_len(sr); }
     // Searches every item of the target, reporting to `chain`; 0 or the
     // code of the error that ended the search.
     u64 run_search(std::vector<ResultSink*> chain);

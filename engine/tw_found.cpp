@@ -71,7 +71,7 @@ void Engine::unlock_result() {
 u64 Engine::open_found_file(const char* mode) {
     const char* names[] = {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH};
     const int slots[] = {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH};
-    for (int slot : slots) {
+    for (int slot : {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH, WF_FOUND_FORM}) {
         wf[slot].position = 0;
         wf[slot].dir_path = TW_FOUND_DIR;
     }
@@ -126,13 +126,38 @@ u64 Engine::open_found_file(const char* mode) {
         if (!buffer) buffer.reset(new (std::nothrow) char[kResultBuffer]);
         if (buffer) std::setvbuf(w.stream, buffer.get(), _IOFBF, kResultBuffer);
     }
+    // The forms of the occurrences, only for a search of several; the one
+    // of an earlier such search would describe records it does not hold.
+    const std::string form_path = dir + "/" + TW_FOUND_FORM;
+    if (sr.MULTI == 0) {
+        if (::unlink(form_path.c_str()) != 0 && errno != ENOENT) {
+            record_failure(form_path, errno);
+            close_found_file();
+            return ERR_DELETE_FILE;
+        }
+        return 0;
+    }
+    WorkFile& w = wf[WF_FOUND_FORM];
+    w.name = TW_FOUND_FORM;
+    int err = 0;
+    UniqueFd fd(create_regular(form_path.c_str(), &err));
+    if (fd) {
+        w.stream = ::fdopen(fd.get(), "wb");
+        if (w.stream != nullptr) fd.release();
+        else err = errno;
+    }
+    if (w.stream == nullptr) {
+        record_failure(form_path, err);
+        close_found_file();
+        return ERR_OPEN_FILE;
+    }
     return 0;
 }
 
 u64 Engine::close_found_file() {
     reader_.close();
     u64 code = 0;
-    for (int slot : {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH}) {
+    for (int slot : {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH, WF_FOUND_FORM}) {
         WorkFile& w = wf[slot];
         if (w.stream == nullptr) continue;
         // Buffered names and headers reach the disk here: a failure to do so
@@ -158,6 +183,7 @@ u64 Engine::write_result_info(u64 status, u64 error_code, u64 start_time, u64 el
     ResultInfo info;
     info.present = true;
     info.record_len = tr.add_line_nb != 0 ? 16 : 8;
+    info.form_nb = scan_forms(sr) != nullptr ? scan_forms(sr)->count : 1;
     info.eol_char = tr.eol_char;
     info.encoding = tr.encoding;
     info.is_hexa = tr.is_hexa;

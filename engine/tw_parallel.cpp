@@ -66,7 +66,7 @@ bool ParallelSearch::write_failed() const { return write_failed_.load(std::memor
 
 bool ParallelSearch::start() {
     const SearchParam& base = base_;
-    pattern_len_ = base.STR_END - base.STR_START;
+    pattern_len_ = scan_span(base);
     const u64 text = base.TEXT_BUF_SIZE;
     if (pattern_len_ == 0 || text < pattern_len_) return false;
     stride_ = text - pattern_len_ + 1;
@@ -266,9 +266,12 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // them, so every start position is examined once, in one piece.
     // A file whose size reads 0 may still hold bytes: one job reads it to
     // its end.
+    // (A file shorter than the longest of several forms may hold a
+    // shorter one: one buffer.)
     const u64 chunks = file->size == 0                ? 1
-                       : file->size < pattern_len_ ? 0
-                                                   : (file->size - pattern_len_) / stride_ + 1;
+                       : file->size < scan_least(base_) ? 0
+                       : file->size < pattern_len_      ? 1
+                                                        : (file->size - pattern_len_) / stride_ + 1;
     if (chunks <= 1) {
         // One text buffer at most: scanned here, since handing a small file
         // to another thread costs more than its scan.
@@ -479,7 +482,7 @@ bool ParallelSearch::commit_records(Job& job, std::vector<std::uint8_t>& records
         file.enough.load(std::memory_order_relaxed))
         return true;
     if (with_lines_ && file.line_base != 0) {
-        for (std::size_t at = 8; at + 8 <= records.size(); at += 16)
+        for (std::size_t at = 8; at + 8 <= records.size(); at += record_len())
             store_le64(records.data() + at, load_le64(records.data() + at) + file.line_base);
     }
     if (out_.occurrences(file.dir, file.name, records.data(), records.size(), record_len()) != 0)

@@ -37,6 +37,7 @@
 
 #include "engine/tw_fd.h"
 #include "engine/tw_records.h"
+#include "engine/tw_scan.h"
 #include "engine/tw_search_output.h"
 #include "matcher/search_param.h"
 
@@ -157,7 +158,7 @@ private:
     void finalize(Job& job);
     void close_partial_on_stop();
     u64 count_result(u64 r, bool item);
-    u64 record_len() const { return with_lines_ ? 16 : 8; }
+    u64 record_len() const { return scan_record_len(base_); }
 
     SearchOutput& out_;
     const SearchParam& base_;

@@ -93,7 +93,8 @@ enum WorkFileSlot : int {
     WF_PREFERENCE = 4,    // TW_preference
     WF_TARGET = 5,        // a target file
     WF_LAUNCHER = 6,      // TW_launcher
-    WF_SLOT_NB = 7,
+    WF_FOUND_FORM = 7,    // TW_found_form, with several forms only
+    WF_SLOT_NB = 8,
 };
 
 struct WorkFile {

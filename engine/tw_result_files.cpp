@@ -11,10 +11,11 @@
 namespace tw {
 
 ResultFileSink::ResultFileSink(WorkFile& header, WorkFile& paths, WorkFile& offsets,
-                               std::string found_dir, FailureHook on_failure)
+                               std::string found_dir, FailureHook on_failure, WorkFile* forms)
     : header_file_(header),
       path_file_(paths),
       offset_file_(offsets),
+      form_file_(forms),
       found_dir_(std::move(found_dir)),
       on_failure_(std::move(on_failure)) {}
 
@@ -33,6 +34,15 @@ u64 ResultFileSink::occurrences(std::string_view, std::string_view, const std::u
         file_records_ = true;
     }
     offset_file_.position += bytes;
+    return 0;
+}
+
+u64 ResultFileSink::forms(const std::uint8_t* forms, std::size_t count) {
+    if (form_file_ == nullptr) return 0;
+    errno = 0;
+    if (!write_all(form_file_->stream, forms, count))
+        return failed(found_dir_ + "/" + TW_FOUND_FORM);
+    form_file_->position += count;
     return 0;
 }
 
@@ -62,8 +72,10 @@ u64 ResultFileSink::file_found(const FoundFile& file) {
 }
 
 u64 ResultFileSink::batch_end() {
-    // The records first: a reader that sees a header finds its records.
-    for (WorkFile* w : {&offset_file_, &path_file_, &header_file_}) {
+    // The records first: a reader that sees a header finds its records
+    // and their forms.
+    for (WorkFile* w : {form_file_, &offset_file_, &path_file_, &header_file_}) {
+        if (w == nullptr) continue;
         errno = 0;
         if (std::fflush(w->stream) != 0) return failed(found_dir_ + "/" + w->name);
     }

@@ -20,11 +20,14 @@ public:
 
     // `found_dir` names the result folder in failures. The streams are
     // empty and open for writing.
+    // `forms`, for a search of several forms: TW_found_form, which gets
+    // one byte per record written to `offsets`, its form's index.
     ResultFileSink(WorkFile& header, WorkFile& paths, WorkFile& offsets, std::string found_dir,
-                   FailureHook on_failure);
+                   FailureHook on_failure, WorkFile* forms = nullptr);
 
     u64 occurrences(std::string_view dir, std::string_view name, const std::uint8_t* records,
                     std::size_t bytes) override;
+    u64 forms(const std::uint8_t* forms, std::size_t count) override;
     u64 file_found(const FoundFile& file) override;
     void file_dropped() override { file_records_ = false; }
     // Writes out what the stream buffers hold, so that a reader of the
@@ -40,6 +43,7 @@ private:
     WorkFile& header_file_;
     WorkFile& path_file_;
     WorkFile& offset_file_;
+    WorkFile* form_file_;
     std::string found_dir_;
     FailureHook on_failure_;
     FoundFileHeader header_{};

@@ -12,6 +12,9 @@
 //  40  case-insensitive flag 104 the s string bytes, then the n name bytes
 //  48  start time (seconds since 1970)
 //  56  elapsed time (microseconds)
+// A search of several forms adds 16 bytes after the name: the key
+// "FORMS\0\0\0" and the number of forms (2 to 64), whose indexes
+// TW_found_form holds. A one-form search writes no such key.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +37,7 @@ enum ResultStatus : u64 {
 struct ResultInfo {
     bool present = false;  // false: no description (an older result)
     u64 record_len = 8;
+    u64 form_nb = 1;  // forms searched; from 2, TW_found_form was written
     u64 eol_char = '\n';
     u64 encoding = 0;
     u64 is_hexa = 0;
@@ -49,7 +53,9 @@ struct ResultInfo {
 
 inline constexpr std::size_t kResultInfoFixed = 104;
 inline constexpr std::size_t kResultInfoMaxText = std::size_t{64} << 10;
-inline constexpr std::size_t kResultInfoMaxSize = kResultInfoFixed + 2 * kResultInfoMaxText;
+inline constexpr std::size_t kResultInfoFormsKey = 16;
+inline constexpr std::size_t kResultInfoMaxSize =
+    kResultInfoFixed + 2 * kResultInfoMaxText + kResultInfoFormsKey;
 
 std::vector<std::uint8_t> encode_result_info(const ResultInfo& info);
 

@@ -59,6 +59,45 @@ bool ResultReader::read_at(int file, void* data, u64 length, u64 pos) const {
                       &err) == length;
 }
 
+u64 ResultReader::open_forms(const std::string& found_dir, u64 record_len, std::string* why) {
+    if (!is_open()) return ERR_OPEN_FILE;
+    if (fd_[kForm] >= 0) ::close(fd_[kForm]);
+    fd_[kForm] = -1;
+    const std::string path = found_dir + "/" + TW_FOUND_FORM;
+    int err = 0;
+    const int fd = open_regular_at(AT_FDCWD, path.c_str(), &err);
+    if (fd < 0) {
+        if (why != nullptr) *why = describe_failure(path, err);
+        return ERR_OPEN_FILE;
+    }
+    fd_[kForm] = fd;
+    const u64 records = size_of(kOffset) / (record_len == 16 ? 16 : 8);
+    const u64 forms = size_of(kForm);
+    if (forms != records) {
+        ::close(fd_[kForm]);
+        fd_[kForm] = -1;
+        if (why != nullptr)
+            *why = path + ": " + std::to_string(forms) + " forms for " + std::to_string(records) +
+                   " occurrences in " + TW_FOUND_OFFSET;
+        return ERR_CORRUPTED;
+    }
+    return 0;
+}
+
+u64 ResultReader::occurrence_form(const FoundFileHeader& header, u64 occ_index, u64 record_len,
+                                  std::uint8_t* form) const {
+    if (!is_open() || fd_[kForm] < 0) return ERR_READ_FILE;
+    if (occ_index >= header.occ_nb) return ERR_BAD_INDEX;
+    record_len = record_len == 16 ? 16 : 8;
+    // The records of a file start on a record boundary.
+    if (header.occ_pos % record_len != 0) return ERR_READ_FILE;
+    const u64 first = header.occ_pos / record_len;
+    if (occ_index > ~u64{0} - first) return ERR_READ_FILE;
+    const u64 pos = first + occ_index;
+    if (pos >= size_of(kForm)) return ERR_READ_FILE;
+    return read_at(kForm, form, 1, pos) ? 0 : ERR_READ_FILE;
+}
+
 u64 ResultReader::file_count() const { return size_of(kHeader) / kRecord; }
 
 u64 ResultReader::found_file(u64 index, FoundFileHeader& header, std::string& dir,

@@ -25,6 +25,16 @@ public:
     u64 open(const std::string& found_dir, std::string* why);
     void close();
     bool is_open() const { return fd_[0] >= 0; }
+    // For a result of several forms, once open: opens TW_found_form as
+    // open does the others and checks that it holds one byte per record of
+    // TW_found_offset (`record_len` bytes each). 0; ERR_OPEN_FILE; or
+    // ERR_CORRUPTED when the lengths disagree; `why` says "PATH: reason".
+    u64 open_forms(const std::string& found_dir, u64 record_len, std::string* why);
+    // The form of occurrence `occ_index` of a found file, as occurrence()
+    // reads its record. 0; ERR_BAD_INDEX past the file's last occurrence;
+    // ERR_READ_FILE without TW_found_form or outside it.
+    u64 occurrence_form(const FoundFileHeader& header, u64 occ_index, u64 record_len,
+                        std::uint8_t* form) const;
 
     // Whole records in TW_found_header now.
     u64 file_count() const;
@@ -39,11 +49,11 @@ public:
                    u64* line) const;
 
 private:
-    enum { kHeader = 0, kPath = 1, kOffset = 2 };
+    enum { kHeader = 0, kPath = 1, kOffset = 2, kForm = 3 };
     u64 size_of(int file) const;
     bool read_at(int file, void* data, u64 length, u64 pos) const;
 
-    int fd_[3] = {-1, -1, -1};
+    int fd_[4] = {-1, -1, -1, -1};
 };
 
 }  // namespace tw

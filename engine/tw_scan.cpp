@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/tw_fd.h"
+#include "engine/tw_le.h"
 #include "engine/tw_map_guard.h"
 
 namespace tw {
@@ -20,10 +22,106 @@ bool stopping(const std::atomic<std::uint8_t>& stop) {
     return stop.load(std::memory_order_relaxed) != 0;
 }
 
+u64 count_eol(const std::uint8_t* from, const std::uint8_t* to, std::uint8_t eol) {
+    u64 n = 0;
+    for (const std::uint8_t* p = from; p < to;) {
+        const void* hit = std::memchr(p, eol, static_cast<std::size_t>(to - p));
+        if (hit == nullptr) break;
+        ++n;
+        p = static_cast<const std::uint8_t*>(hit) + 1;
+    }
+    return n;
+}
+
+// One stretch of a several-form scan: from `at` to `end` at most, as many
+// occurrences as the record buffer holds, turned into records there.
+struct MultiStep {
+    SearchParam* sp;
+    const ScanForms* forms;
+    const std::uint8_t* text;
+    u64 size;
+    u64 at;
+    u64 end;
+    MultiOccurrence* found;
+    std::size_t capacity;
+    u64 next = 0;
+    std::size_t count = 0;
+};
+
+void multi_step(void* arg) {
+    MultiStep& st = *static_cast<MultiStep*>(arg);
+    SearchParam& sp = *st.sp;
+    const MultiScanResult r = st.forms->matcher.scan(st.text, st.size, st.at, st.end,
+                                                     sp.TEXT_OFFSET, st.found, st.capacity);
+    const bool lines = (sp.SEARCH_KIND & KIND_LINE_NB) != 0;
+    const auto eol = static_cast<std::uint8_t>(sp.EOL_CHAR);
+    // A record's line count, as the single-pattern routines give it: the
+    // end-of-line bytes up to and including the occurrence's first byte.
+    u64 counted = st.at;
+    auto* rec = reinterpret_cast<std::uint8_t*>(sp.OCC_START);
+    for (std::size_t i = 0; i < r.count; ++i) {
+        const MultiOccurrence& o = st.found[i];
+        store_le64(rec, o.offset);
+        rec += 8;
+        if (lines) {
+            const u64 pos = o.offset - sp.TEXT_OFFSET;
+            sp.LINE_COUNT += count_eol(st.text + counted, st.text + pos + 1, eol);
+            counted = std::max(counted, pos + 1);
+            store_le64(rec, sp.LINE_COUNT);
+            rec += 8;
+        }
+        store_le64(rec, o.pattern);
+        rec += 8;
+    }
+    if (lines && r.next > counted) sp.LINE_COUNT += count_eol(st.text + counted, st.text + r.next, eol);
+    sp.OCC_PTR = reinterpret_cast<u64>(rec);
+    st.next = r.next;
+    st.count = r.count;
+}
+
+// scan_text for a search of several forms.
+bool scan_forms_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
+                     OccurrenceOut& out, const std::atomic<std::uint8_t>& stop, bool* faulted,
+                     bool last) {
+    const ScanForms& forms = *scan_forms(sp);
+    const u64 span = forms.longest;
+    // Start positions up to where the longest form fits; the rest belong
+    // to the next text, unless the file ends here.
+    const u64 end = last ? size : size >= span ? size - span + 1 : 0;
+    const std::size_t capacity = static_cast<std::size_t>(sp.OCC_BUF_SIZE / scan_record_len(sp));
+    thread_local std::vector<MultiOccurrence> found;
+    if (found.size() < capacity) found.resize(capacity);
+    sp.TEXT_OFFSET = offset;
+    MultiStep st{&sp, &forms, text, size, from, end, found.data(), capacity};
+    while (st.at < end) {
+        sp.OCC_PTR = sp.OCC_START;
+        if (faulted != nullptr) {
+            if (!run_guarded(&multi_step, &st)) {
+                *faulted = true;
+                sp.OCC_PTR = sp.OCC_START;
+                return false;
+            }
+        } else {
+            multi_step(&st);
+        }
+        if (sp.OCC_PTR != sp.OCC_START) {
+            const bool kept = out.take(reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
+                                       static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
+            sp.OCC_PTR = sp.OCC_START;
+            if (!kept) return false;
+        }
+        st.at = st.next;
+        if (st.at < end && stopping(stop)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
-               OccurrenceOut& out, const std::atomic<std::uint8_t>& stop, bool* faulted) {
+               OccurrenceOut& out, const std::atomic<std::uint8_t>& stop, bool* faulted,
+               bool last) {
+    if (sp.MULTI != 0) return scan_forms_text(sp, text, from, size, offset, out, stop, faulted, last);
     const u64 saved_start = sp.TEXT_START;
     sp.TEXT_START = reinterpret_cast<u64>(text);
     sp.TEXT_PTR = sp.TEXT_START + from;
@@ -60,7 +158,8 @@ bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offs
 PieceScan scan_stream(SearchParam& sp, int fd, OccurrenceOut& out,
                       const std::atomic<std::uint8_t>& stop, std::atomic<u64>& bytes_read) {
     PieceScan scan;
-    const u64 m = sp.STR_END - sp.STR_START;
+    const u64 m = scan_span(sp);
+    const u64 least = scan_least(sp);
     const u64 keep = m - 1;
     auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
     u64 have = 0;  // bytes in the buffer, the carried ones included
@@ -78,8 +177,10 @@ PieceScan scan_stream(SearchParam& sp, int fd, OccurrenceOut& out,
         bytes_read.fetch_add(n, std::memory_order_relaxed);
         have += n;
         const bool end = err != 0 || have < sp.TEXT_BUF_SIZE;
-        if (have >= m) {
-            if (!scan_text(sp, text, 0, have, base, out, stop)) {
+        // With several forms the stream's last bytes may still hold a
+        // form shorter than the longest.
+        if (have >= m || (end && have >= least)) {
+            if (!scan_text(sp, text, 0, have, base, out, stop, nullptr, end)) {
                 scan.refused = !stopping(stop);
                 break;
             }
@@ -105,11 +206,14 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
     // some FUSE files): it is read to its end as a stream.
     if (size == 0 && first_pos == 0) return scan_stream(sp, fd, out, stop, bytes_read);
     PieceScan scan;
-    const u64 m = sp.STR_END - sp.STR_START;
+    const u64 m = scan_span(sp);
+    const u64 least = scan_least(sp);
     auto* text = reinterpret_cast<std::uint8_t*>(sp.TEXT_START);
     u64 pos = first_pos;
     for (u64 c = 0; c < chunks && !stopping(stop); ++c) {
-        if (size < pos || size - pos < m) {
+        // A text shorter than the span starts only at the file's start.
+        const u64 need = pos == 0 ? least : m;
+        if (size < pos || size - pos < need) {
             scan.ended = true;
             break;
         }
@@ -123,20 +227,21 @@ PieceScan scan_read(SearchParam& sp, int fd, u64 size, u64 first_pos, u64 chunks
         }
         bytes_read.fetch_add(n, std::memory_order_relaxed);
         // A file that shrank since its size was noted ends here.
-        if (n < m) {
+        if (n < need) {
             scan.ended = true;
             break;
         }
-        if (!scan_text(sp, text, 0, n, pos, out, stop)) {
+        const bool last = n < limit || pos + n >= size;
+        if (!scan_text(sp, text, 0, n, pos, out, stop, nullptr, last)) {
             scan.refused = !stopping(stop);
             break;
         }
         out.buffer_scanned();
-        pos += n - m + 1;
-        if (n < limit) {
+        if (n < limit || n < m) {
             scan.ended = true;
             break;
         }
+        pos += n - m + 1;
     }
     return scan;
 }
@@ -147,18 +252,20 @@ std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 firs
     // A size of 0 may hide bytes that only reading shows.
     if (size == 0) return std::nullopt;
     PieceScan scan;
-    const u64 m = sp.STR_END - sp.STR_START;
+    const u64 m = scan_span(sp);
+    const u64 least = scan_least(sp);
     // The bytes the buffers would hold, read one after the other: the same
     // start positions and the same byte count.
     u64 pos = first_pos, end = pos, bytes = 0;
     for (u64 c = 0; c < chunks; ++c) {
-        if (size < pos || size - pos < m) {
+        if (size < pos || size - pos < (pos == 0 ? least : m)) {
             scan.ended = true;
             break;
         }
         const u64 limit = std::min<u64>(sp.TEXT_BUF_SIZE, size - pos);
         bytes += limit;
         end = pos + limit;
+        if (limit < m) break;
         pos += limit - m + 1;
     }
     if (bytes == 0) return scan;
@@ -171,7 +278,7 @@ std::optional<PieceScan> scan_mapped(SearchParam& sp, int fd, u64 size, u64 firs
     bool faulted = false;
     // The matcher only reads the text: a mapping needs no copy.
     if (!scan_text(sp, static_cast<std::uint8_t*>(map), first_pos - map_from, map_len, map_from,
-                   out, stop, &faulted))
+                   out, stop, &faulted, end >= size))
         scan.refused = !faulted && !stopping(stop);
     ::munmap(map, map_len);
     // The file shrank under the mapping: it ends there, as a short read

@@ -15,9 +15,45 @@
 #include <optional>
 
 #include "engine/tw_records.h"
+#include "matcher/multi_match.h"
 #include "matcher/search_param.h"
 
 namespace tw {
+
+// The forms of a search of several: one matcher for them all, and their
+// shortest and longest lengths. Pointed to by SearchParam::MULTI; read only
+// while a search runs, so every scanning thread shares it.
+struct ScanForms {
+    MultiMatcher matcher;
+    std::size_t count = 0;
+    u64 shortest = 0;
+    u64 longest = 0;
+};
+
+inline const ScanForms* scan_forms(const SearchParam& sp) {
+    return reinterpret_cast<const ScanForms*>(sp.MULTI);
+}
+
+// The length that cuts a file into text buffers: the pattern's, or the
+// longest form's. Buffers start every TEXT_BUF_SIZE - span + 1 bytes.
+inline u64 scan_span(const SearchParam& sp) {
+    const ScanForms* forms = scan_forms(sp);
+    return forms != nullptr ? forms->longest : sp.STR_END - sp.STR_START;
+}
+
+// The fewest bytes that can hold an occurrence: a file shorter than the
+// span may still hold a shorter form.
+inline u64 scan_least(const SearchParam& sp) {
+    const ScanForms* forms = scan_forms(sp);
+    return forms != nullptr ? forms->shortest : sp.STR_END - sp.STR_START;
+}
+
+// Bytes of one occurrence record as the scan hands it on: the file offset,
+// the line count when lines are counted, and with several forms a third
+// word whose low byte is the form's index.
+inline u64 scan_record_len(const SearchParam& sp) {
+    return ((sp.SEARCH_KIND & KIND_LINE_NB) != 0 ? 16 : 8) + (sp.MULTI != 0 ? 8 : 0);
+}
 
 // Receives what a scan finds.
 class OccurrenceOut {
@@ -40,9 +76,12 @@ public:
 // mapping of a file that may shrink), and a fault sets *faulted and drops
 // the records not yet handed on. False when the scan did not reach the end
 // of the text: `out` refused records, `stop` was raised or a fault.
+// With several forms, the start positions examined end where the longest
+// form fits, as for one pattern, except in the `last` text of the file,
+// where they go on as long as the shortest fits.
 bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
                OccurrenceOut& out, const std::atomic<std::uint8_t>& stop,
-               bool* faulted = nullptr);
+               bool* faulted = nullptr, bool last = false);
 
 // How the scan of some text buffers of a regular file went.
 struct PieceScan {

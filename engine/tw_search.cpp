@@ -89,7 +89,8 @@ void Engine::search_in_target() {
         code = write_result_info(RESULT_RUNNING, 0, start_time, 0);
         ResultFileSink result_files(wf[WF_FOUND_HEADER], wf[WF_FOUND_PATH], wf[WF_FOUND_OFFSET],
                                     resource_path(TW_FOUND_DIR),
-                                    [this](const std::string& path, int err) { record_failure(path, err); });
+                                    [this](const std::string& path, int err) { record_failure(path, err); },
+                                    sr.MULTI != 0 ? &wf[WF_FOUND_FORM] : nullptr);
         if (code == 0) {
             std::vector<ResultSink*> chain{&result_files};
             chain.insert(chain.end(), sinks.begin(), sinks.end());
@@ -115,7 +116,7 @@ u64 Engine::run_search(std::vector<ResultSink*> chain) {
         if (tr.skip_error == 0 &&
             need_stop_searching.exchange(1, std::memory_order_relaxed) == 0)
             stopped_at_unreadable_ = true;
-    });
+    }, sr.MULTI != 0);
     // Files of folders are scanned by several threads when asked
     // for, except when the first unreadable item ends its folder:
     // which files that search reads depends on each result before.

@@ -1,10 +1,15 @@
 // Counters, failures and found files of a running search, handed to its sinks.
 #include "engine/tw_search_output.h"
 
+#include <cstring>
+#include <new>
+
 namespace tw {
 
-void SearchOutput::begin(std::vector<ResultSink*> sinks, FailureHook on_failure) {
+void SearchOutput::begin(std::vector<ResultSink*> sinks, FailureHook on_failure,
+                         bool several_forms) {
     sinks_ = std::move(sinks);
+    several_forms_ = several_forms;
     on_failure_ = std::move(on_failure);
     found_files_ = 0;
     file_records_ = 0;
@@ -26,11 +31,38 @@ u64 SearchOutput::end() {
 u64 SearchOutput::occurrences(std::string_view dir, std::string_view name,
                               const std::uint8_t* records, std::size_t bytes, u64 record_len) {
     if (bytes == 0) return 0;
-    for (ResultSink* sink : sinks_)
-        if (const u64 code = sink->occurrences(dir, name, records, bytes); code != 0) return code;
+    const u64 code = several_forms_ ? hand_on(dir, name, records, bytes, record_len) : [&] {
+        for (ResultSink* sink : sinks_)
+            if (const u64 c = sink->occurrences(dir, name, records, bytes); c != 0) return c;
+        return u64{0};
+    }();
+    if (code != 0) return code;
     const u64 nb = bytes / record_len;
     file_records_ += nb;
     counters_.found_nb.fetch_add(nb, std::memory_order_relaxed);
+    return 0;
+}
+
+u64 SearchOutput::hand_on(std::string_view dir, std::string_view name,
+                          const std::uint8_t* records, std::size_t bytes, u64 record_len) {
+    const std::size_t plain = static_cast<std::size_t>(record_len) - 8;
+    const std::size_t nb = bytes / static_cast<std::size_t>(record_len);
+    try {
+        plain_.resize(nb * plain);
+        forms_.resize(nb);
+    } catch (const std::bad_alloc&) {
+        return ERR_MEMORY;
+    }
+    for (std::size_t i = 0; i < nb; ++i) {
+        const std::uint8_t* r = records + i * record_len;
+        std::memcpy(plain_.data() + i * plain, r, plain);
+        forms_[i] = r[plain];
+    }
+    for (ResultSink* sink : sinks_) {
+        if (const u64 c = sink->occurrences(dir, name, plain_.data(), plain_.size()); c != 0)
+            return c;
+        if (const u64 c = sink->forms(forms_.data(), nb); c != 0) return c;
+    }
     return 0;
 }
 

@@ -29,7 +29,10 @@ public:
 
     // Before a search: the sinks in order (the result files first) and the
     // failure hook; the counters and the found-file count start at 0.
-    void begin(std::vector<ResultSink*> sinks, FailureHook on_failure);
+    // With `several_forms`, every record the scan hands on ends with a
+    // word holding its form's index: the sinks get the records without it,
+    // and the indexes through ResultSink::forms.
+    void begin(std::vector<ResultSink*> sinks, FailureHook on_failure, bool several_forms = false);
     // After it: the last batch. 0, or a sink's error.
     u64 end();
 
@@ -62,8 +65,13 @@ public:
 
 private:
     u64 batch_end();
+    u64 hand_on(std::string_view dir, std::string_view name, const std::uint8_t* records,
+                std::size_t bytes, u64 record_len);
 
     InfoRecord& counters_;
+    bool several_forms_ = false;
+    std::vector<std::uint8_t> plain_;  // records without their form word
+    std::vector<std::uint8_t> forms_;  // and their forms
     std::vector<ResultSink*> sinks_;
     FailureHook on_failure_;
     u64 found_files_ = 0;

@@ -1,4 +1,5 @@
 // Fills the search parameter block from the current target.
+#include <algorithm>
 #include <cstring>
 
 #include "encoding/string_encoding.h"
@@ -29,12 +30,15 @@ u64 Engine::set_search_param_from_target() {
     std::memcpy(reinterpret_cast<void*>(sr.STR_START), tr.search_str, length);
     sr.STR_END = sr.STR_START + length;
     sr.FOLD_MASK = 0;
+    sr.MULTI = 0;
     if ((sr.SEARCH_KIND & KIND_CASE_INSENSITIVE) != 0) {
         // Only ASCII letters as characters of the pattern's encoding fold;
         // a hexadecimal pattern's letter bytes all do. The matcher folds
         // the text where the pattern folds, as it compares.
         try {
-            if (tr.is_hexa != 0) {
+            if (first_form_fold.size() == length) {
+                fold_mask_ = first_form_fold;
+            } else if (tr.is_hexa != 0) {
                 fold_mask_.assign(length, '\0');
                 fold_every_letter(tr.search_str, length, reinterpret_cast<std::uint8_t*>(fold_mask_.data()));
             } else {
@@ -47,7 +51,38 @@ u64 Engine::set_search_param_from_target() {
         }
         sr.FOLD_MASK = reinterpret_cast<u64>(fold_mask_.data());
     }
-    return init_tw_search(sr);
+    if (const u64 code = init_tw_search(sr); code != 0 || more_forms.empty()) return code;
+    return set_scan_forms();
+}
+
+u64 Engine::set_scan_forms() {
+    try {
+        std::vector<MultiPattern> list;
+        list.reserve(1 + more_forms.size());
+        MultiPattern& first = list.emplace_back();
+        first.bytes.assign(tr.search_str, tr.search_str + tr.search_str_len);
+        first.wildcard = tr.use_wildcard != 0;
+        first.wild = static_cast<std::uint8_t>(tr.wildcard_char);
+        if (sr.FOLD_MASK != 0) first.fold.assign(fold_mask_.begin(), fold_mask_.end());
+        list.insert(list.end(), more_forms.begin(), more_forms.end());
+        if (list.size() > kMaxMultiPatterns) return ERR_INVALID_NAME;
+        auto forms = std::make_unique<ScanForms>();
+        if (forms->matcher.set_patterns(list) != MultiError::None) return ERR_INVALID_NAME;
+        forms->count = list.size();
+        forms->longest = forms->matcher.max_length();
+        forms->shortest = forms->longest;
+        for (const MultiPattern& p : list) forms->shortest = std::min<u64>(forms->shortest, p.bytes.size());
+        // The text buffer holds a start position of the longest form, and
+        // the record buffer every occurrence at one position.
+        const u64 record = (sr.SEARCH_KIND & KIND_LINE_NB) != 0 ? 24 : 16;
+        if (sr.TEXT_BUF_SIZE < forms->longest || sr.OCC_BUF_SIZE / record < forms->count)
+            return ERR_MEMORY;
+        scan_forms_ = std::move(forms);
+        sr.MULTI = reinterpret_cast<u64>(scan_forms_.get());
+        return 0;
+    } catch (const std::bad_alloc&) {
+        return ERR_MEMORY;
+    }
 }
 
 }  // namespace tw

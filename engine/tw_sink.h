@@ -37,6 +37,13 @@ public:
         (void)dir, (void)name, (void)records, (void)bytes;
         return 0;
     }
+    // In a search of several forms, right after each occurrences(): the
+    // form of each of those records, one byte (its index) per record.
+    // 0, or an error code that ends the search.
+    virtual u64 forms(const std::uint8_t* forms, std::size_t count) {
+        (void)forms, (void)count;
+        return 0;
+    }
     // True when the sink needs no more records of the file being searched
     // (asked after it was handed some): when every sink of the chain says
     // so, the scan of that file stops there, and it is found with the

@@ -85,7 +85,7 @@ u64 Engine::search_in_stream(const char* path) {
     if (S_ISBLK(st.st_mode) && ::ioctl(fd.get(), BLKGETSIZE64, &size) != 0) size = 0;
     output_.file_size(size);
 
-    const u64 m = sr.STR_END - sr.STR_START;
+    const u64 m = scan_span(sr);
     const u64 keep = m - 1;
     auto* buffer = reinterpret_cast<std::uint8_t*>(sr.TEXT_START);
     sr.LINE_COUNT = 0;
@@ -114,7 +114,13 @@ u64 Engine::search_in_stream(const char* path) {
             result = ERR_READ_FILE;
             break;
         }
-        if (n == 0) break;
+        if (n == 0) {
+            // The bytes not examined yet, where a form shorter than the
+            // longest may still begin.
+            if (sr.MULTI != 0 && have >= scan_least(sr))
+                scan_text(sr, buffer, 0, have, base, out, need_stop_searching, nullptr, true);
+            break;
+        }
         const u64 got = static_cast<u64>(n);
         have += got;
         ir.total_bytes.fetch_add(got, std::memory_order_relaxed);

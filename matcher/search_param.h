@@ -49,6 +49,10 @@ struct SearchParam {
     // text folded there only; the text is left as read. 0 for none: every
     // letter byte of the pattern is lowered and the caller lowers the text.
     std::uint64_t FOLD_MASK;
+    // A search of several forms: the address of the engine's ScanForms,
+    // whose multi-pattern matcher scans instead of the routine above; 0 for
+    // a search of one pattern.
+    std::uint64_t MULTI;
 };
 
 // Fills mask[0 .. m) for a pattern whose every letter byte folds (a

@@ -48,6 +48,7 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
     const std::vector<std::string> grep = {"grep"}, rg = {"rg"}, both = {"grep", "rg"};
     add("wide.txt", "before\n" + std::string(10000, 'x') + "needle" + std::string(10000, 'y') + "\nafter\n");
     const std::string wide = std::string(8192, 'x') + "needle" + std::string(8192, 'y');
+    add("forms.bin", "hello" + std::string("h\0e\0l\0l\0o\0", 10) + std::string("\0h\0e\0l\0l\0o", 10));
     const Row rows[] = {
         // Letters that mean what they mean in grep and ripgrep.
         {{"-e", "hello", "a.txt"}, "12\n", 0, ""},
@@ -70,7 +71,23 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         // Old letters that now mean something else are refused.
         {{"-x", "68", "a.txt"}, "", 2, "use --hex"},
         {{"-w", "?", "h?llo", "a.txt"}, "", 2, "use --wildcard C"},
-        {{"-e", "a", "-e", "b", "a.txt"}, "", 2, "-e was given twice"},
+        // Several patterns and encodings in one pass, each occurrence
+        // naming its form; -c, -l, -q and -m count every form's.
+        {{"-e", "again", "-e", "hello", "-e", "ello", "a.txt"}, "1\t3\n12\t2\n13\t3\n18\t1\n", 0, ""},
+        {{"-n", "-e", "again", "-e", "hello", "a.txt"}, "12\t2\t2\n18\t2\t1\n", 0, ""},
+        {{"-c", "-e", "hello", "-e", "again", "a.txt"}, "2\n", 0, ""},
+        {{"-l", "-e", "absent", "-e", "again", "a.txt"}, "@a.txt\n", 0, "", both},
+        {{"-q", "-e", "absent", "-e", "again", "a.txt"}, "", 0, "", both},
+        {{"-m", "1", "-e", "again", "-e", "hello", "a.txt"}, "12\t2\n", 0, ""},
+        {{"-E", "utf-8,utf-16le,utf-16be", "hello", "forms.bin"}, "0\tutf-8\n5\tutf-16le\n15\tutf-16be\n", 0, ""},
+        {{"-E", "utf-16be", "-i", "HELLO", "forms.bin"}, "15\n", 0, ""},
+        {{"-E", "common", "-i", "HELLO", "forms.bin"}, "0\tascii/utf-8\n5\tutf-16le\n15\tutf-16be\n", 0, ""},
+        {{"-E", "latin1,utf-8", "-e", "caf\xC3\xA9", "-e", "caf", "latin1.txt"},
+         "0\t1:latin1\n0\t2:latin1/utf-8\n5\t1:utf-8\n5\t2:latin1/utf-8\n", 0, ""},
+        // An encoding that cannot write the pattern is left out: one form.
+        {{"-E", "ascii,latin1", "caf\xC3\xA9", "latin1.txt"}, "0\n", 0, ""},
+        {{"-E", "ascii,latin1", "\xE2\x82\xAC", "latin1.txt"}, "", 2, "the pattern has a character that ascii cannot"},
+        {{"-E", "utf-8,nope", "x", "a.txt"}, "", 2, "unknown encoding 'nope'"},
         {{"-l", "-L", "x", "a.txt"}, "", 2, "--files-with-matches and --files-without-match cannot"},
         // Missing paths are named, the others still searched; -m 0.
         {{"-l", "hello", "a.txt", "missing", "sub/deeper/c.txt"}, "@a.txt\n" + c + "\n", 2,
@@ -107,6 +124,9 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         // French as the application chooses it.
         {{"-x", "68", "a.txt"}, "", 2, "employez --hex", {}, {fr}},
         {{"hello", "missing"}, "", 2, "missing", {}, {fr}},
+        {{"-E", "common,latin1,latin2,cp1250,cp1251,cp1252,cp1253,cp1254,macroman,euc-jp,shift_jis,sjis",
+          "-e", "a", "-e", "b", "-e", "c", "-e", "d", "-e", "e", "x"},
+         "", 2, "au plus 64 motifs et codages", {}, {fr}},
         {{"-C", "x", "hello", "a.txt"}, "", 2, "Essayez « trawlex-cli --help »", {}, {"LANGUAGE=", "LC_ALL=fr_CA.UTF-8"}},
         {{"-x", "68", "a.txt"}, "", 2, "use --hex", {}, {"LANGUAGE=en_GB:fr", "LC_ALL=fr_FR.UTF-8"}},
     };
@@ -127,6 +147,10 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
             EXPECT_EQ(sorted_lines(p.out), sorted_lines(with_tree(row.out, ""))) << peer;
         }
     }
+    // --json names the form of each occurrence of a match record.
+    const CliRun j = cli({"--json", "-e", "hello", "-e", "again", "a.txt"}, "/dev/null", {});
+    EXPECT_NE(j.out.find("\"offsets\":[12,18],\"forms\":[{\"text\":\"1\"},{\"text\":\"2\"}]"),
+              std::string::npos) << j.out;
 }
 
 // The match records of --json are ripgrep's (-a -F) for the same search,

@@ -1,0 +1,97 @@
+#include "cli/pattern_forms.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "encoding/string_encoding.h"
+#include "engine/tw.h"
+#include "matcher/search_param.h"
+
+namespace tw::cli {
+
+namespace {
+
+// UTF-16 big-endian from little-endian: each unit's two bytes swapped.
+void swap_pairs(std::string& s) {
+    for (std::size_t i = 0; i + 1 < s.size(); i += 2) std::swap(s[i], s[i + 1]);
+}
+
+std::string fold_mask(const Options& o, const std::string& bytes, std::uint32_t encoding) {
+    if (!o.ignore_case) return {};
+    if (o.hex) {
+        std::string mask(bytes.size(), '\0');
+        fold_every_letter(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                          reinterpret_cast<std::uint8_t*>(mask.data()));
+        return mask;
+    }
+    return encoding::case_fold_mask(bytes, static_cast<encoding::EncodingId>(encoding));
+}
+
+}  // namespace
+
+std::optional<std::vector<SearchForm>> search_forms(const Options& o, std::string& error) {
+    const bool several_patterns = o.patterns.size() > 1;
+    const bool several_encodings = !o.hex && o.encodings.size() > 1;
+    std::vector<SearchForm> forms;
+    for (std::size_t p = 0; p < o.patterns.size(); ++p) {
+        std::size_t made = 0;
+        std::string first_error;
+        const std::size_t encodings = o.hex ? 1 : o.encodings.size();
+        for (std::size_t k = 0; k < encodings; ++k) {
+            const EncodingChoice& enc = o.encodings[k];
+            std::string why;
+            auto compiled = pattern_bytes(o, o.patterns[p], enc.id, enc.name, why);
+            if (!compiled) {
+                if (first_error.empty()) first_error = why;
+                continue;
+            }
+            ++made;
+            SearchForm form;
+            form.bytes = std::move(compiled->bytes);
+            form.wildcard = compiled->wildcard;
+            form.encoding = enc.id;
+            form.fold = fold_mask(o, form.bytes, enc.id);
+            if (enc.big_endian && !o.hex) {
+                swap_pairs(form.bytes);
+                swap_pairs(form.fold);
+            }
+            const std::string label = several_encodings ? enc.name : std::string();
+            const auto same = std::find_if(forms.begin(), forms.end(), [&](const SearchForm& f) {
+                return f.bytes == form.bytes && f.wildcard == form.wildcard && f.fold == form.fold;
+            });
+            if (same != forms.end()) {
+                if (!label.empty()) same->name += "/" + label;
+                continue;
+            }
+            form.name = several_patterns ? std::to_string(p + 1) : std::string();
+            if (!label.empty()) form.name += (form.name.empty() ? "" : ":") + label;
+            forms.push_back(std::move(form));
+        }
+        // An encoding that cannot write the pattern is left out only when
+        // another one can.
+        if (made == 0 || (!several_encodings && !first_error.empty())) {
+            error = first_error;
+            return std::nullopt;
+        }
+    }
+    return forms;
+}
+
+void give_forms(Engine& e, const std::vector<SearchForm>& forms) {
+    e.more_forms.clear();
+    if (forms.empty()) return;
+    e.tr.encoding = forms.front().encoding;
+    // The fold mask of a UTF-16 big-endian first form, which no stored
+    // encoding gives.
+    e.first_form_fold = forms.front().fold;
+    for (std::size_t i = 1; i < forms.size(); ++i) {
+        MultiPattern p;
+        p.bytes.assign(forms[i].bytes.begin(), forms[i].bytes.end());
+        p.fold.assign(forms[i].fold.begin(), forms[i].fold.end());
+        p.wildcard = forms[i].wildcard.has_value();
+        p.wild = forms[i].wildcard.value_or('?');
+        e.more_forms.push_back(std::move(p));
+    }
+}
+
+}  // namespace tw::cli
