@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 
+#include <utility>
+
 namespace tw {
 
 namespace {
@@ -43,6 +45,14 @@ int open_regular_at(int dir_fd, const char* name, int* err, struct stat* st) {
         return -1;
     }
     return fd.release();
+}
+
+UniqueFd take_or_open_regular(OpenedFile* opened, int dir_fd, const char* name, int* err,
+                              struct stat* st) {
+    if (opened == nullptr) return UniqueFd(open_regular_at(dir_fd, name, err, st));
+    *st = opened->st;
+    *err = opened->err;
+    return std::move(opened->fd);
 }
 
 int create_regular(const char* path, int* err) {

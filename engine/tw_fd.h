@@ -79,6 +79,11 @@ struct OpenedFile {
     int err = 0;  // when fd holds nothing
 };
 
+// The file the walk opened ahead (`opened`, taken from it), or else `name`
+// in `dir_fd` opened now by open_regular_at; *err and *st as it sets them.
+UniqueFd take_or_open_regular(OpenedFile* opened, int dir_fd, const char* name, int* err,
+                              struct stat* st);
+
 // Creates or empties the regular file `path` for writing, never through a
 // symbolic link (O_NOFOLLOW) and without blocking on a FIFO or a device put
 // in its place; anything but a regular file is refused (ELOOP for a link,

@@ -234,14 +234,7 @@ u64 ParallelSearch::submit_file(int dir_fd, std::string_view dir, const char* na
     // entry that became a pipe cannot hang the walk, and regular only.
     struct stat st{};
     int err = 0;
-    UniqueFd fd;
-    if (opened != nullptr) {
-        fd = std::move(opened->fd);
-        st = opened->st;
-        err = opened->err;
-    } else {
-        fd.reset(open_regular_at(dir_fd, name, &err, &st));
-    }
+    UniqueFd fd = take_or_open_regular(opened, dir_fd, name, &err, &st);
     if (!fd) {
         auto job = std::make_unique<Job>();
         job->kind = Job::Kind::OpenFailed;

@@ -275,14 +275,7 @@ u64 Engine::tw_search(const std::function<bool()>* start_threads, bool* counted,
     // listed cannot hang the search; it is refused as not a regular file.
     struct stat st{};
     int err = 0;
-    UniqueFd fd;
-    if (opened != nullptr) {
-        fd = std::move(opened->fd);
-        st = opened->st;
-        err = opened->err;
-    } else {
-        fd.reset(open_regular_at(search_dir_fd_, w.name, &err, &st));
-    }
+    UniqueFd fd = take_or_open_regular(opened, search_dir_fd_, w.name, &err, &st);
     if (!fd) {
         item_failed(std::string(w.dir_path) + "/" + w.name, err);
         return ERR_OPEN_FILE;
