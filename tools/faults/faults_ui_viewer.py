@@ -75,7 +75,7 @@ FAULTS = [
          replace="QString::number(sur.occ_line)"),
     dict(id="V19", what="files of one folder are listed in the found order, not by name, in the path order",
          file="engine/tw_found_list.cpp",
-         find="        return descending ? fa > fb : fa < fb;",
+         find="        const std::string_view fa = file(a), fb = file(b);\n        return descending ? fa > fb : fa < fb;",
          replace="        return false;"),
     dict(id="V20", what="the size order is the reverse of the one asked",
          file="ui/viewer/FoundListModel.cpp",
@@ -93,4 +93,8 @@ FAULTS = [
          file="ui/viewer/ViewerActions.cpp",
          find='{"Open file with", "Ouvrir avec"}',
          replace='{"Open file with", "Open file with"}'),
+    dict(id="V24", what="the viewer's frame is not restored at start",
+         file="ui/viewer/ViewerController.cpp",
+         find="frame_known_ = restore_window_frame(kFrameKey, window_);",
+         replace="frame_known_ = false;"),
 ]
