@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QSpinBox>
 
 #include "ui/preferences/PrefrencesController.h"
@@ -16,6 +17,7 @@
 #include "ui/toolkit/defaults.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_PrefrencesController.h"
+#include "ui_ViewerController.h"
 #include "ui_TargetController.h"
 
 using namespace sw_test;
@@ -290,25 +292,125 @@ private slots:
         QCOMPARE(tw_test::file_bytes(path), file);
     }
 
-    // The report is proposed under the target's name, or under a name in the
-    // interface's language when there is none.
+    // Add application..., from the Special menu and from the viewer's
+    // pull-down, appends to one list: the "Remove application" submenu, the
+    // viewer's pull-down and TW_launcher (written at quit) hold the same
+    // applications in the same order.
+    void added_applications_are_the_same_in_both_menus_and_the_file() {
+        Menus m;
+        const QString first = QString::fromStdString(m.path("apps/first")), second = QString::fromStdString(m.path("apps/second"));
+        m.write_file("apps/first", "#!/bin/sh\n");
+        m.write_file("apps/second", "#!/bin/sh\n");
+        for (const QString& app : {first, second}) {
+            tw_test::PanelAnswerer choose(app);
+            if (app == first) m.menu.launcher_menu()->actions().first()->trigger();
+            else m.viewer->launcher_popup()->choose_item(m.viewer->launcher_popup()->count() - 1);
+        }
+        QCOMPARE(titles(m.menu.remove_application_menu()), (QStringList{"first", "second"}));
+        QStringList popup;
+        for (int i = 1; i < m.viewer->launcher_popup()->count() - 2; ++i) popup << m.viewer->launcher_popup()->item_title(i);
+        QCOMPARE(popup, (QStringList{"first", "second"}));
+        m.menu.save_settings_now();
+        QCOMPARE(tw_test::file_bytes(QString::fromStdString(m.resource + "/TW_launcher")),
+                 QFile::encodeName(first) + '\0' + QFile::encodeName(second) + '\0');
+    }
+
+    // ---- Kept between runs -----------------------------------------------------------
+
+    // The frames of the search window, the viewer and the editor, the window
+    // colour and the viewer's split are written to the user defaults file as
+    // the windows close and the application quits; the next start, reading
+    // that file, gives them back.
+    void frames_colour_and_split_are_kept_between_runs() {
+        const QRect frames[] = {{30, 40, 720, 460}, {60, 70, 600, 400}, {90, 20, 600, 440}};
+        const QColor colour(12, 140, 200);
+        QList<int> split;
+        {
+            Menus m;
+            m.menu.change_windows_color(colour);
+            m.window()->setGeometry(frames[0]);
+            m.viewer->set_window_visible(true);
+            m.viewer->window()->setGeometry(frames[1]);
+            m.viewer->ui()->viewer_splitter->setSizes({120, 280});
+            split = m.viewer->ui()->viewer_splitter->sizes();
+            tw::ui::TargetController editor(m.engine, m.alerts);
+            editor.show_target_window();
+            editor.window()->setGeometry(frames[2]);
+            editor.Cancel_but();
+            m.viewer->window()->close();
+            m.controller->save_window_frame();  // at quit
+        }
+        // Only what the file holds reaches the next run.
+        QSettings& defaults = tw::ui::user_defaults();
+        defaults.sync();
+        const QByteArray kept = tw_test::file_bytes(defaults.fileName());
+        defaults.clear();
+        defaults.sync();
+        QFile file(defaults.fileName());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kept) == kept.size());
+        file.close();
+        defaults.sync();
+        Menus m;
+        m.controller->restore_window_frame();
+        m.viewer->set_window_visible(true);
+        tw::ui::TargetController editor(m.engine, m.alerts);
+        editor.show_target_window();
+        QCOMPARE(m.window()->geometry(), frames[0]);
+        QCOMPARE(m.viewer->window()->geometry(), frames[1]);
+        QCOMPARE(editor.window()->geometry(), frames[2]);
+        QCOMPARE(m.viewer->ui()->viewer_splitter->sizes(), split);
+        QCOMPARE(m.main_window.window_background(), colour);
+        editor.Cancel_but();
+        m.menu.Clear_color_menu_item();
+        for (const char* key : {"Search window frame", "Found Viewer Window", "Target Window", "Found Viewer Split"})
+            defaults.remove(key);
+    }
+
+    // ---- The report ----------------------------------------------------------------
+
+    // The report is proposed under the target's name ("/" and control
+    // characters made "_"), or under a name in the interface's language
+    // when there is none or it is "." or "..".
     void report_name_is_the_targets_or_in_the_language() {
-        const struct { int language, targets; const char* proposed; } cases[] = {
-            {0, 0, "Trawlex report.txt"}, {1, 0, "Rapport Trawlex.txt"}, {1, 1, "T0.txt"}};
+        const struct { int language, targets; const char *name, *proposed; } cases[] = {
+            {0, 0, nullptr, "Trawlex report.txt"}, {1, 0, nullptr, "Rapport Trawlex.txt"},
+            {1, 1, nullptr, "T0.txt"}, {0, 1, "a/b\tc\x01\x7f" "d\n", "a_b_c__d_.txt"},
+            {1, 1, "..", "Rapport Trawlex.txt"}, {0, 1, "/", "_.txt"}};
         for (const auto& c : cases) {
             Menus m(c.language, c.targets);
-            QString proposed;
-            QTimer answerer;
-            QObject::connect(&answerer, &QTimer::timeout, [&] {
-                if (auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                    proposed = QFileInfo(panel->selectedFiles().value(0)).fileName();
-                    panel->reject();
-                }
-            });
-            answerer.start(20);
+            if (c.name != nullptr) {
+                std::free(m.engine.tr.target_name);
+                m.engine.tr.target_name = strdup(c.name);
+            }
+            tw_test::PanelAnswerer answer;
             m.menu.save_search_result();
-            QCOMPARE(proposed, QString(c.proposed));
+            QCOMPARE(answer.proposed, QString(c.proposed));
         }
+    }
+
+    // A report that cannot be written where it is asked for gives the error
+    // alert and leaves nothing behind; one that can is written whole.
+    void reports_that_cannot_be_written_alert_and_leave_nothing() {
+        Menus m;
+        m.controller->Search_but();
+        m.wait_idle();
+        m.write_file("out/plain.txt", "kept");
+        const struct { const char *path, *why; } cases[] = {  // why: "" when written
+            {"out/plain.txt/report.txt", "Not a directory"}, {"out/report.txt", ""}};
+        for (const auto& c : cases) {
+            const QString path = QString::fromStdString(m.path(c.path));
+            tw_test::PanelAnswerer choose(path);
+            ModalAnswerer alert;
+            m.menu.save_search_result();
+            QCOMPARE(alert.message, *c.why == 0 ? QString() : "cannot open file: " + path + ": " + c.why);
+            QCOMPARE(QFileInfo::exists(path), *c.why == 0);
+        }
+        QCOMPARE(QDir(QString::fromStdString(m.path("out"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"plain.txt", "report.txt"}));
+        QCOMPARE(tw_test::file_bytes(QString::fromStdString(m.path("out/plain.txt"))), QByteArray("kept"));
+        const QByteArray report = tw_test::file_bytes(QString::fromStdString(m.path("out/report.txt")));
+        QVERIFY(report.startsWith("**** Search result for target 'T0' *****\n\n"));
+        QVERIFY(report.contains("\nNumber of files with at least one occurence: 1\n"));
     }
 
     // ---- The preferences -------------------------------------------------------------

@@ -6,7 +6,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,6 +39,30 @@ struct ModalAnswerer : QObject {
             message = box->informativeText();
             for (QAbstractButton* b : box->buttons())
                 if (press.isEmpty() || b->text() == press) return b->click();
+        });
+        timer.start(20);
+    }
+};
+
+// While it lives, answers every file panel: records the name it proposes,
+// then chooses `path` in it (cancels it when `path` is empty, or when the
+// panel is still up after the choice).
+struct PanelAnswerer : QObject {
+    QTimer timer;
+    QString path, proposed;
+    QPointer<QFileDialog> answered;
+    explicit PanelAnswerer(QString chosen = {}) : path(std::move(chosen)) {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (panel == nullptr || !panel->isVisible()) return;
+            if (panel == answered) return panel->reject();
+            answered = panel;
+            proposed = QFileInfo(panel->selectedFiles().value(0)).fileName();
+            if (path.isEmpty()) return panel->reject();
+            // The panel types the name only into a name field without the focus.
+            if (QWidget* focus = panel->focusWidget()) focus->clearFocus();
+            panel->selectFile(path);
+            static_cast<QDialog*>(panel)->accept();  // as the panel's own button does
         });
         timer.start(20);
     }

@@ -5,10 +5,13 @@
 
 #include <QTableView>
 
+#include "ui/preferences/PrefrencesController.h"
 #include "ui/target_editor/TargetController.h"
 #include "ui/common/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
+#include "ui_PrefrencesController.h"
 #include "ui_TargetController.h"
+#include "ui_ViewerController.h"
 
 using namespace sw_test;
 
@@ -46,6 +49,25 @@ std::string le64(std::uint64_t v) {
     std::string out(8, '\0');
     for (int i = 0; i < 8; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
     return out;
+}
+
+// The names of the controls that Tab reaches in turn from `first`, until it
+// comes back to it.
+QStringList tab_chain(QWidget* first) {
+    QWidget* window = first->window();
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) return {"<not active>"};
+    first->setFocus();
+    QStringList names;
+    for (int i = 0; i < 40; ++i) {
+        QWidget* at = QApplication::focusWidget();
+        if (at == nullptr) return names << "<none>";
+        names << (at->objectName().isEmpty() ? at->metaObject()->className() : at->objectName());
+        QTest::keyClick(at, Qt::Key_Tab);
+        if (QApplication::focusWidget() == first) break;
+    }
+    return names;
 }
 
 const QString kWildcardAtEnd =
@@ -275,6 +297,72 @@ private slots:
             e.editor->show_target_window_index_of_target_drop_items(index, {a});
             QCOMPARE(answerer.message, QString("Cannot edit/set this target"));
             QVERIFY(!e.ewindow()->isVisible());
+        }
+    }
+
+    // The file chooser, from Add, appends what is chosen in it. A path typed
+    // in the item table is taken only when absolute and present: else the
+    // row keeps its path and the alert says why.
+    void the_chooser_adds_and_typed_paths_are_checked() {
+        Editor e;
+        e.editor->show_target_window();
+        const QString a = QString::fromStdString(e.path("tree/a.txt"));
+        {
+            tw_test::PanelAnswerer choose(a);
+            QTest::mouseClick(e.eui()->add_but_ref, Qt::LeftButton);
+            QTRY_COMPARE(e.editor->nodes()->rowCount(), 1);
+        }
+        QAbstractItemModel* table = e.eui()->table_view_ref->model();
+        const QModelIndex path = table->index(0, 2);
+        QCOMPARE(path.data().toString(), a);
+        const struct { QString typed; const char* alert; } cases[] = {
+            {"tree/a.txt", "The path must be absolute (begin with /)"},
+            {QString::fromStdString(e.path("missing")), "No file or folder at this path"},
+            {QString::fromStdString(e.path("tree")), "<no alert>"}};
+        for (const auto& c : cases) {
+            const bool taken = QString(c.alert) == "<no alert>";
+            QCOMPARE(table->setData(path, c.typed), taken);
+            QCOMPARE(e.alert_message(e.ewindow()), QString(c.alert));
+            if (!taken) e.alerts.Alert_OK_but(e.ewindow());
+            QCOMPARE(path.data().toString(), taken ? c.typed : a);
+        }
+        QCOMPARE(table->index(0, 1).data().toString(), QString("tree"));
+    }
+
+    // Tab goes through the controls of each window in reading order and
+    // comes back to the first.
+    void tab_goes_through_every_window_in_reading_order() {
+        Editor e;
+        e.save_target(0, {.name = "Docs", .pattern = "abc", .items = {{e.path("tree"), true}}});
+        QCOMPARE(e.engine.make_target_current(0), tw::u64{0});
+        e.controller->Search_but();
+        e.wait_idle();
+        e.viewer->show_view();
+        tw::ui::PrefrencesController preferences(e.engine, e.alerts);
+        preferences.show_window();
+        // From each window's first control; disabled controls are passed over.
+        const struct { QWidget* first; QStringList chain; } windows[] = {
+            {e.ui()->triangle_but_ref,
+             {"triangle_but_ref", "target_popup", "search_history_but_ref", "encoding_popup", "string_to_search_ref",
+              "use_wildcard_ref", "add_line_no_ref", "case_insensentive_ref", "skip_read_access_error_ref",
+              "not_inside_ref", "action_but_ref"}},
+            {e.viewer->ui()->found_filter_ref,
+             {"found_filter_ref", "found_list_ref", "file_index_tf_ref", "go_file_but_ref", "file_slider_ref",
+              "next_occ_but_ref", "occ_index_tf_ref", "go_occ_but_ref", "occ_slider_ref", "show_in_finder_but_ref",
+              "info_but_ref", "text_viewer_ref", "launcher_popup", "hexa_or_text_popup"}},
+            {e.editor->search_string_field()->popup(),
+             {"encoding_popup", "string_to_search_ref", "target_name_ref", "use_wildcard_ref", "wildcard_symbol_ref",
+              "case_insensitive_ref", "add_line_nb_ref", "skip_error_ref", "not_inside_ref", "eol_lf_ref",
+              "table_view_ref", "add_but_ref", "remove_but_ref", "info_but_ref", "cancel_but_ref", "ok_but_ref"}},
+            {preferences.ui()->str_mem_size_ref,
+             {"str_mem_size_ref", "text_mem_size_ref", "occ_mem_size_ref", "search_threads_ref", "excerpt_size_ref",
+              "show_info_every_ref", "show_folder_name_ref", "show_file_name_ref", "show_found_file_nb_ref",
+              "show_found_occ_nb_ref", "show_total_bytes_ref", "show_access_err_nb_ref", "return_key_is_ref",
+              "user_defined_ref", "cancel_but_ref", "ok_but_ref"}},
+        };
+        for (const auto& w : windows) {
+            QCOMPARE(tab_chain(w.first), w.chain);
+            w.first->window()->hide();
         }
     }
 

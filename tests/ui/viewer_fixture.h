@@ -21,13 +21,15 @@ namespace viewer_test {
 
 class Viewer {
 public:
-    Viewer() {
+    // `language`: 0 English, 1 French.
+    explicit Viewer(int language = 0) {
         ::mkdir((resources / "TW_target").c_str(), 0755);
         ::mkdir((resources / "TW_found").c_str(), 0755);
         engine = std::make_unique<tw::Engine>();
         engine->resource_dir_pathname_ptr = resources.path();
         engine->bundle_dir_pathname_ptr = resources / "bundle";
         if (engine->initialize_and_load_tw_parameter() != 0) qFatal("engine start-up failed");
+        engine->language = language;
         viewer = std::make_unique<tw::ui::ViewerController>(*engine);
     }
     ~Viewer() {
@@ -43,13 +45,14 @@ public:
         return path;
     }
 
-    // Searches the given files of the tree (file items, in this order) the
-    // way the search window does, from the first found file's first
-    // occurrence.
+    // Searches the given files of the tree (file items, in this order), or
+    // the whole tree as a folder item when none is given, the way the search
+    // window does, from the first found file's first occurrence.
     void search(const std::string& pattern, const std::vector<std::string>& relatives,
                 std::uint64_t encoding = 1) {
         std::vector<tw_test::Item> items;
         for (const auto& r : relatives) items.push_back({tree / r, false});
+        if (relatives.empty()) items.push_back({tree.path(), true});
         tw_test::set_target(*engine, pattern, items);
         engine->tr.encoding = encoding;
         engine->sur.file_index = 0;

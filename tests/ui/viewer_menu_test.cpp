@@ -1,8 +1,13 @@
 // The found viewer's context menu and its shortcuts over a real result: what
 // each copy puts on the clipboard, the command each opening starts with its
-// arguments, and the files a drag of rows carries.
+// arguments, and the files a drag of rows carries; the Info sheet, and the
+// texts of every control in French.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QMimeData>
+#include <QTranslator>
 
 #include "viewer_fixture.h"
 
@@ -134,6 +139,92 @@ private slots:
         const QString root = QUrl::fromLocalFile(QString::fromStdString(v.tree.path())).toString();
         QCOMPARE(QString::fromLatin1(data->data("text/uri-list")).split("\r\n", Qt::SkipEmptyParts),
                  (QStringList{root + "/sub/deeper/c.txt", root + "/a.txt"}));
+    }
+
+    // A found file beyond the path limit: the list reads its size and its
+    // Info sheet names it whole, with its size.
+    void info_on_a_file_beyond_the_path_limit() {
+        Viewer v;
+        // 20 folders of 250 characters: a path no single call accepts.
+        const std::string part(250, 'p');
+        std::string deep = v.tree.path();
+        int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < 20; ++i, deep += '/' + part) {
+            QCOMPARE(::mkdirat(fd, part.c_str(), 0755), 0);
+            const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
+        QCOMPARE(::write(file, "xx NEED", 7), ssize_t{7});
+        ::close(file);
+        ::close(fd);
+        v.search("NEED", {});
+        v.viewer->show_view();
+        QCOMPARE(model(v)->data(model(v)->index(0, FoundListModel::SizeColumn)).toString(), QString("7"));
+        v.viewer->Info_but();
+        QDialog* sheet = v.viewer->info_sheet_panel();
+        QVERIFY(sheet->isVisible());
+        QCOMPARE(sheet->findChild<QLabel*>("info_panel_pathname")->text(), QString::fromStdString(deep + "/deep.txt"));
+        QVERIFY(sheet->findChild<QLabel*>("info_panel_other")->text().startsWith("File size: 7\n"));
+        v.viewer->Info_panel_ok_but();
+        QVERIFY(!sheet->isVisible());
+    }
+
+    // In French every control of the viewer reads in French: the form's
+    // texts through the application's catalogue, the others from their
+    // English and French pairs.
+    void every_control_reads_in_french() {
+        QTranslator french;
+        QVERIFY(french.load(":/i18n/trawlex_fr.qm"));
+        QCoreApplication::installTranslator(&french);
+        Viewer v(1);
+        QCoreApplication::removeTranslator(&french);
+        v.three_files();
+        v.viewer->show_view();
+        // Each control's text, tooltip, accessible name and items, those it has.
+        const auto texts = [&v](const char* name) {
+            QWidget* w = v.w<QWidget>(name);
+            QStringList out{w->property("text").toString(), w->toolTip(), w->accessibleName()};
+            if (auto* popup = qobject_cast<PullDown*>(w))
+                for (int i = 1; i < popup->count(); ++i) out << popup->item_title(i);
+            out.removeAll(QString());
+            return out.join(" | ");
+        };
+        const struct { const char *name, *text; } controls[] = {
+            {"unreadable_but_ref", "Éléments illisibles…"},
+            {"filename_label", "Fichier :"},
+            {"foldername_label", "Dossier :"},
+            {"offset_label", "Position :"},
+            {"line_label", "Ligne :"},
+            {"file_nav_label", "Fichiers :"},
+            {"previous_file_but_ref", "◀ | Fichier précédent (Ctrl+Gauche) | Fichier précédent"},
+            {"next_file_but_ref", "▶ | Fichier suivant (Ctrl+Droite) | Fichier suivant"},
+            {"file_index_tf_ref", "1 | Numéro du fichier"},
+            {"go_file_but_ref", "Aller | Aller au fichier"},
+            {"file_slider_ref", "Position dans les fichiers"},
+            {"occ_nav_label", "Occurrences :"},
+            {"previous_occ_but_ref", "◀ | Occurrence précédente (Maj+F3) | Occurrence précédente"},
+            {"next_occ_but_ref", "▶ | Occurrence suivante (F3) | Occurrence suivante"},
+            {"occ_index_tf_ref", "1 | Numéro de l'occurrence"},
+            {"go_occ_but_ref", "Aller | Aller à l'occurrence"},
+            {"occ_slider_ref", "Position dans les occurrences"},
+            {"show_in_finder_but_ref", "Montrer dans le gestionnaire de fichiers"},
+            {"info_but_ref", "Info..."},
+            {"text_viewer_ref", "Extrait autour de l'occurrence"},
+            {"launcher_popup", "Ouvrir avec | -------------- | Ajouter une application..."},
+            {"hexa_or_text_popup", "Afficher en | Texte | Codage original | Octet hexadécimal"},
+            {"found_filter_label", "Filtrer les chemins :"},
+            {"found_filter_ref", "N'affiche que les fichiers trouvés dont le chemin contient ce texte | Filtrer les chemins"},
+            {"found_list_status_ref", "3 fichiers trouvés"},
+            {"found_list_ref", "Fichiers trouvés"},
+        };
+        for (const auto& c : controls) QCOMPARE(texts(c.name), QString::fromUtf8(c.text));
+        QStringList headers;
+        for (int column = 0; column < FoundListModel::ColumnCount; ++column)
+            headers << model(v)->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, (QStringList{"Chemin", "Occurrences", "Taille"}));
+        QCOMPARE(v.viewer->window()->windowTitle(), QString("Visualiseur des occurrences"));
     }
 };
 

@@ -252,10 +252,11 @@ void MenuController::add_viewer_action() {
     connect(viewer_action_, &QAction::triggered, this, &MenuController::viewer_asked);
 }
 
-void MenuController::show_error(u64 code) {
+void MenuController::show_error(u64 code, bool with_detail) {
     const int l = language();
-    run_alert(main_window_, QString::fromUtf8(error_title_s[l]),
-              QString::fromLatin1(engine_.build_str_err(code)), QString::fromUtf8(ok_s[l]));
+    const QString text = with_detail ? QString::fromStdString(engine_.error_text(code))
+                                     : QString::fromLatin1(engine_.build_str_err(code));
+    run_alert(main_window_, QString::fromUtf8(error_title_s[l]), text, QString::fromUtf8(ok_s[l]));
 }
 
 QString MenuController::damaged_settings_text() const {

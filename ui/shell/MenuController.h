@@ -94,8 +94,10 @@ public:
     // (and a main window): reopens the viewer at any time (viewer_asked).
     void add_viewer_action();
     QAction* viewer_action() const { return viewer_action_; }
-    // A modal "Error" alert with the engine's text for `code`.
-    void show_error(tw::u64 code);
+    // A modal "Error" alert with the engine's text for `code`; with
+    // `with_detail`, followed by the file and the reason of the failure
+    // the engine has just recorded.
+    void show_error(tw::u64 code, bool with_detail = false);
     // Names, in one modal alert, the settings files that the start-up could
     // not read whole and what became of them; once: false when there was
     // nothing to name or it was named already.

@@ -289,7 +289,8 @@ void MenuController::save_search_result() {
     if (const u64 code =
             engine_.save_search_info_in_text_file(QFile::encodeName(path).constData(), describe);
         code != 0)
-        show_error(code);
+        // The alert names the file and why it could not be written.
+        show_error(code, true);
 }
 
 void MenuController::remove_application_for_menu_item(int index) {
