@@ -284,4 +284,18 @@ TEST_F(EngineTest, CompanionFormFileIsWrittenReadAndCheckedAgainstTheRecords) {
     EXPECT_FALSE(decode_result_info(bad.data(), bad.size(), info));
 }
 
+// A target's own forms are searched with its string, each folded in its
+// encoding and byte order: a UTF-16 big-endian text, a hexadecimal one.
+TEST_F(EngineTest, TargetFormsAreSearchedInTheSamePass) {
+    make_file("f", std::string("sECRET \0S\0e\0C\0r\0e\0t\x01Z\x02", 22));
+    set_target(*engine, "Secret", {{at("f"), false}});
+    engine->tr.case_insensitive = 1;
+    engine->tr.use_wildcard = 1;
+    engine->tr.forms = {{false, true, 10, "Secret", std::string("\0S\0e\0c\0r\0e\0t", 12)},
+                        {true, false, 4, "01 ? 02", "\x01?\x02"}};
+    search();
+    EXPECT_EQ(engine->result_info.form_nb, 3u);
+    EXPECT_EQ(read_file(found() + "/TW_found_form"), (Bytes{0, 1, 2}));
+}
+
 }  // namespace
