@@ -57,6 +57,9 @@ struct TargetForm {
     std::uint32_t encoding = 4;
     std::string text;   // as typed, UTF-8 (hexadecimal digits for a hexadecimal form)
     std::string bytes;  // the bytes searched, never empty
+    // The target's own search text in another encoding (built again from
+    // it when it changes), rather than a search string of its own.
+    bool search_text = false;
 };
 
 struct TargetRecord {
@@ -187,6 +190,9 @@ inline constexpr int TW_SHOWN_NAME_SIZE = 65;
 // One found file and occurrence with the excerpt around it, for the viewer.
 struct SummaryRecord {
     u64 occ_offset;
+    // The occurrence's form, from 1, in a result of several forms; 0 for a
+    // result of one form or when its forms file cannot be read.
+    u64 occ_form;
     u64 occ_index;
     u64 occ_nb;
     u64 file_index;
