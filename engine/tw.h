@@ -92,7 +92,8 @@ inline constexpr std::size_t kMaxFormBytes = 65536;
 //   u32 count                     1 to kMaxTargetForms
 //   then for each form:
 //   u8 kind                       0 text, 1 hexadecimal
-//   u8 flags                      bit 0: UTF-16 big-endian; the others 0
+//   u8 flags                      bit 0: UTF-16 big-endian; bit 1: the search
+//                                 text in another encoding; the others 0
 //   u16 0
 //   u32 encoding                  the encoding number of a text form
 //   u32 text length, u32 bytes length

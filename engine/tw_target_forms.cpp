@@ -46,7 +46,7 @@ std::string encode_target_forms(const std::vector<TargetForm>& forms) {
     put_u32(out, static_cast<std::uint32_t>(forms.size()));
     for (const TargetForm& f : forms) {
         out.push_back(f.hexadecimal ? 1 : 0);
-        out.push_back(f.big_endian ? 1 : 0);
+        out.push_back(static_cast<char>((f.big_endian ? 1 : 0) | (f.search_text ? 2 : 0)));
         out.append(2, '\0');
         put_u32(out, f.encoding);
         put_u32(out, static_cast<std::uint32_t>(f.text.size()));
@@ -71,14 +71,15 @@ bool decode_forms(std::string_view data, std::vector<TargetForm>& out) {
         const auto flags = static_cast<unsigned char>(h[1]);
         const std::uint32_t text_len = get_u32(h + 8);
         const std::uint32_t bytes_len = get_u32(h + 12);
-        if (kind > 1 || flags > 1 || h[2] != 0 || h[3] != 0 || text_len > kMaxFormBytes ||
+        if (kind > 1 || flags > 3 || h[2] != 0 || h[3] != 0 || text_len > kMaxFormBytes ||
             bytes_len < 1 || bytes_len > kMaxFormBytes)
             return false;
         pos += kFormHeader;
         if (data.size() - pos < u64{text_len} + bytes_len) return false;
         TargetForm f;
         f.hexadecimal = kind == 1;
-        f.big_endian = flags == 1;
+        f.big_endian = (flags & 1) != 0;
+        f.search_text = (flags & 2) != 0;
         f.encoding = get_u32(h + 4);
         f.text.assign(data.substr(pos, text_len));
         f.bytes.assign(data.substr(pos + text_len, bytes_len));

@@ -263,7 +263,7 @@ TEST_F(TargetStoreTest, DamagedFormsFileIsNamedAndTheTargetLoadsWithItsStringAlo
     changed("no form", 8, 0);
     changed("64 forms", 8, 64);
     changed("kind 2", 12, 2);
-    changed("flags", 13, 2);
+    changed("flags", 13, 4);
     changed("reserved", 14, 1);
     changed("no bytes", 24, 0);
     changed("text too long", 22, 0x7f);
