@@ -39,6 +39,9 @@ struct Allocator {
 inline constexpr const char* TW_TARGET_DIR = "TW_target";
 inline constexpr const char* TW_FOUND_DIR = "TW_found";
 inline constexpr const char* TW_TARGET_PREFIX = "TW_target_";
+// The forms of a target after its first: "TW_target_form_" + the number of
+// its target file, written only for a target of several forms.
+inline constexpr const char* TW_TARGET_FORM_PREFIX = "TW_target_form_";
 inline constexpr const char* TW_FOUND_HEADER = "TW_found_header";
 inline constexpr const char* TW_FOUND_OFFSET = "TW_found_offset";
 inline constexpr const char* TW_FOUND_PATH = "TW_found_path";
@@ -75,6 +78,33 @@ struct TargetItem {
 
 // "TW_target_" + number, at least three digits.
 std::string target_file_name(u64 number);
+
+// "TW_target_form_" + number, the digits as in target_file_name.
+std::string target_forms_file_name(u64 number);
+
+// A target's forms after the first: at most 63 (64 with the search
+// string), each of 1 to 65,536 bytes, typed in as many bytes at most.
+inline constexpr std::size_t kMaxTargetForms = 63;
+inline constexpr std::size_t kMaxFormBytes = 65536;
+
+// The bytes of a forms file (version 1, every number little-endian):
+//   "TWFORM" 0x00 0x01            magic and version
+//   u32 count                     1 to kMaxTargetForms
+//   then for each form:
+//   u8 kind                       0 text, 1 hexadecimal
+//   u8 flags                      bit 0: UTF-16 big-endian; bit 1: the search
+//                                 text in another encoding; the others 0
+//   u16 0
+//   u32 encoding                  the encoding number of a text form
+//   u32 text length, u32 bytes length
+//   the typed text (UTF-8), then the bytes searched
+// and nothing after the last form.
+std::string encode_target_forms(const std::vector<TargetForm>& forms);
+// Reads such bytes; false (and `out` empty) for anything else.
+bool decode_target_forms(std::string_view data, std::vector<TargetForm>& out);
+
+// The pattern a search takes from form `form` of target `t`.
+MultiPattern target_form_pattern(const TargetRecord& t, const TargetForm& form);
 
 // Parses "TW_target_" followed by 1 to 9 decimal digits; 0 or 12.
 u64 target_posfix_index_from_filename(const char* file_name, u64* number);
@@ -158,6 +188,10 @@ public:
     // The target files that the last build_target_list could not read; each
     // keeps its place in the list under "TW_target_NNN (damaged)".
     std::vector<std::string> damaged_targets;
+    // The forms file of the target last loaded by load_target_file when it
+    // could not be read (the target then loads with its search string
+    // alone); empty otherwise.
+    std::string damaged_forms_file;
     // The settings files that the last start-up could not read whole. What
     // could be read is used, and such a file is never replaced with less
     // than it held: it stays as it is while the settings read from it are
@@ -367,6 +401,9 @@ private:
     std::unique_ptr<ScanForms> scan_forms_;
     // Prepares the forms of a search from the target and more_forms.
     u64 set_scan_forms();
+    // The forms file of target `number` in the targets folder `dir`.
+    void load_target_forms(const std::string& dir, u64 number, TargetRecord& t);
+    u64 save_target_forms(const std::string& dir, u64 number, const TargetRecord& t);
 
     // Grows a name or list buffer to exactly `needed` bytes, keeping its
     // content; on failure the old buffer and capacity stay and 8 is returned.

@@ -98,6 +98,8 @@ u64 Engine::open_found_file(const char* mode) {
             close_found_file();
             return code;
         }
+        // A forms file that cannot be read leaves the forms unnamed.
+        if (result_info.form_nb > 1) reader_.open_forms(dir, result_info.record_len, &why);
         return 0;
     }
     for (int i = 0; i < 3; ++i) {
@@ -272,6 +274,11 @@ u64 Engine::read_found_file(const ResultReader& reader) {
         code != 0)
         return code;
     sur.has_line = record_len == 16 ? 1 : 0;
+    std::uint8_t form = 0;
+    sur.occ_form = summary_info_.form_nb > 1 &&
+                           reader.occurrence_form(ffh, sur.occ_index, record_len, &form) == 0
+                       ? u64{form} + 1
+                       : 0;
     return 0;
 }
 
@@ -289,6 +296,8 @@ u64 Engine::build_summary(u64 readable_files) {
         result = live.open(resource_path(TW_FOUND_DIR), &why);
         if (result != 0) record_failure(why);
         if (result == 0) result = read_result_info(summary_info_);
+        if (result == 0 && summary_info_.form_nb > 1)
+            live.open_forms(resource_path(TW_FOUND_DIR), summary_info_.record_len, &why);
         if (result == 0) sur.file_nb = std::min(live.file_count(), readable_files);
         if (result == 0 && sur.file_nb > 0) result = summary_from(live);
         return result;

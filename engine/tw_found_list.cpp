@@ -103,9 +103,27 @@ void FoundList::clear() {
     damaged_ = 0;
     partial_record_ = false;
     stamp_ = {};
+    form_nb_ = 1;
+    std::vector<std::uint32_t>().swap(form_counts_);
 }
 
-u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* why) {
+bool FoundList::count_forms(int fd, u64 row, u64 first, u64 nb) {
+    std::uint8_t block[4096];
+    std::uint32_t* counts = form_counts_.data() + row * form_nb_;
+    for (u64 done = 0; done < nb;) {
+        const u64 want = std::min<u64>(nb - done, sizeof block);
+        int err = 0;
+        if (pread_full(fd, block, want, static_cast<off_t>(first + done), &err) != want) return false;
+        for (u64 i = 0; i < want; ++i) {
+            if (block[i] >= form_nb_) return false;
+            ++counts[block[i]];
+        }
+        done += want;
+    }
+    return true;
+}
+
+u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* why, u64 form_nb) {
     clear();
     if (record_len != 8 && record_len != 16) record_len = 8;
     auto fail = [&](u64 code, const std::string& text) {
@@ -150,6 +168,20 @@ u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* w
                                        " and " + TW_FOUND_OFFSET + " can hold");
     stamp_ = stamp_from(headers.status());
     rows_.resize(static_cast<std::size_t>(count));
+    // The forms file, when it holds one byte per occurrence record.
+    UniqueFd forms_fd;
+    if (form_nb > 1 && form_nb <= 256 && count <= TW_FOUND_LIST_MAX_COUNTS / form_nb) {
+        const std::string form_path = found_dir + "/" + TW_FOUND_FORM;
+        forms_fd = UniqueFd(::open(form_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat st{};
+        if (forms_fd.get() >= 0 && ::fstat(forms_fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            static_cast<u64>(st.st_size) == offset_size / record_len) {
+            form_nb_ = form_nb;
+            form_counts_.assign(static_cast<std::size_t>(count * form_nb), 0);
+        } else {
+            forms_fd = UniqueFd();
+        }
+    }
 
     // Folder names are kept once each: the files of a folder share it.
     std::unordered_map<std::string_view, std::uint32_t> dir_ids;
@@ -192,6 +224,10 @@ u64 FoundList::load(const std::string& found_dir, u64 record_len, std::string* w
             last_dir = dir;
             last_id = at->second;
             have_last = true;
+        }
+        if (!form_counts_.empty() && !count_forms(forms_fd.get(), i, occ_pos / record_len, occ_nb)) {
+            std::vector<std::uint32_t>().swap(form_counts_);
+            form_nb_ = 1;
         }
         row.dir = last_id;
         row.file_pos = names_.size();

@@ -25,6 +25,8 @@ inline constexpr u64 TW_FOUND_LIST_MAX_ROWS = u64{1} << 24;
 // Longest folder name and file name a record may give (with its NUL).
 inline constexpr u64 TW_FOUND_LIST_MAX_DIR = u64{1} << 20;
 inline constexpr u64 TW_FOUND_LIST_MAX_FILE = 4096;
+// Beyond this many per-form counts (rows times forms) the list reads none.
+inline constexpr u64 TW_FOUND_LIST_MAX_COUNTS = u64{1} << 24;
 
 class FoundList {
 public:
@@ -52,7 +54,11 @@ public:
     // Reads the result in the folder `found_dir` whose occurrence records
     // are `record_len` (8 or 16) bytes long. 0, or an engine error code
     // with `why` saying "PATH: reason"; on error the list is empty.
-    u64 load(const std::string& found_dir, u64 record_len, std::string* why);
+    // For a result of `form_nb` forms (from 2), each file's count of
+    // occurrences per form is read from TW_found_form too, unless the
+    // counts would take more than TW_FOUND_LIST_MAX_COUNTS numbers or that
+    // file does not hold one byte per record (form_counts then gives none).
+    u64 load(const std::string& found_dir, u64 record_len, std::string* why, u64 form_nb = 1);
     void clear();
     // Adds a found file of a running search after the others (its stamp
     // stays empty, so the finished result reads as another one). A name
@@ -75,6 +81,13 @@ public:
     // Folder and file name joined by a slash; empty for a damaged record.
     std::string path(u64 row) const;
     u64 occ_nb(u64 row) const { return rows_[row].occ_nb; }
+    // The forms of the result loaded (1 for one form or a live list).
+    u64 form_nb() const { return form_nb_; }
+    // form_nb() counts of occurrences of row `row`, one per form; nullptr
+    // when they were not read.
+    const std::uint32_t* form_counts(u64 row) const {
+        return form_counts_.empty() ? nullptr : form_counts_.data() + row * form_nb_;
+    }
 
     // The rows in the order of `key` (ties in found order); the found
     // order is the records' order. Path order is folder, then file name,
@@ -101,8 +114,14 @@ private:
         u64 len = 0;
     };
 
+    // Counts the forms of `nb` occurrences from record `first` on into
+    // form_counts_ at row `row`; false when the file does not hold them.
+    bool count_forms(int fd, u64 row, u64 first, u64 nb);
+
     std::vector<Row> rows_;
     std::vector<Dir> dirs_;
+    u64 form_nb_ = 1;
+    std::vector<std::uint32_t> form_counts_;  // form_nb_ per row, or empty
     std::string names_;
     u64 damaged_ = 0;
     bool partial_record_ = false;

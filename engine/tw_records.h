@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -45,6 +46,22 @@ inline constexpr u64 TW_ITEM_FOLDER = ~u64{0};
 inline constexpr u64 TW_ITEM_FILE = 0;
 
 // A target: the saved search. Buffers are owned through the engine's allocator.
+// A form of a target after its first (its search string): what the user
+// typed and the bytes it gives. The wildcard and the case option are the
+// target's. Stored beside the target file (engine/tw_target_forms.cpp).
+struct TargetForm {
+    bool hexadecimal = false;
+    // UTF-16 with its two bytes swapped (big-endian); `encoding` is then
+    // the little-endian UTF-16 number.
+    bool big_endian = false;
+    std::uint32_t encoding = 4;
+    std::string text;   // as typed, UTF-8 (hexadecimal digits for a hexadecimal form)
+    std::string bytes;  // the bytes searched, never empty
+    // The target's own search text in another encoding (built again from
+    // it when it changes), rather than a search string of its own.
+    bool search_text = false;
+};
+
 struct TargetRecord {
     u64 eol_char;
     u64 wildcard_char;
@@ -62,6 +79,9 @@ struct TargetRecord {
     char* target_name;  // UTF-8, NUL-terminated
     char* path_pool;    // the item paths, each NUL-terminated, back to back
     u64 item_index;     // run-time only
+    // The forms searched with the search string in the same pass; none for
+    // a target of one form. At most kMaxTargetForms.
+    std::vector<TargetForm> forms;
 };
 
 // The buffers of the engine. Name and list buffers grow, never shrink.
@@ -170,6 +190,9 @@ inline constexpr int TW_SHOWN_NAME_SIZE = 65;
 // One found file and occurrence with the excerpt around it, for the viewer.
 struct SummaryRecord {
     u64 occ_offset;
+    // The occurrence's form, from 1, in a result of several forms; 0 for a
+    // result of one form or when its forms file cannot be read.
+    u64 occ_form;
     u64 occ_index;
     u64 occ_nb;
     u64 file_index;

@@ -1,10 +1,12 @@
 // The text report of the last search: the target's name, the number of found
 // files, and for each found file its path, its number of occurrences and
-// where the first one lies.
+// where the first one lies (and, for several forms, how many of each).
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/tw.h"
 #include "engine/tw_file_util.h"
@@ -18,6 +20,7 @@ struct ReportTexts {
     const char* count_line;
     const char* occurrence_with_line;
     const char* occurrence;
+    const char* forms;  // the count of each form, for a search of several
 };
 
 // English (language 0) and French (language 1), UTF-8.
@@ -27,6 +30,7 @@ const ReportTexts report_texts[2] = {
         "Number of files with at least one occurence: %llu\n\n",
         "\nNumber of found: %llu, First at file offset: %llu, Line: %llu\n\n",
         "\nNumber of found: %llu, First at file offset: %llu\n\n",
+        "Found per form: %s\n\n",
     },
     {
         "**** R\xC3\xA9sultat de la recherche pour le canevas '%s' *****\n\n",
@@ -34,6 +38,7 @@ const ReportTexts report_texts[2] = {
         "\nNombre de trouv\xC3\xA9: %llu, Premier dans le fichier \xC3\xA0 l'index: %llu, "
         "Ligne: %llu\n\n",
         "\nNombre de trouv\xC3\xA9: %llu,  Premier dans le fichier \xC3\xA0 l'index: %llu\n\n",
+        "Trouv\xC3\xA9s par forme : %s\n\n",
     },
 };
 
@@ -45,6 +50,23 @@ const char* const unfinished_s[2][2] = {
 };
 
 unsigned long long ull(u64 v) { return static_cast<unsigned long long>(v); }
+
+// "2 / 0 / 1": how many occurrences of found file `index` are of each form;
+// empty when the forms file cannot be read.
+std::string form_counts(const ResultReader& reader, u64 index, u64 form_nb, u64 record_len) {
+    FoundFileHeader h{};
+    std::string dir, name;
+    if (reader.found_file(index, h, dir, name) != 0) return {};
+    std::vector<u64> counts(static_cast<std::size_t>(form_nb), 0);
+    for (u64 k = 0; k < h.occ_nb; ++k) {
+        std::uint8_t form = 0;
+        if (reader.occurrence_form(h, k, record_len, &form) != 0 || form >= form_nb) return {};
+        ++counts[form];
+    }
+    std::string text;
+    for (const u64 c : counts) text += (text.empty() ? "" : " / ") + std::to_string(c);
+    return text;
+}
 
 }  // namespace
 
@@ -101,6 +123,9 @@ u64 Engine::save_search_info_in_text_file(const char* path, const SearchDescribe
         if (std::fputs(lines.c_str(), out) < 0) return fail(report.write_failed());
     }
     if (std::fprintf(out, texts.count_line, ull(found_nb)) < 0) return fail(report.write_failed());
+    // A search of several forms: each file's occurrences per form (none
+    // when its forms file cannot be read).
+    const bool with_forms = result_info.form_nb > 1;
 
     for (u64 i = 0; i < found_nb; ++i) {
         sur.occ_index = 0;
@@ -113,6 +138,10 @@ u64 Engine::save_search_info_in_text_file(const char* path, const SearchDescribe
                                       ull(sur.occ_offset), ull(sur.occ_line + 1))
                        : std::fprintf(out, texts.occurrence, ull(sur.occ_nb), ull(sur.occ_offset));
         if (written < 0) return fail(report.write_failed());
+        const std::string forms =
+            with_forms ? form_counts(reader_, i, result_info.form_nb, result_info.record_len) : std::string();
+        if (!forms.empty() && std::fprintf(out, texts.forms, forms.c_str()) < 0)
+            return fail(report.write_failed());
     }
 
     const u64 committed = report.commit();

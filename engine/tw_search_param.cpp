@@ -51,19 +51,21 @@ u64 Engine::set_search_param_from_target() {
         }
         sr.FOLD_MASK = reinterpret_cast<u64>(fold_mask_.data());
     }
-    if (const u64 code = init_tw_search(sr); code != 0 || more_forms.empty()) return code;
+    if (const u64 code = init_tw_search(sr); code != 0 || (more_forms.empty() && tr.forms.empty())) return code;
     return set_scan_forms();
 }
 
 u64 Engine::set_scan_forms() {
     try {
         std::vector<MultiPattern> list;
-        list.reserve(1 + more_forms.size());
+        list.reserve(1 + tr.forms.size() + more_forms.size());
         MultiPattern& first = list.emplace_back();
         first.bytes.assign(tr.search_str, tr.search_str + tr.search_str_len);
         first.wildcard = tr.use_wildcard != 0;
         first.wild = static_cast<std::uint8_t>(tr.wildcard_char);
         if (sr.FOLD_MASK != 0) first.fold.assign(fold_mask_.begin(), fold_mask_.end());
+        // The target's own forms, then those given beside it.
+        for (const TargetForm& form : tr.forms) list.push_back(target_form_pattern(tr, form));
         list.insert(list.end(), more_forms.begin(), more_forms.end());
         if (list.size() > kMaxMultiPatterns) return ERR_INVALID_NAME;
         auto forms = std::make_unique<ScanForms>();

@@ -100,6 +100,7 @@ void Engine::init_target(TargetRecord& t) {
     t.items = nullptr;
     t.target_name = nullptr;
     t.path_pool = nullptr;
+    t.forms.clear();
 }
 
 void Engine::clear_target_buffer(TargetRecord& t) {
@@ -113,6 +114,7 @@ void Engine::clear_target_buffer(TargetRecord& t) {
     t.search_str = nullptr;
     t.search_str_len = 0;
     t.item_nb = 0;
+    t.forms.clear();
 }
 
 // Reads a target file. Every count, size and offset is checked against the
@@ -197,7 +199,9 @@ u64 Engine::load_target_file(u64 number, TargetRecord& t) {
                 return finish(ERR_CORRUPTED);
         }
     }
-    return finish(0);
+    const u64 code = finish(0);
+    if (code == 0) load_target_forms(dir, number, t);
+    return code;
 }
 
 u64 Engine::save_target_file(u64 number, const TargetRecord& t, bool replace) {
@@ -236,8 +240,13 @@ u64 Engine::save_target_file(u64 number, const TargetRecord& t, bool replace) {
     ok = ok && write_all(f, t.search_str, t.search_str_len);
     ok = ok && write_all(f, t.path_pool, pool_size);
     const u64 code = ok ? out.commit(replace) : out.write_failed();
-    if (code != 0) record_failure(out.failure());
-    return code;
+    if (code != 0) {
+        record_failure(out.failure());
+        return code;
+    }
+    // The forms after the first go beside it; a target of one form has
+    // none, and a forms file left from an earlier save goes.
+    return save_target_forms(dir, number, t);
 }
 
 u64 Engine::make_target_current(u64 number) {
@@ -344,6 +353,11 @@ u64 Engine::delete_target_file(u64 number) {
         record_failure(path);
         return ERR_DELETE_FILE;
     }
+    const std::string forms = dir + "/" + target_forms_file_name(number);
+    if (::unlink(forms.c_str()) != 0 && errno != ENOENT) {
+        record_failure(forms, errno);
+        return ERR_DELETE_FILE;
+    }
     return 0;
 }
 
@@ -391,6 +405,23 @@ u64 Engine::decrease_target_files_postfix_index_from(u64 number) {
         const std::string from = target_file_name(k);
         if (k == 0 || !rename_no_replace(dir_fd, from.c_str(), target_file_name(k - 1).c_str())) {
             record_failure(dir + "/" + from);
+            code = ERR_ACCESS_DENIED;
+            break;
+        }
+        // Its forms file follows it. A forms file already under the new
+        // number is one whose target went (the one deleted, or a target
+        // moved down without one): it belongs to no target now.
+        const std::string forms = target_forms_file_name(k);
+        const std::string forms_to = target_forms_file_name(k - 1);
+        if (::unlinkat(dir_fd, forms_to.c_str(), 0) != 0 && errno != ENOENT) {
+            record_failure(dir + "/" + forms_to, errno);
+            code = ERR_ACCESS_DENIED;
+            break;
+        }
+        struct stat st{};
+        if (::fstatat(dir_fd, forms.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !rename_no_replace(dir_fd, forms.c_str(), forms_to.c_str())) {
+            record_failure(dir + "/" + forms);
             code = ERR_ACCESS_DENIED;
             break;
         }

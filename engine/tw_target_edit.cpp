@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/tw.h"
 #include "engine/tw_file_util.h"
@@ -69,13 +70,14 @@ u64 Engine::append_target_items(TargetRecord& t, const std::vector<TargetItem>& 
 
 void Engine::take_target(TargetRecord& to, TargetRecord& from) {
     clear_target_buffer(to);
-    to = from;
+    to = std::move(from);
     from.search_str = nullptr;
     from.items = nullptr;
     from.target_name = nullptr;
     from.path_pool = nullptr;
     from.search_str_len = 0;
     from.item_nb = 0;
+    from.forms.clear();
 }
 
 u64 Engine::next_target_number(u64* number) {

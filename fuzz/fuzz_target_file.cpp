@@ -1,5 +1,6 @@
 // Target files: any bytes stored as TW_target_000 are loaded and listed
-// without crashing, hanging or allocating more than the file could hold.
+// without crashing, hanging or allocating more than the file could hold;
+// and read as a target's forms file.
 #include <cstdint>
 
 #include "engine/tw.h"
@@ -28,5 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     engine->clear_target_buffer(t);
     engine->build_target_list();
+    // The same bytes as a forms file: what reads writes back the same.
+    std::vector<tw::TargetForm> forms;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (tw::decode_target_forms(bytes, forms) && tw::encode_target_forms(forms) != bytes) std::abort();
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <random>
 #include <tuple>
 
+#include "engine/tw_found_list.h"
 #include "engine/tw_le.h"
 #include "engine/tw_result_info.h"
 #include "engine/tw_scan.h"
@@ -268,6 +269,12 @@ TEST_F(EngineTest, CompanionFormFileIsWrittenReadAndCheckedAgainstTheRecords) {
         forms.push_back(form);
     }
     EXPECT_EQ(forms, (Bytes{0, 1, 0, 1}));
+    // The found list counts each file's occurrences per form.
+    FoundList list;
+    ASSERT_EQ(list.load(found(), 8, &why, 2), 0u);
+    ASSERT_NE(list.form_counts(0), nullptr);
+    EXPECT_EQ(std::vector<std::uint32_t>(list.form_counts(0), list.form_counts(0) + 2),
+              (std::vector<std::uint32_t>{2, 2}));
     std::uint8_t form = 0;
     EXPECT_EQ(reader.occurrence_form(h, 4, 8, &form), ERR_BAD_INDEX);
 
@@ -277,11 +284,30 @@ TEST_F(EngineTest, CompanionFormFileIsWrittenReadAndCheckedAgainstTheRecords) {
         EXPECT_EQ(reader.open_forms(found(), 8, &why), ERR_CORRUPTED);
         EXPECT_NE(why.find("TW_found_form"), std::string::npos) << why;
         EXPECT_EQ(reader.occurrence_form(h, 0, 8, &form), ERR_READ_FILE);
+        ASSERT_EQ(list.load(found(), 8, &why, 2), 0u);
+        EXPECT_EQ(list.form_counts(0), nullptr);
     }
+    write_file(found() + "/TW_found_form", Bytes{0, 2, 0, 1});  // a form beyond the count
+    ASSERT_EQ(list.load(found(), 8, &why, 2), 0u);
+    EXPECT_EQ(list.form_counts(0), nullptr);
     // A forms key with a count no search writes.
     Bytes bad = several;
     store_le64(bad.data() + bad.size() - 8, 65);
     EXPECT_FALSE(decode_result_info(bad.data(), bad.size(), info));
+}
+
+// A target's own forms are searched with its string, each folded in its
+// encoding and byte order: a UTF-16 big-endian text, a hexadecimal one.
+TEST_F(EngineTest, TargetFormsAreSearchedInTheSamePass) {
+    make_file("f", std::string("sECRET \0S\0e\0C\0r\0e\0t\x01Z\x02", 22));
+    set_target(*engine, "Secret", {{at("f"), false}});
+    engine->tr.case_insensitive = 1;
+    engine->tr.use_wildcard = 1;
+    engine->tr.forms = {{false, true, 10, "Secret", std::string("\0S\0e\0c\0r\0e\0t", 12)},
+                        {true, false, 4, "01 ? 02", "\x01?\x02"}};
+    search();
+    EXPECT_EQ(engine->result_info.form_nb, 3u);
+    EXPECT_EQ(read_file(found() + "/TW_found_form"), (Bytes{0, 1, 2}));
 }
 
 }  // namespace

@@ -106,6 +106,7 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
         int language;
         bool lines;
         std::string a, b;  // the lines after each path
+        bool forms = false;  // "line" searched as a second form
     } cases[] = {
         {0, false, "Number of found: 3, First at file offset: 12", "Number of found: 1, First at file offset: 0"},
         {0, true, "Number of found: 3, First at file offset: 12, Line: 2",
@@ -114,13 +115,22 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
          "Nombre de trouv\xC3\xA9: 1,  Premier dans le fichier \xC3\xA0 l'index: 0"},
         {1, true, "Nombre de trouv\xC3\xA9: 3, Premier dans le fichier \xC3\xA0 l'index: 12, Ligne: 2",
          "Nombre de trouv\xC3\xA9: 1, Premier dans le fichier \xC3\xA0 l'index: 0, Ligne: 1"},
+        {0, false, "Number of found: 4, First at file offset: 0\n\nFound per form: 3 / 1",
+         "Number of found: 1, First at file offset: 0\n\nFound per form: 1 / 0", true},
+        {1, true,
+         "Nombre de trouv\xC3\xA9: 4, Premier dans le fichier \xC3\xA0 l'index: 0, Ligne: 1\n\n"
+         "Trouv\xC3\xA9s par forme : 3 / 1",
+         "Nombre de trouv\xC3\xA9: 1, Premier dans le fichier \xC3\xA0 l'index: 0, Ligne: 1\n\n"
+         "Trouv\xC3\xA9s par forme : 1 / 0", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.language << c.lines);
         set_target(*engine, "key", {{at("a.txt"), false}, {at("c.txt"), false}, {at("b.txt"), false}});
         engine->tr.add_line_nb = c.lines ? 1 : 0;
+        engine->more_forms.clear();
+        if (c.forms) engine->more_forms.push_back({{'l', 'i', 'n', 'e'}, {}, false, '?'});
         search();
-        ASSERT_EQ(engine->ir.found_nb.load(), 4u);
+        ASSERT_EQ(engine->ir.found_nb.load(), c.forms ? 5u : 4u);
         engine->language = c.language;
         write_file(report, std::string(10000, 'o'));  // replaced whole
         ASSERT_EQ(engine->save_search_info_in_text_file(report.c_str()), 0u);

@@ -183,3 +183,102 @@ TEST_F(TargetStoreTest, AFailedSaveLeavesTheOldFileWhole) {
               1);
 }
 
+
+namespace {
+
+std::vector<TargetForm> two_forms() {
+    return {{false, false, 10, "Secret", std::string("S\0e\0c\0r\0e\0t\0", 12)},
+            {true, true, 10, "0A ?? 0B", "\x0a?\x0b"}};
+}
+
+// The forms file of two_forms(), byte for byte.
+Bytes two_forms_bytes() {
+    Bytes b;
+    append_text(b, "TWFORM", true);
+    b.push_back(1);
+    for (std::uint8_t v : {2, 0, 0, 0}) b.push_back(v);
+    for (std::uint8_t v : {0, 0, 0, 0, 10, 0, 0, 0, 6, 0, 0, 0, 12, 0, 0, 0}) b.push_back(v);
+    append_text(b, "Secret", false);
+    for (char c : std::string("S\0e\0c\0r\0e\0t\0", 12)) b.push_back(static_cast<std::uint8_t>(c));
+    for (std::uint8_t v : {1, 1, 0, 0, 10, 0, 0, 0, 8, 0, 0, 0, 3, 0, 0, 0}) b.push_back(v);
+    append_text(b, "0A ?? 0B\x0a?\x0b", false);
+    return b;
+}
+
+}  // namespace
+
+TEST_F(TargetStoreTest, FormsFileFollowsItsTargetThroughSaveRenumberAndDelete) {
+    const auto forms_path = [&](u64 k) { return dir / ("TW_target/" + target_forms_file_name(k)); };
+    const auto save = [&](u64 k, const std::string& name, std::vector<TargetForm> forms) {
+        TargetRecord t{};
+        fill(t, name, "abc", {{~u64{0}, "/Users/a/docs"}, {0, "/Users/a/x.txt"}});
+        t.forms = std::move(forms);
+        ASSERT_EQ(engine->save_target_file(k, t), 0u);
+        engine->clear_target_buffer(t);
+    };
+    save(0, "Notes", two_forms());
+    EXPECT_EQ(read_file(target_path(0)), notes_target_bytes());
+    EXPECT_EQ(read_file(forms_path(0)), two_forms_bytes());
+    ASSERT_EQ(engine->make_target_current(0), 0u);
+    ASSERT_EQ(engine->tr.forms.size(), 2u);
+    EXPECT_EQ(engine->tr.forms[1].bytes, "\x0a?\x0b");
+    EXPECT_TRUE(engine->tr.forms[1].hexadecimal && engine->tr.forms[1].big_endian);
+    // Saved again with one form, the target has no forms file.
+    save(0, "Notes", {});
+    EXPECT_EQ(read_file(target_path(0)), notes_target_bytes());
+    EXPECT_FALSE(std::filesystem::exists(forms_path(0)));
+
+    // 0 with forms, 1 without, 2 with: deleting 0 moves each file down
+    // with its own forms, and deleting a target deletes its forms.
+    save(0, "zero", two_forms());
+    save(1, "one", {});
+    save(2, "two", {two_forms()[1]});
+    ASSERT_EQ(engine->delete_target_file(0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(forms_path(0)));
+    write_file(forms_path(0), two_forms_bytes());  // left by a build without forms files
+    ASSERT_EQ(engine->decrease_target_files_postfix_index_from(1), 0u);
+    EXPECT_EQ(list_names(), (std::vector<std::string>{"one", "two"}));
+    ASSERT_EQ(engine->make_target_current(0), 0u);
+    EXPECT_TRUE(engine->tr.forms.empty());
+    ASSERT_EQ(engine->make_target_current(1), 0u);
+    ASSERT_EQ(engine->tr.forms.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(forms_path(2)));
+    ASSERT_EQ(engine->delete_target_file(1), 0u);
+    EXPECT_FALSE(std::filesystem::exists(forms_path(1)));
+}
+
+TEST_F(TargetStoreTest, DamagedFormsFileIsNamedAndTheTargetLoadsWithItsStringAlone) {
+    const std::string path = dir / ("TW_target/" + target_forms_file_name(0));
+    write_file(target_path(0), notes_target_bytes());
+    const Bytes good = two_forms_bytes();
+    std::vector<std::pair<std::string, Bytes>> cases;
+    for (std::size_t n : {0, 7, 11, 12, 27, 40, 70}) cases.push_back({"cut", Bytes(good.begin(), good.begin() + n)});
+    const auto changed = [&](const char* what, std::size_t at, std::uint8_t v) {
+        Bytes b = good;
+        b[at] = v;
+        cases.push_back({what, b});
+    };
+    changed("magic", 0, 'X');
+    changed("version 2", 7, 2);
+    changed("no form", 8, 0);
+    changed("64 forms", 8, 64);
+    changed("kind 2", 12, 2);
+    changed("flags", 13, 4);
+    changed("reserved", 14, 1);
+    changed("no bytes", 24, 0);
+    changed("text too long", 22, 0x7f);
+    Bytes trailing = good;
+    trailing.push_back(0);
+    cases.push_back({"a byte after the last form", trailing});
+    for (const auto& [what, bytes] : cases) {
+        write_file(path, bytes);
+        ASSERT_EQ(engine->make_target_current(0), 0u) << what;
+        EXPECT_TRUE(engine->tr.forms.empty()) << what;
+        EXPECT_EQ(engine->damaged_forms_file, path) << what;
+        EXPECT_EQ(std::memcmp(engine->tr.search_str, "abc", 3), 0) << what;
+    }
+    write_file(path, good);
+    ASSERT_EQ(engine->make_target_current(0), 0u);
+    EXPECT_EQ(engine->tr.forms.size(), 2u);
+    EXPECT_TRUE(engine->damaged_forms_file.empty());
+}

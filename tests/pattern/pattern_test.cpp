@@ -8,6 +8,7 @@
 #include <string>
 
 #include "pattern/pattern_compiler.h"
+#include "pattern/target_forms.h"
 
 namespace tw::pattern {
 namespace {
@@ -101,6 +102,38 @@ TEST(PatternCompiler, AnEncodingIsUsableWhenTextCompilesInIt) {
         }
     }
     EXPECT_TRUE(encoding_usable(enc::kUtf8));
+}
+
+// The windows' forms: the typed text in each further encoding, further
+// texts in the target's encoding too, byte orders swapped, repeats and the
+// search string's own bytes left out; a further text no encoding gives, and
+// a 64th form, refused.
+TEST(TargetForms, TextsInEveryEncodingOnceEach) {
+    FormsRequest r;
+    r.first_bytes = "Key";
+    r.typed = "Key";
+    r.options.encoding = enc::kUtf8;
+    r.encodings = common_form_encodings();
+    r.more_texts = {"\u00e9t\u00e9"};
+    const FormsBuilt b = build_target_forms(r);
+    ASSERT_TRUE(b.ok());
+    std::vector<std::string> bytes;
+    for (const TargetForm& f : b.forms) bytes.push_back(f.bytes);
+    EXPECT_EQ(bytes, (std::vector<std::string>{std::string("K\0e\0y\0", 6), std::string("\0K\0e\0y", 6),
+                                               "\xC3\xA9t\xC3\xA9", std::string("\xE9\0t\0\xE9\0", 6),
+                                               std::string("\0\xE9\0t\0\xE9", 6)}));
+    EXPECT_TRUE(b.forms[1].big_endian && !b.forms[0].big_endian);
+    EXPECT_EQ(b.forms[2].text, "\u00e9t\u00e9");
+
+    r.encodings = {{enc::kAscii, false}};
+    r.options.encoding = enc::kAscii;
+    const FormsBuilt refused = build_target_forms(r);
+    EXPECT_EQ(refused.refusal.refusal, Refusal::NotEncodable);
+    EXPECT_EQ(refused.refused_text, "\u00e9t\u00e9");
+
+    r.more_texts.clear();
+    for (int i = 0; i < 64; ++i) r.more_texts.push_back("k" + std::to_string(i));
+    EXPECT_TRUE(build_target_forms(r).too_many);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 // refused before it starts.
 #include "tests/ui/search_window_support.h"
 #include "ui/viewer/FoundListModel.h"
+#include "ui/search/FormsDialog.h"
+#include "ui_FormsDialog.h"
 
 #include <QClipboard>
 #include <QLocale>
@@ -624,6 +626,46 @@ private slots:
         QCOMPARE(message(h), QString());
         QCOMPARE(h.controller->update_current_target_from_widget(), tw::u64{0});
         QCOMPARE(bytes_of(h.engine.tr), QString("ab\r\nc\rd\n"));
+    }
+
+    // "Forms…": the quick choice and a further string become the target's
+    // forms (each new set of bytes once), saved beside it; the dialog opens
+    // again on the choice kept, and a string no encoding gives is refused.
+    void forms_dialog_sets_the_targets_forms() {
+        Harness h;
+        h.save_target(0, {.name = "Docs", .pattern = "Key"});
+        h.open_window(0);
+        QStringList seen;
+        QString more = "lock";
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<tw::ui::FormsDialog*>(QApplication::activeModalWidget());
+            if (d == nullptr) return;
+            QListWidget* list = d->ui()->encodings_list_ref;
+            seen.clear();
+            for (int i = 0; i < list->count(); ++i)
+                if (list->item(i)->checkState() == Qt::Checked) seen << list->item(i)->text();
+            seen << d->ui()->more_strings_ref->toPlainText();
+            d->ui()->common_forms_but_ref->click();
+            d->ui()->more_strings_ref->setPlainText(more);
+            if (more.isEmpty()) return d->reject();
+            d->accept();
+        });
+        timer.start(20);
+        h.controller->Forms_but();
+        // Key in UTF-16 (both orders), lock in ASCII and UTF-16 (both orders).
+        QCOMPARE(h.engine.tr.forms.size(), std::size_t{5});
+        QCOMPARE(h.engine.make_target_current(0), tw::u64{0});
+        QCOMPARE(h.engine.tr.forms.size(), std::size_t{5});
+        QCOMPARE(h.engine.tr.forms[4].bytes, std::string("\0l\0o\0c\0k", 8));
+        more = "";
+        h.controller->Forms_but();
+        // The encodings whose bytes are the search string's own gave no form.
+        QCOMPARE(seen, (QStringList{"Unicode", "Unicode (big-endian)", "lock"}));
+        // ASCII has no \u00e9: the choice is refused and nothing changes.
+        QVERIFY(!h.controller->apply_forms({{{tw::encoding::kAscii, false}}, {"\u00e9t\u00e9"}}));
+        QCOMPARE(h.alert_message(), QString("No form of this search string can be searched: \u00e9t\u00e9"));
+        QCOMPARE(h.engine.tr.forms.size(), std::size_t{5});
     }
 };
 

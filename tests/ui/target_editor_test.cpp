@@ -393,6 +393,25 @@ private slots:
         }
     }
 
+    // A target of several forms edited and saved keeps its forms file.
+    void editing_a_target_keeps_its_other_forms() {
+        Editor e;
+        e.engine.clear_target_buffer(e.engine.tr_temp);
+        QCOMPARE(e.engine.load_target_file(0, e.engine.tr_temp), tw::u64{0});
+        e.engine.tr_temp.forms = {{false, false, 10, "abc", std::string("a\0b\0c\0", 6)}};
+        QCOMPARE(e.engine.save_target_file(0, e.engine.tr_temp), tw::u64{0});
+        const QString forms = QString::fromStdString(e.resource) + "/TW_target/TW_target_form_000";
+        const QByteArray before = [&] { QFile f(forms); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        QVERIFY(!before.isEmpty());
+        e.editor->show_target_window_index_of_target(0);
+        e.eui()->target_name_ref->setText("Renamed");
+        e.add_rows({"tree"});
+        e.editor->OK_but();
+        QVERIFY(!e.ewindow()->isVisible());
+        QFile f(forms);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
 };
 
 TW_UI_SUITE(TargetEditorTest)

@@ -606,6 +606,31 @@ private slots:
         QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
         QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
     }
+
+    // A result of several forms lists each file's count per form in a
+    // column "Forms", which a result of one form does not have.
+    void forms_column_counts_each_form() {
+        Viewer v;
+        v.file("a.txt", "one two two");
+        v.file("b.txt", "two");
+        tw::MultiPattern two;
+        two.bytes = {'t', 'w', 'o'};
+        v.engine->more_forms = {two};
+        v.search("one", {"a.txt", "b.txt"});
+        v.viewer->show_view();
+        QCOMPARE(model(v)->columnCount(), 4);
+        QCOMPARE(model(v)->headerData(FoundListModel::FormsColumn, Qt::Horizontal).toString(), QString("Forms"));
+        QCOMPARE(cell(v, 0, FoundListModel::FormsColumn) + " " + cell(v, 1, FoundListModel::FormsColumn),
+                 QString("1 / 2 0 / 1"));
+        // The occurrence on show is named by its form's number.
+        QCOMPARE(v.text("occ_nb_and_index_ref"), QString("1 / 3 (form 1)"));
+        v.viewer->Next_occ_but();
+        QCOMPARE(v.text("occ_nb_and_index_ref"), QString("2 / 3 (form 2)"));
+        v.engine->more_forms.clear();
+        v.search("two", {"a.txt"});
+        v.viewer->show_view();
+        QCOMPARE(model(v)->columnCount(), 3);
+    }
 };
 
 TW_UI_SUITE(ViewerTest)

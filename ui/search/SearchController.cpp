@@ -286,6 +286,8 @@ void SearchController::set_target_for_popup_item() {
         no_target_state();
         return;
     }
+    if (!engine_.damaged_forms_file.empty())
+        show_error(text(damaged_forms_s) + QString::fromStdString(engine_.damaged_forms_file));
     make_ready_to_search();
 }
 

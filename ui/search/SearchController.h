@@ -24,6 +24,7 @@
 #include "engine/tw.h"
 #include "engine/tw_live_found.h"
 #include "ui/common/UnreadableItems.h"
+#include "ui/search/FormsDialog.h"
 
 class QKeyEvent;
 class QMenu;
@@ -136,6 +137,14 @@ public:
     QToolButton* history_button() const { return history_but_; }
     QMenu* history_menu() const { return history_menu_; }
     void fill_history_menu();
+    // "Forms…": the further encodings and search strings of the current
+    // target, in a dialog (ui/search/SearchForms.cpp).
+    QToolButton* forms_button() const { return forms_but_; }
+    void Forms_but();
+    // Builds the current target's forms from `choice` and saves them with
+    // it; false, with an alert, when a search string gives no form.
+    bool apply_forms(const FormsChoice& choice);
+    tw::pattern::FormsBuilt build_forms(const FormsChoice& choice) const;
 
 signals:
     // The Special menu follows the window's state: enabled while idle.
@@ -191,6 +200,7 @@ private:
     PullDown* target_popup_ = nullptr;
     SearchStringField* string_field_ = nullptr;
     QToolButton* history_but_ = nullptr;
+    QToolButton* forms_but_ = nullptr;
     QMenu* history_menu_ = nullptr;
     QShortcut* return_shortcut_ = nullptr;
     QShortcut* enter_shortcut_ = nullptr;

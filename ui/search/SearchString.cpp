@@ -57,6 +57,12 @@ void SearchController::make_history_button() {
     // Beside the encoding pull-down, on the search string's label row.
     auto* row = qobject_cast<QBoxLayout*>(ui_->string_label_row_layout);
     row->insertWidget(row->indexOf(ui_->rect_for_encoding_popup_ref), history_but_);
+    forms_but_ = new QToolButton(widget_);
+    forms_but_->setObjectName(QStringLiteral("forms_but_ref"));
+    forms_but_->setText(text(forms_button_s));
+    forms_but_->setAccessibleName(text(forms_button_s));
+    connect(forms_but_, &QToolButton::clicked, this, &SearchController::Forms_but);
+    row->insertWidget(row->indexOf(ui_->rect_for_encoding_popup_ref), forms_but_);
 }
 
 void SearchController::fill_history_menu() {
@@ -84,6 +90,11 @@ void SearchController::fill_history_menu() {
 void SearchController::keep_target_before_search() {
     const i64 index = engine_.cur_target_index;
     if (index < 0) return;
+    // The search text in its further encodings follows the text searched.
+    if (!engine_.tr.forms.empty()) {
+        const auto built = build_forms(choice_of_forms(engine_.tr.forms));
+        if (built.ok()) engine_.tr.forms = built.forms;
+    }
     // The search runs anyway: only a warning when the file cannot be written.
     if (const u64 code = engine_.save_target_file(static_cast<u64>(index), engine_.tr); code != 0)
         show_error(text(cannot_save_target_s) + QString::fromLatin1(engine_.build_str_err(code)));

@@ -46,6 +46,9 @@ inline constexpr const char* const waiting_for_result_s[2] = {
     "En attente de la fin d'une autre recherche sur le r\u00e9sultat..."};
 inline constexpr const char* const damaged_targets_s[2] = {
     "Damaged target files, skipped:\n", "Fichiers de canevas endommag\u00e9s, ignor\u00e9s :\n"};
+inline constexpr const char* const damaged_forms_s[2] = {
+    "Damaged file of the target's other forms, skipped (the target searches its search string alone):\n",
+    "Fichier endommag\u00e9 des autres formes du canevas, ignor\u00e9 (le canevas ne cherche que sa cha\u00eene) :\n"};
 inline constexpr const char* const cannot_encode_s[2] = {
     "Cannot encode\n(try to erase completly the input string)",
     "Encodage impossible\n(essayer d'effacer complètement la phrase)"};
@@ -59,6 +62,12 @@ inline constexpr const char* const last_result_s[2] = {
 inline constexpr const char* const history_button_s[2] = {"Search history",
                                                          "Historique des recherches"};
 inline constexpr const char* const history_empty_s[2] = {"No search yet", "Aucune recherche encore"};
+inline constexpr const char* const forms_button_s[2] = {"Forms\u2026", "Formes\u2026"};
+inline constexpr const char* const forms_refused_s[2] = {
+    "No form of this search string can be searched: ",
+    "Aucune forme de cette cha\u00eene ne peut \u00eatre cherch\u00e9e : "};
+inline constexpr const char* const too_many_forms_s[2] = {
+    "A target searches at most 64 forms.", "Un canevas cherche au plus 64 formes."};
 inline constexpr const char* const cannot_save_target_s[2] = {
     "The target could not be saved before the search: ",
     "Le canevas n'a pas pu être enregistré avant la recherche : "};

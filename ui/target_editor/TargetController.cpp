@@ -304,6 +304,8 @@ void TargetController::OK_but() {
     engine_.init_target(built);
     built.encoding = engine_.tr_temp.encoding;
     built.is_hexa = engine_.tr_temp.is_hexa;
+    // The forms after the search string are kept as the record holds them.
+    built.forms = engine_.tr_temp.forms;
     if (const u64 code = set_target_from_widget(built); code != 0) {
         engine_.clear_target_buffer(built);
         if (code != tw::ERR_INVALID_NAME) {

@@ -21,6 +21,7 @@ namespace {
 const char* const path_header_s[2] = {"Path", "Chemin"};
 const char* const count_header_s[2] = {"Occurrences", "Occurrences"};
 const char* const size_header_s[2] = {"Size", "Taille"};
+const char* const forms_header_s[2] = {"Forms", "Formes"};
 const char* const damaged_s[2] = {"Damaged record %1: %2", "Enregistrement %1 endommagé : %2"};
 const char* const name_outside_s[2] = {"a name lies outside TW_found_path",
                                        "un nom est hors de TW_found_path"};
@@ -107,11 +108,12 @@ void FoundListModel::sizes_read(const std::vector<std::uint32_t>& files,
     emit sizing_changed(false);
 }
 
-tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, std::string* why) {
+tw::u64 FoundListModel::load(const std::string& found_dir, tw::u64 record_len, std::string* why,
+                             tw::u64 form_nb) {
     stop_sizing();
     beginResetModel();
     found_dir_ = found_dir;
-    const tw::u64 code = list_.load(found_dir, record_len, why);
+    const tw::u64 code = list_.load(found_dir, record_len, why, form_nb);
     // A list that could not be read is tried again at the next look.
     loaded_ = code == 0;
     sizes_.assign(list_.size(), kNotRead);
@@ -290,7 +292,8 @@ int FoundListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FoundListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
+    if (parent.isValid()) return 0;
+    return list_.form_counts(0) != nullptr ? ColumnCount + 1 : ColumnCount;
 }
 
 QVariant FoundListModel::data(const QModelIndex& index, int role) const {
@@ -316,6 +319,14 @@ QVariant FoundListModel::data(const QModelIndex& index, int role) const {
         // Read when the row is first shown; blank when the file is gone.
         const std::int64_t size = file_size(file);
         return size < 0 ? QString() : QLocale().toString(static_cast<qlonglong>(size));
+    }
+    case FormsColumn: {
+        // The count of each form in the forms' order: "2 / 0 / 1".
+        const std::uint32_t* counts = list_.form_counts(file);
+        if (damaged || counts == nullptr) return QString();
+        QStringList parts;
+        for (tw::u64 k = 0; k < list_.form_nb(); ++k) parts << QLocale().toString(counts[k]);
+        return parts.join(QStringLiteral(" / "));
     }
     default: return {};
     }
@@ -359,6 +370,7 @@ QVariant FoundListModel::headerData(int section, Qt::Orientation orientation, in
     case PathColumn: return QString::fromUtf8(path_header_s[language_]);
     case CountColumn: return QString::fromUtf8(count_header_s[language_]);
     case SizeColumn: return QString::fromUtf8(size_header_s[language_]);
+    case FormsColumn: return QString::fromUtf8(forms_header_s[language_]);
     default: return {};
     }
 }

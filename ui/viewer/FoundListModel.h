@@ -1,5 +1,5 @@
 // The found files of the result as a table for the viewer's list: path,
-// number of occurrences and size, in any of these orders and filtered by a
+// number of occurrences and size (and per form, for several forms), in any of these orders and filtered by a
 // piece of the path. The rows come from a tw::FoundList; the sizes are read
 // from the files only when a row is shown (or when the list is sorted by
 // size).
@@ -23,7 +23,9 @@ namespace tw::ui {
 class FoundListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { PathColumn = 0, CountColumn = 1, SizeColumn = 2, ColumnCount = 3 };
+    // FormsColumn, the count of occurrences of each form, is there only for
+    // a result of several forms.
+    enum Column { PathColumn = 0, CountColumn = 1, SizeColumn = 2, ColumnCount = 3, FormsColumn = 3 };
 
     // `language`: 0 English, 1 French, for the headers and damaged rows.
     explicit FoundListModel(int language, QObject* parent = nullptr);
@@ -31,7 +33,8 @@ public:
 
     // Reads the result of `found_dir` (see tw::FoundList::load); the order
     // and the filter in force are applied again.
-    tw::u64 load(const std::string& found_dir, tw::u64 record_len, std::string* why);
+    tw::u64 load(const std::string& found_dir, tw::u64 record_len, std::string* why,
+                 tw::u64 form_nb = 1);
     void clear();
     // Empties the list for the result that a search is writing in
     // `found_dir`; its found files come through append_live.

@@ -358,9 +358,15 @@ void ViewerController::show_file_position() {
 
 void ViewerController::show_view_occ_nb_and_index(int state) {
     const tw::SummaryRecord& sur = engine_.sur;
-    ui_->occ_nb_and_index_ref->setText(
-        state == kViewOccurrence ? QStringLiteral("%1 / %2").arg(sur.occ_index + 1).arg(sur.occ_nb)
-                                 : QString());
+    QString shown;
+    if (state == kViewOccurrence) {
+        shown = QStringLiteral("%1 / %2").arg(sur.occ_index + 1).arg(sur.occ_nb);
+        // In a result of several forms, the occurrence's form by its number.
+        static const char* const form_s[2] = {" (form %1)", " (forme %1)"};
+        if (sur.occ_form != 0)
+            shown += QString::fromUtf8(form_s[engine_.language != 0 ? 1 : 0]).arg(sur.occ_form);
+    }
+    ui_->occ_nb_and_index_ref->setText(shown);
 }
 
 void ViewerController::make_active(bool active) {

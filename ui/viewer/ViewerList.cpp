@@ -144,7 +144,8 @@ void ViewerController::update_found_list() {
     std::string why;
     following_file_ = true;
     mode_pending_ = true;  // another result
-    const tw::u64 code = found_list_model_->load(found_dir, engine_.result_info.record_len, &why);
+    const tw::u64 code = found_list_model_->load(found_dir, engine_.result_info.record_len, &why,
+                                                 engine_.result_info.form_nb);
     // A size order was given up for the new result: the header says so.
     QHeaderView* header = ui_->found_list_ref->horizontalHeader();
     if (header->sortIndicatorSection() != found_list_model_->sort_column())
