@@ -343,7 +343,7 @@ private slots:
         // From each window's first control; disabled controls are passed over.
         const struct { QWidget* first; QStringList chain; } windows[] = {
             {e.ui()->triangle_but_ref,
-             {"triangle_but_ref", "target_popup", "search_history_but_ref", "encoding_popup", "string_to_search_ref",
+             {"triangle_but_ref", "target_popup", "search_history_but_ref", "forms_but_ref", "encoding_popup", "string_to_search_ref",
               "use_wildcard_ref", "add_line_no_ref", "case_insensentive_ref", "skip_read_access_error_ref",
               "not_inside_ref", "action_but_ref"}},
             {e.viewer->ui()->found_filter_ref,

@@ -57,7 +57,7 @@ private slots:
         QTest::newRow("found order") << -1 << up << "" << QStringList{"e.txt", "d/b.txt", "d/a.txt", "c.txt", "d/x/f.txt"};
         QTest::newRow("count up") << count << up << "" << QStringList{"d/b.txt", "c.txt", "e.txt", "d/a.txt", "d/x/f.txt"};
         QTest::newRow("count down") << count << down << "" << QStringList{"d/a.txt", "d/x/f.txt", "e.txt", "d/b.txt", "c.txt"};
-        QTest::newRow("count up, filtered") << count << up << "d/" << QStringList{"d/b.txt", "d/a.txt", "d/x/f.txt"};
+        QTest::newRow("count up, filtered") << count << up << "/d/" << QStringList{"d/b.txt", "d/a.txt", "d/x/f.txt"};
         QTest::newRow("path up") << path << up << "" << QStringList{"c.txt", "e.txt", "d/a.txt", "d/b.txt", "d/x/f.txt"};
         QTest::newRow("path up, filtered") << path << up << "a.txt" << QStringList{"d/a.txt"};
         QTest::newRow("path down") << path << down << "" << QStringList{"d/x/f.txt", "d/b.txt", "d/a.txt", "e.txt", "c.txt"};
@@ -123,7 +123,8 @@ private slots:
         v.w<QLineEdit>("file_index_tf_ref")->setText("4");
         v.viewer->Go_file_but();
         QCOMPARE(current(v), QString("c.txt"));
-        v.w<QLineEdit>("found_filter_ref")->setText("d/");
+        // "/d/", not "d/": the temporary folder's random name may end in d.
+        v.w<QLineEdit>("found_filter_ref")->setText("/d/");
         QCOMPARE(v.text("file_nb_and_index_ref"), QString("– / 3"));
         v.viewer->Previous_file_but();
         QCOMPARE(current(v), QString("d/a.txt"));

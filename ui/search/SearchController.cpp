@@ -268,6 +268,7 @@ void SearchController::set_tab_order() {
     QList<QWidget*> order{ui_->triangle_but_ref};
     if (target_popup_ != nullptr) order.append(target_popup_);
     if (history_but_ != nullptr) order.append(history_but_);
+    if (forms_but_ != nullptr) order.append(forms_but_);
     if (encoding_popup() != nullptr) order.append(encoding_popup());
     order.append({ui_->string_to_search_ref, ui_->use_wildcard_ref, ui_->wildcard_symbol_ref,
                   ui_->add_line_no_ref, ui_->case_insensentive_ref,
