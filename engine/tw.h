@@ -77,6 +77,8 @@ struct TargetItem {
 };
 
 // "TW_target_" + number, at least three digits.
+// `prefix` + number with at least three digits.
+std::string numbered_file_name(const char* prefix, u64 number);
 std::string target_file_name(u64 number);
 
 // "TW_target_form_" + number, the digits as in target_file_name.

@@ -54,12 +54,13 @@ u64 open_target_header(const std::string& path, WorkFile& w, u64* size,
 
 }  // namespace
 
-std::string target_file_name(u64 number) {
+std::string numbered_file_name(const char* prefix, u64 number) {
     char name[48];
-    std::snprintf(name, sizeof name, "%s%.3llu", TW_TARGET_PREFIX,
-                  static_cast<unsigned long long>(number));
+    std::snprintf(name, sizeof name, "%s%.3llu", prefix, static_cast<unsigned long long>(number));
     return name;
 }
+
+std::string target_file_name(u64 number) { return numbered_file_name(TW_TARGET_PREFIX, number); }
 
 u64 target_posfix_index_from_filename(const char* file_name, u64* number) {
     const std::size_t prefix = std::strlen(TW_TARGET_PREFIX);

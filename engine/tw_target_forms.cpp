@@ -35,10 +35,7 @@ std::uint32_t get_u32(const char* p) {
 }  // namespace
 
 std::string target_forms_file_name(u64 number) {
-    char name[48];
-    std::snprintf(name, sizeof name, "%s%.3llu", TW_TARGET_FORM_PREFIX,
-                  static_cast<unsigned long long>(number));
-    return name;
+    return numbered_file_name(TW_TARGET_FORM_PREFIX, number);
 }
 
 std::string encode_target_forms(const std::vector<TargetForm>& forms) {
