@@ -20,6 +20,19 @@
 
 namespace tw_test {
 
+// Sanitizer and coverage builds pay many times over for every memory access
+// and system call: there the largest cases run over smaller inputs that
+// still cross the same buffer edges (the normal build keeps the full sizes).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(TRAWLEX_COVERAGE_BUILD)
+inline constexpr bool kInstrumentedBuild = true;
+#else
+inline constexpr bool kInstrumentedBuild = false;
+#endif
+
+}  // namespace tw_test
+
+namespace tw_test {
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Removes a tree and everything in it; links are removed, never followed.
