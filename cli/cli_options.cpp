@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
+#include <fcntl.h>
 #include <getopt.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -40,6 +42,7 @@ enum LongOnly : int {
 
 const option kLongOptions[] = {
     {"regexp", required_argument, nullptr, 'e'},
+    {"file", required_argument, nullptr, 'f'},
     {"hex", no_argument, nullptr, kHex},
     {"encoding", required_argument, nullptr, 'E'},
     {"encodings", required_argument, nullptr, 'E'},
@@ -125,6 +128,50 @@ const char* const old_w_s[2] = {
     "-w ne veut plus dire --wildcard : employez --wildcard C (le -w de grep, le mot entier, "
     "n'existe pas ici)"};
 
+const char* const pattern_file_s[2] = {"cannot read the pattern file '%1': %2",
+                                       "impossible de lire le fichier de motifs « %1 » : %2"};
+const char* const pattern_file_size_s[2] = {
+    "the pattern file '%1' is larger than %2 bytes",
+    "le fichier de motifs « %1 » dépasse %2 octets"};
+
+// The patterns of -f FILE ("-": standard input), one per line as grep reads
+// them: a last line without its line feed counts, the line feed after it
+// does not add an empty one. The file may hold no pattern.
+bool read_pattern_file(const char* path, std::vector<std::string>& patterns, std::string& error) {
+    // A bound on what is read, far beyond what the text buffers can hold.
+    constexpr std::size_t kMaxBytes = std::size_t{64} << 20;
+    const bool standard_input = std::strcmp(path, "-") == 0;
+    const int fd = standard_input ? STDIN_FILENO : ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = text(pattern_file_s, {path, std::strerror(errno)});
+        return false;
+    }
+    std::string bytes;
+    char block[65536];
+    ssize_t got = 0;
+    while ((got = ::read(fd, block, sizeof block)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 || bytes.size() + static_cast<std::size_t>(got) > kMaxBytes) break;
+        bytes.append(block, static_cast<std::size_t>(got));
+    }
+    const int read_errno = errno;
+    if (!standard_input) ::close(fd);
+    if (got < 0) {
+        error = text(pattern_file_s, {path, std::strerror(read_errno)});
+        return false;
+    }
+    if (got > 0) {
+        error = text(pattern_file_size_s, {path, std::to_string(kMaxBytes)});
+        return false;
+    }
+    for (std::size_t from = 0; from < bytes.size();) {
+        const std::size_t end = std::min(bytes.find('\n', from), bytes.size());
+        patterns.emplace_back(bytes, from, end - from);
+        from = end + 1;
+    }
+    return true;
+}
+
 // A count of lines or occurrences: decimal digits only, at most 18 of them.
 std::optional<std::uint64_t> count_value(const char* text) {
     const std::string value = text;
@@ -161,12 +208,12 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
     bool pattern_by_e = false;
     for (;;) {
         int index = 0;
-        const int c = ::getopt_long(argc, argv, ":e:E:inclLqm:0j:HhboFarRxwA:B:C:g:", kLongOptions, &index);
+        const int c = ::getopt_long(argc, argv, ":e:f:E:inclLqm:0j:HhboFarRxwA:B:C:g:", kLongOptions, &index);
         if (c == -1) break;
         switch (c) {
         case 'e':
             // As grep: each -e adds a pattern.
-            if (!pattern_by_e) o.pattern = optarg;
+            if (o.patterns.empty()) o.pattern = optarg;
             pattern_by_e = true;
             o.patterns.emplace_back(optarg);
             if (o.patterns.size() > kMaxMultiPatterns) {
@@ -174,6 +221,16 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error,
                 return std::nullopt;
             }
             o.pattern_options.emplace_back("-e");
+            break;
+        case 'f':
+            pattern_by_e = true;
+            if (!read_pattern_file(optarg, o.patterns, error)) return std::nullopt;
+            if (o.patterns.size() > kMaxMultiPatterns) {
+                error = text(too_many_forms_s, {std::to_string(kMaxMultiPatterns)});
+                return std::nullopt;
+            }
+            if (!o.patterns.empty()) o.pattern = o.patterns.front();
+            o.pattern_options.emplace_back("-f");
             break;
         case 'x': error = text(old_x_s); return std::nullopt;
         case 'w': error = text(old_w_s); return std::nullopt;
@@ -369,7 +426,11 @@ bool parse_encoding_list(const std::string& list, std::vector<EncodingChoice>& o
         const std::string name = list.substr(from, comma - from);
         std::string lower = name;
         for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower == "common") {
+        if (lower == "all") {
+            for (const encoding::FixedEncoding& f : encoding::fixed_encodings())
+                out.push_back({std::string(f.short_name), f.id, false});
+            out.push_back({"utf-16be", encoding::kUtf16, true});
+        } else if (lower == "common") {
             for (const char* n : {"ascii", "utf-8", "utf-16le", "utf-16be"})
                 out.push_back({n, *encoding::encoding_from_short_name(n == std::string("utf-16be") ? "utf-16le" : n),
                                n == std::string("utf-16be")});

@@ -468,9 +468,10 @@ int run(int argc, char** argv) {
         auto made = tw::cli::search_forms(o, message);
         if (!made) return usage_error(message);
         forms = std::move(*made);
+        // As grep: no occurrence is wanted (or a pattern file held no
+        // pattern), so nothing is searched.
+        if (o.max_count == 0 || forms.empty()) return kNothingFound;
         pattern = {forms.front().bytes, forms.front().wildcard};
-        // As grep: no occurrence is wanted, so nothing is searched.
-        if (o.max_count == 0) return kNothingFound;
         missing = check_paths(o.paths, paths, folders);
         // -e named the encoding before it named the pattern.
         const bool by_e = std::find(o.pattern_options.begin(), o.pattern_options.end(), "-e") !=

@@ -37,6 +37,9 @@ Pattern:
                          with a column naming its form: the pattern's number
                          and, with several encodings, the encoding (JSON:
                          "forms" beside "offsets")
+  -f, --file FILE        search each line of FILE as a PATTERN, as with -e
+                         ("-": standard input); a FILE without lines
+                         searches nothing
       --hex              PATTERN is hexadecimal digits ("41 42", "4142");
                          blanks are ignored, an odd count gets a leading 0
   -E, --encoding NAME[,NAME]...
@@ -46,8 +49,8 @@ Pattern:
                          cp1251, cp1252, cp1253, cp1254, iso-2022-jp, euc-jp,
                          shift_jis; several names search every form in one
                          pass (forms with the same bytes once); "common" is
-                         ASCII, UTF-8 and UTF-16 (both byte orders) (also
-                         --encodings LIST)
+                         ASCII, UTF-8 and UTF-16 (both byte orders), "all"
+                         every encoding above (also --encodings LIST)
       --wildcard C       the byte C in PATTERN matches any byte (not first
                          or last); with -i it must not be a letter that a
                          text PATTERN holds in either case; with --hex only C
@@ -198,6 +201,9 @@ Motif :
                          d'occurrence finit alors par une colonne qui nomme
                          sa forme : le numéro du motif et, avec plusieurs
                          codages, le codage (JSON : "forms" près de "offsets")
+  -f, --file FICHIER     cherche chaque ligne de FICHIER comme un MOTIF,
+                         comme -e ("-" : l'entrée standard) ; un FICHIER
+                         sans ligne ne fait rien chercher
       --hex              MOTIF est fait de chiffres hexadécimaux ("41 42",
                          "4142") ; les blancs sont ignorés, un nombre impair
                          reçoit un 0 en tête
@@ -209,7 +215,8 @@ Motif :
                          shift_jis ; plusieurs noms cherchent chaque forme en
                          une passe (les formes aux mêmes octets une fois) ;
                          "common" vaut ASCII, UTF-8 et UTF-16 (deux ordres
-                         d'octets) (aussi --encodings LISTE)
+                         d'octets), "all" tous les codages ci-dessus (aussi
+                         --encodings LISTE)
       --wildcard C       l'octet C de MOTIF vaut n'importe quel octet (ni au
                          début ni à la fin) ; avec -i ce ne doit pas être une
                          lettre que MOTIF contient dans l'une ou l'autre

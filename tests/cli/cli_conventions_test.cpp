@@ -49,6 +49,9 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
     add("wide.txt", "before\n" + std::string(10000, 'x') + "needle" + std::string(10000, 'y') + "\nafter\n");
     const std::string wide = std::string(8192, 'x') + "needle" + std::string(8192, 'y');
     add("forms.bin", "hello" + std::string("h\0e\0l\0l\0o\0", 10) + std::string("\0h\0e\0l\0l\0o", 10));
+    add("keys/three", "again\nhello\nello");
+    add("keys/none", "");
+    add("keys/blank", "again\n\n");
     const Row rows[] = {
         // Letters that mean what they mean in grep and ripgrep.
         {{"-e", "hello", "a.txt"}, "12\n", 0, ""},
@@ -80,6 +83,12 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         {{"-q", "-e", "absent", "-e", "again", "a.txt"}, "", 0, "", both},
         {{"-m", "1", "-e", "again", "-e", "hello", "a.txt"}, "12\t2\n", 0, ""},
         {{"-E", "utf-8,utf-16le,utf-16be", "hello", "forms.bin"}, "0\tutf-8\n5\tutf-16le\n15\tutf-16be\n", 0, ""},
+        {{"-f", "keys/three", "a.txt"}, "1\t3\n12\t2\n13\t3\n18\t1\n", 0, ""},
+        {{"-e", "again", "--file=keys/none", "a.txt"}, "18\n", 0, ""},
+        {{"-f", "keys/none", "a.txt"}, "", 1, "", grep},
+        {{"-f", "keys/blank", "a.txt"}, "", 2, "the pattern is empty"},
+        {{"-f", "keys/missing", "a.txt"}, "", 2, "cannot read the pattern file 'keys/missing': No such file"},
+        {{"-c", "-E", "all", "-i", "HELLO", "forms.bin"}, "3\n", 0, ""},
         {{"-E", "utf-16be", "-i", "HELLO", "forms.bin"}, "15\n", 0, ""},
         {{"-E", "common", "-i", "HELLO", "forms.bin"}, "0\tascii/utf-8\n5\tutf-16le\n15\tutf-16be\n", 0, ""},
         {{"-E", "latin1,utf-8", "-e", "caf\xC3\xA9", "-e", "caf", "latin1.txt"},
