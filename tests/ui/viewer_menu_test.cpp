@@ -75,10 +75,25 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), copied);
     }
 
+    // The excerpt's Ctrl+C copies its selection, and no entry of either
+    // menu shows a key that another one of it shows.
     void the_excerpt_copies_its_selection() {
         Viewer v;
         v.three_files();
         v.viewer->show_view();
+        for (const bool in_excerpt : {false, true}) {
+            QMenu* menu = v.viewer->make_context_menu(in_excerpt, v.area());
+            QStringList keys;
+            for (const QAction* a : menu->actions())
+                if (!a->shortcut().isEmpty()) keys << a->shortcut().toString();
+            QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+            if (in_excerpt) {
+                QApplication::clipboard()->clear();
+                menu->findChild<QAction*>("copy_path_excerpt_action")->trigger();
+                QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(v.tree / "a.txt"));
+            }
+            delete menu;
+        }
         QMenu* menu = v.viewer->make_context_menu(true, v.area());
         QVERIFY(!v.viewer->viewer_action("copy_selection_action")->isEnabled());
         delete menu;

@@ -147,7 +147,16 @@ QMenu* ViewerController::make_context_menu(bool in_excerpt, QWidget* parent) {
     add("open_default_action", file);
     add("reveal_action", file);
     menu->addSeparator();
-    add("copy_path_action", file);
+    if (in_excerpt) {
+        // There Ctrl+C copies the selection: the path is copied from the
+        // menu alone, and its entry shows no key.
+        QAction* path = menu->addAction(viewer_action("copy_path_action")->text());
+        path->setObjectName(QStringLiteral("copy_path_excerpt_action"));
+        path->setEnabled(file);
+        connect(path, &QAction::triggered, this, [this] { Copy_path_action(); });
+    } else {
+        add("copy_path_action", file);
+    }
     add("copy_offset_action", occurrence);
     add("copy_offset_hexa_action", occurrence);
     add("copy_bytes_action", occurrence);
