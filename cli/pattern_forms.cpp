@@ -5,6 +5,7 @@
 
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
+#include "engine/tw_found_forms.h"
 #include "matcher/search_param.h"
 
 namespace tw::cli {
@@ -50,8 +51,10 @@ std::optional<std::vector<SearchForm>> search_forms(const Options& o, std::strin
             form.bytes = std::move(compiled->bytes);
             form.wildcard = compiled->wildcard;
             form.encoding = enc.id;
+            form.hexadecimal = o.hex;
             form.fold = fold_mask(o, form.bytes, enc.id);
             if (enc.big_endian && !o.hex) {
+                form.big_endian = true;
                 swap_pairs(form.bytes);
                 swap_pairs(form.fold);
             }
@@ -79,7 +82,12 @@ std::optional<std::vector<SearchForm>> search_forms(const Options& o, std::strin
 
 void give_forms(Engine& e, const std::vector<SearchForm>& forms) {
     e.more_forms.clear();
+    e.forms_described.clear();
     if (forms.empty()) return;
+    // The result folder names the forms as the output does.
+    for (const SearchForm& f : forms)
+        e.forms_described.push_back({static_cast<std::uint32_t>(f.bytes.size()),
+                                     f.big_endian ? utf16be_encoding() : f.encoding, f.hexadecimal, f.name});
     e.tr.encoding = forms.front().encoding;
     // The fold mask of a UTF-16 big-endian first form, which no stored
     // encoding gives.

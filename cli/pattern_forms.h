@@ -22,6 +22,8 @@ struct SearchForm {
     // With --ignore-case: 0x20 where a byte folds, 0 elsewhere.
     std::string fold;
     std::uint32_t encoding = 4;
+    bool big_endian = false;  // UTF-16 with each unit's bytes swapped
+    bool hexadecimal = false;
     // How the output names the form: the pattern's number (from 1) when
     // there are several, then its encodings when there are several; empty
     // for a search of one form.

@@ -238,6 +238,11 @@ public:
     // instead of the one its encoding gives (UTF-16 big-endian, which no
     // target stores). Read when a search starts.
     std::string first_form_fold;
+    // How the result describes each form, the first included, when the
+    // caller names them itself (the command line); otherwise (another
+    // count) the engine describes them from the target. Read when a search
+    // starts.
+    std::vector<FoundForm> forms_described;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
     // True when the last search ended at a file or folder it could not
@@ -403,6 +408,11 @@ private:
     std::unique_ptr<ScanForms> scan_forms_;
     // Prepares the forms of a search from the target and more_forms.
     u64 set_scan_forms();
+    // Writes TW_found_forms at `path` from the forms of the search.
+    u64 write_found_forms(const std::string& path);
+    // Each form of `list` (the target's string first) as the result
+    // describes it.
+    std::vector<FoundForm> describe_forms(const std::vector<MultiPattern>& list) const;
     // The forms file of target `number` in the targets folder `dir`.
     void load_target_forms(const std::string& dir, u64 number, TargetRecord& t);
     u64 save_target_forms(const std::string& dir, u64 number, const TargetRecord& t);
