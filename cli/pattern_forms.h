@@ -1,6 +1,8 @@
 // The forms a command-line search looks for: each typed pattern in each
 // encoding chosen (a hexadecimal pattern once), as the bytes, wildcard and
-// case-fold mask the engine searches.
+// case-fold mask the engine searches. Each form is compiled as the windows
+// compile theirs (pattern::compile_form) and folded as the engine folds a
+// target's forms (form_fold_mask).
 #pragma once
 
 #include <cstdint>

@@ -107,6 +107,12 @@ bool decode_target_forms(std::string_view data, std::vector<TargetForm>& out);
 
 // The pattern a search takes from form `form` of target `t`.
 MultiPattern target_form_pattern(const TargetRecord& t, const TargetForm& form);
+// The case-fold mask of a form's bytes (0x20 where a byte folds, 0
+// elsewhere): every letter byte of a hexadecimal form; the ASCII letters of
+// `encoding` otherwise, read with each unit's bytes swapped when
+// `big_endian` (UTF-16 big-endian).
+std::string form_fold_mask(std::string_view bytes, bool hexadecimal, std::uint32_t encoding,
+                           bool big_endian);
 
 // Parses "TW_target_" followed by 1 to 9 decimal digits; 0 or 12.
 u64 target_posfix_index_from_filename(const char* file_name, u64* number);
