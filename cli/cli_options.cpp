@@ -452,8 +452,8 @@ std::optional<Pattern> pattern_bytes(const Options& o, std::string& error) {
     return pattern_bytes(o, o.pattern, o.encoding, o.encoding_name, error);
 }
 
-std::optional<Pattern> pattern_bytes(const Options& o, const std::string& typed, std::uint32_t id,
-                                     const std::string& encoding_name, std::string& error) {
+std::string refusal_text(const Options& o, const pattern::Compiled& c, const std::string& typed,
+                         const std::string& encoding_name) {
     static const char* const bad_hex_s[2] = {
         "invalid hexadecimal character '%1' at position %2 of the pattern",
         "caractère hexadécimal « %1 » invalide à la position %2 du motif"};
@@ -479,14 +479,9 @@ std::optional<Pattern> pattern_bytes(const Options& o, const std::string& typed,
                                             "pas assez de mémoire pour le motif"};
     static const char* const cannot_convert_s[2] = {"the pattern cannot be converted to %1",
                                                     "le motif ne peut pas être converti en %1"};
-    pattern::Options options;
-    options.hexadecimal = o.hex;
-    options.encoding = id;
-    options.wildcard = o.wildcard;
-    options.ignore_case = o.ignore_case;
-    pattern::Compiled c = pattern::compile_utf8(typed, options);
+    std::string error;
     switch (c.refusal) {
-    case pattern::Refusal::None: return Pattern{std::move(c.bytes), c.wildcard};
+    case pattern::Refusal::None: break;
     case pattern::Refusal::InvalidHexDigit:
         error = text(bad_hex_s, {typed.substr(c.position, 1), std::to_string(c.position + 1)});
         break;
@@ -506,6 +501,23 @@ std::optional<Pattern> pattern_bytes(const Options& o, const std::string& typed,
     case pattern::Refusal::OutOfMemory: error = text(memory_s); break;
     case pattern::Refusal::CannotConvert: error = text(cannot_convert_s, {encoding_name}); break;
     }
+    return error;
+}
+
+pattern::Options pattern_options(const Options& o, std::uint32_t id) {
+    pattern::Options options;
+    options.hexadecimal = o.hex;
+    options.encoding = id;
+    options.wildcard = o.wildcard;
+    options.ignore_case = o.ignore_case;
+    return options;
+}
+
+std::optional<Pattern> pattern_bytes(const Options& o, const std::string& typed, std::uint32_t id,
+                                     const std::string& encoding_name, std::string& error) {
+    pattern::Compiled c = pattern::compile_utf8(typed, pattern_options(o, id));
+    if (c.ok()) return Pattern{std::move(c.bytes), c.wildcard};
+    error = refusal_text(o, c, typed, encoding_name);
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/name_filter.h"
+#include "pattern/pattern_compiler.h"
 
 namespace tw::cli {
 
@@ -96,6 +97,12 @@ struct Pattern {
 // would be taken for the wildcard, another character stands for it. On
 // failure returns nullopt and sets `error`.
 std::optional<Pattern> pattern_bytes(const Options& options, std::string& error);
+// How the pattern compiler reads a pattern of these options in encoding `id`.
+pattern::Options pattern_options(const Options& options, std::uint32_t id);
+// Why `compiled`, the pattern `text` compiled in the encoding named
+// `encoding_name`, cannot be searched.
+std::string refusal_text(const Options& options, const pattern::Compiled& compiled, const std::string& text,
+                         const std::string& encoding_name);
 // The same for `text` in encoding `id`, named `encoding_name` in messages.
 std::optional<Pattern> pattern_bytes(const Options& options, const std::string& text, std::uint32_t id,
                                      const std::string& encoding_name, std::string& error);

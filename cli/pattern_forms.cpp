@@ -5,29 +5,10 @@
 
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
-#include "matcher/search_param.h"
+#include "engine/tw_found_forms.h"
+#include "pattern/target_forms.h"
 
 namespace tw::cli {
-
-namespace {
-
-// UTF-16 big-endian from little-endian: each unit's two bytes swapped.
-void swap_pairs(std::string& s) {
-    for (std::size_t i = 0; i + 1 < s.size(); i += 2) std::swap(s[i], s[i + 1]);
-}
-
-std::string fold_mask(const Options& o, const std::string& bytes, std::uint32_t encoding) {
-    if (!o.ignore_case) return {};
-    if (o.hex) {
-        std::string mask(bytes.size(), '\0');
-        fold_every_letter(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                          reinterpret_cast<std::uint8_t*>(mask.data()));
-        return mask;
-    }
-    return encoding::case_fold_mask(bytes, static_cast<encoding::EncodingId>(encoding));
-}
-
-}  // namespace
 
 std::optional<std::vector<SearchForm>> search_forms(const Options& o, std::string& error) {
     const bool several_patterns = o.patterns.size() > 1;
@@ -39,22 +20,21 @@ std::optional<std::vector<SearchForm>> search_forms(const Options& o, std::strin
         const std::size_t encodings = o.hex ? 1 : o.encodings.size();
         for (std::size_t k = 0; k < encodings; ++k) {
             const EncodingChoice& enc = o.encodings[k];
-            std::string why;
-            auto compiled = pattern_bytes(o, o.patterns[p], enc.id, enc.name, why);
-            if (!compiled) {
-                if (first_error.empty()) first_error = why;
+            // Compiled as the windows compile their forms.
+            pattern::Compiled compiled =
+                pattern::compile_form(o.patterns[p], pattern_options(o, enc.id), {enc.id, enc.big_endian});
+            if (!compiled.ok()) {
+                if (first_error.empty()) first_error = refusal_text(o, compiled, o.patterns[p], enc.name);
                 continue;
             }
             ++made;
             SearchForm form;
-            form.bytes = std::move(compiled->bytes);
-            form.wildcard = compiled->wildcard;
+            form.bytes = std::move(compiled.bytes);
+            form.wildcard = compiled.wildcard;
             form.encoding = enc.id;
-            form.fold = fold_mask(o, form.bytes, enc.id);
-            if (enc.big_endian && !o.hex) {
-                swap_pairs(form.bytes);
-                swap_pairs(form.fold);
-            }
+            form.hexadecimal = o.hex;
+            form.big_endian = enc.big_endian && !o.hex;
+            if (o.ignore_case) form.fold = form_fold_mask(form.bytes, o.hex, enc.id, form.big_endian);
             const std::string label = several_encodings ? enc.name : std::string();
             const auto same = std::find_if(forms.begin(), forms.end(), [&](const SearchForm& f) {
                 return f.bytes == form.bytes && f.wildcard == form.wildcard && f.fold == form.fold;
@@ -79,7 +59,12 @@ std::optional<std::vector<SearchForm>> search_forms(const Options& o, std::strin
 
 void give_forms(Engine& e, const std::vector<SearchForm>& forms) {
     e.more_forms.clear();
+    e.forms_described.clear();
     if (forms.empty()) return;
+    // The result folder names the forms as the output does.
+    for (const SearchForm& f : forms)
+        e.forms_described.push_back({static_cast<std::uint32_t>(f.bytes.size()),
+                                     f.big_endian ? utf16be_encoding() : f.encoding, f.hexadecimal, f.name});
     e.tr.encoding = forms.front().encoding;
     // The fold mask of a UTF-16 big-endian first form, which no stored
     // encoding gives.

@@ -1,6 +1,8 @@
 // The forms a command-line search looks for: each typed pattern in each
 // encoding chosen (a hexadecimal pattern once), as the bytes, wildcard and
-// case-fold mask the engine searches.
+// case-fold mask the engine searches. Each form is compiled as the windows
+// compile theirs (pattern::compile_form) and folded as the engine folds a
+// target's forms (form_fold_mask).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,8 @@ struct SearchForm {
     // With --ignore-case: 0x20 where a byte folds, 0 elsewhere.
     std::string fold;
     std::uint32_t encoding = 4;
+    bool big_endian = false;  // UTF-16 with each unit's bytes swapped
+    bool hexadecimal = false;
     // How the output names the form: the pattern's number (from 1) when
     // there are several, then its encodings when there are several; empty
     // for a search of one form.

@@ -107,6 +107,12 @@ bool decode_target_forms(std::string_view data, std::vector<TargetForm>& out);
 
 // The pattern a search takes from form `form` of target `t`.
 MultiPattern target_form_pattern(const TargetRecord& t, const TargetForm& form);
+// The case-fold mask of a form's bytes (0x20 where a byte folds, 0
+// elsewhere): every letter byte of a hexadecimal form; the ASCII letters of
+// `encoding` otherwise, read with each unit's bytes swapped when
+// `big_endian` (UTF-16 big-endian).
+std::string form_fold_mask(std::string_view bytes, bool hexadecimal, std::uint32_t encoding,
+                           bool big_endian);
 
 // Parses "TW_target_" followed by 1 to 9 decimal digits; 0 or 12.
 u64 target_posfix_index_from_filename(const char* file_name, u64* number);
@@ -238,6 +244,11 @@ public:
     // instead of the one its encoding gives (UTF-16 big-endian, which no
     // target stores). Read when a search starts.
     std::string first_form_fold;
+    // How the result describes each form, the first included, when the
+    // caller names them itself (the command line); otherwise (another
+    // count) the engine describes them from the target. Read when a search
+    // starts.
+    std::vector<FoundForm> forms_described;
     // The number of scanning threads the next search will use.
     unsigned effective_thread_count() const;
     // True when the last search ended at a file or folder it could not
@@ -403,6 +414,11 @@ private:
     std::unique_ptr<ScanForms> scan_forms_;
     // Prepares the forms of a search from the target and more_forms.
     u64 set_scan_forms();
+    // Writes TW_found_forms at `path` from the forms of the search.
+    u64 write_found_forms(const std::string& path);
+    // Each form of `list` (the target's string first) as the result
+    // describes it.
+    std::vector<FoundForm> describe_forms(const std::vector<MultiPattern>& list) const;
     // The forms file of target `number` in the targets folder `dir`.
     void load_target_forms(const std::string& dir, u64 number, TargetRecord& t);
     u64 save_target_forms(const std::string& dir, u64 number, const TargetRecord& t);

@@ -131,13 +131,19 @@ u64 Engine::open_found_file(const char* mode) {
     // The forms of the occurrences, only for a search of several; the one
     // of an earlier such search would describe records it does not hold.
     const std::string form_path = dir + "/" + TW_FOUND_FORM;
+    const std::string described_path = dir + "/" + TW_FOUND_FORMS;
     if (sr.MULTI == 0) {
-        if (::unlink(form_path.c_str()) != 0 && errno != ENOENT) {
-            record_failure(form_path, errno);
-            close_found_file();
-            return ERR_DELETE_FILE;
-        }
+        for (const std::string* path : {&form_path, &described_path})
+            if (::unlink(path->c_str()) != 0 && errno != ENOENT) {
+                record_failure(*path, errno);
+                close_found_file();
+                return ERR_DELETE_FILE;
+            }
         return 0;
+    }
+    if (const u64 code = write_found_forms(described_path); code != 0) {
+        close_found_file();
+        return code;
     }
     WorkFile& w = wf[WF_FOUND_FORM];
     w.name = TW_FOUND_FORM;
@@ -154,6 +160,17 @@ u64 Engine::open_found_file(const char* mode) {
         return ERR_OPEN_FILE;
     }
     return 0;
+}
+
+u64 Engine::write_found_forms(const std::string& path) {
+    const std::string bytes = encode_found_forms(scan_forms(sr)->described);
+    int err = 0;
+    UniqueFd fd(create_regular(path.c_str(), &err));
+    if (fd) write_full(fd.get(), bytes.data(), bytes.size(), &err);
+    if (const int closed = fd.close(); err == 0) err = closed;
+    if (err == 0) return 0;
+    record_failure(path, err);
+    return ERR_WRITE_FILE;
 }
 
 u64 Engine::close_found_file() {
@@ -186,6 +203,7 @@ u64 Engine::write_result_info(u64 status, u64 error_code, u64 start_time, u64 el
     info.present = true;
     info.record_len = tr.add_line_nb != 0 ? 16 : 8;
     info.form_nb = scan_forms(sr) != nullptr ? scan_forms(sr)->count : 1;
+    if (scan_forms(sr) != nullptr) info.forms = scan_forms(sr)->described;
     info.eol_char = tr.eol_char;
     info.encoding = tr.encoding;
     info.is_hexa = tr.is_hexa;
@@ -257,6 +275,11 @@ u64 Engine::read_result_info(ResultInfo& out) {
         record_failure(path + ": not a result description");
         return ERR_CORRUPTED;
     }
+    // Forms without a readable description keep their numbers.
+    if (info.form_nb > 1 &&
+        read_found_forms(resource_path(TW_FOUND_DIR, TW_FOUND_FORMS),
+                         static_cast<std::size_t>(info.form_nb), info.forms, nullptr) != 0)
+        info.forms.clear();
     out = std::move(info);
     return 0;
 }
@@ -324,7 +347,11 @@ u64 Engine::summary_from(const ResultReader& reader) {
         sur.summary_status = ERR_ACCESS_DENIED;
         return 0;
     }
-    const u64 length = summary_info_.search_str_len;
+    // An occurrence is as long as its own form when the forms are described.
+    const std::vector<FoundForm>& forms = summary_info_.forms;
+    const u64 length = sur.occ_form != 0 && sur.occ_form <= forms.size()
+                           ? forms[static_cast<std::size_t>(sur.occ_form - 1)].length
+                           : summary_info_.search_str_len;
     const u64 half = length / 2;
     u64 start = 0;
     if (length <= TW_EXCERPT_SIZE) {

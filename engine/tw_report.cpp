@@ -3,6 +3,7 @@
 // where the first one lies (and, for several forms, how many of each).
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,9 +52,11 @@ const char* const unfinished_s[2][2] = {
 
 unsigned long long ull(u64 v) { return static_cast<unsigned long long>(v); }
 
-// "2 / 0 / 1": how many occurrences of found file `index` are of each form;
+// "2 / 0 / 1": how many occurrences of found file `index` are of each form,
+// each after its form's name when every form has one ("UTF-8: 2 / ...");
 // empty when the forms file cannot be read.
-std::string form_counts(const ResultReader& reader, u64 index, u64 form_nb, u64 record_len) {
+std::string form_counts(const ResultReader& reader, u64 index, const ResultInfo& info) {
+    const u64 form_nb = info.form_nb, record_len = info.record_len;
     FoundFileHeader h{};
     std::string dir, name;
     if (reader.found_file(index, h, dir, name) != 0) return {};
@@ -63,8 +66,13 @@ std::string form_counts(const ResultReader& reader, u64 index, u64 form_nb, u64 
         if (reader.occurrence_form(h, k, record_len, &form) != 0 || form >= form_nb) return {};
         ++counts[form];
     }
+    const bool named = info.forms.size() == counts.size() &&
+                       std::none_of(info.forms.begin(), info.forms.end(),
+                                    [](const FoundForm& f) { return f.name.empty(); });
     std::string text;
-    for (const u64 c : counts) text += (text.empty() ? "" : " / ") + std::to_string(c);
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        text += (i == 0 ? "" : " / ") + (named ? info.forms[i].name + ": " : std::string()) +
+                std::to_string(counts[i]);
     return text;
 }
 
@@ -139,7 +147,7 @@ u64 Engine::save_search_info_in_text_file(const char* path, const SearchDescribe
                        : std::fprintf(out, texts.occurrence, ull(sur.occ_nb), ull(sur.occ_offset));
         if (written < 0) return fail(report.write_failed());
         const std::string forms =
-            with_forms ? form_counts(reader_, i, result_info.form_nb, result_info.record_len) : std::string();
+            with_forms ? form_counts(reader_, i, result_info) : std::string();
         if (!forms.empty() && std::fprintf(out, texts.forms, forms.c_str()) < 0)
             return fail(report.write_failed());
     }

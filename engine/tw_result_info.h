@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/tw_found_forms.h"
 #include "engine/tw_records.h"
 
 namespace tw {
@@ -49,6 +50,10 @@ struct ResultInfo {
     u64 search_str_len = 0;
     std::string search_str;   // at most kResultInfoMaxText bytes of it
     std::string target_name;  // at most kResultInfoMaxText bytes of it
+    // With several forms: each form's description, read from TW_found_forms
+    // (not part of this file's bytes); empty when it is missing or damaged,
+    // and the forms are then known by their numbers only.
+    std::vector<FoundForm> forms;
 };
 
 inline constexpr std::size_t kResultInfoFixed = 104;

@@ -13,7 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
+#include "engine/tw_found_forms.h"
 #include "engine/tw_records.h"
 #include "matcher/multi_match.h"
 #include "matcher/search_param.h"
@@ -28,6 +30,7 @@ struct ScanForms {
     std::size_t count = 0;
     u64 shortest = 0;
     u64 longest = 0;
+    std::vector<FoundForm> described;  // one per form, for TW_found_forms
 };
 
 inline const ScanForms* scan_forms(const SearchParam& sp) {

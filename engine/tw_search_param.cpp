@@ -55,6 +55,45 @@ u64 Engine::set_search_param_from_target() {
     return set_scan_forms();
 }
 
+std::vector<FoundForm> Engine::describe_forms(const std::vector<MultiPattern>& list) const {
+    std::vector<FoundForm> out;
+    const auto own_encoding = static_cast<std::uint32_t>(tr.encoding);
+    if (forms_described.size() == list.size()) {
+        out = forms_described;
+    } else {
+        // The target's search string, its forms, then unnamed ones (known
+        // by their numbers); each
+        // further text numbered when there are several.
+        std::vector<std::string> texts{""};
+        std::vector<std::size_t> text_of{1};
+        for (const TargetForm& f : tr.forms) {
+            std::size_t k = 1;
+            if (!f.search_text && !f.hexadecimal) {
+                auto at = std::find(texts.begin() + 1, texts.end(), f.text);
+                if (at == texts.end()) at = texts.insert(texts.end(), f.text);
+                k = static_cast<std::size_t>(at - texts.begin()) + 1;
+            }
+            text_of.push_back(k);
+        }
+        const bool numbered = texts.size() > 1;
+        out.push_back({0, own_encoding, tr.is_hexa != 0,
+                       found_form_name(own_encoding, tr.is_hexa != 0, 0, numbered ? 1 : 0)});
+        for (std::size_t i = 0; i < tr.forms.size(); ++i) {
+            const TargetForm& f = tr.forms[i];
+            const std::uint32_t id = f.hexadecimal ? own_encoding
+                                     : f.big_endian ? utf16be_encoding()
+                                                    : f.encoding;
+            out.push_back({0, id, f.hexadecimal,
+                           found_form_name(id, f.hexadecimal, i + 1, numbered ? text_of[i + 1] : 0)});
+        }
+        while (out.size() < list.size())
+            out.push_back({0, own_encoding, false, ""});
+    }
+    for (std::size_t i = 0; i < list.size(); ++i)
+        out[i].length = static_cast<std::uint32_t>(list[i].bytes.size());
+    return out;
+}
+
 u64 Engine::set_scan_forms() {
     try {
         std::vector<MultiPattern> list;
@@ -71,6 +110,7 @@ u64 Engine::set_scan_forms() {
         auto forms = std::make_unique<ScanForms>();
         if (forms->matcher.set_patterns(list) != MultiError::None) return ERR_INVALID_NAME;
         forms->count = list.size();
+        forms->described = describe_forms(list);
         forms->longest = forms->matcher.max_length();
         forms->shortest = forms->longest;
         for (const MultiPattern& p : list) forms->shortest = std::min<u64>(forms->shortest, p.bytes.size());

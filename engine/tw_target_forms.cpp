@@ -151,6 +151,24 @@ u64 Engine::save_target_forms(const std::string& dir, u64 number, const TargetRe
     return code;
 }
 
+std::string form_fold_mask(std::string_view bytes, bool hexadecimal, std::uint32_t encoding,
+                           bool big_endian) {
+    if (hexadecimal) {
+        std::string mask(bytes.size(), '\0');
+        fold_every_letter(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                          reinterpret_cast<std::uint8_t*>(mask.data()));
+        return mask;
+    }
+    auto swap_pairs = [](std::string& s) {
+        for (std::size_t i = 0; i + 1 < s.size(); i += 2) std::swap(s[i], s[i + 1]);
+    };
+    std::string text(bytes);
+    if (big_endian) swap_pairs(text);
+    std::string mask = encoding::case_fold_mask(text, static_cast<encoding::EncodingId>(encoding));
+    if (big_endian) swap_pairs(mask);
+    return mask;
+}
+
 // The pattern of a target's form: the target's wildcard, and with the case
 // ignored the letters of its encoding folded.
 MultiPattern target_form_pattern(const TargetRecord& t, const TargetForm& form) {
@@ -159,18 +177,7 @@ MultiPattern target_form_pattern(const TargetRecord& t, const TargetForm& form) 
     p.wildcard = t.use_wildcard != 0;
     p.wild = static_cast<std::uint8_t>(t.wildcard_char);
     if (t.case_insensitive == 0) return p;
-    if (form.hexadecimal) {
-        p.fold.assign(p.bytes.size(), 0);
-        fold_every_letter(p.bytes.data(), p.bytes.size(), p.fold.data());
-        return p;
-    }
-    std::string bytes = form.bytes;
-    auto swap_pairs = [](std::string& s) {
-        for (std::size_t i = 0; i + 1 < s.size(); i += 2) std::swap(s[i], s[i + 1]);
-    };
-    if (form.big_endian) swap_pairs(bytes);
-    std::string mask = encoding::case_fold_mask(bytes, static_cast<encoding::EncodingId>(form.encoding));
-    if (form.big_endian) swap_pairs(mask);
+    const std::string mask = form_fold_mask(form.bytes, form.hexadecimal, form.encoding, form.big_endian);
     p.fold.assign(mask.begin(), mask.end());
     return p;
 }

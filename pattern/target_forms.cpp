@@ -7,6 +7,14 @@
 
 namespace tw::pattern {
 
+Compiled compile_form(std::string_view typed, Options options, FormEncoding e) {
+    options.encoding = e.id;
+    Compiled c = compile_utf8(typed, options);
+    if (c.ok() && e.big_endian && !options.hexadecimal)
+        for (std::size_t i = 0; i + 1 < c.bytes.size(); i += 2) std::swap(c.bytes[i], c.bytes[i + 1]);
+    return c;
+}
+
 std::vector<FormEncoding> common_form_encodings() {
     return {{encoding::kAscii, false}, {encoding::kUtf8, false}, {encoding::kUtf16, false},
             {encoding::kUtf16, true}};
@@ -32,17 +40,13 @@ FormsBuilt build_target_forms(const FormsRequest& r) {
         bool made = false;
         Compiled first_refusal;
         for (const FormEncoding& e : list) {
-            Options o = r.options;
-            o.encoding = e.id;
-            Compiled c = compile_utf8(text, o);
+            Compiled c = compile_form(text, r.options, e);
             if (!c.ok()) {
                 if (first_refusal.ok()) first_refusal = c;
                 continue;
             }
             made = true;
             TargetForm f{hexa, e.big_endian && !hexa, e.id, text, std::move(c.bytes), !hexa && n == 0};
-            if (f.big_endian)
-                for (std::size_t i = 0; i + 1 < f.bytes.size(); i += 2) std::swap(f.bytes[i], f.bytes[i + 1]);
             if (std::find(seen.begin(), seen.end(), f.bytes) != seen.end()) continue;
             if (out.forms.size() == kMaxTargetForms) {
                 out.too_many = true;

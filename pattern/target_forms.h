@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/tw_records.h"
@@ -18,6 +19,12 @@ struct FormEncoding {
     bool big_endian = false;  // UTF-16 with each unit's bytes swapped
     bool operator==(const FormEncoding&) const = default;
 };
+
+// A text (UTF-8, or hexadecimal digits) compiled as one form: in the
+// encoding `e` names, each UTF-16 unit's bytes swapped for big-endian (not
+// in hexadecimal, whose bytes are as typed). The windows and trawlex-cli
+// both build their forms with it.
+Compiled compile_form(std::string_view typed, Options options, FormEncoding e);
 
 // The quick choice: ASCII, UTF-8 and UTF-16 in both byte orders.
 std::vector<FormEncoding> common_form_encodings();

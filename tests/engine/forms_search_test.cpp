@@ -13,6 +13,8 @@
 #include <random>
 #include <tuple>
 
+#include "encoding/string_encoding.h"
+#include "engine/tw_found_forms.h"
 #include "engine/tw_found_list.h"
 #include "engine/tw_le.h"
 #include "engine/tw_result_info.h"
@@ -236,9 +238,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EngineTest, CompanionFormFileIsWrittenReadAndCheckedAgainstTheRecords) {
     make_file("f", "one Two one two");
     write_file(found() + "/TW_found_form", "stale");
+    write_file(found() + "/TW_found_forms", "stale");
     set_target(*engine, "one", {{at("f"), false}});
     search();
     EXPECT_FALSE(std::filesystem::exists(found() + "/TW_found_form"));
+    EXPECT_FALSE(std::filesystem::exists(found() + "/TW_found_forms"));
     const Bytes one_form = read_file(found() + "/TW_found_info");
     ResultInfo info;
     ASSERT_TRUE(decode_result_info(one_form.data(), one_form.size(), info));
@@ -254,6 +258,11 @@ TEST_F(EngineTest, CompanionFormFileIsWrittenReadAndCheckedAgainstTheRecords) {
     ASSERT_TRUE(decode_result_info(several.data(), several.size(), info));
     EXPECT_EQ(info.form_nb, 2u);
     EXPECT_EQ(read_file(found() + "/TW_found_form"), (Bytes{0, 1, 0, 1}));
+    // Forms given without names are left unnamed in their description.
+    ASSERT_EQ(engine->open_found_file("r"), 0u);
+    ASSERT_EQ(engine->close_found_file(), 0u);
+    EXPECT_EQ(engine->result_info.forms,
+              (std::vector<FoundForm>{{3, 1, false, "ASCII"}, {3, 1, false, ""}}));
 
     ResultReader reader;
     std::string why;
@@ -303,11 +312,49 @@ TEST_F(EngineTest, TargetFormsAreSearchedInTheSamePass) {
     set_target(*engine, "Secret", {{at("f"), false}});
     engine->tr.case_insensitive = 1;
     engine->tr.use_wildcard = 1;
-    engine->tr.forms = {{false, true, 10, "Secret", std::string("\0S\0e\0c\0r\0e\0t", 12)},
+    engine->tr.forms = {{false, true, 10, "Secret", std::string("\0S\0e\0c\0r\0e\0t", 12), true},
                         {true, false, 4, "01 ? 02", "\x01?\x02"}};
     search();
     EXPECT_EQ(engine->result_info.form_nb, 3u);
     EXPECT_EQ(read_file(found() + "/TW_found_form"), (Bytes{0, 1, 2}));
+    // Each form described with its length, the encoding it reads in, its name.
+    std::vector<FoundForm> described;
+    std::string why;
+    ASSERT_EQ(read_found_forms(found() + "/TW_found_forms", 3, described, &why), 0u) << why;
+    const std::vector<FoundForm> expected{
+        {6, 1, false, "ASCII"}, {12, utf16be_encoding(), false, "UTF-16BE"}, {3, 1, true, "hex 3"}};
+    EXPECT_EQ(described, expected);
+    EXPECT_EQ(encoding::to_text(std::string("\0S", 2), expected[1].encoding).value, u"S");
+
+    // Damaged descriptions are refused, named; the result keeps numbering its forms.
+    const std::string good = encode_found_forms(expected);
+    const auto with = [&](std::size_t at, const std::string& bytes) {
+        return good.substr(0, at) + bytes + good.substr(std::min(good.size(), at + bytes.size()));
+    };
+    const std::pair<std::string, const char*> damaged[] = {
+        {"", "not a description"},
+        {with(7, "\x02"), "not a description"},
+        {with(8, std::string("\x02\0\0\0", 4)), "count"},
+        {with(12, "\x01"), "count"},
+        {with(16, std::string(4, '\0')), "length"},
+        {with(16, std::string("\x01\0\x01\0", 4)), "length"},
+        {with(24, "\x02"), "kind or name"},
+        {with(25, "\x41"), "kind or name"},
+        {with(26, "\x01"), "kind or name"},
+        {good.substr(0, good.size() - 1), "cut short"},
+        {good.substr(0, 30), "cut short"},
+        {good + "x", "follow"},
+        {std::string(kFoundFormsMaxSize + 1, 'x'), "larger"},
+    };
+    for (const auto& [bytes, reason] : damaged) {
+        write_file(found() + "/TW_found_forms", bytes);
+        EXPECT_EQ(read_found_forms(found() + "/TW_found_forms", 3, described, &why), ERR_CORRUPTED);
+        EXPECT_NE(why.find("TW_found_forms: "), std::string::npos) << why;
+        EXPECT_NE(why.find(reason), std::string::npos) << why;
+        ASSERT_EQ(engine->open_found_file("r"), 0u);
+        ASSERT_EQ(engine->close_found_file(), 0u);
+        EXPECT_TRUE(engine->result_info.forms.empty());
+    }
 }
 
 }  // namespace

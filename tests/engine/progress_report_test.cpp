@@ -107,6 +107,7 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
         bool lines;
         std::string a, b;  // the lines after each path
         bool forms = false;  // "line" searched as a second form
+        bool named = false;  // the forms named by the caller
     } cases[] = {
         {0, false, "Number of found: 3, First at file offset: 12", "Number of found: 1, First at file offset: 0"},
         {0, true, "Number of found: 3, First at file offset: 12, Line: 2",
@@ -117,6 +118,8 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
          "Nombre de trouv\xC3\xA9: 1, Premier dans le fichier \xC3\xA0 l'index: 0, Ligne: 1"},
         {0, false, "Number of found: 4, First at file offset: 0\n\nFound per form: 3 / 1",
          "Number of found: 1, First at file offset: 0\n\nFound per form: 1 / 0", true},
+        {0, false, "Number of found: 4, First at file offset: 0\n\nFound per form: key: 3 / line: 1",
+         "Number of found: 1, First at file offset: 0\n\nFound per form: key: 1 / line: 0", true, true},
         {1, true,
          "Nombre de trouv\xC3\xA9: 4, Premier dans le fichier \xC3\xA0 l'index: 0, Ligne: 1\n\n"
          "Trouv\xC3\xA9s par forme : 3 / 1",
@@ -129,6 +132,8 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
         engine->tr.add_line_nb = c.lines ? 1 : 0;
         engine->more_forms.clear();
         if (c.forms) engine->more_forms.push_back({{'l', 'i', 'n', 'e'}, {}, false, '?'});
+        engine->forms_described.clear();
+        if (c.named) engine->forms_described = {{0, 4, false, "key"}, {0, 4, false, "line"}};
         search();
         ASSERT_EQ(engine->ir.found_nb.load(), c.forms ? 5u : 4u);
         engine->language = c.language;

@@ -7,7 +7,7 @@
 // refused before it starts.
 #include "tests/ui/search_window_support.h"
 #include "ui/viewer/FoundListModel.h"
-#include "ui/search/FormsDialog.h"
+#include "ui/common/FormsDialog.h"
 #include "ui_FormsDialog.h"
 
 #include <QClipboard>

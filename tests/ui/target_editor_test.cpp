@@ -4,12 +4,14 @@
 #include "tests/ui/search_window_support.h"
 
 #include <QTableView>
+#include <QToolButton>
 
 #include "ui/preferences/PrefrencesController.h"
 #include "ui/target_editor/TargetController.h"
 #include "ui/common/search_string_field.h"
 #include "ui/viewer/ViewerController.h"
 #include "ui_PrefrencesController.h"
+#include "ui_FormsDialog.h"
 #include "ui_TargetController.h"
 #include "ui_ViewerController.h"
 
@@ -350,8 +352,8 @@ private slots:
              {"found_filter_ref", "found_list_ref", "file_index_tf_ref", "go_file_but_ref", "file_slider_ref",
               "next_occ_but_ref", "occ_index_tf_ref", "go_occ_but_ref", "occ_slider_ref", "show_in_finder_but_ref",
               "info_but_ref", "text_viewer_ref", "launcher_popup", "hexa_or_text_popup"}},
-            {e.editor->search_string_field()->popup(),
-             {"encoding_popup", "string_to_search_ref", "target_name_ref", "use_wildcard_ref", "wildcard_symbol_ref",
+            {e.editor->forms_button(),
+             {"forms_but_ref", "encoding_popup", "string_to_search_ref", "target_name_ref", "use_wildcard_ref", "wildcard_symbol_ref",
               "case_insensitive_ref", "add_line_nb_ref", "skip_error_ref", "not_inside_ref", "eol_lf_ref",
               "table_view_ref", "add_but_ref", "remove_but_ref", "info_but_ref", "cancel_but_ref", "ok_but_ref"}},
             {preferences.ui()->str_mem_size_ref,
@@ -393,12 +395,14 @@ private slots:
         }
     }
 
-    // A target of several forms edited and saved keeps its forms file.
+    // A target of several forms edited and saved keeps its forms file; the
+    // editor's Forms button (French, answered from a timer) sets the forms
+    // OK builds for the text then typed.
     void editing_a_target_keeps_its_other_forms() {
         Editor e;
         e.engine.clear_target_buffer(e.engine.tr_temp);
         QCOMPARE(e.engine.load_target_file(0, e.engine.tr_temp), tw::u64{0});
-        e.engine.tr_temp.forms = {{false, false, 10, "abc", std::string("a\0b\0c\0", 6)}};
+        e.engine.tr_temp.forms = {{false, false, 10, "abc", std::string("a\0b\0c\0", 6), true}};
         QCOMPARE(e.engine.save_target_file(0, e.engine.tr_temp), tw::u64{0});
         const QString forms = QString::fromStdString(e.resource) + "/TW_target/TW_target_form_000";
         const QByteArray before = [&] { QFile f(forms); f.open(QIODevice::ReadOnly); return f.readAll(); }();
@@ -411,6 +415,27 @@ private slots:
         QFile f(forms);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
+
+        e.engine.language = 1;
+        tw::ui::TargetController french(e.engine, e.alerts);
+        QCOMPARE(french.forms_button()->accessibleName(), QString("Formes\u2026"));
+        french.show_target_window_index_of_target(0);
+        QCOMPARE(french.forms_choice().encodings.size(), std::size_t{1});
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto* d = qobject_cast<tw::ui::FormsDialog*>(QApplication::activeModalWidget())) {
+                d->ui()->common_forms_but_ref->click();
+                d->accept();
+            }
+        });
+        timer.start(20);
+        french.forms_button()->click();
+        french.ui()->string_to_search_ref->setPlainText("xyz");
+        french.OK_but();
+        QCOMPARE(e.engine.load_target_file(0, e.engine.tr_temp), tw::u64{0});
+        std::vector<std::string> bytes;
+        for (const tw::TargetForm& form : e.engine.tr_temp.forms) bytes.push_back(form.bytes);
+        QCOMPARE(bytes, (std::vector<std::string>{std::string("x\0y\0z\0", 6), std::string("\0x\0y\0z", 6)}));
     }
 };
 

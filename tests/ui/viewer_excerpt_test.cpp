@@ -86,6 +86,40 @@ private slots:
         }
     }
 
+    // A result of three forms: each occurrence is named after its form,
+    // marked over its own form's bytes of the file and decoded in its
+    // form's encoding and byte order.
+    void each_occurrence_is_marked_and_decoded_in_its_own_form() {
+        namespace enc = tw::encoding;
+        for (int language : {0, 1}) {
+            Viewer v(language);
+            std::string le = *enc::to_bytes(u"Secret", enc::kUtf16).value, be = le;
+            for (std::size_t i = 0; i < be.size(); i += 2) std::swap(be[i], be[i + 1]);
+            const std::string content = "A Secret\n-" + le + "--" + be;
+            v.file("f.bin", content);
+            v.search("Secret", {"f.bin"}, enc::kUtf8,
+                     {{false, false, enc::kUtf16, "Secret", le, true}, {false, true, enc::kUtf16, "Secret", be, true}});
+            const struct {
+                std::size_t offset;
+                const std::string& bytes;
+                const char* name;
+            } occurrences[] = {{2, "Secret", "UTF-8"}, {10, le, "UTF-16LE"}, {24, be, "UTF-16BE"}};
+            for (int k = 0; k < 3; ++k) {
+                const auto& o = occurrences[k];
+                v.engine->sur.occ_index = static_cast<tw::u64>(k);
+                v.viewer->show_view();
+                QCOMPARE(v.text("occ_nb_and_index_ref"), QString("%1 / 3 (%2)").arg(k + 1).arg(o.name));
+                QCOMPARE(v.engine->sur.occ_offset, tw::u64(o.offset));
+                v.mode(kModeText);
+                const tw::u64 at = v.engine->sur.excerpt_occ_pos;
+                QCOMPARE(v.span(), std::make_pair(int(at), int(at + o.bytes.size())));
+                QCOMPARE(content.substr(o.offset, o.bytes.size()), o.bytes);
+                v.mode(kModeOriginal);
+                QCOMPARE(v.selected(), QString("Secret"));
+            }
+        }
+    }
+
     // The excerpt size preference, Go to offset (by the dialog too) and
     // the piece that grows when the text area is scrolled to its end.
     void the_piece_on_show_follows_the_size_offsets_and_scrolling() {

@@ -49,12 +49,13 @@ public:
     // the whole tree as a folder item when none is given, the way the search
     // window does, from the first found file's first occurrence.
     void search(const std::string& pattern, const std::vector<std::string>& relatives,
-                std::uint64_t encoding = 1) {
+                std::uint64_t encoding = 1, std::vector<tw::TargetForm> forms = {}) {
         std::vector<tw_test::Item> items;
         for (const auto& r : relatives) items.push_back({tree / r, false});
         if (relatives.empty()) items.push_back({tree.path(), true});
         tw_test::set_target(*engine, pattern, items);
         engine->tr.encoding = encoding;
+        engine->tr.forms = std::move(forms);
         engine->sur.file_index = 0;
         engine->sur.occ_index = 0;
         engine->search_in_target();

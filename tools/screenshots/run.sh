@@ -47,3 +47,5 @@ done
 export TRAWLEX_EXAMPLE=/home/ann/Documents/project
 mkdir -p "$TRAWLEX_EXAMPLE"
 QT_QPA_PLATFORM=xcb "$root/tests/e2e/e2e.sh" "$build/ui/trawlex" "$root/tools/screenshots/take_screenshots.py"
+# A first start again (run_under_bus.sh makes a new home) for the forms.
+QT_QPA_PLATFORM=xcb "$root/tests/e2e/e2e.sh" "$build/ui/trawlex" "$root/tools/screenshots/take_forms_screenshot.py"

@@ -4,7 +4,6 @@ tests/e2e/first_search.py does, over the tidy example folder that run.sh
 makes ($TRAWLEX_EXAMPLE, a small project), and captures each window with
 ImageMagick's `import`. Run it through run.sh."""
 import os
-import subprocess
 import sys
 import time
 
@@ -12,46 +11,12 @@ import pyatspi
 from gi.repository import GLib
 
 
+sys.path.insert(0, os.path.dirname(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "e2e"))
 from atspi_driver import (application, descendants, fill_first_target, find, labels, press,  # noqa: E402
                           text_of, wait_until)
 
-# run_under_bus.sh hands over a scratch folder; the windows show the tidy one.
-data = os.environ["TRAWLEX_EXAMPLE"]
-shots = os.environ["TRAWLEX_SCREENSHOTS"]
-french = os.environ.get("TRAWLEX_LANGUAGE", "en").startswith("fr")
-
-# The names of the controls in the interface's language.
-FRENCH = {
-    "Target": "Canevas", "Find the text:": "Texte \u00e0 trouver :", "Add...": "Ajouter...",
-    "Add files and folders": "Ajouter des fichiers et dossiers", "Directory:": "Dossier :",
-    "Choose": "Choisir", "Look in these files and folders:": "Chercher dans ces fichiers et dossiers :",
-    "Name:": "Nom :", "Preferences": "Pr\u00e9f\u00e9rences", "Cancel": "Annuler",
-    "Search": "Rechercher", "Found Viewer": "Visualiseur des occurrences", "File:": "Fichier :",
-    "Next file": "Fichier suivant", "Previous file": "Fichier pr\u00e9c\u00e9dent", "Show as": "Afficher en",
-    "Found files": "Fichiers trouv\u00e9s",
-}
-
-
-def t(text):
-    return FRENCH.get(text, text) if french else text
-
-
-def capture(title, name):
-    """Captures the top-level window titled `title` into `name`."""
-    time.sleep(0.8)
-    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
-    ids = [line.split()[0] for line in tree.splitlines()
-           if line.count('"') >= 2 and line.split('"')[1] in (title, f"{title} \u2014 Trawlex")]
-    for window in ids:
-        out = os.path.join(shots, name)
-        if subprocess.run(["import", "-window", window, out]).returncode == 0:
-            size = subprocess.run(["identify", "-format", "%w %h", out],
-                                  capture_output=True, text=True).stdout.split()
-            if size and int(size[0]) > 100 and int(size[1]) > 60:
-                print("captured", name, size)
-                return
-    raise AssertionError(f"no window titled {title!r}: {tree}")
+from screenshot_support import capture, data, shots, t  # noqa: E402
 
 
 def choose_from_menu(button, row, row_height=22):

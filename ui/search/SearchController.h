@@ -24,7 +24,7 @@
 #include "engine/tw.h"
 #include "engine/tw_live_found.h"
 #include "ui/common/UnreadableItems.h"
-#include "ui/search/FormsDialog.h"
+#include "ui/common/FormsDialog.h"
 
 class QKeyEvent;
 class QMenu;

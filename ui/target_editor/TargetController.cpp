@@ -80,7 +80,10 @@ TargetController::TargetController(tw::Engine& engine, AlertController& alerts, 
                                   ui_->case_insensitive_ref);
     // After the field's own filter, so that Return is seen here first.
     ui_->string_to_search_ref->installEventFilter(this);
-    // The encoding pull-down, made in code, comes before the text it sets.
+    make_forms_button();
+    // The Forms button and the encoding pull-down, made in code, come
+    // before the text they apply to.
+    QWidget::setTabOrder(forms_but_, string_field_->popup());
     QWidget::setTabOrder(string_field_->popup(), ui_->string_to_search_ref);
     QWidget::setTabOrder(ui_->string_to_search_ref, ui_->target_name_ref);
     ui_->wildcard_symbol_ref->setMaxLength(1);
@@ -186,6 +189,7 @@ void TargetController::set_widget_from_target() {
     if (t.eol_char == 10) ui_->eol_lf_ref->setChecked(true);
     else ui_->eol_cr_ref->setChecked(true);
     string_field_->set_encoding_popup_check_mark();
+    forms_choice_ = choice_of_forms(t.forms);
     QList<Nodes> rows;
     for (const tw::TargetItem& item : engine_.target_items(t))
         rows.append(nodes_->node_for_item(QString::fromUtf8(item.path.c_str()), item.item_type));
@@ -304,8 +308,6 @@ void TargetController::OK_but() {
     engine_.init_target(built);
     built.encoding = engine_.tr_temp.encoding;
     built.is_hexa = engine_.tr_temp.is_hexa;
-    // The forms after the search string are kept as the record holds them.
-    built.forms = engine_.tr_temp.forms;
     if (const u64 code = set_target_from_widget(built); code != 0) {
         engine_.clear_target_buffer(built);
         if (code != tw::ERR_INVALID_NAME) {
@@ -316,6 +318,12 @@ void TargetController::OK_but() {
         // The second line says how to search for the character itself.
         return alerts_.show_alert(window_, text(error_title_s),
                                   text(not_begin_or_end_by_s) + u'\n' + text(wildcard_option_on_s));
+    }
+    // The forms after the search string, built again for the string as it
+    // is now.
+    if (!forms_into(built)) {
+        engine_.clear_target_buffer(built);
+        return;
     }
     engine_.take_target(engine_.tr_temp, built);
 

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "engine/tw.h"
+#include "ui/common/FormsDialog.h"
 #include "ui/target_editor/Nodes.h"
 #include "ui/target_editor/TargetEditorEntry.h"
 #include "ui/toolkit/colored_window.h"
@@ -26,6 +27,7 @@
 class QCheckBox;
 class QDialog;
 class QKeyEvent;
+class QToolButton;
 class QWidget;
 
 namespace Ui {
@@ -87,6 +89,11 @@ public:
     // ---- Actions --------------------------------------------------------------
     void OK_but();
     void Cancel_but();
+    // "Forms…": the further encodings and search strings of the target,
+    // built into its forms by OK.
+    void Forms_but();
+    QToolButton* forms_button() const { return forms_but_; }
+    const FormsChoice& forms_choice() const { return forms_choice_; }
     void Add_but();
     void Hidden_chk_box();
     void Package_chk_box();
@@ -155,6 +162,10 @@ private:
     void follow_search_text_with_name();
     bool name_is_taken(const QByteArray& name) const;
     void make_accessory_view();
+    void make_forms_button();
+    // The forms of `t` (built from the widgets) from the choice shown:
+    // true, or false after saying why they cannot be built.
+    bool forms_into(tw::TargetRecord& t);
 
     tw::Engine& engine_;
     AlertController& alerts_;
@@ -166,6 +177,8 @@ private:
     QWidget* acc_view_ref_ = nullptr;
     QCheckBox* show_hidden_ref_ = nullptr;
     QCheckBox* show_package_ref_ = nullptr;
+    QToolButton* forms_but_ = nullptr;
+    FormsChoice forms_choice_;  // what the Forms dialog shows and OK builds
     tw::i64 use_this_target_index_ = -1;
     // The number given to a new target by OK, kept after a failed save so
     // that the next OK saves under it, still as a new target.

@@ -241,10 +241,21 @@ ViewerText ViewerController::with_decoding_note(ViewerText content, int language
     return content;
 }
 
+const tw::FoundForm* ViewerController::current_form() const {
+    const std::vector<tw::FoundForm>& forms = engine_.summary_info().forms;
+    const tw::u64 form = engine_.sur.occ_form;
+    return form != 0 && form <= forms.size() ? &forms[static_cast<std::size_t>(form - 1)] : nullptr;
+}
+
 void ViewerController::choose_mode_for_result() {
     const tw::ResultInfo& info = engine_.summary_info();
-    const auto a = tw::encoding::to_bytes(u"A", static_cast<std::uint32_t>(info.encoding));
-    const bool wide = info.is_hexa == 0 && a && a.value->find('\0') != std::string::npos;
+    const auto is_wide = [](tw::u64 encoding) {
+        const auto a = tw::encoding::to_bytes(u"A", static_cast<std::uint32_t>(encoding));
+        return a && a.value->find('\0') != std::string::npos;
+    };
+    // Read in its own encoding when it or any text form of it is wide.
+    bool wide = info.is_hexa == 0 && is_wide(info.encoding);
+    for (const tw::FoundForm& f : info.forms) wide = wide || (!f.hexadecimal && is_wide(f.encoding));
     if (wide && hexa_or_text_type_ == kModeText) {
         hexa_or_text_type_ = kModeOriginal;
         mode_chosen_for_result_ = true;
@@ -285,7 +296,10 @@ void ViewerController::show_file_content(int state) {
     };
     switch (hexa_or_text_type_) {
     case kModeOriginal:
-        if (auto content = original_content(x, static_cast<std::uint32_t>(engine_.summary_info().encoding)))
+        // Each occurrence of a result of several forms in its own form's.
+        if (auto content = original_content(x, current_form() != nullptr
+                                                   ? current_form()->encoding
+                                                   : static_cast<std::uint32_t>(engine_.summary_info().encoding)))
             show_text(with_decoding_note(*content, l), true);
         else
             show_plain_message(QString::fromUtf8(cannot_decode_s[l]));

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSlider>
+#include <algorithm>
 #include <climits>
 
 #include "engine/tw.h"
@@ -361,9 +362,15 @@ void ViewerController::show_view_occ_nb_and_index(int state) {
     QString shown;
     if (state == kViewOccurrence) {
         shown = QStringLiteral("%1 / %2").arg(sur.occ_index + 1).arg(sur.occ_nb);
-        // In a result of several forms, the occurrence's form by its number.
+        // In a result of several forms, the occurrence's form by its name,
+        // or by its number when some form has no name.
         static const char* const form_s[2] = {" (form %1)", " (forme %1)"};
-        if (sur.occ_form != 0)
+        const auto& forms = engine_.summary_info().forms;
+        const bool named = std::none_of(forms.begin(), forms.end(),
+                                        [](const tw::FoundForm& f) { return f.name.empty(); });
+        if (const tw::FoundForm* form = current_form(); form != nullptr && named)
+            shown += QStringLiteral(" (%1)").arg(QString::fromStdString(form->name));
+        else if (sur.occ_form != 0)
             shown += QString::fromUtf8(form_s[engine_.language != 0 ? 1 : 0]).arg(sur.occ_form);
     }
     ui_->occ_nb_and_index_ref->setText(shown);

@@ -161,6 +161,9 @@ public:
     // A new result opens decoded when it was searched in a wide encoding
     // (UTF-16), else as text.
     void choose_mode_for_result();
+    // The described form of the current occurrence, in a result of several
+    // forms whose description could be read; nullptr otherwise.
+    const tw::FoundForm* current_form() const;
 
     // The text of each mode for the current excerpt of `sur`; none when the
     // excerpt cannot be decoded in `encoding`.

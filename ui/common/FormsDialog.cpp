@@ -1,4 +1,4 @@
-#include "ui/search/FormsDialog.h"
+#include "ui/common/FormsDialog.h"
 
 #include <QListWidgetItem>
 #include <QPushButton>
