@@ -13,8 +13,12 @@
 #   libs.bin  the shared libraries under /usr/lib back to back, repeated to
 #             1 GiB.
 # The peers get the three forms of "Connection" (UTF-8, UTF-16LE, UTF-16BE)
-# as fixed strings from a pattern file, one per line (NUL bytes cannot be
-# given on a command line), and -a so that they read binary files as text.
+# and -a so that they read binary files as text: rg and grep as fixed
+# strings from a pattern file, one per line (NUL bytes cannot be given on a
+# command line); ugrep, which refuses a NUL in a fixed string, as three -e
+# patterns with \x00 escapes. Each command's output goes through a pipe (grep
+# stops at the first match when its output is /dev/null). rg and grep count
+# lines (-c), trawlex-cli occurrences.
 set -euo pipefail
 
 build=$(cd "${1:?usage: forms_bench.sh BUILD_DIR [WORK_DIR]}" && pwd)
@@ -68,17 +72,21 @@ python3 -c '
 import sys
 s = "Connection"
 sys.stdout.buffer.write(b"\n".join([s.encode(), s.encode("utf-16le"), s.encode("utf-16be")]) + b"\n")' > pats3
+le=$(python3 -c 'print("".join(c + "\\x00" for c in "Connection"))')
+be=$(python3 -c 'print("".join("\\x00" + c for c in "Connection"))')
 echo "== whole programs (hyperfine, medians of $runs)"
 for f in text.txt libs.bin; do
   cmds=(
     "$cli -c Connection $f"
     "$cli -c -E utf-8,utf-16le,utf-16be Connection $f"
     "rg -a -c -F -f pats3 $f"
-    "ugrep -a -c -F -f pats3 $f"
+    "ugrep -a -c -e Connection -e '$le' -e '$be' $f"
     "grep -a -c -F -f pats3 $f"
   )
   for c in "${cmds[@]}"; do echo "$(bash -c "$c" 2>&1 | tail -1)   <- $c"; done
-  hyperfine --style basic --warmup 1 --runs "$runs" -i --export-json "cli-$f.json" "${cmds[@]}" > "cli-$f.log"
+  piped=()
+  for c in "${cmds[@]}"; do piped+=("$c | cat"); done
+  hyperfine --style basic --warmup 1 --runs "$runs" -i --export-json "cli-$f.json" "${piped[@]}" > "cli-$f.log"
   python3 - "cli-$f.json" "$f" << 'EOF'
 import json, sys
 med = [r["median"] for r in json.load(open(sys.argv[1]))["results"]]
