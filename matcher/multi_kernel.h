@@ -42,15 +42,115 @@ TW_KERNEL_TARGET inline bool multi_matches(const MultiPlan& plan, std::uint32_t 
 }
 
 // Verifies the candidate patterns at y and writes the occurrences. Returns
-// false, writing nothing, when they might not all fit.
+// false, writing nothing, when they do not all fit: the stop depends on the
+// occurrences only, not on the candidates, so every variant stops alike
+// whatever its filter passes.
 TW_KERNEL_TARGET inline bool multi_emit(const MultiPlan& plan, const std::uint8_t* data, std::size_t size,
                                         std::size_t y, std::uint64_t offset, std::uint64_t patterns,
                                         MultiOccurrence* out, std::size_t capacity, std::size_t& n) {
-    if (capacity - n < static_cast<std::size_t>(__builtin_popcountll(patterns))) return false;
+    std::uint64_t found = 0;
     while (patterns != 0) {
         const auto i = static_cast<std::uint32_t>(__builtin_ctzll(patterns));
         patterns &= patterns - 1;
-        if (multi_matches(plan, i, data, size, y)) out[n++] = {offset + y, i};
+        if (multi_matches(plan, i, data, size, y)) found |= std::uint64_t{1} << i;
+    }
+    if (capacity - n < static_cast<std::size_t>(__builtin_popcountll(found))) return false;
+    for (; found != 0; found &= found - 1) out[n++] = {offset + y, static_cast<std::uint32_t>(__builtin_ctzll(found))};
+    return true;
+}
+
+// The shuffle filter at the 64 window positions from t: r[v] holds, for
+// the v-th vector's positions, the classes that pass there; returns true
+// when any position has one.
+template <class V, unsigned K>
+TW_KERNEL_TARGET inline bool shuffle_classes(const typename V::Table* low, const typename V::Table* high,
+                                             const std::uint8_t* t, std::size_t step, typename V::Reg* r) {
+    constexpr unsigned W = V::kWidth;
+    typename V::Reg all = V::load(t);
+    for (unsigned v = 0; v < 64 / W; ++v) {
+        typename V::Reg c = V::and_(V::shuffle(low[0], V::low_nibbles(V::load(t + v * W))),
+                                    V::shuffle(high[0], V::high_nibbles(V::load(t + v * W))));
+        for (unsigned k = 1; k < K; ++k) {
+            const typename V::Reg d = V::load(t + v * W + k * step);
+            c = V::and_(c, V::and_(V::shuffle(low[k], V::low_nibbles(d)), V::shuffle(high[k], V::high_nibbles(d))));
+        }
+        r[v] = c;
+        all = v == 0 ? c : V::or_(all, c);
+    }
+    return V::nonzero(all) != 0;
+}
+
+// The classes of the 64 positions into out[0 .. 64), and a bit per position
+// with any class.
+template <class V>
+TW_KERNEL_TARGET inline std::uint64_t class_bytes(const typename V::Reg* r, std::uint8_t* out) {
+    constexpr unsigned W = V::kWidth;
+    std::uint64_t any = 0;
+    for (unsigned v = 0; v < 64 / W; ++v) {
+        V::store_aligned(out + v * W, r[v]);
+        any |= V::nonzero(r[v]) << (v * W);
+    }
+    return any;
+}
+
+// Blocks of 64 start positions through the shuffle filter: the block's
+// window positions and the next block's (a pattern's window lies up to 63
+// bytes after its start), each block's classes computed once. Returns false
+// when the occurrence buffer filled, x then being the position to resume at.
+template <class V, unsigned K>
+TW_KERNEL_TARGET bool shuffle_blocks(const MultiPlan& plan, const std::uint8_t* data, std::size_t size,
+                                     std::size_t& x, std::size_t end, std::uint64_t offset, MultiOccurrence* out,
+                                     std::size_t capacity, std::size_t& n) {
+    constexpr unsigned N = 64 / V::kWidth;
+    const std::size_t step = plan.window_step;
+    const std::size_t room = 128 + (K - 1) * step;  // bytes the two blocks' windows read from x on
+    if (end - x < 64 || size - x < room) return true;
+    typename V::Table low[K], high[K];
+    for (unsigned k = 0; k < K; ++k) {
+        low[k] = V::table(plan.window_low[k]);
+        high[k] = V::table(plan.window_high[k]);
+    }
+    typename V::Reg here_regs[N], next_regs[N];
+    bool here = shuffle_classes<V, K>(low, high, data + x, step, here_regs);
+    const std::uint32_t* window_at = plan.window_at.data();
+    while (end - x >= 64 && size - x >= room) {
+        const bool next = shuffle_classes<V, K>(low, high, data + x + 64, step, next_regs);
+        if (here || (next && plan.window_carry != 0)) {
+            // The candidate patterns of each start position of the block.
+            alignas(32) std::uint8_t classes[2][64];
+            const std::uint64_t here_bits = class_bytes<V>(here_regs, classes[0]);
+            const std::uint64_t carried = class_bytes<V>(next_regs, classes[1]) & plan.window_carry;
+            std::uint64_t starts = 0, at[64];
+            for (unsigned half = 0; half < 2; ++half) {
+                std::uint64_t bits = half == 0 ? here_bits : carried;
+                while (bits != 0) {
+                    const unsigned j = static_cast<unsigned>(__builtin_ctzll(bits));
+                    bits &= bits - 1;
+                    for (unsigned c = classes[half][j]; c != 0; c &= c - 1) {
+                        for (std::uint64_t m = plan.class_members[__builtin_ctz(c)]; m != 0; m &= m - 1) {
+                            const unsigned i = static_cast<unsigned>(__builtin_ctzll(m));
+                            const unsigned q = j + 64 * half;  // window position from x
+                            if (q < window_at[i] || q - window_at[i] >= 64) continue;
+                            const unsigned s = q - window_at[i];
+                            if (((starts >> s) & 1) == 0) at[s] = 0;
+                            starts |= std::uint64_t{1} << s;
+                            at[s] |= std::uint64_t{1} << i;
+                        }
+                    }
+                }
+            }
+            while (starts != 0) {
+                const unsigned s = static_cast<unsigned>(__builtin_ctzll(starts));
+                starts &= starts - 1;
+                if (!multi_emit(plan, data, size, x + s, offset, at[s], out, capacity, n)) {
+                    x += s;
+                    return false;
+                }
+            }
+        }
+        here = next;
+        for (unsigned v = 0; v < N; ++v) here_regs[v] = next_regs[v];
+        x += 64;
     }
     return true;
 }
@@ -66,6 +166,13 @@ TW_KERNEL_TARGET MultiScanResult multi_scan(const MultiPlan& plan, const std::ui
     const std::size_t nb = plan.buckets.size();
     const MultiPlan::Bucket* buckets = plan.buckets.data();
     const std::uint64_t* table = plan.prefix_bits.empty() ? nullptr : plan.prefix_bits.data();
+    if constexpr (V::kHasShuffle) {
+        if (plan.shuffle_filter &&
+            !(plan.window_size == 2 ? shuffle_blocks<V, 2>(plan, data, size, x, end, offset, out, capacity, n)
+                                    : shuffle_blocks<V, MultiPlan::kMaxWindow>(plan, data, size, x, end, offset, out,
+                                                                               capacity, n)))
+            return {n, x};
+    }
 #if defined(__x86_64__)
     if constexpr (V::kWidth > 1) {
         using Reg = typename V::Reg;

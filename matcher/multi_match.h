@@ -68,7 +68,7 @@ public:
     // Scans data[0 .. size), whose first byte is at file offset `offset`,
     // for occurrences that start at a position in [begin, end) and lie
     // wholly inside the buffer; writes them to out[0 ..) in order. The scan
-    // stops before a position whose occurrences might not all fit in what
+    // stops before a position whose occurrences do not all fit in what
     // is left of `capacity`, which must be at least pattern_count(): call
     // again with begin = next. Uses the instruction set of the
     // single-pattern matcher (matcher_isa()).

@@ -37,9 +37,29 @@ struct MultiPlan {
     // bytes inserted), whose cost does not grow with the number of patterns.
     // Empty when unused; a bit per hash, and the patterns per hash.
     std::vector<std::uint64_t> prefix_bits, prefix_members;
+
+    // The shuffle filter, used instead of the buckets' tests by the variants
+    // that have a byte shuffle, when the prefix table is off. Each pattern
+    // has a window of window_size bytes window_step apart from window_at[i]
+    // (its rarest, below 64); the patterns are spread over eight classes,
+    // and the text byte at window place k (position q + k * window_step)
+    // passes for the classes whose bits are set in both
+    // window_low[k][its low nibble] and window_high[k][its high nibble].
+    // Where all the places pass for a class at position q, each member
+    // i of the class is a candidate at q - window_at[i].
+    static constexpr unsigned kMaxWindow = 3;
+    bool shuffle_filter = false;
+    unsigned window_size = 2;  // the places of a window, 2 or kMaxWindow
+    std::uint32_t window_step = 1;
+    alignas(16) std::uint8_t window_low[kMaxWindow][16] = {};
+    alignas(16) std::uint8_t window_high[kMaxWindow][16] = {};
+    std::uint64_t class_members[8] = {};
+    std::vector<std::uint32_t> window_at;
+    std::uint64_t window_carry = 0;  // a bit per window position below the largest window_at
 };
 
 inline constexpr std::size_t kPrefixTableFrom = 20;  // table-eligible patterns that switch it on
+inline constexpr std::size_t kShuffleFilterFrom = 2;  // patterns that switch the shuffle filter on
 
 // The hash of three bytes b0 | b1 << 8 | b2 << 16 (higher bits ignored).
 inline std::uint32_t prefix_hash_word(std::uint32_t w) {

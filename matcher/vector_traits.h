@@ -13,9 +13,26 @@
 
 namespace tw::detail {
 
-// Plain byte-by-byte code: the kernels run their byte step only.
+// Plain byte-by-byte code: the kernels run their byte step, and the
+// multi-pattern kernel's shuffle filter one byte at a time (a "register" of
+// one byte, the shuffle a lookup in the table's sixteen bytes).
 struct ScalarTraits {
+    using Reg = std::uint8_t;
     static constexpr unsigned kWidth = 1;
+    static constexpr bool kHasShuffle = true;
+
+    static Reg load(const std::uint8_t* p) { return *p; }
+    static void store_aligned(std::uint8_t* p, Reg v) { *p = v; }
+    using Table = const std::uint8_t*;
+    static Table table(const std::uint8_t* p) { return p; }
+    static Reg and_(Reg a, Reg b) { return a & b; }
+    static Reg or_(Reg a, Reg b) { return a | b; }
+    static Reg low_nibbles(Reg v) { return v & 0x0F; }
+    static Reg high_nibbles(Reg v) { return v >> 4; }
+    // table[idx] for each byte lane (idx below 16); the table is its
+    // address, since a one-byte register cannot hold it.
+    static Reg shuffle(Table t, Reg idx) { return t[idx]; }
+    static std::uint64_t nonzero(Reg v) { return v != 0; }
 };
 
 #if defined(__x86_64__)
@@ -25,6 +42,9 @@ struct ScalarTraits {
 struct Sse2Traits {
     using Reg = __m128i;
     static constexpr unsigned kWidth = 16;
+    // Baseline x86-64 has no byte shuffle (PSHUFB is SSSE3): the
+    // multi-pattern kernel keeps its byte-pair filter here.
+    static constexpr bool kHasShuffle = false;
 
     static Reg load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
     static Reg load_aligned(const std::uint8_t* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
@@ -53,6 +73,7 @@ struct Sse2Traits {
 struct Avx2Traits {
     using Reg = __m256i;
     static constexpr unsigned kWidth = 32;
+    static constexpr bool kHasShuffle = true;
 
     TW_AVX2_TARGET static Reg load(const std::uint8_t* p) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -75,6 +96,21 @@ struct Avx2Traits {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
     }
     TW_AVX2_TARGET static bool any(Reg v) { return !_mm256_testz_si256(v, v); }
+    TW_AVX2_TARGET static Reg low_nibbles(Reg v) { return _mm256_and_si256(v, _mm256_set1_epi8(0x0F)); }
+    TW_AVX2_TARGET static Reg high_nibbles(Reg v) {
+        return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
+    }
+    // In each 16-byte half, byte i becomes table[idx[i]] (idx below 16): the
+    // table register holds the same sixteen bytes in both halves.
+    using Table = Reg;
+    TW_AVX2_TARGET static Table table(const std::uint8_t* p) { return broadcast16(p); }
+    TW_AVX2_TARGET static Reg shuffle(Table t, Reg idx) { return _mm256_shuffle_epi8(t, idx); }
+    // One bit per non-zero byte lane.
+    TW_AVX2_TARGET static std::uint64_t nonzero(Reg v) {
+        return ~static_cast<std::uint64_t>(static_cast<std::uint32_t>(
+                   _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())))) &
+               0xFFFFFFFFULL;
+    }
     static constexpr bool kFastPopcount = true;
     TW_AVX2_TARGET static unsigned popcount(std::uint64_t m) {
         return static_cast<unsigned>(_mm_popcnt_u64(m));

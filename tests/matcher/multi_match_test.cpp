@@ -59,7 +59,7 @@ Case make_case(std::uint64_t seed) {
                            kAlphabet[pick(letters)]);
             if (!p.fold.empty()) p.fold.resize(p.bytes.size(), 0x20);
         } else {
-            p.bytes.resize(1 + (pick(2) ? pick(4) : pick(40)));
+            p.bytes.resize(1 + (pick(2) ? pick(4) : pick(pick(4) ? 40 : 90)));
             for (auto& b : p.bytes) b = kAlphabet[pick(letters)];
             p.wildcard = pick(2) == 0;
             p.wild = pick(2) ? '?' : 0x00;
@@ -151,26 +151,37 @@ TEST(MultiMatch, EveryVariantAgainstTheReference) {
     }
 }
 
-// Many three-byte patterns (the hashed prefix table) and one byte, over
-// every text length up to 160 ending at an inaccessible page.
+// Pattern sets over every text length up to 300 ending at an inaccessible
+// page: many three-byte patterns (the hashed prefix table) and one byte; a
+// few patterns whose rarest bytes lie at their start, their end and 63 bytes
+// in, and bytes 4 apart (the shuffle filter's windows, read up to the next
+// block's end).
 TEST(MultiMatch, NoAccessBeyondTheBuffer) {
-    std::vector<MultiPattern> pats{{{'c'}, {}, false, '?'}};
+    std::vector<MultiPattern> table{{{'c'}, {}, false, '?'}};
     for (std::uint8_t i = 0; i < 27; ++i) {
-        pats.push_back({{std::uint8_t('a' + i % 3), std::uint8_t('a' + i / 3 % 3), std::uint8_t('a' + i / 9)}, {}, false, '?'});
+        table.push_back({{std::uint8_t('a' + i % 3), std::uint8_t('a' + i / 3 % 3), std::uint8_t('a' + i / 9)}, {}, false, '?'});
     }
-    MultiMatcher mm;
-    ASSERT_EQ(mm.set_patterns(pats), MultiError::None);
-    std::vector<MultiOccurrence> out(4096);
-    for (Isa isa : supported_isas()) {
-        IsaScope scope(isa);
-        for (std::size_t n = 0; n <= 160; ++n) {
-            std::vector<std::uint8_t> t(n);
-            for (std::size_t i = 0; i < n; ++i) t[i] = static_cast<std::uint8_t>('a' + (i * 7 + n) % 4);
-            GuardedBytes buf(n);
-            std::copy(t.begin(), t.end(), buf.data());
-            const MultiScanResult r = mm.scan(buf.data(), n, 0, n, 0, out.data(), out.size());
-            EXPECT_EQ(std::vector<MultiOccurrence>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(r.count)),
-                      reference(pats, t)) << matcher_isa_name(isa) << " n " << n;
+    std::vector<std::uint8_t> late(70, 'a');
+    late[63] = 'd';
+    late[64] = 'c';
+    const std::vector<MultiPattern> windows{
+        {{'d', 'c'}, {}, false, '?'}, {{'a', 'b', 'd'}, {}, false, '?'}, {late, {}, false, '?'}, {{'c'}, {}, false, '?'}};
+    const std::vector<MultiPattern> spaced{{{'d', 0, 0, 0, 'c'}, {}, false, '?'}, {{'b', 0, 0, 0, 'd'}, {}, false, '?'}};
+    for (const auto& pats : {table, windows, spaced}) {
+        MultiMatcher mm;
+        ASSERT_EQ(mm.set_patterns(pats), MultiError::None);
+        std::vector<MultiOccurrence> out(4096);
+        for (Isa isa : supported_isas()) {
+            IsaScope scope(isa);
+            for (std::size_t n = 0; n <= 300; ++n) {
+                std::vector<std::uint8_t> t(n);
+                for (std::size_t i = 0; i < n; ++i) t[i] = static_cast<std::uint8_t>('a' + (i * 7 + n) % 4);
+                GuardedBytes buf(n);
+                std::copy(t.begin(), t.end(), buf.data());
+                const MultiScanResult r = mm.scan(buf.data(), n, 0, n, 0, out.data(), out.size());
+                EXPECT_EQ(std::vector<MultiOccurrence>(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(r.count)),
+                          reference(pats, t)) << matcher_isa_name(isa) << " n " << n << " patterns " << pats.size();
+            }
         }
     }
 }
