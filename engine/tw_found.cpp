@@ -68,6 +68,23 @@ void Engine::unlock_result() {
     lock_taken_by_open_ = false;
 }
 
+namespace {
+
+// Creates `path` as a stream to write: created, never followed, so that a
+// link planted in the result folder is refused, not written through. 0, or
+// the errno of the failure.
+int create_stream(const std::string& path, std::FILE*& stream) {
+    int err = 0;
+    UniqueFd fd(create_regular(path.c_str(), &err));
+    if (!fd) return err;
+    stream = ::fdopen(fd.get(), "wb");
+    if (stream == nullptr) return errno;
+    fd.release();
+    return 0;
+}
+
+}  // namespace
+
 u64 Engine::open_found_file(const char* mode) {
     const char* names[] = {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH};
     const int slots[] = {WF_FOUND_HEADER, WF_FOUND_OFFSET, WF_FOUND_PATH};
@@ -106,16 +123,7 @@ u64 Engine::open_found_file(const char* mode) {
         WorkFile& w = wf[slots[i]];
         w.name = names[i];
         const std::string path = dir + "/" + names[i];
-        // Created, never followed: a link planted in the folder is refused,
-        // not written through.
-        int err = 0;
-        UniqueFd fd(create_regular(path.c_str(), &err));
-        if (fd) {
-            w.stream = ::fdopen(fd.get(), "wb");
-            if (w.stream != nullptr) fd.release();
-            else err = errno;
-        }
-        if (w.stream == nullptr) {
+        if (const int err = create_stream(path, w.stream); err != 0) {
             record_failure(path, err);
             close_found_file();
             return ERR_OPEN_FILE;
@@ -147,14 +155,7 @@ u64 Engine::open_found_file(const char* mode) {
     }
     WorkFile& w = wf[WF_FOUND_FORM];
     w.name = TW_FOUND_FORM;
-    int err = 0;
-    UniqueFd fd(create_regular(form_path.c_str(), &err));
-    if (fd) {
-        w.stream = ::fdopen(fd.get(), "wb");
-        if (w.stream != nullptr) fd.release();
-        else err = errno;
-    }
-    if (w.stream == nullptr) {
+    if (const int err = create_stream(form_path, w.stream); err != 0) {
         record_failure(form_path, err);
         close_found_file();
         return ERR_OPEN_FILE;
