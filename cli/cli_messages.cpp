@@ -1,5 +1,6 @@
 #include "cli/cli_messages.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -42,6 +43,11 @@ std::string text(const char* const (&pair)[2], std::initializer_list<std::string
         out.push_back(c);
     }
     return out;
+}
+
+int error_status(const std::string& message) {
+    std::fprintf(stderr, "trawlex-cli: %s\n", message.c_str());
+    return 2;
 }
 
 }  // namespace tw::cli

@@ -22,4 +22,8 @@ void set_language(int language);
 // `args` in order.
 std::string text(const char* const (&pair)[2], std::initializer_list<std::string_view> args = {});
 
+// Prints "trawlex-cli: MESSAGE" on standard error; returns 2, the exit
+// status of an error.
+int error_status(const std::string& message);
+
 }  // namespace tw::cli
