@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,7 +16,13 @@ WalkAhead::WalkAhead(unsigned helpers, std::size_t listing_bytes, int open_flags
     : helper_nb_(helpers < kMaxHelpers ? helpers : kMaxHelpers),
       listing_bytes_(listing_bytes),
       open_flags_(open_flags),
-      stop_(stop) {}
+      stop_(stop) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        const rlim_t spare = limit.rlim_cur > 32 ? (limit.rlim_cur - 32) / 8 : 0;
+        if (spare < slots_) slots_ = static_cast<std::size_t>(spare);
+    }
+}
 
 WalkAhead::~WalkAhead() {
     {

@@ -36,6 +36,9 @@ namespace tw {
 
 class WalkAhead {
 public:
+    // Folders asked for at most; fewer in a process allowed few
+    // descriptors, where each costs up to three (the folder's, a share of
+    // its parent's, and the open level it becomes).
     static constexpr std::size_t kSlots = 16;
     // Helper threads at most, whatever the number of scanning threads.
     static constexpr unsigned kMaxHelpers = 4;
@@ -66,7 +69,7 @@ public:
     // Walk only: whether another folder may be asked for. The helpers start
     // with the first folder asked for; when none can start, none is.
     bool has_room() const {
-        return !failed_ && held_ < kSlots && queued_.load(std::memory_order_relaxed) < 2 * kSlots;
+        return !failed_ && held_ < slots_ && queued_.load(std::memory_order_relaxed) < 2 * slots_;
     }
     // Walk only: asks for sub-folder `name` of `parent`, the entry of rank
     // `seq`; helpers hear of it at the next hand_over().
@@ -93,6 +96,7 @@ private:
     const std::size_t listing_bytes_;
     const int open_flags_;
     const std::atomic<std::uint8_t>& stop_;
+    std::size_t slots_ = kSlots;
     std::vector<std::thread> helpers_;
     bool failed_ = false;  // walk only: no helper could start
     std::size_t held_ = 0;  // walk only: asked for, not taken or dropped
