@@ -23,7 +23,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -55,9 +54,11 @@ struct Level {
     // helper read, which are not kept for another level.
     std::size_t cap = 0;
     u64 seq = 0;  // entries of the listing taken so far
-    // Sub-folders asked for ahead, in listing order; the records at
-    // ahead_pos (rank ahead_seq) and after are not looked at yet.
-    std::deque<std::shared_ptr<WalkAhead::Listing>> ahead;
+    // Sub-folders asked for ahead, in listing order, from ahead_head (a
+    // vector: an empty one costs no allocation, unlike a deque); the
+    // records at ahead_pos (rank ahead_seq) and after are not looked at yet.
+    std::vector<std::shared_ptr<WalkAhead::Listing>> ahead;
+    std::size_t ahead_head = 0;
     std::size_t ahead_pos = 0;
     u64 ahead_seq = 0;
     std::shared_ptr<UniqueFd> shared_fd;  // the helpers' copy of fd
@@ -147,8 +148,9 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         level.pos = level.end = 0;
         level.listed_out = false;  // listed again from its next entry
         level.ahead_pos = 0;
-        for (const auto& l : level.ahead) ahead->drop(*l);
+        for (std::size_t i = level.ahead_head; i < level.ahead.size(); ++i) ahead->drop(*level.ahead[i]);
         level.ahead.clear();
+        level.ahead_head = 0;
         level.shared_fd.reset();
     };
     // Asks the helpers for the sub-folders named in the level's listing
@@ -386,18 +388,22 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 }
                 // What was asked for this entry; those before it were left.
                 std::shared_ptr<WalkAhead::Listing> pre;
-                while (!level.ahead.empty() && level.ahead.front()->seq <= rank) {
-                    std::shared_ptr<WalkAhead::Listing> front = std::move(level.ahead.front());
-                    level.ahead.pop_front();
+                while (level.ahead_head < level.ahead.size() &&
+                       level.ahead[level.ahead_head]->seq <= rank) {
+                    std::shared_ptr<WalkAhead::Listing> front = std::move(level.ahead[level.ahead_head++]);
                     if (front->seq == rank) {
                         pre = std::move(front);
                         break;
                     }
                     ahead->drop(*front);
                 }
-                // Nothing more to ask from this listing's bytes: the
-                // helpers' descriptor of the folder goes.
-                if (level.ahead.empty() && level.ahead_pos >= level.end) level.shared_fd.reset();
+                if (level.ahead_head == level.ahead.size()) {
+                    level.ahead.clear();
+                    level.ahead_head = 0;
+                    // Nothing more to ask from this listing's bytes: the
+                    // helpers' descriptor of the folder goes.
+                    if (level.ahead_pos >= level.end) level.shared_fd.reset();
+                }
                 if (auto r = enter(level.fd, &level, name, depth + 1, len, pre.get())) {
                     child_result = *r;
                     have_child = true;
