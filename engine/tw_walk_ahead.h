@@ -9,9 +9,12 @@
 // the walk, when it reaches the folder) or has not begun, or when the
 // folder changed since the helper looked at it: its change time moves with
 // any change of its entries, mode, owner or links, and the kernel's
-// fine-grained change times (for a time that was read) tell apart changes
-// within one clock tick. The walk therefore sees a folder as it is when it
-// enters it, as the single-threaded walk does. Memory and
+// fine-grained change times (for a time that was read; Linux 6.13 and
+// later, on ext4, XFS, Btrfs and tmpfs) tell apart changes within one clock
+// tick. The walk therefore sees a folder as it is when it enters it, as the
+// single-threaded walk does (on an older kernel, a change in the same tick
+// as the helper's look can go unseen, as a change during any listing can).
+// Memory and
 // descriptors stay bounded: at most kSlots folders are asked for and not yet
 // taken or dropped, each holding one descriptor, its listing's first bytes
 // and a share of a descriptor of its parent.
