@@ -229,6 +229,12 @@ public:
     // few system calls and page-table work per piece, reading a copy per
     // byte; bench/README.md has the figures behind the default.
     u64 map_min_bytes = u64{4} << 20;
+    // With several threads, helper threads open and list sub-folders
+    // ahead of the walk: by default only while scanning threads wait for
+    // the walk (on a machine whose cores are all busy scanning, listing
+    // ahead would only add work); kAheadAlways and kAheadNever force it.
+    enum WalkAheadMode : int { kAheadWhenWaited, kAheadAlways, kAheadNever };
+    WalkAheadMode walk_ahead = kAheadWhenWaited;
     // Whether a search writes the result folder (TW_found) first in its
     // chain of sinks. The application always does; a command-line run
     // whose output needs only its own sinks does not, and then needs no

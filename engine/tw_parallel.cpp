@@ -384,6 +384,7 @@ void ParallelSearch::scanner_loop(Scanner& s) {
         if (to_scan_.empty()) {
             if (closing_) return;
             ++idle_scanners_;
+            starved_.fetch_add(1, std::memory_order_relaxed);
             cv_work_.wait_for(lock, kPoll);
             --idle_scanners_;
             continue;

@@ -103,6 +103,14 @@ public:
     // Drains, then ends and joins the threads.
     void finish();
     bool write_failed() const;
+    // Walk only: whether a scanning thread found no work since the last
+    // call, the walk being behind the scanners.
+    bool scanners_waited() {
+        const u64 n = starved_.load(std::memory_order_relaxed);
+        const bool waited = n != starved_seen_;
+        starved_seen_ = n;
+        return waited;
+    }
 
 private:
     struct FileState;
@@ -188,6 +196,8 @@ private:
     // Who waits, so that a thread is woken only when it has something to
     // do: each wake-up costs more than the scan of a small file.
     unsigned idle_scanners_ = 0;
+    std::atomic<u64> starved_{0};  // times a scanner found no job
+    u64 starved_seen_ = 0;         // walk only
     bool committer_waiting_ = false;
     bool walk_waiting_ = false;
     bool closing_ = false;

@@ -11,11 +11,16 @@
 // folder, and its listing resumes from the position of its next entry.
 // Order of entries, counters and results are those of a walk that recurses
 // once per level.
+//
+// During a parallel search, helper threads open and list ahead the
+// sub-folders named in the deepest level's listing (see tw_walk_ahead.h);
+// the walk takes each in its turn, so the order stays the same.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -25,6 +30,7 @@
 #include "engine/tw.h"
 #include "engine/tw_fd.h"
 #include "engine/tw_parallel.h"
+#include "engine/tw_walk_ahead.h"
 
 namespace tw {
 
@@ -44,6 +50,19 @@ struct Level {
     int fd = -1;
     std::unique_ptr<char[]> listing;  // unread entries at pos .. end, while open
     std::size_t pos = 0, end = 0;
+    // Bytes of `listing`: less than kListingBytes for the first bytes a
+    // helper read, which are not kept for another level.
+    std::size_t cap = 0;
+    u64 seq = 0;  // entries of the listing taken so far
+    // Sub-folders asked for ahead, in listing order, from ahead_head (a
+    // vector: an empty one costs no allocation, unlike a deque); the
+    // records at ahead_pos (rank ahead_seq) and after are not looked at yet.
+    std::vector<std::shared_ptr<WalkAhead::Listing>> ahead;
+    std::size_t ahead_head = 0;
+    std::size_t ahead_pos = 0;
+    u64 ahead_seq = 0;
+    std::shared_ptr<UniqueFd> shared_fd;  // the helpers' copy of fd
+    bool listed_out = false;  // the listing's end was reached by a helper
     std::size_t dir_len = 0;  // length of dir_name while this level is listed
     off_t resume = 0;         // listing position of the next entry
     bool reseek = false;      // the descriptor was given up: seek to resume
@@ -110,12 +129,61 @@ bool Engine::path_is_excluded(std::size_t len) const {
 }
 
 u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u64 base_depth) {
+    // Below the top level the entry was seen as a folder; refusing links
+    // there keeps a folder swapped for a link from leading the walk astray.
+    constexpr int kSubFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
+    // Helpers list sub-folders ahead while the scanning threads run.
+    std::unique_ptr<WalkAhead> ahead;
+    if (par_ != nullptr && walk_ahead != kAheadNever) {
+        const unsigned helpers = std::max(1u, effective_thread_count() / 2);
+        ahead.reset(new (std::nothrow)
+                        WalkAhead(helpers, kListingBytes, kSubFolderFlags, need_stop_searching));
+    }
     std::vector<Level> stack;
     // Buffers of levels that gave theirs up, for the next level to list.
     std::vector<std::unique_ptr<char[]>> spare;
-    auto release = [&spare](Level& level) {
-        if (level.listing) spare.push_back(std::move(level.listing));
+    auto release = [&](Level& level) {
+        if (level.listing && level.cap == kListingBytes) spare.push_back(std::move(level.listing));
+        level.listing.reset();
         level.pos = level.end = 0;
+        level.listed_out = false;  // listed again from its next entry
+        level.ahead_pos = 0;
+        for (std::size_t i = level.ahead_head; i < level.ahead.size(); ++i) ahead->drop(*level.ahead[i]);
+        level.ahead.clear();
+        level.ahead_head = 0;
+        level.shared_fd.reset();
+    };
+    // Asks the helpers for the sub-folders named in the level's listing
+    // beyond those asked for already, while there is room.
+    auto look_ahead = [&](Level& level) {
+        if (level.ahead_pos < level.pos) {
+            level.ahead_pos = level.pos;
+            level.ahead_seq = level.seq;
+        }
+        std::size_t at = level.ahead_pos;
+        u64 seq = level.ahead_seq;
+        while (at < level.end && ahead->has_room()) {
+            const char* record = level.listing.get() + at;
+            unsigned short reclen = 0;
+            std::memcpy(&reclen, record + kReclenOffset, sizeof reclen);
+            const char* name = record + kNameOffset;
+            const bool folder = static_cast<unsigned char>(record[kTypeOffset]) == DT_DIR;
+            at += reclen;
+            const u64 rank = seq++;
+            if (!folder || (name[0] == '.' && (is_dot_or_dot_dot(name) || skip_dot_names))) continue;
+            if (!level.shared_fd) {
+                UniqueFd copy(::fcntl(level.fd, F_DUPFD_CLOEXEC, 0));
+                if (!copy) {
+                    at = level.end;
+                    break;
+                }
+                level.shared_fd = std::make_shared<UniqueFd>(std::move(copy));
+            }
+            level.ahead.push_back(ahead->ask(level.shared_fd, name, rank));
+        }
+        level.ahead_pos = at;
+        level.ahead_seq = seq;
+        ahead->hand_over();
     };
     std::size_t open_levels = 0;
     std::size_t first_open = 1;  // levels 1 .. first_open-1 have no descriptor
@@ -142,20 +210,31 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
     // `parent` if any) whose path dir_name holds with `len` bytes: pushes a
     // level, or gives the level's result at once when it is not to be
     // walked or cannot be opened.
-    auto enter = [&](int parent_fd, Level* parent, const char* name, u64 depth,
-                     std::size_t len) -> std::optional<u64> {
+    auto enter = [&](int parent_fd, Level* parent, const char* name, u64 depth, std::size_t len,
+                     WalkAhead::Listing* pre) -> std::optional<u64> {
         if (need_stop_searching.load(std::memory_order_relaxed) != 0 || path_is_excluded(len)) {
+            if (pre != nullptr) ahead->drop(*pre);
             if (depth > 0 && cut_dir_name_at(len) == npos) {
                 add(ir.other_err_nb);
                 return ERR_INVALID_NAME;
             }
             return 0;
         }
-        // Below the top level the entry was seen as a folder; refusing
-        // links here keeps a folder swapped for a link from leading the
-        // walk astray.
-        const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (depth > 0 ? O_NOFOLLOW : 0);
-        const int fd = ::openat(parent_fd, name, flags);
+        // What a helper opened is taken when the entry is still that
+        // folder, unchanged; a folder it could not open is opened here, so
+        // its failure is met in its turn.
+        bool prepared = pre != nullptr && ahead->take(*pre);
+        if (prepared) {
+            struct stat now{};
+            if (::fstatat(parent_fd, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !WalkAhead::same(pre->st, now)) {
+                pre->fd.reset();
+                prepared = false;
+            }
+        }
+        const int fd = prepared ? pre->fd.release()
+                                : ::openat(parent_fd, name,
+                                           depth > 0 ? kSubFolderFlags : kSubFolderFlags & ~O_NOFOLLOW);
         const int err = errno;
         if (parent != nullptr && !parent->entered) {
             if (fd < 0 && err == EACCES) {
@@ -182,6 +261,11 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         Level level;
         level.fd = fd;
         level.dir_len = len;
+        if (prepared) {
+            level.listing = std::move(pre->data);
+            level.cap = level.end = pre->bytes;
+            level.listed_out = pre->listed_out;
+        }
         stack.push_back(std::move(level));
         if (++open_levels > kMaxOpenLevels) {
             // Close the shallowest open level below the top one; the open
@@ -204,7 +288,8 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
         return std::nullopt;
     };
 
-    if (auto r = enter(AT_FDCWD, nullptr, path, base_depth, std::strlen(br.dir_name))) return *r;
+    if (auto r = enter(AT_FDCWD, nullptr, path, base_depth, std::strlen(br.dir_name), nullptr))
+        return *r;
 
     u64 child_result = 0;
     bool have_child = false;
@@ -238,6 +323,12 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 }
             }
             if (level.pos >= level.end) {
+                if (level.listed_out) {
+                    if (!level.entered) refuses_entry(level);
+                    level.done = true;
+                    continue;
+                }
+                if (level.cap != kListingBytes) level.listing.reset();
                 if (!level.listing) {
                     if (spare.empty()) {
                         level.listing.reset(new char[kListingBytes]);
@@ -245,6 +336,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                         level.listing = std::move(spare.back());
                         spare.pop_back();
                     }
+                    level.cap = kListingBytes;
                 }
                 const ssize_t n = retry_on_eintr(
                     [&] { return ::getdents64(level.fd, level.listing.get(), kListingBytes); });
@@ -255,7 +347,12 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                 }
                 level.pos = 0;
                 level.end = static_cast<std::size_t>(n);
+                level.ahead_pos = 0;
+                level.ahead_seq = level.seq;
             }
+            if (ahead && level.ahead_pos < level.end && ahead->has_room() &&
+                (walk_ahead == kAheadAlways || par_->scanners_waited()))
+                look_ahead(level);
             const char* record = level.listing.get() + level.pos;
             unsigned short reclen = 0;
             std::memcpy(&reclen, record + kReclenOffset, sizeof reclen);
@@ -263,6 +360,7 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
             unsigned char type = static_cast<unsigned char>(record[kTypeOffset]);
             const char* name = record + kNameOffset;
             level.pos += reclen;
+            const u64 rank = level.seq++;
 
             if (name[0] == '.' && (is_dot_or_dot_dot(name) || skip_dot_names)) continue;
             if (type == DT_UNKNOWN) {
@@ -288,7 +386,25 @@ u64 Engine::walk_tree(const char* path, bool skip_dot_names, bool skip_errors, u
                     level.done = true;
                     continue;
                 }
-                if (auto r = enter(level.fd, &level, name, depth + 1, len)) {
+                // What was asked for this entry; those before it were left.
+                std::shared_ptr<WalkAhead::Listing> pre;
+                while (level.ahead_head < level.ahead.size() &&
+                       level.ahead[level.ahead_head]->seq <= rank) {
+                    std::shared_ptr<WalkAhead::Listing> front = std::move(level.ahead[level.ahead_head++]);
+                    if (front->seq == rank) {
+                        pre = std::move(front);
+                        break;
+                    }
+                    ahead->drop(*front);
+                }
+                if (level.ahead_head == level.ahead.size()) {
+                    level.ahead.clear();
+                    level.ahead_head = 0;
+                    // Nothing more to ask from this listing's bytes: the
+                    // helpers' descriptor of the folder goes.
+                    if (level.ahead_pos >= level.end) level.shared_fd.reset();
+                }
+                if (auto r = enter(level.fd, &level, name, depth + 1, len, pre.get())) {
                     child_result = *r;
                     have_child = true;
                 }

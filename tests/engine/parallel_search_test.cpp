@@ -195,6 +195,8 @@ TEST_P(ParallelSearchTest, ResultsCountersAndSinkCallsEqualTheSingleThreadedSear
         engine->map_min_bytes = map_min;
         for (unsigned threads : {2u, 3u, 8u}) {
             SCOPED_TRACE(std::to_string(threads) + " threads, mapped from " + std::to_string(map_min));
+            // Sub-folders listed ahead by helper threads, or as the scanners wait.
+            engine->walk_ahead = threads == 2 ? Engine::kAheadWhenWaited : Engine::kAheadAlways;
             EXPECT_EQ(difference(one, run_search(*engine, found(), threads)), "");
         }
     }
@@ -274,7 +276,8 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
     }
     const std::vector<std::string> want = files_in_listing_order(data.path());
     set_target(*engine, "needle", {{data.path(), true}});
-    for (unsigned threads : {1u, 3u}) {
+    engine->walk_ahead = Engine::kAheadAlways;
+    for (unsigned threads : {1u, 3u, 4u}) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
         engine->thread_count = threads;
         search();
@@ -283,6 +286,27 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
         EXPECT_EQ(got, want);
         EXPECT_EQ(engine->ir.dir_nb.load(), 400u + 20u * 9u + 1u);
     }
+    // Stopped at random moments of the walk: the result holds the first
+    // files of the whole one, each once, and the next search is whole.
+    std::mt19937 rng(5);
+    for (int round = 0; round < 6; ++round) {
+        const int stop_at = 1 + static_cast<int>(rng() % 590);
+        int calls = 0;
+        engine->walk_filter = [&](std::string_view, const char*, bool) {
+            if (++calls == stop_at) engine->need_stop_searching.store(1);
+            return true;
+        };
+        engine->thread_count = 4;
+        engine->need_stop_searching.store(0);
+        search();
+        std::vector<std::string> got;
+        for (const ResultRow& f : results()) got.push_back(f.path());
+        ASSERT_LE(got.size(), want.size()) << "stopped at " << stop_at;
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin())) << "stopped at " << stop_at;
+        EXPECT_EQ(engine->ir.found_nb.load(), got.size());
+    }
+    engine->walk_filter = nullptr;
+    engine->need_stop_searching.store(0);
 
     // Every other comb file is removed, and new entries appear in the comb.
     Mutator mutator;
@@ -294,7 +318,7 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
     engine->tr.skip_error = 1;
     // On one thread, and with scanning threads that open the files of a
     // folder well after the walk listed them.
-    for (unsigned threads : {1u, 3u}) {
+    for (unsigned threads : {1u, 3u, 4u}) {
         SCOPED_TRACE(std::to_string(threads) + " threads, the tree changing");
         engine->sinks = {&mutator};
         engine->thread_count = threads;
@@ -400,6 +424,72 @@ TEST_F(EngineTest, UnreadableItemsAreReportedInOrderAndCountedAsByOneThread) {
         });
         EXPECT_EQ(status, 0) << "skip errors " << skip;
     }
+    ::chown(dir.path().c_str(), 0, 0);
+}
+
+// Folders of a listing removed, made unreadable, given or robbed of a file
+// once the walk reached an earlier one (after the helpers may have listed
+// them): each thread count sees them as the single-threaded walk does, when
+// it enters them. Run as an unprivileged user for the unreadable ones.
+TEST_F(EngineTest, FoldersChangedDuringTheWalkAreSeenAsByOneThread) {
+    ASSERT_EQ(::chown(found().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(data.path().c_str(), 65534, 65534), 0);
+    const std::string root = at("t");
+    const char* kinds[] = {"gone", "shut", "grown", "shrunk", "kept", "skip"};
+    auto build = [&] {
+        std::system(("chmod -R u+rwx '" + root + "' 2>/dev/null; rm -rf '" + root + "'").c_str());
+        ::mkdir(root.c_str(), 0755);
+        for (int i = 0; i < 40; ++i) {
+            const std::string d = root + "/" + kinds[i % 6] + std::to_string(i);
+            ::mkdir(d.c_str(), 0755);
+            ::mkdir((d + "/sub").c_str(), 0755);
+            write_file(d + "/f", "needle");
+            write_file(d + "/sub/g", "a needle");
+        }
+    };
+    std::set<std::string> seen;
+    int calls = 0, trigger = 0;
+    engine->walk_filter = [&](std::string_view in, const char* name, bool folder) {
+        // Left out by the filter after the helpers listed them.
+        if (folder && std::string_view(name).starts_with("skip")) return false;
+        if (!folder || in != root) return true;
+        seen.insert(name);
+        if (++calls != trigger) return true;
+        for (int i = 0; i < 40; ++i) {
+            const std::string entry = kinds[i % 6] + std::to_string(i), d = root + "/" + entry;
+            if (seen.count(entry) != 0) continue;
+            if (i % 6 == 0) std::filesystem::remove_all(d);
+            if (i % 6 == 1) ::chmod(d.c_str(), 0);
+            if (i % 6 == 2) write_file(d + "/late", "needle");
+            if (i % 6 == 3) ::unlink((d + "/f").c_str());
+        }
+        return true;
+    };
+    set_target(*engine, "needle", {{data.path(), true}});
+    engine->tr.skip_error = 1;
+    engine->walk_ahead = Engine::kAheadAlways;
+    const int status = run_as_nobody([&] {
+        for (int at_call : {1, 2, 9, 23}) {
+            Outcome outcomes[2];
+            for (unsigned threads : {1u, 4u}) {
+                build();
+                seen.clear();
+                calls = 0;
+                trigger = at_call;
+                outcomes[threads == 1 ? 0 : 1] = run_search(*engine, found(), threads);
+            }
+            const std::string diff = difference(outcomes[0], outcomes[1]);
+            if (outcomes[0].counters[4] == 0 || !diff.empty()) {
+                std::fprintf(stderr, "at folder %d: %s\n", at_call, diff.c_str());
+                return 1;
+            }
+        }
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    engine->walk_filter = nullptr;
+    std::system(("chmod -R u+rwx '" + root + "'").c_str());
     ::chown(dir.path().c_str(), 0, 0);
 }
 

@@ -167,6 +167,7 @@ TEST_F(SearchTest, AHundredThousandLevelsOnASmallStackWithSixtyFourDescriptors) 
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         engine->thread_count = 0;
+        engine->walk_ahead = Engine::kAheadAlways;
         const rlimit limit{64, 64};
         pthread_attr_t attr;
         pthread_attr_init(&attr);
