@@ -91,4 +91,18 @@ void FormsDialog::choose_common() {
     set_choice(c);
 }
 
+tw::pattern::FormsRequest forms_request(const tw::TargetRecord& t, const QString& typed, const FormsChoice& choice) {
+    tw::pattern::FormsRequest r;
+    if (t.search_str != nullptr)
+        r.first_bytes.assign(reinterpret_cast<const char*>(t.search_str), t.search_str_len);
+    r.typed = typed.toStdString();
+    r.options.hexadecimal = t.is_hexa != 0;
+    r.options.encoding = static_cast<tw::encoding::EncodingId>(t.encoding);
+    if (t.use_wildcard != 0) r.options.wildcard = static_cast<std::uint8_t>(t.wildcard_char);
+    r.options.ignore_case = t.case_insensitive != 0;
+    r.encodings = choice.encodings;
+    for (const QString& s : choice.texts) r.more_texts.push_back(s.toStdString());
+    return r;
+}
+
 }  // namespace tw::ui

@@ -1,7 +1,8 @@
-// The "Forms" dialog of the search window: the further encodings of the
-// search text (the fixed ones, the user-defined one and UTF-16 big-endian)
-// with a quick choice of the common ones, and further search strings. It
-// only edits a choice; the search window builds the target's forms from it.
+// The "Forms" dialog of the search window and the target editor: the
+// further encodings of the search text (the fixed ones, the user-defined one
+// and UTF-16 big-endian) with a quick choice of the common ones, and further
+// search strings. It only edits a choice; the window builds the target's
+// forms from it.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/tw.h"
 #include "pattern/target_forms.h"
 
 namespace Ui {
@@ -24,6 +26,18 @@ struct FormsChoice {
 
 // The choice that gave a target's `forms`.
 FormsChoice choice_of_forms(const std::vector<tw::TargetForm>& forms);
+
+// What builds target `t`'s forms from `choice`: its search string's bytes,
+// the text as typed in the window, and its options.
+tw::pattern::FormsRequest forms_request(const tw::TargetRecord& t, const QString& typed, const FormsChoice& choice);
+
+// The texts of the windows that open the dialog.
+inline constexpr const char* const forms_button_s[2] = {"Forms\u2026", "Formes\u2026"};
+inline constexpr const char* const forms_refused_s[2] = {
+    "No form of this search string can be searched: ",
+    "Aucune forme de cette cha\u00eene ne peut \u00eatre cherch\u00e9e : "};
+inline constexpr const char* const too_many_forms_s[2] = {
+    "A target searches at most 64 forms.", "Un canevas cherche au plus 64 formes."};
 
 class FormsDialog : public QDialog {
     Q_OBJECT

@@ -2,6 +2,7 @@
 // encodings and search strings.
 #include <QToolButton>
 
+#include "ui/common/FormsDialog.h"
 #include "ui/search/SearchController.h"
 #include "ui/search/search_texts.h"
 #include "ui_SearchController.h"
@@ -23,18 +24,7 @@ void SearchController::Forms_but() {
 }
 
 tw::pattern::FormsBuilt SearchController::build_forms(const FormsChoice& choice) const {
-    const tw::TargetRecord& t = engine_.tr;
-    tw::pattern::FormsRequest r;
-    if (t.search_str != nullptr)
-        r.first_bytes.assign(reinterpret_cast<const char*>(t.search_str), t.search_str_len);
-    r.typed = search_view_text().toStdString();
-    r.options.hexadecimal = t.is_hexa != 0;
-    r.options.encoding = static_cast<tw::encoding::EncodingId>(t.encoding);
-    if (t.use_wildcard != 0) r.options.wildcard = static_cast<std::uint8_t>(t.wildcard_char);
-    r.options.ignore_case = t.case_insensitive != 0;
-    r.encodings = choice.encodings;
-    for (const QString& s : choice.texts) r.more_texts.push_back(s.toStdString());
-    return tw::pattern::build_target_forms(r);
+    return tw::pattern::build_target_forms(forms_request(engine_.tr, search_view_text(), choice));
 }
 
 bool SearchController::apply_forms(const FormsChoice& choice) {

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
+#include "ui/common/FormsDialog.h"
 #include "ui/search/SearchController.h"
 #include "ui/search/search_history.h"
 #include "ui/search/search_texts.h"

@@ -62,12 +62,6 @@ inline constexpr const char* const last_result_s[2] = {
 inline constexpr const char* const history_button_s[2] = {"Search history",
                                                          "Historique des recherches"};
 inline constexpr const char* const history_empty_s[2] = {"No search yet", "Aucune recherche encore"};
-inline constexpr const char* const forms_button_s[2] = {"Forms\u2026", "Formes\u2026"};
-inline constexpr const char* const forms_refused_s[2] = {
-    "No form of this search string can be searched: ",
-    "Aucune forme de cette cha\u00eene ne peut \u00eatre cherch\u00e9e : "};
-inline constexpr const char* const too_many_forms_s[2] = {
-    "A target searches at most 64 forms.", "Un canevas cherche au plus 64 formes."};
 inline constexpr const char* const cannot_save_target_s[2] = {
     "The target could not be saved before the search: ",
     "Le canevas n'a pas pu être enregistré avant la recherche : "};

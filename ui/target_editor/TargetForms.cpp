@@ -4,6 +4,7 @@
 #include <QBoxLayout>
 #include <QToolButton>
 
+#include "ui/common/FormsDialog.h"
 #include "ui/common/search_string_field.h"
 #include "ui/target_editor/TargetController.h"
 #include "ui/target_editor/target_editor_texts.h"
@@ -35,16 +36,8 @@ void TargetController::Forms_but() {
 bool TargetController::forms_into(tw::TargetRecord& t) {
     t.forms.clear();
     if (forms_choice_.encodings.empty() && forms_choice_.texts.isEmpty()) return true;
-    tw::pattern::FormsRequest r;
-    r.first_bytes.assign(reinterpret_cast<const char*>(t.search_str), t.search_str_len);
-    r.typed = string_field_->view_text().toStdString();
-    r.options.hexadecimal = t.is_hexa != 0;
-    r.options.encoding = static_cast<tw::encoding::EncodingId>(t.encoding);
-    if (t.use_wildcard != 0) r.options.wildcard = static_cast<std::uint8_t>(t.wildcard_char);
-    r.options.ignore_case = t.case_insensitive != 0;
-    r.encodings = forms_choice_.encodings;
-    for (const QString& s : forms_choice_.texts) r.more_texts.push_back(s.toStdString());
-    tw::pattern::FormsBuilt built = tw::pattern::build_target_forms(r);
+    tw::pattern::FormsBuilt built =
+        tw::pattern::build_target_forms(forms_request(t, string_field_->view_text(), forms_choice_));
     if (built.too_many) {
         show_error(too_many_forms_s);
         return false;

@@ -30,12 +30,6 @@ inline constexpr const char* const missing_currupted_s[2] = {
     "Targets folder missing or corrupted", "Dossier canevas manquant ou corrompu"};
 inline constexpr const char* const cannot_enable_s[2] = {"Cannot enable this target",
                                                          "Impossible d'activer ce canevas"};
-inline constexpr const char* const forms_button_s[2] = {"Forms\u2026", "Formes\u2026"};
-inline constexpr const char* const forms_refused_s[2] = {
-    "No form of this search string can be searched: ",
-    "Aucune forme de cette cha\u00eene ne peut \u00eatre cherch\u00e9e : "};
-inline constexpr const char* const too_many_forms_s[2] = {
-    "A target searches at most 64 forms.", "Un canevas cherche au plus 64 formes."};
 inline constexpr const char* const invalid_hexa_s[2] = {"Invalid hexadecimal character",
                                                         "Carratère hexadécimal non-défini"};
 inline constexpr const char* const not_enough_mem_s[2] = {"ERROR: Not enough memory",
