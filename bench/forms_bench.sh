@@ -25,7 +25,7 @@ build=$(cd "${1:?usage: forms_bench.sh BUILD_DIR [WORK_DIR]}" && pwd)
 work=${2:-/tmp/trawlex-forms}
 runs=${RUNS:-5}
 gib=$((1 << 30))
-mkdir -p "$work/res/TW_found" "$work/res/TW_target"
+mkdir -p "$work"
 cd "$work"
 
 fill() {  # OUT, then the file list on stdin (NUL-separated)
@@ -66,7 +66,8 @@ for f in ("text", "libs"):
         print(f"| {f} | {isa} | {one[0]:.1f} | " + " | ".join(cells) + " |")
 EOF
 
-cli="$build/cli/trawlex-cli --resource-dir $work/res"
+# As a user runs it: no result folder, the printer as the only output.
+cli="$build/cli/trawlex-cli"
 printf 'Connection\n' > pats1
 python3 -c '
 import sys
