@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/multi_bench_setup.h"
 #include "matcher/isa.h"
 #include "matcher/multi_match.h"
 #include "matcher/search_param.h"
@@ -73,17 +74,8 @@ std::vector<Bytes> forms(const std::vector<std::string>& texts, std::size_t per_
 }
 
 void bm_forms(benchmark::State& state, Mapped file, std::vector<Bytes> pats, tw::Isa isa) {
-    if (!tw::set_matcher_isa(isa)) {
-        state.SkipWithError("variant not supported");
-        return;
-    }
-    std::vector<tw::MultiPattern> list;
-    for (const Bytes& p : pats) list.push_back({p, {}, false, '?'});
     tw::MultiMatcher mm;
-    if (mm.set_patterns(list) != tw::MultiError::None) {
-        state.SkipWithError("patterns refused");
-        return;
-    }
+    if (!prepare_multi(state, pats, isa, mm)) return;
     std::vector<tw::MultiOccurrence> out(8192);
     std::uint64_t found = 0;
     for (auto _ : state) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/english_text.h"
+#include "bench/multi_bench_setup.h"
 #include "matcher/isa.h"
 #include "matcher/multi_match.h"
 #include "matcher/search_param.h"
@@ -81,17 +82,8 @@ std::vector<Bytes> words(std::size_t n, bool common) {
 }
 
 void bm_multi(benchmark::State& state, std::vector<Bytes> pats, tw::Isa isa) {
-    if (!tw::set_matcher_isa(isa)) {
-        state.SkipWithError("variant not supported");
-        return;
-    }
-    std::vector<tw::MultiPattern> list;
-    for (const Bytes& p : pats) list.push_back({p, {}, false, '?'});
     tw::MultiMatcher mm;
-    if (mm.set_patterns(list) != tw::MultiError::None) {
-        state.SkipWithError("patterns refused");
-        return;
-    }
+    if (!prepare_multi(state, pats, isa, mm)) return;
     const std::vector<std::uint8_t>& t = text();
     std::vector<tw::MultiOccurrence> out(8192);
     std::uint64_t found = 0;
