@@ -136,6 +136,9 @@ public:
     bool enough() const override {
         return o_.quiet || o_.files_without_match || printer_.has_enough();
     }
+    tw::u64 records_wanted() const override {
+        return o_.quiet || o_.files_without_match ? 1 : printer_.records_wanted();
+    }
 
     void file_dropped() override {
         in_file_ = false;

@@ -475,6 +475,11 @@ bool FilePrinter::has_enough() const {
     return d.in_file_ && (d.style_.mode == PrintMode::Files || d.printed_ >= d.style_.max_per_file);
 }
 
+std::uint64_t FilePrinter::records_wanted() const {
+    const Impl& d = *impl_;
+    return d.style_.mode == PrintMode::Files ? 1 : d.style_.max_per_file;
+}
+
 bool FilePrinter::drop_file() {
     if (result_.status != Status::Ok) return false;
     Impl& d = *impl_;

@@ -89,6 +89,8 @@ public:
     // The records given for the file being printed are all the output
     // uses of it: -l needs one, -m NUM its NUM first.
     bool has_enough() const;
+    // How many records of a file has_enough() waits for at most.
+    std::uint64_t records_wanted() const;
     const PrintResult& result() const { return result_; }
 
 private:

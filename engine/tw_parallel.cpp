@@ -35,7 +35,11 @@ std::uint8_t* align64(std::uint8_t* p) {
 // What a scanner finds in a job goes to the job.
 class ParallelSearch::JobOut final : public OccurrenceOut {
 public:
-    JobOut(ParallelSearch& search, Job& job) : search_(search), job_(job) {}
+    // A piece that has the records the sinks need of a whole file need not
+    // go on: the file's first ones are among the earlier pieces' and its own.
+    JobOut(ParallelSearch& search, Job& job) : search_(search), job_(job) {
+        records_wanted = search.out_.file_records_wanted();
+    }
     bool take(const std::uint8_t* records, std::size_t bytes) override {
         return search_.hand_over(job_, records, bytes) &&
                !job_.file->enough.load(std::memory_order_relaxed);

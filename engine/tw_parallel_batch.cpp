@@ -15,7 +15,9 @@ namespace tw {
 class ParallelSearch::BatchOut final : public OccurrenceOut {
 public:
     BatchOut(ParallelSearch& search, Job& job, std::size_t index)
-        : search_(search), job_(job), index_(index) {}
+        : search_(search), job_(job), index_(index) {
+        records_wanted = search.out_.file_records_wanted();
+    }
     bool take(const std::uint8_t* records, std::size_t bytes) override {
         return search_.hand_over_batch(job_, index_, records, bytes);
     }

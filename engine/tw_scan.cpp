@@ -33,6 +33,23 @@ u64 count_eol(const std::uint8_t* from, const std::uint8_t* to, std::uint8_t eol
     return n;
 }
 
+// The records the scan may still ask the matcher for, of `record` bytes
+// each: what the record buffer holds, or fewer when `out` wants fewer.
+u64 records_room(const SearchParam& sp, const OccurrenceOut& out, u64 record) {
+    return std::min(sp.OCC_BUF_SIZE / record, out.records_wanted);
+}
+
+// Hands the records the matcher left in the record buffer to `out`. False
+// when the scan ends there: `out` refused them or wants no more.
+bool hand_on(SearchParam& sp, OccurrenceOut& out, u64 record) {
+    if (sp.OCC_PTR == sp.OCC_START) return true;
+    const auto bytes = static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START);
+    const bool kept = out.take(reinterpret_cast<const std::uint8_t*>(sp.OCC_START), bytes);
+    sp.OCC_PTR = sp.OCC_START;
+    out.records_wanted -= std::min<u64>(out.records_wanted, bytes / record);
+    return kept && out.records_wanted != 0;
+}
+
 // One stretch of a several-form scan: from `at` to `end` at most, as many
 // occurrences as the record buffer holds, turned into records there.
 struct MultiStep {
@@ -88,13 +105,16 @@ bool scan_forms_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u6
     // Start positions up to where the longest form fits; the rest belong
     // to the next text, unless the file ends here.
     const u64 end = last ? size : size >= span ? size - span + 1 : 0;
-    const std::size_t capacity = static_cast<std::size_t>(sp.OCC_BUF_SIZE / scan_record_len(sp));
+    const u64 record = scan_record_len(sp);
+    const std::size_t capacity = static_cast<std::size_t>(sp.OCC_BUF_SIZE / record);
     thread_local std::vector<MultiOccurrence> found;
     if (found.size() < capacity) found.resize(capacity);
     sp.TEXT_OFFSET = offset;
     MultiStep st{&sp, &forms, text, size, from, end, found.data(), capacity};
     while (st.at < end) {
         sp.OCC_PTR = sp.OCC_START;
+        // Every occurrence at one position fits, however few are wanted.
+        st.capacity = static_cast<std::size_t>(std::max<u64>(records_room(sp, out, record), forms.count));
         if (faulted != nullptr) {
             if (!run_guarded(&multi_step, &st)) {
                 *faulted = true;
@@ -104,12 +124,7 @@ bool scan_forms_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u6
         } else {
             multi_step(&st);
         }
-        if (sp.OCC_PTR != sp.OCC_START) {
-            const bool kept = out.take(reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
-                                       static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
-            sp.OCC_PTR = sp.OCC_START;
-            if (!kept) return false;
-        }
+        if (!hand_on(sp, out, record)) return false;
         st.at = st.next;
         if (st.at < end && stopping(stop)) return false;
     }
@@ -121,6 +136,7 @@ bool scan_forms_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u6
 bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offset,
                OccurrenceOut& out, const std::atomic<std::uint8_t>& stop, bool* faulted,
                bool last) {
+    if (out.records_wanted == 0) return false;
     if (sp.MULTI != 0) return scan_forms_text(sp, text, from, size, offset, out, stop, faulted, last);
     const u64 saved_start = sp.TEXT_START;
     sp.TEXT_START = reinterpret_cast<u64>(text);
@@ -128,8 +144,11 @@ bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offs
     sp.TEXT_END = sp.TEXT_START + size;
     sp.TEXT_OFFSET = offset;
     sp.OCC_PTR = sp.OCC_START;
+    const u64 saved_end = sp.OCC_END;
+    const u64 record = scan_record_len(sp);
     bool whole = false;
     for (;;) {
+        sp.OCC_END = sp.OCC_START + records_room(sp, out, record) * record;
         if (faulted != nullptr) {
             if (!run_guarded(&search_block, &sp)) {
                 *faulted = true;
@@ -139,18 +158,17 @@ bool scan_text(SearchParam& sp, std::uint8_t* text, u64 from, u64 size, u64 offs
         } else {
             search_asm(&sp);
         }
-        if (sp.OCC_PTR != sp.OCC_START) {
-            const bool kept = out.take(reinterpret_cast<const std::uint8_t*>(sp.OCC_START),
-                                       static_cast<std::size_t>(sp.OCC_PTR - sp.OCC_START));
-            sp.OCC_PTR = sp.OCC_START;
-            if (!kept) break;
-        }
-        if (sp.SEARCH_RESULT != TW_END_OCC) {
+        const bool ended = sp.SEARCH_RESULT != TW_END_OCC;
+        // Handing on may end the scan even at the text's end: a caller
+        // reading more text of the file must not go on.
+        if (!hand_on(sp, out, record)) break;
+        if (ended) {
             whole = true;
             break;
         }
         if (stopping(stop)) break;
     }
+    sp.OCC_END = saved_end;
     sp.TEXT_START = saved_start;
     return whole;
 }

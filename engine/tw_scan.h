@@ -68,6 +68,11 @@ public:
     // One text buffer is scanned: a point where a caller may do its
     // periodic work.
     virtual void buffer_scanned() {}
+    // The most records the scan still has to hand on; it counts down as
+    // they are, and at 0 the scan ends as if take() had refused. The
+    // matcher is never asked for more, so a file scanned for its first
+    // occurrence only stops at that occurrence.
+    u64 records_wanted = ~u64{0};
 };
 
 // Scans `text`, which holds `size` bytes of the file from file offset

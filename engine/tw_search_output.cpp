@@ -1,6 +1,7 @@
 // Counters, failures and found files of a running search, handed to its sinks.
 #include "engine/tw_search_output.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -9,6 +10,10 @@ namespace tw {
 void SearchOutput::begin(std::vector<ResultSink*> sinks, FailureHook on_failure,
                          bool several_forms) {
     sinks_ = std::move(sinks);
+    records_wanted_ = sinks_.empty() ? ~u64{0} : 0;
+    for (const ResultSink* sink : sinks_) records_wanted_ = std::max(records_wanted_, sink->records_wanted());
+    // A file is found by its first record, whatever a sink asks.
+    records_wanted_ = std::max<u64>(records_wanted_, 1);
     several_forms_ = several_forms;
     on_failure_ = std::move(on_failure);
     found_files_ = 0;

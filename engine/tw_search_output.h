@@ -49,6 +49,8 @@ public:
                     std::size_t bytes, u64 record_len);
     // Every sink has the records it needs of the file being searched.
     bool file_enough() const;
+    // The most records of one file that any sink needs (set by begin()).
+    u64 file_records_wanted() const { return records_wanted_; }
     // Ends the file being searched, whose scan gave `result`: with 0 and
     // records handed on, it is the next found file; with an error, its
     // records are dropped. Returns `result`, or a sink's error.
@@ -76,6 +78,7 @@ private:
     FailureHook on_failure_;
     u64 found_files_ = 0;
     u64 file_records_ = 0;     // records of the file being searched
+    u64 records_wanted_ = ~u64{0};
     bool unpublished_ = false;  // found files or failures since the last batch
     std::chrono::steady_clock::time_point last_batch_{};
 };
@@ -85,7 +88,9 @@ private:
 class FileOut final : public OccurrenceOut {
 public:
     FileOut(SearchOutput& output, u64 record_len, std::string_view dir, std::string_view name)
-        : output_(output), record_len_(record_len), dir_(dir), name_(name) {}
+        : output_(output), record_len_(record_len), dir_(dir), name_(name) {
+        records_wanted = output.file_records_wanted();
+    }
     bool take(const std::uint8_t* records, std::size_t bytes) override {
         code = output_.occurrences(dir_, name_, records, bytes, record_len_);
         return code == 0 && !output_.file_enough();

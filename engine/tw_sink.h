@@ -49,6 +49,10 @@ public:
     // so, the scan of that file stops there, and it is found with the
     // records handed on so far.
     virtual bool enough() const { return false; }
+    // The most records of one file this sink ever needs: enough() must be
+    // true once it has been handed that many. The scan of a file asks for
+    // no more than the most any sink of the chain needs.
+    virtual u64 records_wanted() const { return ~u64{0}; }
     // The records handed on since the last found or dropped file are those
     // of found file `file`. 0, or an error code that ends the search.
     virtual u64 file_found(const FoundFile& file) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -100,18 +101,21 @@ INSTANTIATE_TEST_SUITE_P(Threads, LiveResultTest, ::testing::Values(1u, 3u));
 
 namespace {
 
-// A sink that needs only the first records of each file, as -l does.
+// A sink that needs only the first records of each file: one as -l does,
+// or NUM as -m NUM does.
 struct FirstRecords : ResultSink {
     std::vector<std::pair<std::string, u64>> found;
-    bool any = false;
-    u64 occurrences(std::string_view, std::string_view, const std::uint8_t*, std::size_t) override {
-        any = true;
+    u64 wanted = 1;
+    u64 got = 0;
+    u64 occurrences(std::string_view, std::string_view, const std::uint8_t*, std::size_t bytes) override {
+        got += bytes / 8;
         return 0;
     }
-    bool enough() const override { return any; }
+    bool enough() const override { return got >= wanted; }
+    u64 records_wanted() const override { return wanted; }
     u64 file_found(const FoundFile& f) override {
         found.emplace_back(std::string(f.dir) + "/" + std::string(f.name), f.occ_nb);
-        any = false;
+        got = 0;
         return 0;
     }
 };
@@ -128,23 +132,34 @@ TEST_P(LiveResultTest, AFileIsReadOnlyUntilTheSinksHaveEnough) {
     make_dir("tree");
     make_file("tree/small", "a needle");
     make_file("tree/big", big);
+    std::string dense;
+    while (dense.size() < 12000) dense += "needle";
+    make_file("tree/dense", dense);
     set_target(*engine, "needle", {{at("big"), false}, {at("tree"), true}});
     engine->write_result_files = false;
-    FirstRecords first;
-    engine->sinks = {&first};
     engine->thread_count = GetParam();
-    search();
-    engine->sinks.clear();
-    // The item first, then the folder's files in their listing order.
-    ASSERT_EQ(first.found.size(), 3u);
-    EXPECT_EQ(first.found[0].first, at("big"));
-    EXPECT_EQ(std::set<std::string>({first.found[1].first, first.found[2].first}),
-              std::set<std::string>({at("tree/big"), at("tree/small")}));
-    const u64 total = big.size() / 4006;
-    for (const auto& [path, occ_nb] : first.found) EXPECT_GE(occ_nb, 1u) << path;
-    // Far fewer than the file holds: its scan stopped early.
-    EXPECT_LT(first.found[0].second, total / 4);
-    EXPECT_LT(engine->ir.total_bytes.load(), 2 * big.size());
+    for (const u64 wanted : {u64{1}, u64{5}}) {
+        SCOPED_TRACE(wanted);
+        FirstRecords first;
+        first.wanted = wanted;
+        engine->sinks = {&first};
+        search();
+        engine->sinks.clear();
+        // The item first, then the folder's files in their listing order.
+        ASSERT_EQ(first.found.size(), 4u);
+        EXPECT_EQ(first.found[0].first, at("big"));
+        std::map<std::string, u64> in_tree(first.found.begin() + 1, first.found.end());
+        EXPECT_EQ(in_tree.size(), 3u);
+        // A file read whole stops at the records wanted, not at the end of
+        // the text in hand.
+        EXPECT_EQ(in_tree[at("tree/small")], 1u);
+        EXPECT_EQ(in_tree[at("tree/dense")], wanted);
+        // Far fewer than a large file holds: its scan stopped early.
+        const u64 total = big.size() / 4006;
+        EXPECT_GE(first.found[0].second, wanted);
+        EXPECT_LT(first.found[0].second, total / 4);
+        EXPECT_LT(engine->ir.total_bytes.load(), 2 * big.size() + dense.size());
+    }
 }
 
 // A sink that ends the whole search at the first record, as -q does.
