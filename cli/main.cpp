@@ -118,10 +118,8 @@ public:
     u64 file_found(const tw::FoundFile& file) override {
         ++found_files;
         in_file_ = false;
-        if (o_.quiet) {
-            stop();
-            return 0;
-        }
+        // -q ended the search at the file's first occurrence.
+        if (o_.quiet) return 0;
         const std::string source = tw::cli::join_path(file.dir, file.name);
         if (o_.files_without_match) {
             found_paths.insert(source);

@@ -71,6 +71,8 @@ TEST_F(CliConventionsTest, LettersAndStatusesAsGrepAndRipgrep) {
         {{"-L", "hello", "a.txt"}, "", 0, "", grep},
         {{"-L", "absent", "a.txt"}, "@a.txt\n", 1, "", grep},
         {{"-q", "hello", "a.txt"}, "", 0, "", both},
+        // -q ends the search at the first file found.
+        {{"-q", "--stats", "-j", "1", "hello", "a.txt", "sub"}, "", 0, "1 file scanned,"},
         // Old letters that now mean something else are refused.
         {{"-x", "68", "a.txt"}, "", 2, "use --hex"},
         {{"-w", "?", "h?llo", "a.txt"}, "", 2, "use --wildcard C"},
