@@ -245,51 +245,48 @@ private slots:
     // viewer's pull-down in one pass, listing at most 500 applications and
     // then a line for the others. A last entry without its end is left out,
     // named once, and the file keeps its bytes.
-    void launcher_lists_fill_the_menus_and_keep_their_file_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("listed");
-        QTest::addColumn<QString>("last");  // the submenu's last item
-        QTest::addColumn<int>("damaged");   // entries kept, -1 for none
+    void launcher_lists_fill_the_menus_and_keep_their_file() {
         QByteArray many;
         for (int i = 0; i < 200000; ++i) many += "/opt/tools/editor-" + QByteArray::number(i) + '\0';
         const QString more = "Only the first 500 of the 200000 applications are listed";
-        QTest::newRow("0 entries") << QByteArray() << 0 << QString() << -1;
-        QTest::newRow("1 entry") << QByteArray("/usr/bin/less\0", 14) << 1 << "less" << -1;
-        QTest::newRow("200,000 entries") << many << 500 << more << -1;
-        QTest::newRow("unterminated last entry") << QByteArray("/usr/bin/vim\0/usr/bin/ema", 25) << 1 << "vim" << 1;
-        QTest::newRow("200,000 and an unterminated one") << many + "/opt/x" << 500 << more << 200000;
-    }
-    void launcher_lists_fill_the_menus_and_keep_their_file() {
-        QFETCH(QByteArray, file);
-        QFETCH(int, listed);
-        QFETCH(QString, last);
-        QFETCH(int, damaged);
-        Menus m;
-        const QString path = QString::fromStdString(m.resource + "/TW_launcher");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
-        f.close();
-        m.engine.load_launcher_file();
-        m.menu.update_launcher_submenu();
-        m.viewer->update_launcher_popup();
-        const int items = listed + (listed == 500 ? 1 : 0);
-        const QList<QAction*> removable = m.menu.remove_application_menu()->actions();
-        QCOMPARE(removable.size(), items);
-        QCOMPARE(m.viewer->launcher_popup()->count(), items + 3);
-        if (items > 0) {
-            QCOMPARE(removable.last()->text(), last);
-            QCOMPARE(m.viewer->launcher_popup()->item_title(items), last);
-            QCOMPARE(removable.last()->isEnabled(), items == listed);
+        const struct {
+            QByteArray file;
+            int listed;
+            QString last;  // the submenu's last item
+            int damaged;   // entries kept, -1 for none
+        } cases[] = {
+            {"", 0, "", -1},
+            {QByteArray("/usr/bin/less\0", 14), 1, "less", -1},
+            {many, 500, more, -1},
+            {QByteArray("/usr/bin/vim\0/usr/bin/ema", 25), 1, "vim", 1},  // an unterminated last entry
+            {many + "/opt/x", 500, more, 200000},
+        };
+        for (const auto& [file, listed, last, damaged] : cases) {
+            Menus m;
+            const QString path = QString::fromStdString(m.resource + "/TW_launcher");
+            m.write_file("resources/TW_launcher", file.toStdString());
+            m.engine.load_launcher_file();
+            m.menu.update_launcher_submenu();
+            m.viewer->update_launcher_popup();
+            const int items = listed + (listed == 500 ? 1 : 0);
+            const QList<QAction*> removable = m.menu.remove_application_menu()->actions();
+            QCOMPARE(removable.size(), items);
+            QCOMPARE(m.viewer->launcher_popup()->count(), items + 3);
+            if (items > 0) {
+                QCOMPARE(removable.last()->text(), last);
+                QCOMPARE(m.viewer->launcher_popup()->item_title(items), last);
+                QCOMPARE(removable.last()->isEnabled(), items == listed);
+            }
+            tw_test::ModalAnswerer answer;
+            QCOMPARE(m.menu.report_damaged_settings(), damaged >= 0);
+            QVERIFY(!m.menu.report_damaged_settings());
+            if (damaged >= 0)
+                QVERIFY2(answer.message.contains(
+                             QString("%1: the last entry has no end; the %2 entries before it are kept").arg(path).arg(damaged)),
+                         qPrintable(answer.message));
+            m.engine.save_launcher_file();
+            QCOMPARE(tw_test::file_bytes(path), file);
         }
-        tw_test::ModalAnswerer answer;
-        QCOMPARE(m.menu.report_damaged_settings(), damaged >= 0);
-        QVERIFY(!m.menu.report_damaged_settings());
-        if (damaged >= 0)
-            QVERIFY2(answer.message.contains(
-                         QString("%1: the last entry has no end; the %2 entries before it are kept").arg(path).arg(damaged)),
-                     qPrintable(answer.message));
-        m.engine.save_launcher_file();
-        QCOMPARE(tw_test::file_bytes(path), file);
     }
 
     // Add application..., from the Special menu and from the viewer's
@@ -346,9 +343,7 @@ private slots:
         const QByteArray kept = tw_test::file_bytes(defaults.fileName());
         defaults.clear();
         defaults.sync();
-        QFile file(defaults.fileName());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kept) == kept.size());
-        file.close();
+        tw_test::write_file(defaults.fileName().toStdString(), kept.toStdString());
         defaults.sync();
         Menus m;
         m.controller->restore_window_frame();
@@ -446,9 +441,8 @@ private slots:
             p.ui()->show_total_bytes_ref->setChecked(false);
             p.show_window();
             p.OK_but();
-            const QDialog* panel = h.alerts.panel(p.window());
-            const QString message = panel != nullptr ? panel->findChild<QLabel*>("alert_mess_ref")->text() : "";
-            QVERIFY2(*c.refused == 0 ? message.isEmpty() : message.startsWith(c.refused),
+            const QString message = h.alert_message(p.window());
+            QVERIFY2(*c.refused == 0 ? message == "<no alert>" : message.startsWith(c.refused),
                      qPrintable(message + "|" + c.refused));
             QCOMPARE(p.window()->isVisible(), *c.refused != 0);
             if (*c.refused != 0) {

@@ -3,6 +3,10 @@
 // alerts are answered from a timer, so that no test blocks on a dialog.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
@@ -17,6 +21,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ui/toolkit/app_paths.h"
@@ -72,6 +77,25 @@ struct PanelAnswerer : QObject {
 inline QByteArray file_bytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Writes `content` to `name` under 20 new nested folders of 250 characters
+// in `path`: a path no single call accepts. Returns the file's path, "" when
+// it could not be written.
+inline std::string make_deep_file(std::string path, const char* name, const std::string& content) {
+    const std::string part(250, 'p');
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < 20; ++i, path += '/' + part) {
+        ::mkdirat(fd, part.c_str(), 0755);
+        const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    const int file = ::openat(fd, name, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const bool written = ::write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    ::close(file);
+    ::close(fd);
+    return written ? path + '/' + name : std::string();
 }
 
 // The program's home folder: XDG_CONFIG_HOME (the user defaults) and

@@ -46,51 +46,42 @@ class SearchMemoryTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void the_viewer_describes_the_search_after_a_restart_data() {
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("ignore_case");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("text") << kAscii << "needle" << true
-                              << QStringList{"Searched for: \"needle\" (6E 65 65 64 6C 65), Plain (ascII) text",
-                                             "Options: ignore case (a-z)"};
-        QTest::newRow("hexadecimal") << kHexadecimal << "6E 65 65" << false
-                                     << QStringList{"Searched for the bytes: 6E 65 65", "Options: none"};
-    }
     void the_viewer_describes_the_search_after_a_restart() {
-        QFETCH(int, encoding);
-        QFETCH(QString, typed);
-        QFETCH(bool, ignore_case);
-        QFETCH(QStringList, lines);
-        Harness h;
-        h.write_file("tree/a.txt", "a needle");
-        h.save_target(0, {.name = "Hunt", .pattern = "other", .items = {{h.path("tree"), true}}});
-        h.save_target(1, {.name = "Kept", .pattern = "kept", .items = {{h.path("tree"), true}}});
-        const std::string other_target = h.target_bytes(1);
-        h.open_window(0, true);
-        h.encodings()->choose_item(encoding);
-        h.controller->set_search_view_text(typed);
-        h.ui()->case_insensentive_ref->setChecked(ignore_case);
-        const qint64 before = QDateTime::currentSecsSinceEpoch();
-        h.click_action();
-        h.wait_idle();
-        const qint64 after = QDateTime::currentSecsSinceEpoch();
-        // Another string in the window does not change the description.
-        h.controller->set_search_view_text("6E");
-        restart(h);
-        // The window shows the string that produced the result.
-        QCOMPARE(h.view_text().trimmed(), typed);
-        QLabel* described = h.viewer->search_description();
-        QStringList shown = described->text().split(u'\n');
-        QCOMPARE(shown.size(), 3);
-        QCOMPARE(shown.mid(0, 2), lines);
-        const auto at = [](qint64 t) {
-            return "Target: Hunt, searched on " +
-                   QLocale(QLocale::English).toString(QDateTime::fromSecsSinceEpoch(t), QLocale::ShortFormat);
+        const struct { int encoding; QString typed; bool ignore_case; QStringList lines; } cases[] = {
+            {kAscii, "needle", true,
+             {"Searched for: \"needle\" (6E 65 65 64 6C 65), Plain (ascII) text", "Options: ignore case (a-z)"}},
+            {kHexadecimal, "6E 65 65", false, {"Searched for the bytes: 6E 65 65", "Options: none"}},
         };
-        QVERIFY2(shown[2] == at(before) || shown[2] == at(after), qPrintable(shown[2]));
-        // The other target's file has its bytes.
-        QCOMPARE(h.target_bytes(1), other_target);
+        for (const auto& [encoding, typed, ignore_case, lines] : cases) {
+            Harness h;
+            h.write_file("tree/a.txt", "a needle");
+            h.save_target(0, {.name = "Hunt", .pattern = "other", .items = {{h.path("tree"), true}}});
+            h.save_target(1, {.name = "Kept", .pattern = "kept", .items = {{h.path("tree"), true}}});
+            const std::string other_target = h.target_bytes(1);
+            h.open_window(0, true);
+            h.encodings()->choose_item(encoding);
+            h.controller->set_search_view_text(typed);
+            h.ui()->case_insensentive_ref->setChecked(ignore_case);
+            const qint64 before = QDateTime::currentSecsSinceEpoch();
+            h.search();
+            const qint64 after = QDateTime::currentSecsSinceEpoch();
+            // Another string in the window does not change the description.
+            h.controller->set_search_view_text("6E");
+            restart(h);
+            // The window shows the string that produced the result.
+            QCOMPARE(h.view_text().trimmed(), typed);
+            QLabel* described = h.viewer->search_description();
+            QStringList shown = described->text().split(u'\n');
+            QCOMPARE(shown.size(), 3);
+            QCOMPARE(shown.mid(0, 2), lines);
+            const auto at = [](qint64 t) {
+                return "Target: Hunt, searched on " +
+                       QLocale(QLocale::English).toString(QDateTime::fromSecsSinceEpoch(t), QLocale::ShortFormat);
+            };
+            QVERIFY2(shown[2] == at(before) || shown[2] == at(after), qPrintable(shown[2]));
+            // The other target's file has its bytes.
+            QCOMPARE(h.target_bytes(1), other_target);
+        }
     }
 
     void each_target_keeps_its_last_twenty_strings() {
@@ -108,14 +99,12 @@ private slots:
     void the_history_pull_down_offers_the_strings_of_the_target() {
         Harness h;
         h.write_file("tree/a.txt", "alpha beta");
-        h.save_target(0, {.name = "T", .pattern = "alpha", .items = {{h.path("tree"), true}}});
-        h.open_window(0);
+        h.open_on({.name = "T", .pattern = "alpha", .items = {{h.path("tree"), true}}});
         QCOMPARE(history_titles(h), QStringList{"No search yet"});
         QVERIFY(!h.controller->history_menu()->actions().first()->isEnabled());
         for (const char* s : {"alpha", "be\nta"}) {
             h.controller->set_search_view_text(s);
-            h.click_action();
-            h.wait_idle();
+            h.search();
         }
         QCOMPARE(history_titles(h), (QStringList{"be\u23CEta", "alpha"}));
         h.controller->history_menu()->actions().last()->trigger();
@@ -137,9 +126,7 @@ private slots:
             QCOMPARE(::mkfifo(h.path("pipe").c_str(), 0644), 0);
             const int writer = ::open(h.path("pipe").c_str(), O_RDWR | O_CLOEXEC);
             QVERIFY(writer >= 0);
-            h.save_target(0, {.pattern = "needle",
-                              .items = {{h.path("tree"), true}, {h.path("pipe"), false}}});
-            h.open_window(0, true);
+            h.open_on({.pattern = "needle", .items = {{h.path("tree"), true}, {h.path("pipe"), false}}}, true);
             QTableView* list = h.viewer->ui()->found_list_ref;
             if (sorted) list->sortByColumn(tw::ui::FoundListModel::PathColumn, Qt::DescendingOrder);
             h.click_action();
@@ -160,8 +147,7 @@ private slots:
             QTRY_COMPARE(h.viewer->ui()->filename_ref->text(), chosen.section(u'/', -1));
             QVERIFY(h.controller->search_is_running());
 
-            h.click_action();
-            h.wait_idle();
+            h.search();
             ::close(writer);
             // Row for row, the result files in the list's order.
             const auto rows = tw_test::read_results(h.resource + "/TW_found", false);
@@ -187,8 +173,7 @@ private slots:
         Harness h;
         for (int i = 0; i < 12; ++i)
             h.write_file("tree/f" + std::to_string(i), i % 3 == 0 ? "nothing" : "a needle");
-        h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}});
-        h.open_window(0);
+        h.open_on({.pattern = "needle", .items = {{h.path("tree"), true}}});
         QStringList events, announced;
         auto* c = h.controller.get();
         QObject::connect(c, &SearchController::live_result_begun, [&] { events << "begun"; });
@@ -203,8 +188,7 @@ private slots:
         QObject::connect(c, &SearchController::result_ready,
                          [&](const tw::ui::UnreadableItems& u) { events << QString("ready %1").arg(u.total); });
         QObject::connect(c, &SearchController::result_cleared, [&] { events << "cleared"; });
-        h.click_action();
-        h.wait_idle();
+        h.search();
         QCOMPARE(events, (QStringList{"begun", "files", "ended", "ready 0"}));
         QStringList want;
         for (const auto& r : tw_test::read_results(h.resource + "/TW_found", false))
@@ -222,8 +206,7 @@ private slots:
         h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}});
         h.save_target(1, {.pattern = "needle", .items = {{h.path("tree/b.txt"), false}}});
         h.open_window(0, true);
-        h.click_action();
-        h.wait_idle();
+        h.search();
         auto* model = h.viewer->found_list_model();
         QLineEdit* filter = h.viewer->ui()->found_filter_ref;
         filter->setText("b.txt");
@@ -233,8 +216,7 @@ private slots:
         QCOMPARE(model->rowCount(), 1);
         QCOMPARE(h.viewer->ui()->occ_nb_and_index_ref->text(), QString("1 / 2"));
         h.viewer->set_window_visible(false);
-        h.click_action();
-        h.wait_idle();
+        h.search();
         QCOMPARE(filter->text(), QString());
         QVERIFY(h.viewer->window()->isVisible());
         QCOMPARE(h.viewer->ui()->file_nb_and_index_ref->text(), QString("1 / 1"));

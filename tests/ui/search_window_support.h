@@ -143,6 +143,12 @@ public:
         controller->awake_from_nib();
     }
 
+    // Saves `target` as target 0 and opens the window on it.
+    void open_on(const TargetFields& target, bool with_viewer = false) {
+        save_target(0, target);
+        open_window(0, with_viewer);
+    }
+
     Ui::SearchWindow* ui() const { return controller->ui(); }
     QWidget* window() const { return controller->widget(); }
     QString view_text() const { return controller->search_view_text(); }
@@ -157,6 +163,11 @@ public:
         return panel->findChild<QLabel*>("alert_mess_ref")->text();
     }
     void click_action() { QTest::mouseClick(ui()->action_but_ref, Qt::LeftButton); }
+    // Runs a search to its end.
+    void search() {
+        click_action();
+        wait_idle();
+    }
 
     bool idle() const {
         return !controller->search_is_running() && ui()->action_but_ref->text() == "Search";
@@ -208,6 +219,11 @@ inline QStringList window_found(const Harness& h) {
         for (std::uint64_t at : f.offsets) lines << QString::fromStdString(f.path()) + '\t' + QString::number(at);
     lines.sort();
     return lines;
+}
+
+// A target record's search string, a byte a character.
+inline QString bytes_of(const tw::TargetRecord& t) {
+    return QString::fromLatin1(reinterpret_cast<const char*>(t.search_str), static_cast<qsizetype>(t.search_str_len));
 }
 
 // The message line under the search string ("" while it is hidden).

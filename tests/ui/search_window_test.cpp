@@ -20,17 +20,14 @@ using namespace sw_test;
 
 namespace {
 
-QString bytes_of(const tw::TargetRecord& t) {
-    return QString::fromLatin1(reinterpret_cast<const char*>(t.search_str),
-                               static_cast<qsizetype>(t.search_str_len));
-}
-
 // A key press that types `text` (a key the test keyboard does not have).
 void type_text(QWidget* widget, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
     QApplication::sendEvent(widget, &press);
 }
 
+const QString kWildcardAtEnd = "The search string must not begin/end by the wildcard char.\nThe wildcard option is "
+                               "on: uncheck \u201CUse a wildcard\u201D to search for this character itself.";
 const QString kHexWildcardRefused =
     "A hexadecimal digit or a blank cannot be the wildcard while the string is in Hexadecimal";
 
@@ -110,8 +107,7 @@ private slots:
         h.write_file("tree/a.txt", "xx needle yy\n" + std::string(1000, 'x'));
         h.write_file("tree/b.txt", "nothing here");
         h.write_file("tree/sub/c.txt", "needle\nneedle\n");
-        h.save_target(0, {.pattern = "needle", .items = {{h.path("gone"), true}, {h.path("tree"), true}}});
-        h.open_window(0);
+        h.open_on({.pattern = "needle", .items = {{h.path("gone"), true}, {h.path("tree"), true}}});
         h.click_action();
         QCOMPARE(h.alert_message(), "File/Folder don't exist (first): " + QString::fromStdString(h.path("gone")));
         QCOMPARE(h.ui()->action_but_ref->text(), QString("Stop"));
@@ -146,13 +142,11 @@ private slots:
             h.write_file("tree/c.txt", "a needle");
             h.write_dead_socket("tree/" + latin1);
             h.write_dead_socket("tree/sock");
-            h.save_target(0, {.pattern = "needle",
-                              .items = {{at("a.txt"), false}, {at(latin1), false},
-                                        {at("c.txt"), false}, {at("sock"), false}}});
-            h.open_window(0, true);
+            h.open_on({.pattern = "needle",
+                       .items = {{at("a.txt"), false}, {at(latin1), false}, {at("c.txt"), false}, {at("sock"), false}}},
+                      true);
             h.ui()->skip_read_access_error_ref->setChecked(go_on);
-            h.click_action();
-            h.wait_idle();
+            h.search();
             const QString tree = QString::fromStdString(h.path("tree"));
             const QString first = tree + "/s\\xE9ck: Connection refused";
             QTRY_COMPARE(h.alert_message(), go_on ? QString("<no alert>")
@@ -173,8 +167,7 @@ private slots:
     void a_search_that_cannot_write_its_results_reports_at_the_first_tick() {
         Harness h;
         h.write_file("tree/a.txt", "needle");
-        h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}});
-        h.open_window(0);
+        h.open_on({.pattern = "needle", .items = {{h.path("tree"), true}}});
         std::filesystem::remove_all(h.resource + "/TW_found");
         h.click_action();
         QTRY_VERIFY_WITH_TIMEOUT(h.alert_shown(), 10000);
@@ -220,8 +213,7 @@ private slots:
     void a_target_saved_during_a_search_waits_for_its_end() {
         Harness h;
         h.write_sparse_file("big", off_t{64} << 30);
-        h.save_target(0, {.name = "Big", .pattern = "needle", .items = {{h.path("big"), false}}});
-        h.open_window(0);
+        h.open_on({.name = "Big", .pattern = "needle", .items = {{h.path("big"), false}}});
         h.click_action();
         {
             tw::Engine scratch;  // writes target 1 without touching h.engine.tr
@@ -312,8 +304,7 @@ private slots:
         };
         for (const auto& c : cases) {
             Harness h;
-            h.save_target(0, {.pattern = c.pattern.toStdString(), .encoding = c.encoding, .is_hexa = c.hexa});
-            h.open_window(0);
+            h.open_on({.pattern = c.pattern.toStdString(), .encoding = c.encoding, .is_hexa = c.hexa});
             h.ui()->case_insensentive_ref->setChecked(true);
             h.encodings()->choose_item(c.item);
             QCOMPARE(h.alert_message(), QString(c.fails ? "Cannot encode\n(try to erase completly the input string)"
@@ -333,8 +324,7 @@ private slots:
     // ways; with it off, "?" is no hexadecimal digit.
     void a_wildcard_stays_in_hexadecimal_text() {
         Harness h;
-        h.save_target(0, {.pattern = "AB", .is_hexa = 1, .use_wildcard = 1});
-        h.open_window(0);
+        h.open_on({.pattern = "AB", .is_hexa = 1, .use_wildcard = 1});
         QVERIFY(h.ui()->wildcard_symbol_ref->isEnabled());
         QCOMPARE(h.ui()->wildcard_symbol_ref->text(), QString("?"));
         h.controller->set_search_view_text("41 ? 42");
@@ -371,9 +361,7 @@ private slots:
             Harness h;
             h.write_file("tree/h.txt", "HELLO hallo");
             h.write_file("tree/q.txt", "hello?h?llo?");
-            h.save_target(0, {.pattern = "x", .items = {{h.path("tree"), true}}, .is_hexa = 1,
-                              .use_wildcard = 1});
-            h.open_window(0);
+            h.open_on({.pattern = "x", .items = {{h.path("tree"), true}}, .is_hexa = 1, .use_wildcard = 1});
             h.ui()->case_insensentive_ref->setChecked(c.fold);
             h.ui()->wildcard_symbol_ref->setText(c.symbol);
             h.controller->set_search_view_text(c.typed);
@@ -383,8 +371,7 @@ private slots:
             QCOMPARE(h.view_text(), c.shown);
             const bool moved = c.wildcard != c.symbol;
             QCOMPARE(message(h).startsWith("The wildcard is now \u201C" + c.wildcard + "\u201D instead of"), moved);
-            h.click_action();
-            h.wait_idle();
+            h.search();
             QStringList expected;
             for (const QString& at : c.found)
                 expected << QString::fromStdString(h.path("tree/")) + at.section(':', 0, 0) + '\t' + at.section(':', 1);
@@ -397,9 +384,6 @@ private slots:
     // refusal, through the window and through trawlex-cli's options; a
     // refused one starts no search in the window and says why.
     void the_window_and_the_cli_compile_a_pattern_alike() {
-        const QString at_end = "The search string must not begin/end by the wildcard char.\nThe wildcard "
-                               "option is on: uncheck \u201CUse a wildcard\u201D to search for this "
-                               "character itself.";
         const QString folded = "Search parameter error\nWhile the case is ignored, the wildcard \u201C%1\u201D "
                                "is folded together with the letter %2 of the search string: choose a "
                                "wildcard that is not a letter.";
@@ -423,7 +407,7 @@ private slots:
             {QString::fromUtf8("\u00E9"), 1, 0, "ascii", "", false, "", "", "Search parameter error", "cannot represent"},
             {"", 4, 0, "utf-8", "", false, "", "", "Search parameter error", "the pattern is empty"},
             {"h?llo", 4, 0, "utf-8", "?", false, "h?llo", "?", "", ""},
-            {"?ab", 4, 0, "utf-8", "?", false, "", "", at_end, "must not begin or end with the wildcard"},
+            {"?ab", 4, 0, "utf-8", "?", false, "", "", kWildcardAtEnd, "must not begin or end with the wildcard"},
             {"xZy", 4, 0, "utf-8", "Z", false, "xZy", "Z", "", ""},
             {"xZy", 4, 0, "utf-8", "Z", true, "", "", folded.arg("Z", "Z/z"),
              "the wildcard 'Z' is folded together with the letter 'Z'/'z'"},
@@ -466,16 +450,14 @@ private slots:
             Harness h;
             // A first string that the encoding shows as text.
             const std::string first = c.encoding == 10 ? std::string("x\0", 2) : "x";
-            h.save_target(0, {.pattern = first, .items = {{h.path("."), true}}, .encoding = c.encoding,
-                              .is_hexa = c.hexa, .use_wildcard = c.symbol.isEmpty() ? 0u : 1u});
-            h.open_window(0);
+            h.open_on({.pattern = first, .items = {{h.path("."), true}}, .encoding = c.encoding,
+                       .is_hexa = c.hexa, .use_wildcard = c.symbol.isEmpty() ? 0u : 1u});
             h.ui()->case_insensentive_ref->setChecked(c.fold);
             if (!c.symbol.isEmpty()) h.ui()->wildcard_symbol_ref->setText(c.symbol);
             h.controller->set_search_view_text(c.typed);
             if (c.alert.isEmpty()) {
                 QCOMPARE(h.controller->update_current_target_from_widget(), tw::u64{0});
-                QCOMPARE(bytes_of(h.engine.tr), QString::fromLatin1(c.bytes));
-                if (cli) QCOMPARE(bytes_of(h.engine.tr), QString::fromLatin1(cli->bytes));
+                QCOMPARE(bytes_of(h.engine.tr), QString::fromLatin1(c.bytes));  // and so cli's bytes
                 if (!c.wildcard.isEmpty()) {
                     QCOMPARE(h.engine.tr.wildcard_char, tw::u64(c.wildcard.at(0).unicode()));
                     QCOMPARE(tw::u64(*cli->wildcard), h.engine.tr.wildcard_char);
@@ -492,8 +474,7 @@ private slots:
     // refused while the string is hexadecimal, in every order of steps.
     void a_wildcard_hidden_by_hexadecimal_is_refused() {
         Harness h;
-        h.save_target(0, {.pattern = "AB", .is_hexa = 1, .use_wildcard = 1});
-        h.open_window(0);
+        h.open_on({.pattern = "AB", .is_hexa = 1, .use_wildcard = 1});
         QLineEdit* field = h.ui()->wildcard_symbol_ref;
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
@@ -523,9 +504,6 @@ private slots:
     // limit and the preference that raises it, and the last result stays on
     // disk and in the viewer.
     void a_refused_string_keeps_the_last_result() {
-        const QString at_end = "The search string must not begin/end by the wildcard char.\nThe wildcard "
-                               "option is on: uncheck \u201CUse a wildcard\u201D to search for this "
-                               "character itself.";
         const QString too_long = "The search string (%1 bytes) is longer than the text buffer (65536 bytes), which "
                                  "must hold it whole. Raise \u201CText\u201D under \u201CBuffers\u201D in Trawlex > "
                                  "Preferences\u2026 (Ctrl+,) to 65 KiB or more, then start Trawlex again.";
@@ -534,8 +512,8 @@ private slots:
             QString text, alert;
         } cases[] = {
             // The rest are in the_window_and_the_cli_compile_a_pattern_alike.
-            {1, 0, "ab?", at_end},
-            {1, 1, "41 ?", at_end},
+            {1, 0, "ab?", kWildcardAtEnd},
+            {1, 1, "41 ?", kWildcardAtEnd},
             {1, 1, QString::fromUtf8("41 é"), "Invalid hexadecimal character"},
             {1, 0, QString(65537, u'n'), too_long.arg(65537)},
             {10, 0, QString(32769, u'n'), too_long.arg(65538)},
@@ -545,11 +523,9 @@ private slots:
             h.engine.pr.text_mem_size = 65536;
             QCOMPARE(h.engine.initialize_tw_buffer(), tw::u64{0});
             h.write_file("tree/a.txt", "a needle");
-            h.save_target(0, {.pattern = "needle", .items = {{h.path("tree"), true}}, .encoding = c.encoding,
-                              .is_hexa = c.hexa, .use_wildcard = 1});
-            h.open_window(0, true);
-            h.click_action();
-            h.wait_idle();
+            h.open_on({.pattern = "needle", .items = {{h.path("tree"), true}}, .encoding = c.encoding,
+                       .is_hexa = c.hexa, .use_wildcard = 1}, true);
+            h.search();
             const auto found_files = [&h] {
                 QStringList out;
                 for (const QFileInfo& f : QDir(QString::fromStdString(h.resource + "/TW_found")).entryInfoList(QDir::Files))
@@ -560,8 +536,7 @@ private slots:
             QVERIFY(before.size() >= 3);
             QCOMPARE(h.viewer->found_list_model()->rowCount(), 1);
             h.controller->set_search_view_text(c.text);
-            h.click_action();
-            h.wait_idle();
+            h.search();
             QCOMPARE(found_files(), before);
             QCOMPARE(h.viewer->found_list_model()->rowCount(), 1);
             QCOMPARE(h.alert_message(), c.alert);
@@ -585,8 +560,7 @@ private slots:
         };
         for (const auto& c : cases) {
             Harness h;
-            h.save_target(0, {.pattern = "x", .encoding = c.encoding, .is_hexa = c.hexa});
-            h.open_window(0);
+            h.open_on({.pattern = "x", .encoding = c.encoding, .is_hexa = c.hexa});
             QPlainTextEdit* view = h.ui()->string_to_search_ref;
             h.controller->set_search_view_text(c.start);
             view->moveCursor(QTextCursor::End);
@@ -611,8 +585,7 @@ private slots:
     // A paste is checked as a whole; its line breaks go in exactly.
     void a_paste_is_checked_and_keeps_its_line_breaks() {
         Harness h;
-        h.save_target(0, {.pattern = "ab"});
-        h.open_window(0);
+        h.open_on({.pattern = "ab"});
         QPlainTextEdit* view = h.ui()->string_to_search_ref;
         view->moveCursor(QTextCursor::End);
         QGuiApplication::clipboard()->setText(QString::fromUtf8("x\u00E9y"));
@@ -633,8 +606,7 @@ private slots:
     // again on the choice kept, and a string no encoding gives is refused.
     void forms_dialog_sets_the_targets_forms() {
         Harness h;
-        h.save_target(0, {.name = "Docs", .pattern = "Key"});
-        h.open_window(0);
+        h.open_on({.name = "Docs", .pattern = "Key"});
         QStringList seen;
         QString more = "lock";
         QTimer timer;

@@ -72,6 +72,20 @@ bool wait_for_log(QProcess& program, QString& log, const QString& line) {
     return log.contains(line);
 }
 
+// Starts the real program in `home` as program_environment() sets it up.
+bool start_program(QProcess& program, const QTemporaryDir& home, const QStringList& arguments) {
+    program.setProcessEnvironment(program_environment(home));
+    program.setWorkingDirectory(home.path());
+    program.start(TRAWLEX_BINARY, arguments);
+    return program.waitForStarted();
+}
+
+// Sends SIGTERM: the program ends normally with status 0.
+bool ends_at_sigterm(QProcess& program) {
+    program.terminate();
+    return program.waitForFinished(20000) && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
+}
+
 struct Receiver : DropItemsReceiver {
     QList<QStringList> batches;
     void show_target_window_drop_items(const QStringList& items) override { batches.append(items); }
@@ -94,18 +108,10 @@ class ShellTest : public QObject {
 private slots:
     void initTestCase() { set_application_identity(); }
 
-    void language_from_first_preferred_data() {
-        QTest::addColumn<QStringList>("languages");
-        QTest::addColumn<int>("language");
-        QTest::newRow("fr-CA") << QStringList{"fr-CA", "en-US"} << 1;
-        QTest::newRow("FR") << QStringList{"FR"} << 1;
-        QTest::newRow("en-US") << QStringList{"en-US", "fr-FR"} << 0;
-        QTest::newRow("de") << QStringList{"de", "fr"} << 0;
-        QTest::newRow("none") << QStringList{} << 0;
-    }
     void language_from_first_preferred() {
-        QFETCH(QStringList, languages);
-        QTEST(language_from_preferred(languages), "language");
+        const std::pair<QStringList, int> cases[] = {
+            {{"fr-CA", "en-US"}, 1}, {{"FR"}, 1}, {{"en-US", "fr-FR"}, 0}, {{"de", "fr"}, 0}, {{}, 0}};
+        for (const auto& [languages, language] : cases) QCOMPARE(language_from_preferred(languages), language);
     }
 
     // French installs Qt's own catalogue beside the application's (which
@@ -179,53 +185,38 @@ private slots:
     // The PDF guide of the user's language when a PDF reader opens it, else
     // the HTML page, else the PDF through the desktop's opener; an alert
     // when none of them opens.
-    void help_menu_opens_the_users_guide_or_alerts_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("reader");
-        QTest::addColumn<QStringList>("accepted");
-        QTest::addColumn<QStringList>("opened");
-        QTest::addColumn<QString>("alert");
-        const QStringList french{kFrenchDoc, kFrenchHtmlDoc}, both{"pdf", "html"};
-        QTest::newRow("reader opens the PDF")
-            << "fr-FR" << french << true << both << QStringList{"doc_francais.pdf"} << QString();
-        QTest::newRow("no reader: the HTML page")
-            << "fr" << french << false << both << QStringList{"guide_fr.html"} << QString();
-        QTest::newRow("the reader refuses: the HTML page") << "fr" << french << true << QStringList{"html"}
-            << QStringList{"doc_francais.pdf", "guide_fr.html"} << QString();
-        QTest::newRow("no reader, no HTML: the PDF anyway")
-            << "en-GB" << QStringList{kEnglishDoc} << false << both << QStringList{"english_doc.pdf"} << QString();
-        // The documents are there: the alert blames the missing application.
-        QTest::newRow("nothing opens them") << "fr" << french << false << QStringList{}
-            << QStringList{"guide_fr.html", "doc_francais.pdf"}
-            << QString("Le fichier aide est présent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre.");
-        QTest::newRow("no HTML, the reader refuses") << "en" << QStringList{kEnglishDoc} << true << QStringList{}
-            << QStringList{"english_doc.pdf"}
-            << QString("The help doc is here (%1), but no PDF reader opens it.");
-        QTest::newRow("no PDF: missing") << "en-US" << QStringList{kEnglishHtmlDoc} << true << both
-            << QStringList{} << QString("Cannot find the the help doc");
-    }
     void help_menu_opens_the_users_guide_or_alerts() {
-        QFETCH(QString, language);
-        QFETCH(QStringList, files);
-        QFETCH(bool, reader);
-        QFETCH(QStringList, accepted);
-        QFETCH(QString, alert);
-        QTemporaryDir res;
-        for (const QString& file : files) QVERIFY(write_file(res.filePath(file), "guide", QDateTime::currentDateTime()));
-        tw::Engine engine;
-        engine.resource_dir_pathname_ptr = res.path().toStdString();
-        MenuController menu(engine);
-        menu.set_preferred_languages_source([language] { return QStringList{language}; });
-        menu.set_language();
-        QCOMPARE(menu.help_document_path(), res.filePath(language.startsWith("fr") ? kFrenchDoc : kEnglishDoc));
-        RecordingOpeners rec{{}, accepted, reader};
-        menu.set_help_openers(rec.openers());
-        tw_test::ModalAnswerer alerts;
-        menu.Help_menu_item();
-        QCOMPARE(alerts.message, alert.contains("%1") ? alert.arg(menu.help_document_path()) : alert);
-        QCOMPARE(alerts.title, alert.isEmpty() ? QString() : QString("Trawlex"));
-        QTEST(rec.opened, "opened");
+        const QStringList french{kFrenchDoc, kFrenchHtmlDoc}, both{"pdf", "html"};
+        const struct { QString language; QStringList files; bool reader; QStringList accepted, opened; QString alert; } cases[] = {
+            // The reader opens the PDF; without one, the HTML page; so when the reader refuses.
+            {"fr-FR", french, true, both, {"doc_francais.pdf"}, ""},
+            {"fr", french, false, both, {"guide_fr.html"}, ""},
+            {"fr", french, true, {"html"}, {"doc_francais.pdf", "guide_fr.html"}, ""},
+            // No reader, no HTML: the PDF anyway.
+            {"en-GB", {kEnglishDoc}, false, both, {"english_doc.pdf"}, ""},
+            // The documents are there: the alert blames the missing application.
+            {"fr", french, false, {}, {"guide_fr.html", "doc_francais.pdf"},
+             "Le fichier aide est présent (%1), mais ni un lecteur PDF ni un navigateur web ne l'ouvre."},
+            {"en", {kEnglishDoc}, true, {}, {"english_doc.pdf"}, "The help doc is here (%1), but no PDF reader opens it."},
+            {"en-US", {kEnglishHtmlDoc}, true, both, {}, "Cannot find the the help doc"},  // no PDF
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir res;
+            for (const QString& file : c.files) QVERIFY(write_file(res.filePath(file), "guide", QDateTime::currentDateTime()));
+            tw::Engine engine;
+            engine.resource_dir_pathname_ptr = res.path().toStdString();
+            MenuController menu(engine);
+            menu.set_preferred_languages_source([&c] { return QStringList{c.language}; });
+            menu.set_language();
+            QCOMPARE(menu.help_document_path(), res.filePath(c.language.startsWith("fr") ? kFrenchDoc : kEnglishDoc));
+            RecordingOpeners rec{{}, c.accepted, c.reader};
+            menu.set_help_openers(rec.openers());
+            tw_test::ModalAnswerer alerts;
+            menu.Help_menu_item();
+            QCOMPARE(alerts.message, c.alert.contains("%1") ? c.alert.arg(menu.help_document_path()) : c.alert);
+            QCOMPARE(alerts.title, c.alert.isEmpty() ? QString() : QString("Trawlex"));
+            QCOMPARE(rec.opened, c.opened);
+        }
     }
 
     // A sheet returns at once and blocks only its window; further alerts on
@@ -257,18 +248,13 @@ private slots:
         QTRY_VERIFY(!panel->isVisible());
     }
 
-    void alerts_answer_the_pressed_button_data() {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("default") << QString("Yes") << kAlertDefault;
-        QTest::newRow("alternate") << QString("No") << kAlertAlternate;
-        QTest::newRow("other") << QString("Maybe") << kAlertOther;
-    }
     void alerts_answer_the_pressed_button() {
-        QFETCH(QString, button);
-        tw_test::ModalAnswerer watch(button);
-        QTEST(run_alert(nullptr, "DELETE TARGET", "Do you realy want to delete?", "Yes", "No", "Maybe"), "answer");
-        QCOMPARE(watch.message, QString("Do you realy want to delete?"));
+        const std::pair<QString, int> cases[] = {{"Yes", kAlertDefault}, {"No", kAlertAlternate}, {"Maybe", kAlertOther}};
+        for (const auto& [button, answer] : cases) {
+            tw_test::ModalAnswerer watch(button);
+            QCOMPARE(run_alert(nullptr, "DELETE TARGET", "Do you realy want to delete?", "Yes", "No", "Maybe"), answer);
+            QCOMPARE(watch.message, QString("Do you realy want to delete?"));
+        }
     }
 
     void single_instance_server_takes_absolute_paths_from_a_client() {
@@ -333,22 +319,15 @@ private slots:
     // files to the running instance, and the settings saved at SIGTERM.
     void program_gathers_forwards_and_saves_at_signal() {
         QTemporaryDir home;
-        const QString runtime = home.filePath("run");
-        const QProcessEnvironment env = program_environment(home);
         QProcess first, second;
-        for (QProcess* p : {&first, &second}) {
-            p->setProcessEnvironment(env);
-            p->setWorkingDirectory(home.path());
-        }
-        first.start(TRAWLEX_BINARY, {"a.txt", home.filePath("folder")});
-        QVERIFY(first.waitForStarted());
+        QVERIFY(start_program(first, home, {"a.txt", home.filePath("folder")}));
         QString log;
         const auto wait_for_log = [&](const QString& line) { return ::wait_for_log(first, log, line); };
         // The files given at launch arrive as one batch, once the instance
         // is up; a second launch hands its files over and ends at once.
         const QString launched = QString("2 item(s) handed over: %1, %2").arg(home.filePath("a.txt"), home.filePath("folder"));
         QVERIFY2(wait_for_log(launched), qPrintable(log));
-        second.start(TRAWLEX_BINARY, {"b.bin", "/abs/c"});
+        QVERIFY(start_program(second, home, {"b.bin", "/abs/c"}));
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QVERIFY2(wait_for_log(QString("2 item(s) handed over: %1, /abs/c").arg(home.filePath("b.bin"))), qPrintable(log));
@@ -357,12 +336,9 @@ private slots:
         const QString resources = home.filePath("data/Trawlex");
         QVERIFY(QFileInfo::exists(resources + "/doc/english_doc.pdf"));
         QVERIFY(!QFileInfo::exists(resources + "/TW_preference"));
-        first.terminate();  // SIGTERM
-        QVERIFY(first.waitForFinished(20000));
-        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(ends_at_sigterm(first));
         QCOMPARE(QFileInfo(resources + "/TW_preference").size(), qint64(62));
-        QVERIFY(!QFileInfo::exists(QDir(runtime).filePath("trawlex.socket")));
+        QVERIFY(!QFileInfo::exists(home.filePath("run/trawlex.socket")));
     }
 
     // The real program over damaged or large settings files: the main loop
@@ -370,36 +346,25 @@ private slots:
     // still on disk: a launcher list of 200,000 applications, maybe with a
     // last entry without its end, stays as it is; user defaults with a
     // line Qt cannot read are kept as they were before Qt writes them back.
-    void program_starts_at_once_and_keeps_its_settings_files_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("kept");  // where the bytes are after quit
+    void program_starts_at_once_and_keeps_its_settings_files() {
         QByteArray many;
         for (int i = 0; i < 200000; ++i) many += "/opt/tools/editor-" + QByteArray::number(i) + '\0';
         const QString launcher = "data/Trawlex/TW_launcher", conf = "config/Trawlex/Trawlex.conf";
-        QTest::newRow("200,000 entries") << launcher << many << launcher;
-        QTest::newRow("200,000 and an unterminated one") << launcher << many + "/opt/x" << launcher;
-        QTest::newRow("user defaults") << conf << QByteArray("[General]\nUse%20color%20bool=false\nno value\n")
-                                       << conf + ".damaged";
-    }
-    void program_starts_at_once_and_keeps_its_settings_files() {
-        QFETCH(QString, file);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, kept);
-        QTemporaryDir home;
-        QVERIFY(write_file(home.filePath(file), bytes, QDateTime::currentDateTime()));
-        QProcess program;
-        program.setProcessEnvironment(program_environment(home));
-        program.setWorkingDirectory(home.path());
-        program.start(TRAWLEX_BINARY, {"a.txt"});
-        QVERIFY(program.waitForStarted());
-        QString log;
-        QVERIFY2(wait_for_log(program, log, "1 item(s) handed over"), qPrintable(log));
-        program.terminate();  // SIGTERM
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        QCOMPARE(tw_test::file_bytes(home.filePath(kept)), bytes);
+        const struct { QString file; QByteArray bytes; QString kept; } cases[] = {  // kept: where the bytes are after quit
+            {launcher, many, launcher},
+            {launcher, many + "/opt/x", launcher},
+            {conf, "[General]\nUse%20color%20bool=false\nno value\n", conf + ".damaged"},
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir home;
+            QVERIFY(write_file(home.filePath(c.file), c.bytes, QDateTime::currentDateTime()));
+            QProcess program;
+            QVERIFY(start_program(program, home, {"a.txt"}));
+            QString log;
+            QVERIFY2(wait_for_log(program, log, "1 item(s) handed over"), qPrintable(log));
+            QVERIFY(ends_at_sigterm(program));
+            QCOMPARE(tw_test::file_bytes(home.filePath(c.kept)), c.bytes);
+        }
     }
 };
 

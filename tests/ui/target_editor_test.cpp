@@ -22,8 +22,7 @@ namespace {
 // The search window, the viewer and the menus around one editor.
 struct Editor : Harness {
     Editor() {
-        save_target(0, {.name = "Docs", .pattern = "abc"});
-        open_window(0);
+        open_on({.name = "Docs", .pattern = "abc"});
         viewer = std::make_unique<tw::ui::ViewerController>(engine);
         editor = std::make_unique<tw::ui::TargetController>(engine, alerts);
         tw::ui::connect_editor_results(*editor, &menu, controller.get());
@@ -218,9 +217,7 @@ private slots:
         QTest::keyClick(view, Qt::Key_Return);
         QVERIFY(!e.ewindow()->isVisible());
         QCOMPARE(e.engine.cur_target_index, tw::i64{1});
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(e.engine.tr.search_str),
-                            static_cast<qsizetype>(e.engine.tr.search_str_len)),
-                 QByteArray("ab\n"));
+        QCOMPARE(bytes_of(e.engine.tr), QString("ab\n"));
     }
 
     // A stored file is never saved over. A stored target that cannot be
@@ -405,16 +402,14 @@ private slots:
         e.engine.tr_temp.forms = {{false, false, 10, "abc", std::string("a\0b\0c\0", 6), true}};
         QCOMPARE(e.engine.save_target_file(0, e.engine.tr_temp), tw::u64{0});
         const QString forms = QString::fromStdString(e.resource) + "/TW_target/TW_target_form_000";
-        const QByteArray before = [&] { QFile f(forms); f.open(QIODevice::ReadOnly); return f.readAll(); }();
-        QVERIFY(!before.isEmpty());
+        const QByteArray before = tw_test::file_bytes(forms);
+        QVERIFY(!before.isEmpty() && before != "<missing>");
         e.editor->show_target_window_index_of_target(0);
         e.eui()->target_name_ref->setText("Renamed");
         e.add_rows({"tree"});
         e.editor->OK_but();
         QVERIFY(!e.ewindow()->isVisible());
-        QFile f(forms);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
+        QCOMPARE(tw_test::file_bytes(forms), before);
 
         e.engine.language = 1;
         tw::ui::TargetController french(e.engine, e.alerts);

@@ -70,6 +70,10 @@ public:
         file("sub/deeper/c.txt", "..NEED..NEED..");
         search("NEED", {"a.txt", "sub/b.txt", "sub/deeper/c.txt"});
     }
+    void show_three_files() {
+        three_files();
+        viewer->show_view();
+    }
 
     // Rewrites the result's description as a search ending this way would.
     void set_status(tw::u64 status, tw::u64 error_code = 0) {

@@ -2,8 +2,6 @@
 // each copy puts on the clipboard, the command each opening starts with its
 // arguments, and the files a drag of rows carries; the Info sheet, and the
 // texts of every control in French.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <QClipboard>
 #include <QMimeData>
@@ -36,21 +34,7 @@ private slots:
                             "[Default Applications]\ntext/plain=trawlex-test-default.desktop\n");
     }
 
-    void copies_put_their_text_on_the_clipboard_data() {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("key");  // its shortcut, pressed in the list
-        QTest::addColumn<QString>("copied");
-        QTest::newRow("path") << "copy_path_action" << "Ctrl+C" << "@/a.txt";
-        QTest::newRow("offset") << "copy_offset_action" << "Ctrl+Shift+D" << "14";
-        QTest::newRow("offset, hexadecimal")
-            << "copy_offset_hexa_action" << "Ctrl+Shift+H" << "0xE";
-        QTest::newRow("occurrence's bytes")
-            << "copy_bytes_action" << "Ctrl+Shift+B" << "4E 65 45 64";
-    }
     void copies_put_their_text_on_the_clipboard() {
-        QFETCH(QString, action);
-        QFETCH(QString, key);
-        QFETCH(QString, copied);
         Viewer v;
         v.file("a.txt", "xxNEEDxx\nline NeEd two\n");
         v.file("b.txt", "NEED");
@@ -59,28 +43,35 @@ private slots:
         v.engine->search_in_target();
         v.viewer->show_view();
         v.viewer->Next_occ_but();
-        copied.replace("@", QString::fromStdString(v.tree.path()));
-        // From the menu of the row.
-        QApplication::clipboard()->clear();
-        QMenu* menu = v.viewer->make_context_menu(false, v.viewer->window());
-        QVERIFY(menu->actions().contains(v.viewer->viewer_action(action.toLatin1())));
-        v.viewer->viewer_action(action.toLatin1())->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), copied);
-        delete menu;
-        // By its shortcut, the list having the keyboard.
-        QApplication::clipboard()->clear();
-        QApplication::setActiveWindow(v.viewer->window());
-        list_view(v)->setFocus();
-        QTest::keySequence(list_view(v), QKeySequence(key));
-        QCOMPARE(QApplication::clipboard()->text(), copied);
+        const struct { const char *action, *key, *copied; } cases[] = {  // key: its shortcut, pressed in the list
+            {"copy_path_action", "Ctrl+C", "@/a.txt"},
+            {"copy_offset_action", "Ctrl+Shift+D", "14"},
+            {"copy_offset_hexa_action", "Ctrl+Shift+H", "0xE"},
+            {"copy_bytes_action", "Ctrl+Shift+B", "4E 65 45 64"},  // the occurrence's bytes
+        };
+        for (const auto& c : cases) {
+            const QString copied = QString(c.copied).replace("@", QString::fromStdString(v.tree.path()));
+            // From the menu of the row.
+            QApplication::clipboard()->clear();
+            QMenu* menu = v.viewer->make_context_menu(false, v.viewer->window());
+            QVERIFY(menu->actions().contains(v.viewer->viewer_action(c.action)));
+            v.viewer->viewer_action(c.action)->trigger();
+            QCOMPARE(QApplication::clipboard()->text(), copied);
+            delete menu;
+            // By its shortcut, the list having the keyboard.
+            QApplication::clipboard()->clear();
+            QApplication::setActiveWindow(v.viewer->window());
+            list_view(v)->setFocus();
+            QTest::keySequence(list_view(v), QKeySequence(c.key));
+            QCOMPARE(QApplication::clipboard()->text(), copied);
+        }
     }
 
     // The excerpt's Ctrl+C copies its selection, and no entry of either
     // menu shows a key that another one of it shows.
     void the_excerpt_copies_its_selection() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         for (const bool in_excerpt : {false, true}) {
             QMenu* menu = v.viewer->make_context_menu(in_excerpt, v.area());
             QStringList keys;
@@ -110,8 +101,7 @@ private slots:
 
     void openings_start_their_application_with_the_file() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         list_view(v)->setCurrentIndex(v.viewer->found_list_model()->index(1, 0));
         const QString file = QString::fromStdString(v.tree / "sub/b.txt");
         // The default application, through GIO; Open too while the launcher
@@ -143,8 +133,7 @@ private slots:
 
     void dragged_rows_carry_their_files() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         FoundListModel* model = v.viewer->found_list_model();
         list_view(v)->sortByColumn(FoundListModel::PathColumn, Qt::DescendingOrder);
         QVERIFY(model->flags(model->index(0, 0)) & Qt::ItemIsDragEnabled);
@@ -160,27 +149,15 @@ private slots:
     // Info sheet names it whole, with its size.
     void info_on_a_file_beyond_the_path_limit() {
         Viewer v;
-        // 20 folders of 250 characters: a path no single call accepts.
-        const std::string part(250, 'p');
-        std::string deep = v.tree.path();
-        int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < 20; ++i, deep += '/' + part) {
-            QCOMPARE(::mkdirat(fd, part.c_str(), 0755), 0);
-            const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-        }
-        const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
-        QCOMPARE(::write(file, "xx NEED", 7), ssize_t{7});
-        ::close(file);
-        ::close(fd);
+        const std::string deep = tw_test::make_deep_file(v.tree.path(), "deep.txt", "xx NEED");
+        QVERIFY(deep.size() > PATH_MAX);
         v.search("NEED", {});
         v.viewer->show_view();
         QCOMPARE(model(v)->data(model(v)->index(0, FoundListModel::SizeColumn)).toString(), QString("7"));
         v.viewer->Info_but();
         QDialog* sheet = v.viewer->info_sheet_panel();
         QVERIFY(sheet->isVisible());
-        QCOMPARE(sheet->findChild<QLabel*>("info_panel_pathname")->text(), QString::fromStdString(deep + "/deep.txt"));
+        QCOMPARE(sheet->findChild<QLabel*>("info_panel_pathname")->text(), QString::fromStdString(deep));
         QVERIFY(sheet->findChild<QLabel*>("info_panel_other")->text().startsWith("File size: 7\n"));
         v.viewer->Info_panel_ok_but();
         QVERIFY(!sheet->isVisible());
@@ -195,8 +172,7 @@ private slots:
         QCoreApplication::installTranslator(&french);
         Viewer v(1);
         QCoreApplication::removeTranslator(&french);
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         // Each control's text, tooltip, accessible name and items, those it has.
         const auto texts = [&v](const char* name) {
             QWidget* w = v.w<QWidget>(name);

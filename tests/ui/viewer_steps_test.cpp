@@ -23,7 +23,7 @@ QStringList listed(const Viewer& v) {
     return out;
 }
 
-// Five found files with 1 to 3 occurrences each.
+// Five found files with 1 to 3 occurrences each, on show.
 void five_files(Viewer& v) {
     v.file("e.txt", "NEED NEED");
     v.file("d/b.txt", "NEED");
@@ -31,6 +31,7 @@ void five_files(Viewer& v) {
     v.file("c.txt", "NEED.");
     v.file("d/x/f.txt", "NEED NEED NEED..");
     v.search("NEED", {"e.txt", "d/b.txt", "d/a.txt", "c.txt", "d/x/f.txt"});
+    v.viewer->show_view();
 }
 
 // A key pressed in the list, the viewer being the active window.
@@ -47,77 +48,69 @@ class ViewerStepsTest : public QObject {
 private slots:
     // Every order both ways: paths by folder, then by name within a folder;
     // ties in the found order.
-    void steps_visit_exactly_the_listed_rows_data() {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("expected");
-        const int up = Qt::AscendingOrder, down = Qt::DescendingOrder;
-        const int path = FoundListModel::PathColumn, count = FoundListModel::CountColumn, size = FoundListModel::SizeColumn;
-        QTest::newRow("found order") << -1 << up << "" << QStringList{"e.txt", "d/b.txt", "d/a.txt", "c.txt", "d/x/f.txt"};
-        QTest::newRow("count up") << count << up << "" << QStringList{"d/b.txt", "c.txt", "e.txt", "d/a.txt", "d/x/f.txt"};
-        QTest::newRow("count down") << count << down << "" << QStringList{"d/a.txt", "d/x/f.txt", "e.txt", "d/b.txt", "c.txt"};
-        QTest::newRow("count up, filtered") << count << up << "/d/" << QStringList{"d/b.txt", "d/a.txt", "d/x/f.txt"};
-        QTest::newRow("path up") << path << up << "" << QStringList{"c.txt", "e.txt", "d/a.txt", "d/b.txt", "d/x/f.txt"};
-        QTest::newRow("path up, filtered") << path << up << "a.txt" << QStringList{"d/a.txt"};
-        QTest::newRow("path down") << path << down << "" << QStringList{"d/x/f.txt", "d/b.txt", "d/a.txt", "e.txt", "c.txt"};
-        QTest::newRow("size up") << size << up << "" << QStringList{"d/b.txt", "c.txt", "e.txt", "d/a.txt", "d/x/f.txt"};
-        QTest::newRow("size down, filtered") << size << down << ".txt" << QStringList{"d/x/f.txt", "d/a.txt", "e.txt", "c.txt", "d/b.txt"};
-    }
     void steps_visit_exactly_the_listed_rows() {
-        QFETCH(int, column);
-        QFETCH(int, order);
-        QFETCH(QString, filter);
-        QFETCH(QStringList, expected);
-        Viewer v;
-        five_files(v);
-        v.viewer->show_view();
-        list_view(v)->sortByColumn(column, Qt::SortOrder(order));
-        QTRY_VERIFY(!model(v)->sizing());
-        v.w<QLineEdit>("found_filter_ref")->setText(filter);
-        const QStringList rows = listed(v);
-        QCOMPARE(rows, expected);
-        // From the first listed row, Next file visits every row in order,
-        // the index field counting them; then Previous goes back.
-        list_view(v)->setCurrentIndex(model(v)->index(0, 0));
-        QStringList forward{current(v)}, backward;
-        for (int i = 1; i < rows.size(); ++i) {
-            QVERIFY(v.enabled("next_file_but_ref"));
-            v.viewer->Next_file_but();
-            forward << current(v);
-            QCOMPARE(v.text("file_nb_and_index_ref"), QString("%1 / %2").arg(i + 1).arg(rows.size()));
-            QCOMPARE(v.w<QLineEdit>("file_index_tf_ref")->text(), QString::number(i + 1));
+        const auto up = Qt::AscendingOrder, down = Qt::DescendingOrder;
+        const int path = FoundListModel::PathColumn, count = FoundListModel::CountColumn, size = FoundListModel::SizeColumn;
+        const struct { int column; Qt::SortOrder order; QString filter; QStringList expected; } cases[] = {
+            {-1, up, "", {"e.txt", "d/b.txt", "d/a.txt", "c.txt", "d/x/f.txt"}},  // the found order
+            {count, up, "", {"d/b.txt", "c.txt", "e.txt", "d/a.txt", "d/x/f.txt"}},
+            {count, down, "", {"d/a.txt", "d/x/f.txt", "e.txt", "d/b.txt", "c.txt"}},
+            {count, up, "/d/", {"d/b.txt", "d/a.txt", "d/x/f.txt"}},
+            {path, up, "", {"c.txt", "e.txt", "d/a.txt", "d/b.txt", "d/x/f.txt"}},
+            {path, up, "a.txt", {"d/a.txt"}},
+            {path, down, "", {"d/x/f.txt", "d/b.txt", "d/a.txt", "e.txt", "c.txt"}},
+            {size, up, "", {"d/b.txt", "c.txt", "e.txt", "d/a.txt", "d/x/f.txt"}},
+            {size, down, ".txt", {"d/x/f.txt", "d/a.txt", "e.txt", "c.txt", "d/b.txt"}},
+        };
+        for (const auto& [column, order, filter, expected] : cases) {
+            Viewer v;
+            five_files(v);
+            list_view(v)->sortByColumn(column, order);
+            QTRY_VERIFY(!model(v)->sizing());
+            v.w<QLineEdit>("found_filter_ref")->setText(filter);
+            const QStringList rows = listed(v);
+            QCOMPARE(rows, expected);
+            // From the first listed row, Next file visits every row in order,
+            // the index field counting them; then Previous goes back.
+            list_view(v)->setCurrentIndex(model(v)->index(0, 0));
+            QStringList forward{current(v)}, backward;
+            for (int i = 1; i < rows.size(); ++i) {
+                QVERIFY(v.enabled("next_file_but_ref"));
+                v.viewer->Next_file_but();
+                forward << current(v);
+                QCOMPARE(v.text("file_nb_and_index_ref"), QString("%1 / %2").arg(i + 1).arg(rows.size()));
+                QCOMPARE(v.w<QLineEdit>("file_index_tf_ref")->text(), QString::number(i + 1));
+            }
+            QVERIFY(!v.enabled("next_file_but_ref"));
+            for (int i = 1; i < rows.size(); ++i) {
+                v.viewer->Previous_file_but();
+                backward.prepend(current(v));
+            }
+            backward << rows.last();
+            QCOMPARE(forward, rows);
+            QCOMPARE(backward, rows);
+            // F3 visits every occurrence of the listed files, in the same order.
+            QStringList by_f3{current(v)};
+            for (int guard = 0; guard < 20 && v.viewer->display_state() == kViewOccurrence; ++guard) {
+                const auto before = std::make_pair(v.engine->sur.file_index, v.engine->sur.occ_index);
+                key(v, Qt::Key_F3);
+                if (before == std::make_pair(v.engine->sur.file_index, v.engine->sur.occ_index)) break;
+                if (v.engine->sur.occ_index == 0) by_f3 << current(v);
+                else QCOMPARE(current(v), by_f3.last());
+            }
+            QCOMPARE(by_f3, rows);
+            // The field and the slider take a row number.
+            v.w<QLineEdit>("file_index_tf_ref")->setText(QString::number(rows.size()));
+            v.viewer->Go_file_but();
+            QCOMPARE(current(v), rows.last());
+            v.w<QSlider>("file_slider_ref")->setValue(0);
+            QCOMPARE(current(v), rows.first());
         }
-        QVERIFY(!v.enabled("next_file_but_ref"));
-        for (int i = 1; i < rows.size(); ++i) {
-            v.viewer->Previous_file_but();
-            backward.prepend(current(v));
-        }
-        backward << rows.last();
-        QCOMPARE(forward, rows);
-        QCOMPARE(backward, rows);
-        // F3 visits every occurrence of the listed files, in the same order.
-        QStringList by_f3{current(v)};
-        for (int guard = 0; guard < 20 && v.viewer->display_state() == kViewOccurrence; ++guard) {
-            const auto before = std::make_pair(v.engine->sur.file_index, v.engine->sur.occ_index);
-            key(v, Qt::Key_F3);
-            if (before == std::make_pair(v.engine->sur.file_index, v.engine->sur.occ_index)) break;
-            if (v.engine->sur.occ_index == 0) by_f3 << current(v);
-            else QCOMPARE(current(v), by_f3.last());
-        }
-        QCOMPARE(by_f3, rows);
-        // The field and the slider take a row number.
-        v.w<QLineEdit>("file_index_tf_ref")->setText(QString::number(rows.size()));
-        v.viewer->Go_file_but();
-        QCOMPARE(current(v), rows.last());
-        v.w<QSlider>("file_slider_ref")->setValue(0);
-        QCOMPARE(current(v), rows.first());
     }
 
     void a_hidden_current_file_steps_to_its_listed_neighbours() {
         Viewer v;
         five_files(v);
-        v.viewer->show_view();
         // Found order e, d/b, d/a, c, d/x/f; the current file c goes out of
         // the list.
         v.w<QLineEdit>("file_index_tf_ref")->setText("4");
@@ -138,7 +131,6 @@ private slots:
     void shift_f3_goes_back_to_the_last_occurrence_of_the_previous_file() {
         Viewer v;
         five_files(v);
-        v.viewer->show_view();
         QCOMPARE(v.viewer->window()->focusWidget(), list_view(v));
         list_view(v)->sortByColumn(FoundListModel::CountColumn, Qt::DescendingOrder);
         list_view(v)->setCurrentIndex(model(v)->index(2, 0));  // e.txt, 2 occurrences
@@ -157,7 +149,6 @@ private slots:
     void the_size_order_is_read_off_the_window_thread() {
         Viewer v;
         five_files(v);
-        v.viewer->show_view();
         const QStringList found = listed(v);
         list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::AscendingOrder);
         QVERIFY(model(v)->sizing());

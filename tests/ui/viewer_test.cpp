@@ -73,76 +73,64 @@ private slots:
         QCOMPARE(v.area()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     }
 
-    void marks_cover_exactly_the_occurrence_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("at");
-        QTest::addColumn<QStringList>("marked");
-        QTest::newRow("hexadecimal, one line") << kModeHexa << 3 << QStringList{"41 42 43 44", "ABCD"};
-        QTest::newRow("hexadecimal, over two lines") << kModeHexa << 14 << QStringList{"41 42", "AB", "43 44", "CD"};
-        QTest::newRow("hexadecimal, at the end") << kModeHexa << 60 << QStringList{"41 42 43 44", "ABCD"};
-        QTest::newRow("text") << kModeText << 14 << QStringList{"ABCD"};
-        QTest::newRow("original encoding") << kModeOriginal << 14 << QStringList{"ABCD"};
-    }
     void marks_cover_exactly_the_occurrence() {
-        QFETCH(int, mode);
-        QFETCH(int, at);
-        QFETCH(QStringList, marked);
-        Viewer v;
-        std::string content(64, '.');
-        content.replace(static_cast<std::size_t>(at), 4, "ABCD");
-        v.file("m.bin", content);
-        v.search("ABCD", {"m.bin"});
-        v.mode(mode);
-        v.viewer->show_view();
-        QCOMPARE(v.marked(), marked);
-        // The mark is a highlight, not the selection: a click or a
-        // selection of the user's leaves it in place.
-        QTest::mouseClick(v.area()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
-        v.area()->selectAll();
-        QCOMPARE(v.marked(), marked);
+        const struct { int mode, at; QStringList marked; } cases[] = {
+            {kModeHexa, 3, {"41 42 43 44", "ABCD"}},      // one line
+            {kModeHexa, 14, {"41 42", "AB", "43 44", "CD"}},  // over two lines
+            {kModeHexa, 60, {"41 42 43 44", "ABCD"}},     // at the end
+            {kModeText, 14, {"ABCD"}},
+            {kModeOriginal, 14, {"ABCD"}},
+        };
+        for (const auto& c : cases) {
+            Viewer v;
+            std::string content(64, '.');
+            content.replace(static_cast<std::size_t>(c.at), 4, "ABCD");
+            v.file("m.bin", content);
+            v.search("ABCD", {"m.bin"});
+            v.mode(c.mode);
+            v.viewer->show_view();
+            QCOMPARE(v.marked(), c.marked);
+            // The mark is a highlight, not the selection: a click or a
+            // selection of the user's leaves it in place.
+            QTest::mouseClick(v.area()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+            v.area()->selectAll();
+            QCOMPARE(v.marked(), c.marked);
+        }
     }
 
-    void original_encoding_decodes_around_the_occurrence_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<int>("encoding");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("Latin-1: the run without NUL") << QByteArray("xy\0abc\xe9NEEDz\0tail", 17)
-            << QByteArray("NEED") << int(enc::kLatin1)
-            << QString("[Decoded from offset 3 (0x3): the byte before is a NUL. Decoding stops at offset 12 (0xC): "
-                       "a NUL byte.]\n\nabcéNEEDz")
-            << QString("NEED");
-        // The bytes that are not UTF-8 before the text are left out.
-        QTest::newRow("UTF-8 after bytes that are not") << QByteArray("\xff\xfe\x80junk h\xc3\xa9llo w\xc3\xb6rld!")
-            << QByteArray("w\xc3\xb6rld") << int(enc::kUtf8)
-            << QString("[Decoded from offset 3 (0x3): the bytes before cannot be read in this encoding.]\n\n"
-                       "junk héllo wörld!")
-            << QString("wörld");
-        QTest::newRow("UTF-16 from an odd offset") << "\x01" + encoded(u"Grüße aus Köln!", enc::kUtf16)
-            << encoded(u"Köln", enc::kUtf16) << int(enc::kUtf16) << QString("Grüße aus Köln!") << QString("Köln");
-        // EUC-JP A1 C1 is JIS X 0208's wave dash: typed in either spelling,
-        // shown in the standard one.
-        QTest::newRow("EUC-JP") << QByteArray("x\xa1\xc1\xa1\xf1y") << encoded(u"\uFF5E", enc::kEucJp)
-            << int(enc::kEucJp) << QString::fromUtf16(u"x\u301C\u00A2y") << QString::fromUtf16(u"\u301C");
-        QTest::newRow("a NUL inside the occurrence") << QByteArray("xxA\0Byy", 7) << QByteArray("A\0B", 3)
-            << int(enc::kLatin1) << QString("[Decoding stops at offset 3 (0x3): a NUL byte.]\n\nxxA") << QString("A");
-        QTest::newRow("undecodable") << QByteArray("caf\xc3\xa9 au lait") << QByteArray("\xa9") << int(enc::kUtf8)
-            << QString("The bytes around this occurrence cannot be read in the target's encoding.\n"
-                       "Choose \"Text\" or \"Hexadecimal bytes\" to see them.")
-            << QString();
-    }
     void original_encoding_decodes_around_the_occurrence() {
-        QFETCH(QByteArray, content);
-        QFETCH(QByteArray, pattern);
-        QFETCH(int, encoding);
-        Viewer v;
-        v.file("f.bin", content.toStdString());
-        v.search(pattern.toStdString(), {"f.bin"}, static_cast<std::uint64_t>(encoding));
-        v.viewer->show_view();
-        v.mode(kModeOriginal);
-        QTEST(v.shown(), "shown");
-        QTEST(v.selected(), "selected");
+        const struct { QByteArray content, pattern; std::uint32_t encoding; QString shown, selected; } cases[] = {
+            // Latin-1: the run without NUL.
+            {QByteArray("xy\0abc\xe9NEEDz\0tail", 17), "NEED", enc::kLatin1,
+             "[Decoded from offset 3 (0x3): the byte before is a NUL. Decoding stops at offset 12 (0xC): "
+             "a NUL byte.]\n\nabcéNEEDz", "NEED"},
+            // UTF-8: the bytes that are not UTF-8 before the text are left out.
+            {"\xff\xfe\x80junk h\xc3\xa9llo w\xc3\xb6rld!", "w\xc3\xb6rld", enc::kUtf8,
+             "[Decoded from offset 3 (0x3): the bytes before cannot be read in this encoding.]\n\n"
+             "junk héllo wörld!", "wörld"},
+            // UTF-16 from an odd offset.
+            {"\x01" + encoded(u"Grüße aus Köln!", enc::kUtf16), encoded(u"Köln", enc::kUtf16), enc::kUtf16,
+             "Grüße aus Köln!", "Köln"},
+            // EUC-JP A1 C1 is JIS X 0208's wave dash: typed in either spelling,
+            // shown in the standard one.
+            {"x\xa1\xc1\xa1\xf1y", encoded(u"\uFF5E", enc::kEucJp), enc::kEucJp,
+             QString::fromUtf16(u"x\u301C\u00A2y"), QString::fromUtf16(u"\u301C")},
+            // A NUL inside the occurrence.
+            {QByteArray("xxA\0Byy", 7), QByteArray("A\0B", 3), enc::kLatin1,
+             "[Decoding stops at offset 3 (0x3): a NUL byte.]\n\nxxA", "A"},
+            {"caf\xc3\xa9 au lait", "\xa9", enc::kUtf8,
+             "The bytes around this occurrence cannot be read in the target's encoding.\n"
+             "Choose \"Text\" or \"Hexadecimal bytes\" to see them.", ""},
+        };
+        for (const auto& c : cases) {
+            Viewer v;
+            v.file("f.bin", c.content.toStdString());
+            v.search(c.pattern.toStdString(), {"f.bin"}, c.encoding);
+            v.viewer->show_view();
+            v.mode(kModeOriginal);
+            QCOMPARE(v.shown(), c.shown);
+            QCOMPARE(v.selected(), c.selected);
+        }
     }
 
     // ---- The found file ---------------------------------------------------------
@@ -192,8 +180,7 @@ private slots:
 
     void stepping_through_occurrences_and_files() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         QVERIFY(v.viewer->window()->isVisible());
         using C = ViewerController;
         // Each step, what the viewer shows after it, and which of the four
@@ -244,8 +231,7 @@ private slots:
     // index field; Page Down only scrolls, and a refused step beeps.
     void keys_step_like_the_buttons() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         QApplication::setActiveWindow(v.viewer->window());
         const struct {
             Qt::Key key;
@@ -292,8 +278,7 @@ private slots:
 
     void index_fields_refuse_what_is_out_of_range() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         v.viewer->Next_file_but();
         auto* field = v.w<QLineEdit>("file_index_tf_ref");
         // An index let through would show a reading error in an alert:
@@ -324,111 +309,89 @@ private slots:
         QCOMPARE(v.text("offset_ref"), QString("8 (0x8)"));
     }
 
-    void nothing_shown_disables_everything_data() {
-        QTest::addColumn<bool>("cleared");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("nothing found") << false << QString("No occurrence found");
-        QTest::newRow("view cleared") << true << QString();
-    }
     void nothing_shown_disables_everything() {
-        QFETCH(bool, cleared);
-        Viewer v;
-        v.three_files();
-        if (!cleared) v.search("nothing like this", {"a.txt"});
-        v.viewer->show_view();
-        if (cleared) v.viewer->clear_view();
-        QCOMPARE(v.viewer->display_state(), kViewNothing);
-        QTEST(v.shown(), "shown");
-        for (const char* f : {"filename_ref", "foldername_ref", "offset_ref", "line_ref", "file_nb_and_index_ref",
-                              "occ_nb_and_index_ref"})
-            QVERIFY2(v.text(f).isEmpty(), f);
-        for (const char* c : {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
-                              "previous_file_but_ref", "go_occ_but_ref", "go_file_but_ref", "occ_slider_ref",
-                              "file_slider_ref", "occ_index_tf_ref", "file_index_tf_ref", "info_but_ref",
-                              "show_in_finder_but_ref", "launcher_popup", "hexa_or_text_popup"})
-            QVERIFY2(!v.enabled(c), c);
-        QCOMPARE(model(v)->rowCount(), 0);
-        const auto beeps = beep_count();
-        v.viewer->Next_file_but();
-        QCOMPARE(beep_count(), beeps + 1);
+        for (const bool cleared : {false, true}) {  // nothing found, or the view cleared
+            Viewer v;
+            v.three_files();
+            if (!cleared) v.search("nothing like this", {"a.txt"});
+            v.viewer->show_view();
+            if (cleared) v.viewer->clear_view();
+            QCOMPARE(v.viewer->display_state(), kViewNothing);
+            QCOMPARE(v.shown(), cleared ? QString() : QString("No occurrence found"));
+            for (const char* f : {"filename_ref", "foldername_ref", "offset_ref", "line_ref", "file_nb_and_index_ref",
+                                  "occ_nb_and_index_ref"})
+                QVERIFY2(v.text(f).isEmpty(), f);
+            for (const char* c : {"next_occ_but_ref", "previous_occ_but_ref", "next_file_but_ref",
+                                  "previous_file_but_ref", "go_occ_but_ref", "go_file_but_ref", "occ_slider_ref",
+                                  "file_slider_ref", "occ_index_tf_ref", "file_index_tf_ref", "info_but_ref",
+                                  "show_in_finder_but_ref", "launcher_popup", "hexa_or_text_popup"})
+                QVERIFY2(!v.enabled(c), c);
+            QCOMPARE(model(v)->rowCount(), 0);
+            const auto beeps = beep_count();
+            v.viewer->Next_file_but();
+            QCOMPARE(beep_count(), beeps + 1);
+        }
     }
 
-    void a_found_file_gone_since_the_search_data() {
-        QTest::addColumn<bool>("fifo");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("deleted") << false << QString("No such file or directory");
-        QTest::newRow("now a pipe") << true << QString("not a regular file");
-    }
     void a_found_file_gone_since_the_search() {
-        QFETCH(bool, fifo);
-        QFETCH(QString, cause);
-        Viewer v;
-        v.three_files();
-        const std::string b = v.tree / "sub/b.txt";
-        ::unlink(b.c_str());
-        if (fifo) QCOMPARE(::mkfifo(b.c_str(), 0644), 0);
-        v.viewer->show_view();
-        v.viewer->Next_file_but();
-        QCOMPARE(v.viewer->display_state(), kViewFileOnly);
-        const QString why = "file -> access denied " + QString::fromStdString(b) + ": " + cause;
-        QCOMPARE(v.shown(), why);
-        QCOMPARE(v.text("filename_ref") + " " + v.text("file_nb_and_index_ref"), QString("b.txt 2 / 3"));
-        // The list keeps its row, with a blank size for a file gone.
-        QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), fifo ? QString("0") : QString());
-        QVERIFY(v.text("offset_ref").isEmpty() && v.text("occ_nb_and_index_ref").isEmpty());
-        QVERIFY(!v.enabled("next_occ_but_ref") && !v.enabled("occ_slider_ref"));
-        QVERIFY(v.enabled("next_file_but_ref") && v.enabled("previous_file_but_ref"));
-        // Another display mode still shows why there is no excerpt.
-        v.mode(kModeHexa);
-        QCOMPARE(v.shown(), why);
-        v.viewer->Next_file_but();
-        QCOMPARE(v.text("offset_ref"), QString("2 (0x2)"));
+        for (const bool fifo : {false, true}) {  // deleted, or now a pipe
+            Viewer v;
+            v.three_files();
+            const std::string b = v.tree / "sub/b.txt";
+            ::unlink(b.c_str());
+            if (fifo) QCOMPARE(::mkfifo(b.c_str(), 0644), 0);
+            v.viewer->show_view();
+            v.viewer->Next_file_but();
+            QCOMPARE(v.viewer->display_state(), kViewFileOnly);
+            const QString why = "file -> access denied " + QString::fromStdString(b) + ": " +
+                                (fifo ? "not a regular file" : "No such file or directory");
+            QCOMPARE(v.shown(), why);
+            QCOMPARE(v.text("filename_ref") + " " + v.text("file_nb_and_index_ref"), QString("b.txt 2 / 3"));
+            // The list keeps its row, with a blank size for a file gone.
+            QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), fifo ? QString("0") : QString());
+            QVERIFY(v.text("offset_ref").isEmpty() && v.text("occ_nb_and_index_ref").isEmpty());
+            QVERIFY(!v.enabled("next_occ_but_ref") && !v.enabled("occ_slider_ref"));
+            QVERIFY(v.enabled("next_file_but_ref") && v.enabled("previous_file_but_ref"));
+            // Another display mode still shows why there is no excerpt.
+            v.mode(kModeHexa);
+            QCOMPARE(v.shown(), why);
+            v.viewer->Next_file_but();
+            QCOMPARE(v.text("offset_ref"), QString("2 (0x2)"));
+        }
     }
 
-    void title_and_state_line_say_how_the_search_ended_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("unreadable");  // items the search could not read
-        QTest::newRow("finished") << int(tw::RESULT_FINISHED) << 0 << QString("Found Viewer") << QString() << 0;
-        QTest::newRow("finished, unreadable items") << int(tw::RESULT_FINISHED) << 0 << QString("Found Viewer")
-                                                    << QString("2 files or folders could not be read.") << 2;
-        QTest::newRow("stopped") << int(tw::RESULT_STOPPED) << 0 << QString("Found Viewer — Search stopped")
-                                 << QString("Search stopped: only the files found before the stop are listed. "
-                                            "1 file or folder could not be read.")
-                                 << 1;
-        QTest::newRow("error") << int(tw::RESULT_ERROR) << int(tw::ERR_READ_FILE)
-                               << QString("Found Viewer — Search ended on an error")
-                               << QString("Search ended on an error: ") << 0;
-        QTest::newRow("unfinished") << int(tw::RESULT_RUNNING) << 0 << QString("Found Viewer — Search did not finish")
-                                    << QString("Search did not finish: the result may be incomplete.") << 0;
-    }
     void title_and_state_line_say_how_the_search_ended() {
-        QFETCH(int, status);
-        QFETCH(int, error);
-        QFETCH(QString, line);
-        QFETCH(int, unreadable);
-        Viewer v;
-        v.three_files();
-        v.set_status(static_cast<tw::u64>(status), static_cast<tw::u64>(error));
-        UnreadableItems items;
-        for (int i = 0; i < unreadable; ++i) items.listed.append({"/locked", EACCES});
-        items.total = static_cast<tw::u64>(unreadable);
-        v.viewer->set_unreadable_items(items);
-        v.viewer->show_view();
-        auto* list_button = v.w<QPushButton>("unreadable_but_ref");
-        QCOMPARE(list_button->isVisible(), unreadable > 0);
-        QTEST(v.viewer->window()->windowTitle(), "title");
-        QLabel* state = v.viewer->result_state_line();
-        QCOMPARE(state->isVisible(), !line.isEmpty());
-        if (error != 0) line += QString::fromStdString(v.engine->error_text(static_cast<tw::u64>(error)));
-        QCOMPARE(state->text(), line);
-        // The found files are still shown; a cleared view forgets the state.
-        QCOMPARE(v.text("file_nb_and_index_ref"), QString("1 / 3"));
-        v.viewer->clear_view();
-        QCOMPARE(v.viewer->window()->windowTitle(), QString("Found Viewer"));
-        QVERIFY(!list_button->isVisible() && v.viewer->unreadable_items().total == 0);
+        const QString viewer = "Found Viewer";
+        const struct { tw::u64 status, error; QString title, line; int unreadable; } cases[] = {
+            {tw::RESULT_FINISHED, 0, viewer, "", 0},
+            {tw::RESULT_FINISHED, 0, viewer, "2 files or folders could not be read.", 2},
+            {tw::RESULT_STOPPED, 0, viewer + " — Search stopped",
+             "Search stopped: only the files found before the stop are listed. 1 file or folder could not be read.", 1},
+            {tw::RESULT_ERROR, tw::ERR_READ_FILE, viewer + " — Search ended on an error", "Search ended on an error: ", 0},
+            {tw::RESULT_RUNNING, 0, viewer + " — Search did not finish",
+             "Search did not finish: the result may be incomplete.", 0},
+        };
+        for (const auto& c : cases) {
+            Viewer v;
+            v.three_files();
+            v.set_status(c.status, c.error);
+            UnreadableItems items;
+            for (int i = 0; i < c.unreadable; ++i) items.listed.append({"/locked", EACCES});
+            items.total = static_cast<tw::u64>(c.unreadable);
+            v.viewer->set_unreadable_items(items);
+            v.viewer->show_view();
+            auto* list_button = v.w<QPushButton>("unreadable_but_ref");
+            QCOMPARE(list_button->isVisible(), c.unreadable > 0);
+            QCOMPARE(v.viewer->window()->windowTitle(), c.title);
+            QLabel* state = v.viewer->result_state_line();
+            QCOMPARE(state->isVisible(), !c.line.isEmpty());
+            QCOMPARE(state->text(), c.line + (c.error != 0 ? QString::fromStdString(v.engine->error_text(c.error)) : ""));
+            // The found files are still shown; a cleared view forgets the state.
+            QCOMPARE(v.text("file_nb_and_index_ref"), QString("1 / 3"));
+            v.viewer->clear_view();
+            QCOMPARE(v.viewer->window()->windowTitle(), viewer);
+            QVERIFY(!list_button->isVisible() && v.viewer->unreadable_items().total == 0);
+        }
     }
 
     // Raw path bytes as the list of unreadable items shows them: what is not
@@ -451,57 +414,47 @@ private slots:
 
     // ---- The list of found files ------------------------------------------------
 
-    void sorts_by_each_column_from_its_header_data() {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QStringList>("paths");
-        QTest::newRow("found order") << -1 << int(Qt::AscendingOrder)
-                                     << QStringList{"a.txt", "sub/b.txt", "sub/deeper/c.txt"};
-        QTest::newRow("count up") << int(FoundListModel::CountColumn) << int(Qt::AscendingOrder)
-                                  << QStringList{"sub/b.txt", "sub/deeper/c.txt", "a.txt"};
-        QTest::newRow("count down") << int(FoundListModel::CountColumn) << int(Qt::DescendingOrder)
-                                    << QStringList{"a.txt", "sub/deeper/c.txt", "sub/b.txt"};
-        QTest::newRow("path down") << int(FoundListModel::PathColumn) << int(Qt::DescendingOrder)
-                                   << QStringList{"sub/deeper/c.txt", "sub/b.txt", "a.txt"};
-        QTest::newRow("size down") << int(FoundListModel::SizeColumn) << int(Qt::DescendingOrder)
-                                   << QStringList{"sub/b.txt", "a.txt", "sub/deeper/c.txt"};
-    }
     void sorts_by_each_column_from_its_header() {
-        QFETCH(int, column);
-        QFETCH(int, order);
-        QFETCH(QStringList, paths);
-        Viewer v;
-        v.three_files();
-        v.viewer->show_view();
-        QCOMPARE(v.text("found_list_status_ref"), QString("3 found files"));
-        QCOMPARE(cell(v, 0, FoundListModel::CountColumn) + cell(v, 1, FoundListModel::CountColumn) +
-                     cell(v, 2, FoundListModel::CountColumn),
-                 QString("312"));
-        QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), QString("104"));
-        // As a click on the header does.
-        list_view(v)->sortByColumn(column, Qt::SortOrder(order));
-        QTRY_VERIFY(!model(v)->sizing());
-        QCOMPARE(shown_paths(v), paths);
-        // The current file stays selected in the new order, which is shown
-        // from its start; the current row follows the file steps only.
-        QCOMPARE(current_row(v), paths.indexOf("a.txt"));
-        QCOMPARE(list_view(v)->verticalScrollBar()->value(), 0);
-        v.viewer->Next_occ_but();
-        QCOMPARE(current_row(v), paths.indexOf("a.txt"));
-        // (The file steps through the rows as listed: viewer_steps_test.)
-        // Choosing a row shows that file's first occurrence; the file index
-        // counts the rows.
-        const int c = paths.indexOf("sub/deeper/c.txt");
-        list_view(v)->selectionModel()->setCurrentIndex(
-            model(v)->index(c, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QCOMPARE(v.text("file_nb_and_index_ref") + " " + v.text("occ_nb_and_index_ref"),
-                 QString("%1 / 3 1 / 2").arg(c + 1));
+        const QString a = "a.txt", b = "sub/b.txt", c3 = "sub/deeper/c.txt";
+        const struct { int column; Qt::SortOrder order; QStringList paths; } cases[] = {
+            {-1, Qt::AscendingOrder, {a, b, c3}},  // the found order
+            {FoundListModel::CountColumn, Qt::AscendingOrder, {b, c3, a}},
+            {FoundListModel::CountColumn, Qt::DescendingOrder, {a, c3, b}},
+            {FoundListModel::PathColumn, Qt::DescendingOrder, {c3, b, a}},
+            {FoundListModel::SizeColumn, Qt::DescendingOrder, {b, a, c3}},
+        };
+        for (const auto& [column, order, paths] : cases) {
+            Viewer v;
+            v.show_three_files();
+            QCOMPARE(v.text("found_list_status_ref"), QString("3 found files"));
+            QCOMPARE(cell(v, 0, FoundListModel::CountColumn) + cell(v, 1, FoundListModel::CountColumn) +
+                         cell(v, 2, FoundListModel::CountColumn),
+                     QString("312"));
+            QCOMPARE(cell(v, 1, FoundListModel::SizeColumn), QString("104"));
+            // As a click on the header does.
+            list_view(v)->sortByColumn(column, order);
+            QTRY_VERIFY(!model(v)->sizing());
+            QCOMPARE(shown_paths(v), paths);
+            // The current file stays selected in the new order, which is shown
+            // from its start; the current row follows the file steps only.
+            QCOMPARE(current_row(v), paths.indexOf(a));
+            QCOMPARE(list_view(v)->verticalScrollBar()->value(), 0);
+            v.viewer->Next_occ_but();
+            QCOMPARE(current_row(v), paths.indexOf(a));
+            // (The file steps through the rows as listed: viewer_steps_test.)
+            // Choosing a row shows that file's first occurrence; the file index
+            // counts the rows.
+            const int c = paths.indexOf(c3);
+            list_view(v)->selectionModel()->setCurrentIndex(
+                model(v)->index(c, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            QCOMPARE(v.text("file_nb_and_index_ref") + " " + v.text("occ_nb_and_index_ref"),
+                     QString("%1 / 3 1 / 2").arg(c + 1));
+        }
     }
 
     void a_new_result_is_read_again_and_not_sorted_by_size() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         list_view(v)->sortByColumn(FoundListModel::SizeColumn, Qt::DescendingOrder);
         QTRY_VERIFY(!model(v)->sizing());
         v.viewer->clear_view();
@@ -522,8 +475,7 @@ private slots:
 
     void filters_by_path_text() {
         Viewer v;
-        v.three_files();
-        v.viewer->show_view();
+        v.show_three_files();
         auto* filter = v.w<QLineEdit>("found_filter_ref");
         QTest::keyClicks(filter, "SUB/");
         QCOMPARE(shown_paths(v), (QStringList{"sub/b.txt", "sub/deeper/c.txt"}));
@@ -574,37 +526,30 @@ private slots:
         }
     }
 
-    void previous_result_is_offered_at_start_not_shown_data() {
-        QTest::addColumn<QString>("result");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("three found files")
-            << QString("found") << QString("Last result: 3 found files — Window > Found Viewer (Ctrl+Shift+F)");
-        QTest::newRow("one found file")
-            << QString("one") << QString("Last result: 1 found file — Window > Found Viewer (Ctrl+Shift+F)");
-        QTest::newRow("no result files") << QString("none") << QString();
-        QTest::newRow("nothing found") << QString("empty") << QString();
-        QTest::newRow("damaged header") << QString("damaged") << QString();
-    }
     void previous_result_is_offered_at_start_not_shown() {
-        QFETCH(QString, result);
-        QFETCH(QString, line);
-        Viewer v;
-        if (result != "none") v.three_files();
-        if (result == "empty") v.search("nothing like this", {"a.txt"});
-        if (result == "one") v.search("NEED", {"a.txt"});
-        if (result == "damaged")
-            tw_test::write_file((v.resources / "TW_found") + "/TW_found_header", std::string(48, '\xff'));
-        // No alert either way: a start does not stop on an old result.
-        AlertController alerts;
-        SearchController search(*v.engine, alerts);
-        tw::ui::connect_search_to_viewer(search, *v.viewer);
-        search.awake_from_nib();
-        search.offer_last_result(v.viewer->offer_last_result());
-        QCOMPARE(search.last_result_line(), line);
-        // Loaded, not brought up.
-        QVERIFY(!v.viewer->window()->isVisible());
-        QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
-        QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
+        const QString last = "Last result: %1 — Window > Found Viewer (Ctrl+Shift+F)";
+        const struct { QString result, line; } cases[] = {
+            {"found", last.arg("3 found files")}, {"one", last.arg("1 found file")},
+            {"none", ""}, {"empty", ""}, {"damaged", ""}};  // no result files, nothing found, a damaged header
+        for (const auto& [result, line] : cases) {
+            Viewer v;
+            if (result != "none") v.three_files();
+            if (result == "empty") v.search("nothing like this", {"a.txt"});
+            if (result == "one") v.search("NEED", {"a.txt"});
+            if (result == "damaged")
+                tw_test::write_file((v.resources / "TW_found") + "/TW_found_header", std::string(48, '\xff'));
+            // No alert either way: a start does not stop on an old result.
+            AlertController alerts;
+            SearchController search(*v.engine, alerts);
+            tw::ui::connect_search_to_viewer(search, *v.viewer);
+            search.awake_from_nib();
+            search.offer_last_result(v.viewer->offer_last_result());
+            QCOMPARE(search.last_result_line(), line);
+            // Loaded, not brought up.
+            QVERIFY(!v.viewer->window()->isVisible());
+            QCOMPARE(model(v)->rowCount(), line.isEmpty() ? 0 : result == "one" ? 1 : 3);
+            QCOMPARE(v.text("filename_ref"), line.isEmpty() ? QString() : QString("a.txt"));
+        }
     }
 
     // A result of several forms lists each file's count per form in a

@@ -1,6 +1,5 @@
 // The workspace: opening a file with a .desktop entry or a program for real,
 // also beyond the path limit; file attributes; drops.
-#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -84,29 +83,15 @@ private slots:
 
     void a_file_beyond_the_path_limit_is_opened_from_its_folder() {
         QTemporaryDir dir;
-        // 20 folders of 250 characters: a path no single open accepts.
-        const std::string part(250, 'p');
-        int fd = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
-        QString deep = dir.path();
-        for (int i = 0; i < 20; ++i) {
-            QCOMPARE(::mkdirat(fd, part.c_str(), 0755), 0);
-            const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
-            ::close(fd);
-            fd = next;
-            deep += '/' + QString::fromStdString(part);
-        }
-        const int file = ::openat(fd, "found.txt", O_WRONLY | O_CREAT, 0644);
-        QCOMPARE(::write(file, "deep content", 12), ssize_t{12});
-        ::close(file);
-        ::close(fd);
+        const QString deep = QString::fromStdString(tw_test::make_deep_file(dir.path().toStdString(), "found.txt", "deep content"));
         QVERIFY(deep.size() > PATH_MAX);
         // The application copies the file it is given, by the name it gets.
         const QString out = dir.filePath("out.txt");
         write_executable(dir.filePath("copy.sh"), QString("#!/bin/sh\ncat \"$1\" > \"%1.tmp\" && mv \"%1.tmp\" \"%1\"\n").arg(out));
-        QVERIFY(open_file_with_application(QFile::encodeName(deep + "/found.txt"), dir.filePath("copy.sh")));
+        QVERIFY(open_file_with_application(QFile::encodeName(deep), dir.filePath("copy.sh")));
         QTRY_COMPARE_WITH_TIMEOUT(lines_of(out), QStringList{"deep content"}, 10000);
         // An application that cannot be started is reported as such.
-        QVERIFY(!open_file_with_application(QFile::encodeName(deep + "/found.txt"), dir.filePath("missing-app")));
+        QVERIFY(!open_file_with_application(QFile::encodeName(deep), dir.filePath("missing-app")));
         tw_test::remove_tree(QFile::encodeName(dir.path()).toStdString());
     }
 
