@@ -41,33 +41,26 @@ std::string json_as_text(const std::string& out, const std::string& work, const 
     return slurp(work + "/json.text");
 }
 
-// Writes `text` to the FIFO `path` from another thread, in pieces of 7919
-// bytes so that the reader's pieces end anywhere.
-std::thread write_fifo(const std::string& path, const std::string& text) {
-    return std::thread([path, &text] {
-        const int fd = ::open(path.c_str(), O_WRONLY);
-        for (std::size_t at = 0; fd >= 0 && at < text.size();) {
-            const ssize_t n = ::write(fd, text.data() + at, std::min<std::size_t>(7919, text.size() - at));
-            if (n <= 0) break;
-            at += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
-    });
-}
-
-// The path forms of the output against fixed vectors (RFC 4648 for base64).
-TEST(OutputText, EscapesTheFourSeparatorsOnly) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"/a/b", "/a/b"},
-        {"q\n/etc/passwd", "q\\n/etc/passwd"},
-        {"a\tb\rc\\d", "a\\tb\\rc\\\\d"},
-        {"\\n", "\\\\n"},
-        {std::string("x\0y\x01\xff", 5), std::string("x\0y\x01\xff", 5)},
+// The path forms of the output against fixed vectors (RFC 4648 for base64):
+// the escapes touch the four separators only.
+TEST(OutputText, PathFormsGiveTheirFixedVectors) {
+    using Append = void (*)(std::string&, std::string_view);
+    const std::tuple<Append, std::string, std::string> cases[] = {
+        {append_escaped, "/a/b", "/a/b"},
+        {append_escaped, "q\n/etc/passwd", "q\\n/etc/passwd"},
+        {append_escaped, "a\tb\rc\\d", "a\\tb\\rc\\\\d"},
+        {append_escaped, "\\n", "\\\\n"},
+        {append_escaped, std::string("x\0y\x01\xff", 5), std::string("x\0y\x01\xff", 5)},
+        {append_base64, "", ""}, {append_base64, "f", "Zg=="}, {append_base64, "fo", "Zm8="},
+        {append_base64, "foo", "Zm9v"}, {append_base64, "foob", "Zm9vYg=="}, {append_base64, "fooba", "Zm9vYmE="},
+        {append_base64, "foobar", "Zm9vYmFy"}, {append_base64, "\xff\xfe", "//4="},
+        {append_json_path, "a\"b\\c\n\x01", "{\"text\":\"a\\\"b\\\\c\\n\\u0001\"}"},
+        {append_json_path, "/x\xff", "{\"bytes\":\"L3j/\"}"},
     };
-    for (const auto& [in, want] : cases) {
+    for (const auto& [append, in, want] : cases) {
         std::string out;
-        append_escaped(out, in);
-        EXPECT_EQ(out, want);
+        append(out, in);
+        EXPECT_EQ(out, want) << ::testing::PrintToString(in);
     }
 }
 
@@ -78,24 +71,6 @@ TEST(OutputText, Utf8IsCheckedStrictly) {
     // U+10FFFF, cut short, a byte never used.
     for (const char* invalid : {"\x80", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\xFF"})
         EXPECT_FALSE(is_utf8(invalid)) << ::testing::PrintToString(std::string(invalid));
-}
-
-TEST(OutputText, Base64AndJsonForms) {
-    const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe", "//4="},
-    };
-    for (const auto& [in, want] : vectors) {
-        std::string out;
-        append_base64(out, in);
-        EXPECT_EQ(out, want);
-    }
-    std::string json;
-    append_json_path(json, "a\"b\\c\n\x01");
-    EXPECT_EQ(json, "{\"text\":\"a\\\"b\\\\c\\n\\u0001\"}");
-    json.clear();
-    append_json_path(json, "/x\xff");
-    EXPECT_EQ(json, "{\"bytes\":\"L3j/\"}");
 }
 
 using CliOutputTest = CliFixture;

@@ -10,12 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -26,11 +24,6 @@ struct CliRun {
     int status = -1;
     std::string out, err;
 };
-
-inline std::string slurp(const std::string& path) {
-    const Bytes b = read_file(path);
-    return std::string(b.begin(), b.end());
-}
 
 // Starts trawlex-cli (or `program`) with `args` in folder `cwd`, with `env`
 // added to the environment; stdout and stderr go to files in `io_dir`,
@@ -84,17 +77,6 @@ inline std::string installed(const std::string& name) {
         at = end + 1;
     }
     return "";
-}
-
-// Waits until `done` holds, for at most 30 s; false on time-out.
-template <typename Done>
-bool wait_for(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 // How find_all compares and counts lines.
@@ -195,13 +177,6 @@ protected:
         return run_cli(args, dir / "io", tree(""), env, stdin_from);
     }
 
-    // The lines "PATH<TAB>FIELDS" expected for `rel_lines` ("REL<TAB>FIELDS").
-    std::string listing(const std::vector<std::string>& rel_lines) const {
-        std::string out;
-        for (const std::string& line : rel_lines) out += tree(line) + "\n";
-        return out;
-    }
-
     // One run and what it must give: its status, its output lines (paths
     // relative to the tree) and a part of its standard error, or an empty
     // error when `err` is empty.
@@ -217,12 +192,14 @@ protected:
     // when its error did.
     void check(const std::vector<Expect>& cases, bool as_nobody = false) {
         for (const Expect& c : cases) {
+            std::string listing;  // the lines "PATH<TAB>FIELDS"
+            for (const std::string& line : c.lines) listing += tree(line) + "\n";
             const auto run = [&] {
                 const CliRun r = cli(c.args);
                 const bool err_ok = c.err.empty() ? r.err.empty()
                                                   : r.err.rfind("trawlex-cli: ", 0) == 0 &&
                                                         r.err.find(c.err) != std::string::npos;
-                return r.status + (r.out == listing(c.lines) ? 0 : 10) + (err_ok ? 0 : 20);
+                return r.status + (r.out == listing ? 0 : 10) + (err_ok ? 0 : 20);
             };
             EXPECT_EQ(as_nobody ? run_as_nobody(run) : run(), c.status) << ::testing::PrintToString(c.args);
         }

@@ -41,8 +41,7 @@ TEST_F(CliTest, TreeSearchesMatchAnIndependentSearch) {
         std::vector<std::string> args = c.args;
         args.push_back(".");
         const CliRun r = cli(args);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(std::tie(r.status, r.err), std::tuple(0, ""));
         EXPECT_EQ(sorted(parse_escaped(r.out)), truth(c.pattern, c.mode, c.find, c.hidden));
     }
 }
@@ -65,29 +64,19 @@ TEST_F(CliTest, RunsWithoutResultFilesPrintWhatAFullScanPrints) {
     const std::vector<std::string> env = {"TMPDIR=" + dir / "no-such-folder"};
     const std::vector<std::vector<std::string>> modes = {
         {"-l"}, {"-q"}, {"-m", "1"}, {"-m", "4000"}, {"-c", "-m", "3"}, {"-n", "-m", "2"}, {"-c"}, {}};
+    const auto same_as_full = [&](std::vector<std::string> args, std::initializer_list<std::string> more) {
+        args.insert(args.end(), more);
+        const CliRun full = cli(args), bare = run_cli(args, dir / "io", tree(""), env);
+        EXPECT_EQ(std::tie(bare.status, bare.out, bare.err), std::tie(full.status, full.out, full.err))
+            << ::testing::PrintToString(args);
+    };
     for (const auto& mode : modes)
-        for (const char* threads : {"1", "3"}) {
-            std::vector<std::string> args = mode;
-            args.insert(args.end(), {"-j", threads, "hello", "."});
-            const CliRun full = cli(args);
-            const CliRun bare = run_cli(args, dir / "io", tree(""), env);
-            SCOPED_TRACE(::testing::PrintToString(args));
-            EXPECT_EQ(bare.status, full.status) << bare.err;
-            EXPECT_EQ(bare.out, full.out);
-            EXPECT_EQ(bare.err, full.err);
-        }
+        for (const char* threads : {"1", "3"}) same_as_full(mode, {"-j", threads, "hello", "."});
     // A file item of several pieces, which scanning threads share.
     std::string huge;
     while (huge.size() < (std::size_t{9} << 20)) huge += std::string(997, 'y') + "hello";
     add("huge.txt", huge);
-    for (const auto& mode : modes) {
-        std::vector<std::string> args = mode;
-        args.insert(args.end(), {"hello", "huge.txt", "a.txt"});
-        const CliRun full = cli(args), bare = run_cli(args, dir / "io", tree(""), env);
-        SCOPED_TRACE(::testing::PrintToString(args));
-        EXPECT_EQ(bare.status, full.status) << bare.err;
-        EXPECT_EQ(bare.out, full.out);
-    }
+    for (const auto& mode : modes) same_as_full(mode, {"hello", "huge.txt", "a.txt"});
     // The early stop shows in --json: a file is read up to what -l needs
     // (on one thread; scanning threads may read ahead before they hear it).
     const auto found_count = [](const std::string& out) {
@@ -306,8 +295,7 @@ TEST_F(CliResultTest, WithoutResourceFolderTheResultIsPrivate) {
     const std::vector<std::string> env = {"XDG_DATA_HOME=" + dir / "data", "TMPDIR=" + dir / "tmp"};
     save_targets(dir / "data/Trawlex", tree(""), {{"only", "again"}});
     const CliRun r = run_cli({"--target", "0"}, dir / "io", "/", env);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, tree("a.txt") + "\t18\n");
+    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::tuple(0, tree("a.txt") + "\t18\n", ""));
     EXPECT_TRUE(fs::is_empty(dir / "data/Trawlex/TW_found"));
     EXPECT_FALSE(fs::exists(dir / "data/Trawlex/TW_preference"));
     EXPECT_TRUE(fs::is_empty(dir / "tmp"));
@@ -325,9 +313,9 @@ TEST_F(CliResultTest, ABusyFolderIsWaitedForOrRefusedWithNoWait) {
     EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the second run did not wait";
     held.release();
     const CliRun r = finish_cli(pid, dir / "io2");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, tree("a.txt") + "\t6\n");
-    EXPECT_EQ(r.err, "trawlex-cli: waiting for another search to finish writing " + dir / "res/TW_found" + "\n");
+    EXPECT_EQ(std::tie(r.status, r.out, r.err),
+              std::tuple(0, tree("a.txt") + "\t6\n",
+                         "trawlex-cli: waiting for another search to finish writing " + dir / "res/TW_found" + "\n"));
 }
 
 // A result is written only into a result folder that is empty or holds a

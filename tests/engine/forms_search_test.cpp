@@ -101,24 +101,12 @@ std::vector<std::uint8_t> all_letters_fold(const std::string& form) {
 // The found files' occurrences with their forms, from the result files
 // alone: TW_found_form holds one byte per record of TW_found_offset.
 std::map<std::string, std::vector<Occ>> found_with_forms(const std::string& found_dir, bool lines) {
-    const Bytes header = read_file(found_dir + "/TW_found_header");
-    const Bytes offset = read_file(found_dir + "/TW_found_offset");
-    const Bytes forms = read_file(found_dir + "/TW_found_form");
-    const Bytes paths = read_file(found_dir + "/TW_found_path");
-    const std::size_t record = lines ? 16 : 8;
-    EXPECT_EQ(forms.size() * record, offset.size());
+    EXPECT_EQ(read_file(found_dir + "/TW_found_form").size() * (lines ? 16 : 8),
+              read_file(found_dir + "/TW_found_offset").size());
     std::map<std::string, std::vector<Occ>> out;
-    for (std::size_t h = 0; h + 48 <= header.size(); h += 48) {
-        const std::string name =
-            std::string(reinterpret_cast<const char*>(paths.data() + load_le64(header.data() + h))) + "/" +
-            reinterpret_cast<const char*>(paths.data() + load_le64(header.data() + h + 16));
-        const u64 nb = load_le64(header.data() + h + 32), pos = load_le64(header.data() + h + 40);
-        for (u64 i = 0; i < nb && pos + (i + 1) * record <= offset.size(); ++i) {
-            const u64 at = pos + i * record;
-            out[name].push_back({load_le64(offset.data() + at), lines ? load_le64(offset.data() + at + 8) : 0,
-                                 forms.at(at / record)});
-        }
-    }
+    for (const ResultRow& f : read_results(found_dir, lines))
+        for (std::size_t i = 0; i < f.offsets.size(); ++i)
+            out[f.path()].push_back({f.offsets[i], lines ? f.lines[i] : 0, f.forms.at(i)});
     return out;
 }
 
@@ -126,8 +114,7 @@ class FormsSearchTest : public EngineTest, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        use_buffers(kText, 1024);
-        engine->piece_bytes = 2 * kText;
+        use_buffers(kText, 1024, true);
     }
     // The target searches the first form, more_forms the others.
     void set_forms(const FormsCase& c, const std::vector<Item>& items) {
@@ -175,9 +162,8 @@ TEST_P(FormsSearchTest, EveryOccurrenceOfEveryFormWithItsIndexAndLine) {
             engine->map_min_bytes = map_min;
             engine->thread_count = threads;
             search();
-            EXPECT_EQ(engine->fatal_err_index, 0u);
-            EXPECT_EQ(engine->ir.found_nb.load(), total);
-            EXPECT_EQ(engine->result_info.form_nb, c.forms.size());
+            EXPECT_EQ((std::vector<u64>{engine->fatal_err_index, engine->ir.found_nb, engine->result_info.form_nb}),
+                      (std::vector<u64>{0, total, c.forms.size()}));
             EXPECT_EQ(found_with_forms(found(), c.lines), want);
         }
 
@@ -241,8 +227,7 @@ TEST_F(EngineTest, CompanionFormFileIsWrittenReadAndCheckedAgainstTheRecords) {
     write_file(found() + "/TW_found_forms", "stale");
     set_target(*engine, "one", {{at("f"), false}});
     search();
-    EXPECT_FALSE(std::filesystem::exists(found() + "/TW_found_form"));
-    EXPECT_FALSE(std::filesystem::exists(found() + "/TW_found_forms"));
+    for (const char* name : {"/TW_found_form", "/TW_found_forms"}) EXPECT_FALSE(std::filesystem::exists(found() + name));
     const Bytes one_form = read_file(found() + "/TW_found_info");
     ResultInfo info;
     ASSERT_TRUE(decode_result_info(one_form.data(), one_form.size(), info));

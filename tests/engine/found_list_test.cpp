@@ -80,11 +80,8 @@ TEST_F(FoundListTest, ListsOrdersAndFiltersTheFoundFiles) {
     r.write();
     ASSERT_EQ(list.load(found(), 8, &why), 0u) << why;
     ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list.dir(1), "/Home/Ana");
-    EXPECT_EQ(list.file(1), "Report.PDF");
-    EXPECT_EQ(list.occ_nb(3), 7u);
-    EXPECT_EQ(list.damaged(), 0u);
-    EXPECT_FALSE(list.partial_record());
+    EXPECT_EQ(std::tuple(list.dir(1), list.file(1), list.occ_nb(3), list.damaged(), list.partial_record()),
+              std::tuple("/Home/Ana", "Report.PDF", u64{7}, u64{0}, false));
     // Ties keep the found order; paths sort by folder, then file name.
     EXPECT_EQ(list.order(FoundList::Key::Found, false), (Rows{0, 1, 2, 3}));
     EXPECT_EQ(list.order(FoundList::Key::Count, false), (Rows{1, 0, 2, 3}));
@@ -139,10 +136,8 @@ TEST_F(FoundListTest, DamagedRecordsBecomeErrorRows) {
         FoundList l;
         ASSERT_EQ(l.load(local / "TW_found", 8, &why), 0u) << why;
         ASSERT_EQ(l.size(), 3u);
-        EXPECT_EQ(l.damaged(), 1u);
-        EXPECT_EQ(l.damage(1), c.expected);
-        EXPECT_EQ(l.path(1), "");
-        EXPECT_EQ(l.path(0), "/ok/first");
+        EXPECT_EQ(std::tuple(l.damaged(), l.damage(1), l.path(1), l.path(0)),
+                  std::tuple(u64{1}, c.expected, "", "/ok/first"));
         // A damaged row never matches a filter and sorts before the paths.
         EXPECT_TRUE(l.filter(l.order(FoundList::Key::Found, false), "second").empty());
         EXPECT_EQ(l.order(FoundList::Key::Path, false).front(), 1u);
@@ -157,9 +152,8 @@ TEST_F(FoundListTest, OverlongNamesTruncatedHeadersAndTooManyRecords) {
     r.write(20);
     ASSERT_EQ(list.load(found(), 8, &why), 0u) << why;
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list.damage(0), FoundList::Damage::NameTooLong);
-    EXPECT_EQ(list.damage(1), FoundList::Damage::None);
-    EXPECT_TRUE(list.partial_record());
+    EXPECT_EQ(std::tuple(list.damage(0), list.damage(1), list.partial_record()),
+              std::tuple(FoundList::Damage::NameTooLong, FoundList::Damage::None, true));
 
     // More records than a list holds are refused before any is allocated.
     std::filesystem::resize_file(found() + "/TW_found_header", (TW_FOUND_LIST_MAX_ROWS + 1) * 48);
@@ -232,9 +226,7 @@ TEST_F(FoundListTest, MissingOrOddFilesGiveAnErrorNamingThem) {
         r.write();
         const std::string victim = local / "TW_found" + "/" + file;
         ASSERT_EQ(::unlink(victim.c_str()), 0);
-        if (fifo) {
-            ASSERT_EQ(::mkfifo(victim.c_str(), 0644), 0);
-        }
+        ASSERT_EQ(fifo ? ::mkfifo(victim.c_str(), 0644) : 0, 0);
         FoundList l;
         EXPECT_EQ(l.load(local / "TW_found", 8, &why), ERR_OPEN_FILE);
         EXPECT_NE(why.find(file), std::string::npos) << why;

@@ -6,10 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <map>
 #include <set>
-#include <thread>
 
 #include "engine/tw_live_found.h"
 #include "engine/tw_result_reader.h"
@@ -52,11 +50,10 @@ TEST_P(LiveResultTest, PublishedFilesAreReadableWhileTheSearchRuns) {
     } ender{*engine, writer};
 
     std::vector<LiveFoundFile> seen;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (seen.size() < 40 && std::chrono::steady_clock::now() < give_up) {
+    wait_for([&] {
         for (LiveFoundFile& f : live.take()) seen.push_back(std::move(f));
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        return seen.size() >= 40;
+    }, 20);
     ASSERT_EQ(seen.size(), 40u);
     EXPECT_NE(engine->searching_now.load(), 0);
     // Read back while the search waits at the pipe, through the reader the
@@ -124,8 +121,7 @@ struct FirstRecords : ResultSink {
 // further, whether it is scanned whole, in a batch, or in pieces by several
 // threads; it is still found, in its place.
 TEST_P(LiveResultTest, AFileIsReadOnlyUntilTheSinksHaveEnough) {
-    use_buffers(u64{64} << 10);
-    engine->piece_bytes = u64{128} << 10;  // the large file: 80 pieces
+    use_buffers(u64{64} << 10, 16000, true);  // the large file: 80 pieces
     std::string big;
     while (big.size() < (std::size_t{10} << 20)) big += std::string(4000, 'x') + "needle";
     make_file("big", big);
@@ -142,9 +138,7 @@ TEST_P(LiveResultTest, AFileIsReadOnlyUntilTheSinksHaveEnough) {
         SCOPED_TRACE(wanted);
         FirstRecords first;
         first.wanted = wanted;
-        engine->sinks = {&first};
-        search();
-        engine->sinks.clear();
+        search_with({&first});
         // The item first, then the folder's files in their listing order.
         ASSERT_EQ(first.found.size(), 4u);
         EXPECT_EQ(first.found[0].first, at("big"));
@@ -176,8 +170,7 @@ struct FirstStops : FirstRecords {
 // search (-q), in its first text buffer is read no further: no piece of it
 // is handed to the scanning threads.
 TEST_P(LiveResultTest, ALargeFileItemEndedInItsFirstBufferIsReadNoFurther) {
-    use_buffers(u64{64} << 10);
-    engine->piece_bytes = u64{128} << 10;
+    use_buffers(u64{64} << 10, 16000, true);
     make_file("big", std::string(1000, 'x') + "needle" + std::string(std::size_t{10} << 20, 'y'));
     set_target(*engine, "needle", {{at("big"), false}});
     engine->write_result_files = false;
@@ -185,9 +178,7 @@ TEST_P(LiveResultTest, ALargeFileItemEndedInItsFirstBufferIsReadNoFurther) {
     FirstRecords first;
     FirstStops stops(*engine);
     for (FirstRecords* sink : {&first, static_cast<FirstRecords*>(&stops)}) {
-        engine->sinks = {sink};
-        search();
-        engine->sinks.clear();
+        search_with({sink});
         ASSERT_EQ(sink->found.size(), 1u);
         EXPECT_EQ(sink->found[0].second, 1u);
         EXPECT_EQ(engine->ir.total_bytes.load(), u64{64} << 10);
@@ -216,10 +207,8 @@ TEST_P(WalkFilterTest, WhatTheFilterRefusesIsNotSearched) {
         return std::string_view(name) != "skip" && std::string_view(name) != "a.bin";
     };
     FirstRecords found;
-    engine->sinks = {&found};
     engine->thread_count = GetParam();
-    search();
-    engine->sinks.clear();
+    search_with({&found});
     EXPECT_EQ(asked, std::set<std::string>({at("tree/a.txt"), at("tree/a.bin"), at("tree/skip/"),
                                             at("tree/keep/"), at("tree/keep/c.txt")}));
     std::set<std::string> paths;

@@ -171,9 +171,7 @@ class ParallelSearchTest : public EngineTest, public ::testing::WithParamInterfa
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        use_buffers(kText, 1024);
-        // Pieces of two text buffers: the boundary sizes give many pieces.
-        engine->piece_bytes = 2 * kText;
+        use_buffers(kText, 1024, true);  // the boundary sizes give many pieces
     }
 };
 
@@ -281,9 +279,7 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
         SCOPED_TRACE(std::to_string(threads) + " threads");
         engine->thread_count = threads;
         search();
-        std::vector<std::string> got;
-        for (const ResultRow& f : results()) got.push_back(f.path());
-        EXPECT_EQ(got, want);
+        EXPECT_EQ(result_paths(), want);
         EXPECT_EQ(engine->ir.dir_nb.load(), 400u + 20u * 9u + 1u);
     }
     // Stopped at random moments of the walk: the result holds the first
@@ -299,8 +295,7 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
         engine->thread_count = 4;
         engine->need_stop_searching.store(0);
         search();
-        std::vector<std::string> got;
-        for (const ResultRow& f : results()) got.push_back(f.path());
+        const std::vector<std::string> got = result_paths();
         ASSERT_LE(got.size(), want.size()) << "stopped at " << stop_at;
         EXPECT_TRUE(std::equal(got.begin(), got.end(), want.begin())) << "stopped at " << stop_at;
         EXPECT_EQ(engine->ir.found_nb.load(), got.size());
@@ -320,12 +315,10 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
     // folder well after the walk listed them.
     for (unsigned threads : {1u, 3u, 4u}) {
         SCOPED_TRACE(std::to_string(threads) + " threads, the tree changing");
-        engine->sinks = {&mutator};
         engine->thread_count = threads;
-        search();
-        engine->sinks.clear();
-        std::multiset<std::string> got;
-        for (const ResultRow& f : results()) got.insert(f.path());
+        search_with({&mutator});
+        const std::vector<std::string> paths = result_paths();
+        const std::multiset<std::string> got(paths.begin(), paths.end());
         for (const std::string& path : want) {
             const bool removed =
                 std::find(mutator.victims.begin(), mutator.victims.end(), path) != mutator.victims.end();
@@ -340,8 +333,7 @@ TEST_F(EngineTest, WideAndDeepTreesAreWalkedOnceInListingOrder) {
 // A result file that cannot be written ends the search as on one thread,
 // whether the walk writes small files itself or queues them behind a large one.
 TEST_F(EngineTest, AFullDiskEndsTheParallelSearchAsTheSingleThreadedOne) {
-    use_buffers(kText);
-    engine->piece_bytes = 2 * kText;
+    use_buffers(kText, 16000, true);
     // The large file's records, more than a stream buffer, go out at once.
     std::string big;
     while (big.size() < 5 * kText) big += "needle";
@@ -395,8 +387,7 @@ TEST_F(EngineTest, UnreadableItemsAreReportedInOrderAndCountedAsByOneThread) {
     // The result folder belongs to the user the search runs as.
     ASSERT_EQ(::chown(found().c_str(), 65534, 65534), 0);
     ASSERT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
-    use_buffers(kText);
-    engine->piece_bytes = 2 * kText;
+    use_buffers(kText, 16000, true);
     set_target(*engine, c.pattern, {{data.path(), true}, {at("d0/locked"), false}});
     engine->tr.add_line_nb = 1;
     for (u64 skip : {1, 0}) {
@@ -408,11 +399,9 @@ TEST_F(EngineTest, UnreadableItemsAreReportedInOrderAndCountedAsByOneThread) {
             std::multiset<std::string> failed;
             for (const std::string& call : one.calls)
                 if (call.starts_with("failed ")) failed.insert(call);
-            const std::string denied = " " + std::to_string(EACCES);
-            const std::multiset<std::string> want_failed{
-                "failed " + at("d0/locked") + denied, "failed " + at("d1/closed") + denied,
-                "failed " + at("d1/listable") + denied, "failed " + at("d1/listable2") + denied,
-                "failed " + at("d1/empty") + denied, "failed " + at("d0/locked") + denied};
+            std::multiset<std::string> want_failed;
+            for (const char* p : {"d0/locked", "d1/closed", "d1/listable", "d1/listable2", "d1/empty", "d0/locked"})
+                want_failed.insert("failed " + at(p) + " " + std::to_string(EACCES));
             if (skip != 0 && failed != want_failed) {
                 for (const std::string& f : failed) std::fprintf(stderr, "%s\n", f.c_str());
                 return 3;

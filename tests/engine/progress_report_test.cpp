@@ -11,15 +11,6 @@
 using namespace tw;
 using namespace tw_test;
 
-namespace {
-
-std::string text_of(const std::string& path) {
-    const Bytes b = read_file(path);
-    return std::string(b.begin(), b.end());
-}
-
-}  // namespace
-
 TEST_F(EngineTest, ProgressShortensLongNamesShowsSizesInKAndRewritesOnlyWhatChanged) {
     ShowInfoRecord& sir = engine->sir;
     sir.show_file_name = sir.show_folder_name = sir.show_found_occ_nb = 1;
@@ -35,13 +26,9 @@ TEST_F(EngineTest, ProgressShortensLongNamesShowsSizesInKAndRewritesOnlyWhatChan
     engine->ir.dir_err_nb = 1;
     engine->ir.other_err_nb = 1;
     engine->set_show_info(1);
-    EXPECT_EQ(std::string(engine->sir.file_text), "..." + std::string(53, 'b'));
-    EXPECT_STREQ(engine->sir.file_size_text, "20K");
-    EXPECT_STREQ(engine->sir.folder_text, "/short/dir");
-    EXPECT_STREQ(engine->sir.found_text, "3");
-    EXPECT_STREQ(engine->sir.files_text, "2");
-    EXPECT_STREQ(engine->sir.bytes_text, "20479");
-    EXPECT_STREQ(engine->sir.errors_text, "2");
+    EXPECT_EQ((std::vector<std::string>{sir.file_text, sir.file_size_text, sir.folder_text, sir.found_text, sir.files_text,
+                                        sir.bytes_text, sir.errors_text}),
+              (std::vector<std::string>{"..." + std::string(53, 'b'), "20K", "/short/dir", "3", "2", "20479", "2"}));
     EXPECT_EQ(engine->sir.found_changed + engine->sir.bytes_changed + engine->sir.errors_changed, 3);
 
     engine->set_show_info(1);
@@ -139,7 +126,7 @@ TEST_F(EngineTest, ReportListsEachFoundFileInBothLanguages) {
         engine->language = c.language;
         write_file(report, std::string(10000, 'o'));  // replaced whole
         ASSERT_EQ(engine->save_search_info_in_text_file(report.c_str()), 0u);
-        EXPECT_EQ(text_of(report), (c.language == 0 ? en : fr) + at("a.txt") + "\n" + c.a + "\n\n" +
+        EXPECT_EQ(slurp(report), (c.language == 0 ? en : fr) + at("a.txt") + "\n" + c.a + "\n\n" +
                                        at("b.txt") + "\n" + c.b + "\n\n");
     }
 }
@@ -159,7 +146,7 @@ TEST_F(EngineTest, ReportStartsWithTheDescriptionOfItsSearch) {
                                                     }),
               0u);
     EXPECT_EQ(seen, "key|test target");
-    EXPECT_EQ(text_of(report), "**** Search result for target 'test target' *****\n\none\ntwo\n\n"
+    EXPECT_EQ(slurp(report), "**** Search result for target 'test target' *****\n\none\ntwo\n\n"
                                "Number of files with at least one occurence: 1\n\n" +
                                    at("b.txt") + "\nNumber of found: 1, First at file offset: 0\n\n");
 }

@@ -33,6 +33,7 @@ inline void set_target(tw::Engine& e, const std::string& pattern, const std::vec
 struct ResultRow {
     std::string dir, name;
     std::vector<std::uint64_t> offsets, lines;
+    std::vector<unsigned> forms;  // from TW_found_form, when there is one
     std::string path() const { return dir + "/" + name; }
 };
 
@@ -42,11 +43,12 @@ inline std::uint64_t le64_at(const Bytes& b, std::size_t at) {
     return v;
 }
 
-// Decodes the three result files independently of the engine.
+// Decodes the result files independently of the engine.
 inline std::vector<ResultRow> read_results(const std::string& found_dir, bool with_lines) {
     const Bytes headers = read_file(found_dir + "/TW_found_header");
     const Bytes paths = read_file(found_dir + "/TW_found_path");
     const Bytes offsets = read_file(found_dir + "/TW_found_offset");
+    const Bytes forms = read_file(found_dir + "/TW_found_form");
     std::vector<ResultRow> out;
     const std::size_t record = with_lines ? 16 : 8;
     for (std::size_t h = 0; h + 48 <= headers.size(); h += 48) {
@@ -54,9 +56,10 @@ inline std::vector<ResultRow> read_results(const std::string& found_dir, bool wi
         f.dir = reinterpret_cast<const char*>(paths.data() + le64_at(headers, h));
         f.name = reinterpret_cast<const char*>(paths.data() + le64_at(headers, h + 16));
         const auto nb = le64_at(headers, h + 32), pos = le64_at(headers, h + 40);
-        for (std::uint64_t i = 0; i < nb; ++i) {
+        for (std::uint64_t i = 0; i < nb && pos + (i + 1) * record <= offsets.size(); ++i) {
             f.offsets.push_back(le64_at(offsets, pos + i * record));
             if (with_lines) f.lines.push_back(le64_at(offsets, pos + i * record + 8));
+            if (pos / record + i < forms.size()) f.forms.push_back(forms[pos / record + i]);
         }
         out.push_back(f);
     }

@@ -10,12 +10,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <optional>
 #include <set>
-#include <chrono>
-#include <thread>
 
 #include "encoding/string_encoding.h"
 #include "engine/tw.h"
@@ -361,8 +358,7 @@ TEST_F(SearchTest, ALinkPlantedInTheResultFolderIsNeverWrittenThrough) {
         EXPECT_EQ(engine->fatal_err_index, name == std::string(TW_FOUND_INFO) ? ERR_WRITE_FILE : ERR_OPEN_FILE)
             << name;
         EXPECT_EQ(read_file(at("victim")), precious) << name;
-        struct stat st{};
-        EXPECT_TRUE(::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << name;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << name;
         ::unlink(link.c_str());
     }
 }
@@ -387,19 +383,13 @@ TEST_F(SearchTest, FailuresEndTheSearchWithTheirCodes) {
     make_file("f", "needle");
     set_target(*engine, "needle", {{at("f"), false}});
     search();
-    const auto result_bytes = [&] {
-        std::vector<Bytes> files;
-        for (const char* name : {TW_FOUND_HEADER, TW_FOUND_OFFSET, TW_FOUND_PATH, TW_FOUND_INFO})
-            files.push_back(read_file(found() + "/" + name));
-        return files;
-    };
-    const std::vector<Bytes> last_result = result_bytes();
+    const std::vector<Bytes> last_result = result_files();
     // A refused pattern leaves the last result as it was.
     set_target(*engine, "ab?", {{at("f"), false}});
     engine->tr.use_wildcard = 1;
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_INVALID_NAME);
-    EXPECT_EQ(result_bytes(), last_result);
+    EXPECT_EQ(result_files(), last_result);
     // A pattern longer than the text buffer ends before any file is read.
     use_buffers(16);
     set_target(*engine, std::string(20, 'n'), {{at("f"), false}});
@@ -407,16 +397,15 @@ TEST_F(SearchTest, FailuresEndTheSearchWithTheirCodes) {
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_MEMORY);
     EXPECT_EQ(engine->ir.total_bytes.load(), bytes_before);
-    EXPECT_EQ(result_bytes(), last_result);
+    EXPECT_EQ(result_files(), last_result);
     // Missing items are counted, the last one too, and end nothing: their
     // search goes on after read errors.
     set_target(*engine, "needle", {{at("gone"), false}, {at("f"), false}, {at("nodir"), true}});
     EXPECT_STREQ(engine->file_or_dir_exist_in_current_target(), at("gone").c_str());
     search();
-    EXPECT_EQ(engine->ir.dir_err_nb.load(), 2u);
-    EXPECT_EQ(engine->ir.file_nb.load(), 1u);
-    EXPECT_EQ(engine->fatal_err_index, 0u);
-    EXPECT_EQ(engine->result_info.status, RESULT_FINISHED);
+    const InfoRecord& ir = engine->ir;
+    EXPECT_EQ((std::vector<u64>{ir.dir_err_nb, ir.file_nb, engine->fatal_err_index, engine->result_info.status}),
+              (std::vector<u64>{2, 1, 0, RESULT_FINISHED}));
     std::filesystem::remove_all(found());
     search();
     EXPECT_EQ(engine->fatal_err_index, ERR_ACCESS_DIR);
@@ -457,20 +446,18 @@ TEST_F(SearchTest, UnreadableEntriesFollowTheSkipErrorOption) {
         {0, {{at("z"), false}, {at("x/bad"), false}, {at("y"), true}}, {0, 1, 1, 0, 0, 1, RESULT_STOPPED, 1}},
     };
     for (const auto& c : cases) {
-        const u64 skip = c.skip;
-        SCOPED_TRACE(::testing::Message() << "skip " << skip << ", first item " << c.items.front().path);
+        SCOPED_TRACE(::testing::Message() << "skip " << c.skip << ", first item " << c.items.front().path);
         set_target(*engine, "needle", c.items);
-        engine->tr.skip_error = skip;
-        const std::vector<u64>& want = c.want;
+        engine->tr.skip_error = c.skip;
         const int status = run_as_nobody([&] {
             engine->search_in_target();
             const std::vector<u64> got = {engine->fatal_err_index, engine->ir.file_nb, engine->ir.file_err_nb,
                                           engine->ir.dir_nb, engine->ir.dir_err_nb, engine->ir.found_nb,
                                           engine->result_info.status, engine->stopped_at_unreadable_item()};
             std::fprintf(stderr, "%s\n", ::testing::PrintToString(got).c_str());
-            return got == want ? 0 : 1;
+            return got == c.want ? 0 : 1;
         });
-        EXPECT_EQ(status, 0) << "expected " << ::testing::PrintToString(want);
+        EXPECT_EQ(status, 0) << "expected " << ::testing::PrintToString(c.want);
     }
 }
 
@@ -483,9 +470,7 @@ TEST_F(SearchTest, StopInTheMiddleClosesEveryDescriptorAndIsRecorded) {
     const int before = open_descriptor_count();
     ASSERT_TRUE(engine->start_search_thread());
     EXPECT_FALSE(engine->start_search_thread());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (engine->ir.total_bytes.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    wait_for([&] { return engine->ir.total_bytes.load() != 0; });
     engine->stop_and_join_search();
     EXPECT_EQ(engine->searching_now.load(), 0);
     EXPECT_EQ(engine->fatal_err_index, 0u);
@@ -518,15 +503,13 @@ TEST_F(SearchTest, SummaryReadsNamesOffsetsLinesAndAnExcerptCentredOnTheOccurren
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.file << "/" << c.occ);
         ASSERT_EQ(summary(c.file, c.occ), 0u);
-        EXPECT_EQ(engine->sur.occ_nb, c.file == 0 ? 3u : 1u);
-        EXPECT_EQ(engine->sur.occ_offset, c.offset);
-        EXPECT_EQ(engine->sur.occ_line, c.line);
-        const std::string shown = engine->sur.dir_name + "/" + engine->sur.file_name;
-        EXPECT_EQ(shown, at(c.file == 0 ? "one.txt" : "two.txt"));
-        EXPECT_EQ(engine->sur.excerpt_file_offset, c.excerpt_from);
-        EXPECT_EQ(engine->sur.excerpt_len, c.excerpt_len);
-        EXPECT_EQ(engine->sur.excerpt_occ_pos, c.occ_pos);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(engine->sur.excerpt) + c.occ_pos, 4), "WXYZ");
+        const auto& s = engine->sur;
+        EXPECT_EQ((std::vector<u64>{s.occ_nb, s.occ_offset, s.occ_line, s.excerpt_file_offset, s.excerpt_len,
+                                    s.excerpt_occ_pos}),
+                  (std::vector<u64>{c.file == 0 ? 3u : 1u, c.offset, c.line, c.excerpt_from, c.excerpt_len,
+                                    c.occ_pos}));
+        EXPECT_EQ(s.dir_name + "/" + s.file_name, at(c.file == 0 ? "one.txt" : "two.txt"));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(s.excerpt) + c.occ_pos, 4), "WXYZ");
     }
     EXPECT_EQ(summary(1, 1), ERR_BAD_INDEX);
     EXPECT_EQ(summary(2, 0), ERR_READ_FILE);
@@ -539,10 +522,9 @@ TEST_F(SearchTest, SummaryReadsNamesOffsetsLinesAndAnExcerptCentredOnTheOccurren
         set_target(*engine, needle, {{at("long.txt"), false}});
         search();
         ASSERT_EQ(summary(0, 0), 0u);
-        EXPECT_EQ(engine->sur.excerpt_file_offset, 5000u);
-        EXPECT_EQ(engine->sur.excerpt_occ_pos, 0u);
-        EXPECT_EQ(engine->sur.excerpt_mark_len, u64{TW_EXCERPT_SIZE});
-        EXPECT_EQ(engine->sur.excerpt[0], '<');
+        const auto& s = engine->sur;
+        EXPECT_EQ((std::vector<u64>{s.excerpt_file_offset, s.excerpt_occ_pos, s.excerpt_mark_len, s.excerpt[0]}),
+                  (std::vector<u64>{5000, 0, TW_EXCERPT_SIZE, '<'}));
     }
 }
 
@@ -556,9 +538,9 @@ TEST_F(SearchTest, RecordLengthComesFromTheResultNotFromTheCurrentTarget) {
             search();
             engine->tr.add_line_nb = current;  // changed after the search, as the window does
             ASSERT_EQ(summary(0, 0), 0u);
-            EXPECT_EQ(engine->sur.occ_offset, 4u);
-            EXPECT_EQ(engine->sur.has_line, written ? 1u : 0u);
-            EXPECT_TRUE(!written || engine->sur.occ_line == 1u);
+            const auto& s = engine->sur;
+            EXPECT_EQ((std::vector<u64>{s.occ_offset, s.has_line, written ? s.occ_line : 1}),
+                      (std::vector<u64>{4, written, 1}));
         }
     // Without the description (an older result), the current target says.
     engine->tr.add_line_nb = 1;
@@ -616,15 +598,6 @@ struct LockProbe : ResultSink {
     }
 };
 
-bool wait_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 }  // namespace
 
 // One writer per result folder. A search waits, saying so, while a reader or
@@ -637,16 +610,9 @@ TEST_F(SearchTest, AResultFolderHasOneWriterWhoWaitsForItsTurn) {
     set_target(*engine, "needle", {{data.path(), true}});
     search();
     ASSERT_EQ(engine->fatal_err_index, 0u);
-    // The result files; the description holds the search's time, so it is
-    // compared only where nothing may have been written.
-    const auto stored = [&](bool with_description) {
-        std::vector<Bytes> all;
-        for (const char* name : {"TW_found_header", "TW_found_offset", "TW_found_path", "TW_found_info"})
-            if (with_description || std::string_view(name) != "TW_found_info")
-                all.push_back(read_file(found() + "/" + name));
-        return all;
-    };
-    const std::vector<Bytes> files = stored(false);
+    // The description holds the search's time, so it is compared only where
+    // nothing may have been written.
+    const std::vector<Bytes> files = result_files(false);
     struct Row {
         const char* what;
         bool holder_exclusive;
@@ -656,31 +622,30 @@ TEST_F(SearchTest, AResultFolderHasOneWriterWhoWaitsForItsTurn) {
                            Row{"stopped while a reader holds it", false, true},
                            Row{"stopped while a writer holds it", true, true}}) {
         SCOPED_TRACE(row.what);
-        const std::vector<Bytes> first = stored(true);
+        const std::vector<Bytes> first = result_files();
         FoundLock holder;
         ASSERT_EQ(holder.try_take(found(), row.holder_exclusive, nullptr), FoundLock::Result::Taken);
         LockProbe probe;
         probe.found_dir = found();
         engine->sinks = {&probe};
         ASSERT_TRUE(engine->start_search_thread());
-        ASSERT_TRUE(wait_until([&] { return engine->waiting_for_result.load() != 0; }));
+        ASSERT_TRUE(wait_for([&] { return engine->waiting_for_result.load() != 0; }, 60));
         EXPECT_NE(engine->searching_now.load(), 0);
-        EXPECT_EQ(stored(true), first);  // nothing is truncated while waiting
+        EXPECT_EQ(result_files(), first);  // nothing is truncated while waiting
         if (row.stop_while_waiting) {
             engine->stop_and_join_search();
             EXPECT_EQ(engine->waiting_for_result.load(), 0);
             EXPECT_EQ(engine->fatal_err_index, 0u);
-            EXPECT_EQ(stored(true), first);
+            EXPECT_EQ(result_files(), first);
             EXPECT_FALSE(probe.reader.has_value());
         } else {
             holder.release();
-            ASSERT_TRUE(wait_until([&] { return engine->searching_now.load() == 0; }));
+            ASSERT_TRUE(wait_for([&] { return engine->searching_now.load() == 0; }, 60));
             engine->join_search_thread();
-            EXPECT_EQ(engine->fatal_err_index, 0u);
-            EXPECT_EQ(engine->waiting_for_result.load(), 0);
-            EXPECT_EQ(engine->ir.found_nb.load(), 3u);
-            EXPECT_EQ(engine->ir.file_nb.load(), 2u);
-            EXPECT_EQ(stored(false), files);
+            EXPECT_EQ((std::vector<u64>{engine->fatal_err_index, engine->waiting_for_result.load(), engine->ir.found_nb,
+                                        engine->ir.file_nb}),
+                      (std::vector<u64>{0, 0, 3, 2}));
+            EXPECT_EQ(result_files(false), files);
             EXPECT_EQ(probe.reader, FoundLock::Result::Busy) << "a reader got in while the search wrote";
         }
         engine->sinks.clear();

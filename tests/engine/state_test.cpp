@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "engine/tw.h"
 #include "engine/tw_limits.h"
@@ -117,13 +118,11 @@ TEST_F(EngineTest, StartUpWithoutSettingsKeepsTheDefaultsAndShutDownSavesThem) {
 TEST_F(EngineTest, PreferencesRoundTripByteForByte) {
     write_file(dir / "TW_preference", preference_bytes());
     ASSERT_EQ(engine->load_pref_file(), 0u);
-    EXPECT_EQ(engine->pr.text_mem_size, 65536u);
-    EXPECT_EQ(engine->pr.show_info_every, 250000u);
-    EXPECT_EQ(engine->pr.user_defined_encoding, 0x0500u);
-    EXPECT_EQ(engine->pr.saved_target_index, 2);
-    EXPECT_EQ(engine->pr.return_key_is_search, 1);
-    EXPECT_EQ(engine->sir.show_folder_name, 0);
-    EXPECT_EQ(engine->sir.show_access_err_nb, 1);
+    const PreferenceRecord& pr = engine->pr;
+    EXPECT_EQ((std::vector<u64>{pr.text_mem_size, pr.show_info_every, pr.user_defined_encoding,
+                                static_cast<u64>(pr.saved_target_index), pr.return_key_is_search,
+                                engine->sir.show_folder_name, engine->sir.show_access_err_nb}),
+              (std::vector<u64>{65536, 250000, 0x0500, 2, 1, 0, 1}));
     std::filesystem::remove(dir / "TW_preference");
     ASSERT_EQ(engine->save_pref_file(), 0u);
     EXPECT_EQ(read_file(dir / "TW_preference"), preference_bytes());
@@ -133,9 +132,8 @@ TEST_F(EngineTest, PreferencesRoundTripByteForByte) {
     const Bytes whole = preference_bytes();
     write_file(dir / "TW_preference", Bytes(whole.begin(), whole.begin() + 10));
     auto e = started(dir.path());
-    EXPECT_EQ(e->pr.str_mem_size, 4096u);
-    EXPECT_EQ(e->pr.text_mem_size, 0x130000u);
-    EXPECT_EQ(e->pr.saved_target_index, -1);
+    EXPECT_EQ(std::tuple(e->pr.str_mem_size, e->pr.text_mem_size, e->pr.saved_target_index),
+              std::tuple(u64{4096}, u64{0x130000}, i64{-1}));
     EXPECT_EQ(e->load_pref_file(), ERR_READ_FILE);
 }
 
@@ -170,11 +168,9 @@ TEST_F(EngineTest, UnworkableSettingsFallBackToTheirDefaultsAtStartUp) {
         SCOPED_TRACE(::testing::Message() << c.str << " " << c.text << " " << c.occ << " " << c.every);
         write_file(dir / "TW_preference", preference_bytes(c.str, c.text, c.occ, c.every));
         auto e = started(dir.path(), Allocator{&small_allocate, &small_reallocate, &std::free});
-        EXPECT_EQ(e->pr.str_mem_size, c.want_str);
-        EXPECT_EQ(e->pr.text_mem_size, c.want_text);
-        EXPECT_EQ(e->pr.occ_mem_size, c.want_occ);
-        EXPECT_EQ(e->br.text_buf_size, c.want_text);
-        EXPECT_EQ(e->pr.show_info_every, c.want_every);
+        EXPECT_EQ((std::vector<u64>{e->pr.str_mem_size, e->pr.text_mem_size, e->pr.occ_mem_size, e->br.text_buf_size,
+                                    e->pr.show_info_every}),
+                  (std::vector<u64>{c.want_str, c.want_text, c.want_occ, c.want_text, c.want_every}));
     }
 }
 
@@ -232,9 +228,8 @@ TEST_F(EngineTest, DamagedSettingsFilesAreNeverReplacedWithLess) {
         for (bool changed : {false, true}) {
             auto e = started(dir.path());
             ASSERT_EQ(e->damaged_settings.size(), 1u);
-            EXPECT_EQ(e->damaged_settings[0].path, dir / c.file);
-            EXPECT_EQ(e->damaged_settings[0].damage, c.damage);
-            EXPECT_EQ(e->damaged_settings[0].kept_entries, c.kept_entries);
+            const auto& d = e->damaged_settings[0];
+            EXPECT_EQ(std::tie(d.path, d.damage, d.kept_entries), std::tuple(dir / c.file, c.damage, c.kept_entries));
             EXPECT_EQ(std::string(e->br.launcher_list, e->br.launcher_list_len),
                       std::string(c.file) == "TW_launcher" ? c.kept_list : "");
             if (changed) c.change(*e);

@@ -37,9 +37,11 @@ protected:
         engine->set_target_search_str(t, reinterpret_cast<const std::uint8_t*>(str.data()), str.size());
         engine->set_target_items(t, items);
     }
-    void save_named(u64 number, const std::string& name) {
+    // Saves a target with the items and string of the Notes target.
+    void save_named(u64 number, const std::string& name, std::vector<TargetForm> forms = {}) {
         TargetRecord t{};
-        fill(t, name, "needle", {{0, "/tmp/x"}});
+        fill(t, name, "abc", {{~u64{0}, "/Users/a/docs"}, {0, "/Users/a/x.txt"}});
+        t.forms = std::move(forms);
         ASSERT_EQ(engine->save_target_file(number, t), 0u);
         engine->clear_target_buffer(t);
     }
@@ -63,10 +65,7 @@ protected:
 }  // namespace
 
 TEST_F(TargetStoreTest, SavedFileMatchesTheByteLayoutAndLoadsBack) {
-    TargetRecord t{};
-    fill(t, "Notes", "abc", {{~u64{0}, "/Users/a/docs"}, {0, "/Users/a/x.txt"}});
-    ASSERT_EQ(engine->save_target_file(0, t), 0u);
-    engine->clear_target_buffer(t);
+    save_named(0, "Notes");
     EXPECT_EQ(read_file(target_path(0)), notes_target_bytes());
     ASSERT_EQ(engine->make_target_current(0), 0u);
     EXPECT_EQ(engine->cur_target_index, 0);
@@ -209,14 +208,7 @@ Bytes two_forms_bytes() {
 
 TEST_F(TargetStoreTest, FormsFileFollowsItsTargetThroughSaveRenumberAndDelete) {
     const auto forms_path = [&](u64 k) { return dir / ("TW_target/" + target_forms_file_name(k)); };
-    const auto save = [&](u64 k, const std::string& name, std::vector<TargetForm> forms) {
-        TargetRecord t{};
-        fill(t, name, "abc", {{~u64{0}, "/Users/a/docs"}, {0, "/Users/a/x.txt"}});
-        t.forms = std::move(forms);
-        ASSERT_EQ(engine->save_target_file(k, t), 0u);
-        engine->clear_target_buffer(t);
-    };
-    save(0, "Notes", two_forms());
+    save_named(0, "Notes", two_forms());
     EXPECT_EQ(read_file(target_path(0)), notes_target_bytes());
     EXPECT_EQ(read_file(forms_path(0)), two_forms_bytes());
     ASSERT_EQ(engine->make_target_current(0), 0u);
@@ -224,15 +216,15 @@ TEST_F(TargetStoreTest, FormsFileFollowsItsTargetThroughSaveRenumberAndDelete) {
     EXPECT_EQ(engine->tr.forms[1].bytes, "\x0a?\x0b");
     EXPECT_TRUE(engine->tr.forms[1].hexadecimal && engine->tr.forms[1].big_endian);
     // Saved again with one form, the target has no forms file.
-    save(0, "Notes", {});
+    save_named(0, "Notes", {});
     EXPECT_EQ(read_file(target_path(0)), notes_target_bytes());
     EXPECT_FALSE(std::filesystem::exists(forms_path(0)));
 
     // 0 with forms, 1 without, 2 with: deleting 0 moves each file down
     // with its own forms, and deleting a target deletes its forms.
-    save(0, "zero", two_forms());
-    save(1, "one", {});
-    save(2, "two", {two_forms()[1]});
+    save_named(0, "zero", two_forms());
+    save_named(1, "one", {});
+    save_named(2, "two", {two_forms()[1]});
     ASSERT_EQ(engine->delete_target_file(0), 0u);
     EXPECT_FALSE(std::filesystem::exists(forms_path(0)));
     write_file(forms_path(0), two_forms_bytes());  // left by a build without forms files

@@ -50,10 +50,8 @@ TEST(InitTwSearch, RefusesOrPicksTheBytesOfThePattern) {
         SearchParam sr{};
         EXPECT_EQ(prepare(sr, p, c.opt), c.result);
         if (c.result != 0) continue;
-        EXPECT_EQ(sr.ROUTINE_INDEX, c.index);
-        EXPECT_EQ(sr.CHAR_1, c.char_1);
-        EXPECT_EQ(sr.CHAR_2, c.char_2);
-        EXPECT_EQ(sr.NB_WILD_SEQ, c.nb_wild_seq);
+        EXPECT_EQ((std::vector<std::uint64_t>{sr.ROUTINE_INDEX, sr.CHAR_1, sr.CHAR_2, sr.NB_WILD_SEQ}),
+                  (std::vector<std::uint64_t>{c.index, c.char_1, c.char_2, c.nb_wild_seq}));
     }
 }
 
@@ -151,9 +149,8 @@ TEST(ScanCases, RecordsResultsAndFinalStateInEveryVariant) {
             set_occ(sr, occ.data(), c.capacity * (c.opt.line_nb ? 16 : 8));
             Results results;
             EXPECT_EQ(scan_all(sr, &results), c.want);
-            EXPECT_EQ(results, c.results);
-            EXPECT_EQ(sr.TEXT_PTR - sr.TEXT_START, c.text_ptr);
-            EXPECT_EQ(sr.LINE_COUNT, c.line_count);
+            EXPECT_EQ(std::tuple(results, sr.TEXT_PTR - sr.TEXT_START, sr.LINE_COUNT),
+                      std::tuple(c.results, c.text_ptr, c.line_count));
         }
     }
 }

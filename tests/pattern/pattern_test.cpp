@@ -42,15 +42,11 @@ TEST(PatternCompiler, TypedPatternsGiveTheirBytesOrTheirRefusal) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         const Compiled got = compile(utf16(c.typed), c.options);
-        EXPECT_EQ(got.refusal, c.refusal);
-        EXPECT_EQ(got.bytes, c.bytes);
-        EXPECT_EQ(got.wildcard, c.wildcard);
-        EXPECT_EQ(got.position, c.position);
-        EXPECT_EQ(got.refused, utf16(c.refused));
+        EXPECT_EQ(std::tie(got.refusal, got.bytes, got.wildcard, got.position, got.refused),
+                  std::tuple(c.refusal, c.bytes, c.wildcard, c.position, utf16(c.refused)));
         // The same text as UTF-8 compiles alike.
         const Compiled from_utf8 = compile_utf8(c.typed, c.options);
-        EXPECT_EQ(from_utf8.refusal, got.refusal);
-        EXPECT_EQ(from_utf8.bytes, got.bytes);
+        EXPECT_EQ(std::tie(from_utf8.refusal, from_utf8.bytes), std::tie(got.refusal, got.bytes));
     }
     EXPECT_EQ(compile_utf8("\xFF", {}).refusal, Refusal::NotUtf8);
 }
@@ -83,8 +79,7 @@ TEST(PatternCompiler, TheTypingCheckLooksAtCharactersOnly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         const Compiled got = check_characters(utf16(c.typed), c.options);
-        EXPECT_EQ(got.refusal, c.refusal);
-        EXPECT_EQ(got.refused, utf16(c.refused));
+        EXPECT_EQ(std::tie(got.refusal, got.refused), std::tuple(c.refusal, utf16(c.refused)));
     }
 }
 

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tw_test {
@@ -79,6 +82,36 @@ inline void write_file(const std::string& path, const std::string& text) {
 inline Bytes read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string slurp(const std::string& path) {
+    const Bytes b = read_file(path);
+    return std::string(b.begin(), b.end());
+}
+
+// Waits until `done` holds, for at most `seconds`; false on time-out.
+template <typename Done>
+bool wait_for(Done done, int seconds = 30) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Writes `text` to the FIFO `path` from another thread, in pieces of
+// `chunk` bytes so that the reader's pieces end anywhere.
+inline std::thread write_fifo(const std::string& path, const std::string& text, std::size_t chunk = 7919) {
+    return std::thread([path, &text, chunk] {
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        for (std::size_t at = 0; fd >= 0 && at < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + at, std::min(chunk, text.size() - at));
+            if (n <= 0) break;
+            at += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    });
 }
 
 inline void append_le64(Bytes& out, std::uint64_t v) {
